@@ -1,0 +1,20 @@
+// What a read or write of the installation covers: a deck range and the kinds
+// of setting that take part. Filled by the read/write selection dialog.
+#pragma once
+
+class CReadWriteParameters {
+public:
+    CReadWriteParameters() = default;
+
+    int first = 0;             // first deck number of the range
+    int last = 10;             // last deck number, inclusive; a range reaching 255 stops at 254
+    int flatAddresses = 1;     // read or write flat addresses
+    int doorAccess = 1;        // global flats, ranges, door access, odd/even and range access
+    int rfidTags = 1;          // the flats' key tags
+    int writeSerialNumber = 0; // write the deck serial number (write only, set by the caller)
+    int doorSettings = 1;      // door settings
+    int readRelays = 1;        // relay units (read only)
+
+    // Last deck actually visited: the model keeps decks 0-254 only.
+    int LastDeck() const { return last > 254 ? 254 : last; }
+};
