@@ -1,0 +1,54 @@
+// The selection shown before every read or write of the installation: which
+// decks and which kinds of setting take part. Choices persist in "System".
+#pragma once
+
+#include <orvoprocedures/readwriteparameters.h>
+
+#include <QDialog>
+
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+
+class COrvoReadWriteDlg : public QDialog {
+    Q_OBJECT
+public:
+    // readMode: read rather than write; systemForm: whole system rather than one deck.
+    COrvoReadWriteDlg(QWidget* parent, bool readMode, bool systemForm);
+
+    // The caller fills first/last (single deck) and writeSerialNumber before
+    // exec(); OK leaves the chosen values here, Cancel leaves it untouched.
+    CReadWriteParameters m_params;
+
+    int exec() override;
+    void accept() override;
+
+    // Controls, named for tests and keyboard navigation.
+    QGroupBox* frame() const { return m_frame; }
+    QLineEdit* firstEdit() const { return m_first; }
+    QLineEdit* lastEdit() const { return m_last; }
+    QCheckBox* flatAddressesBox() const { return m_flatAddresses; }
+    QCheckBox* doorAccessBox() const { return m_doorAccess; }
+    QCheckBox* rfidTagsBox() const { return m_rfidTags; }
+    QCheckBox* doorSettingsBox() const { return m_doorSettings; }
+    QCheckBox* relaysBox() const { return m_relays; }
+
+    // Loads the remembered choices into the controls (done by exec()).
+    void LoadChoices();
+
+private:
+    void OnRfidClicked(bool checked);
+    bool TakeDeckNumber(QLineEdit* edit, int* value);
+
+    bool m_readMode;
+    bool m_systemForm;
+    bool m_loaded = false;
+    QGroupBox* m_frame;
+    QLineEdit* m_first;
+    QLineEdit* m_last;
+    QCheckBox* m_flatAddresses;
+    QCheckBox* m_doorAccess;
+    QCheckBox* m_rfidTags;
+    QCheckBox* m_doorSettings;
+    QCheckBox* m_relays;
+};

@@ -1,0 +1,160 @@
+#include "orvoshell/orvoreadwritedlg.h"
+
+#include "orvoshell/shellmessages.h"
+#include "orvoshell/shellsettings.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kSection = QStringLiteral("System");
+const QString kFirst = QStringLiteral("First");
+const QString kLast = QStringLiteral("Last");
+const QString kFlats = QStringLiteral("Read Write Flat Addresses");
+const QString kDoorAccess = QStringLiteral("Read Write Door Access");
+const QString kRfid = QStringLiteral("Read Write Rfid Tags");
+const QString kDoorSettings = QStringLiteral("Read Write Door Settings");
+const QString kRelays = QStringLiteral("Read Write Relays");
+
+int Checked(const QCheckBox* box)
+{
+    return box->isChecked() ? 1 : 0;
+}
+
+} // namespace
+
+COrvoReadWriteDlg::COrvoReadWriteDlg(QWidget* parent, bool readMode, bool systemForm)
+    : QDialog(parent), m_readMode(readMode), m_systemForm(systemForm)
+{
+    const QString verb = readMode ? tr("Read") : tr("Write");
+    setWindowTitle(readMode ? QStringLiteral("Read Orvo") : QStringLiteral("Write Orvo"));
+
+    m_frame = new QGroupBox(verb + QStringLiteral(" Orvo System"), this);
+    m_first = new QLineEdit(m_frame);
+    m_last = new QLineEdit(m_frame);
+    m_first->setObjectName(QStringLiteral("firstDeck"));
+    m_last->setObjectName(QStringLiteral("lastDeck"));
+    m_first->setMaxLength(3);
+    m_last->setMaxLength(3);
+    m_flatAddresses = new QCheckBox(verb + QStringLiteral(" Flat Addresses"), m_frame);
+    m_doorAccess = new QCheckBox(verb + QStringLiteral(" Door Access Settings"), m_frame);
+    m_rfidTags = new QCheckBox(verb + QStringLiteral(" RFID Tags"), m_frame);
+    m_doorSettings = new QCheckBox(verb + QStringLiteral(" Door Settings"), m_frame);
+    m_relays = new QCheckBox(QStringLiteral("Read Relays"), m_frame);
+
+    auto* numbers = new QFormLayout;
+    auto* firstLabel = new QLabel(QStringLiteral("&First Deck Address"), m_frame);
+    auto* lastLabel = new QLabel(QStringLiteral("&Last Deck Address"), m_frame);
+    firstLabel->setBuddy(m_first);
+    lastLabel->setBuddy(m_last);
+    numbers->addRow(firstLabel, m_first);
+    numbers->addRow(lastLabel, m_last);
+
+    auto* frameLayout = new QVBoxLayout(m_frame);
+    frameLayout->addLayout(numbers);
+    frameLayout->addWidget(m_flatAddresses);
+    frameLayout->addWidget(m_doorAccess);
+    frameLayout->addWidget(m_rfidTags);
+    frameLayout->addWidget(m_doorSettings);
+    frameLayout->addWidget(m_relays);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &COrvoReadWriteDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &COrvoReadWriteDlg::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_frame);
+    layout->addWidget(buttons);
+
+    m_first->setEnabled(systemForm);
+    m_last->setEnabled(systemForm);
+    m_relays->setVisible(readMode);
+
+    // Key tags can only be read for flats whose addresses are read too.
+    connect(m_rfidTags, &QCheckBox::clicked, this, &COrvoReadWriteDlg::OnRfidClicked);
+}
+
+void COrvoReadWriteDlg::LoadChoices()
+{
+    if (m_systemForm) {
+        m_params.first = GetProfileInt(kSection, kFirst, 0);
+        m_params.last = GetProfileInt(kSection, kLast, 10);
+    }
+    m_params.flatAddresses = GetProfileInt(kSection, kFlats, 1);
+    m_params.doorAccess = GetProfileInt(kSection, kDoorAccess, 1);
+    m_params.rfidTags = GetProfileInt(kSection, kRfid, 0);
+    m_params.doorSettings = GetProfileInt(kSection, kDoorSettings, 0);
+    m_params.readRelays = GetProfileInt(kSection, kRelays, 0);
+
+    m_first->setText(QString::number(m_params.first));
+    m_last->setText(QString::number(m_params.last));
+    m_flatAddresses->setChecked(m_params.flatAddresses != 0);
+    m_doorAccess->setChecked(m_params.doorAccess != 0);
+    m_rfidTags->setChecked(m_params.rfidTags != 0);
+    m_doorSettings->setChecked(m_params.doorSettings != 0);
+    m_relays->setChecked(m_params.readRelays != 0);
+    m_loaded = true;
+}
+
+int COrvoReadWriteDlg::exec()
+{
+    if (!m_loaded)
+        LoadChoices();
+    return QDialog::exec();
+}
+
+void COrvoReadWriteDlg::OnRfidClicked(bool checked)
+{
+    if (!m_readMode)
+        return;
+    if (checked)
+        m_flatAddresses->setChecked(true);
+    m_flatAddresses->setEnabled(!checked);
+}
+
+bool COrvoReadWriteDlg::TakeDeckNumber(QLineEdit* edit, int* value)
+{
+    bool ok = false;
+    const int number = edit->text().trimmed().toInt(&ok);
+    if (!ok || number < 0 || number > 255) {
+        ShellMessage(this, QStringLiteral("Please enter an integer between 0 and 255."), QMessageBox::Ok,
+                     QMessageBox::Warning);
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    }
+    *value = number;
+    return true;
+}
+
+void COrvoReadWriteDlg::accept()
+{
+    CReadWriteParameters taken = m_params;
+    if (m_systemForm) {
+        if (!TakeDeckNumber(m_first, &taken.first) || !TakeDeckNumber(m_last, &taken.last))
+            return;
+    }
+    taken.flatAddresses = Checked(m_flatAddresses);
+    taken.doorAccess = Checked(m_doorAccess);
+    taken.rfidTags = Checked(m_rfidTags);
+    taken.doorSettings = Checked(m_doorSettings);
+    taken.readRelays = Checked(m_relays);
+
+    if (m_systemForm) {
+        WriteProfileInt(kSection, kFirst, taken.first);
+        WriteProfileInt(kSection, kLast, taken.last);
+    }
+    WriteProfileInt(kSection, kFlats, taken.flatAddresses);
+    WriteProfileInt(kSection, kDoorAccess, taken.doorAccess);
+    WriteProfileInt(kSection, kRfid, taken.rfidTags);
+    WriteProfileInt(kSection, kDoorSettings, taken.doorSettings);
+    WriteProfileInt(kSection, kRelays, taken.readRelays);
+    m_params = taken;
+    QDialog::accept();
+}
