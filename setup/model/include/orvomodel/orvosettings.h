@@ -1,0 +1,53 @@
+// The per-user settings the model reads and writes back, behind one small
+// interface: the application backs it with QSettings, tests and orvoctl with
+// an in-memory store.
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+
+class QSettings;
+
+class IOrvoSettings {
+public:
+    virtual ~IOrvoSettings() = default;
+
+    // section is one of the designed sections ("Orvo", "Comms", "System", "Settings").
+    virtual int GetInt(const std::string& section, const std::string& key, int defaultValue) = 0;
+    virtual std::string GetString(const std::string& section, const std::string& key,
+                                  const std::string& defaultValue) = 0;
+    virtual void SetInt(const std::string& section, const std::string& key, int value) = 0;
+    virtual void SetString(const std::string& section, const std::string& key, const std::string& value) = 0;
+};
+
+// Settings kept in memory only; starts empty so every read yields its default.
+class CMemorySettings : public IOrvoSettings {
+public:
+    int GetInt(const std::string& section, const std::string& key, int defaultValue) override;
+    std::string GetString(const std::string& section, const std::string& key,
+                          const std::string& defaultValue) override;
+    void SetInt(const std::string& section, const std::string& key, int value) override;
+    void SetString(const std::string& section, const std::string& key, const std::string& value) override;
+
+    bool Contains(const std::string& section, const std::string& key) const;
+
+private:
+    std::map<std::pair<std::string, std::string>, std::string> m_values;
+};
+
+// Settings over a QSettings store, one group per section. The store is not
+// owned and must outlive this object.
+class COrvoQSettings : public IOrvoSettings {
+public:
+    explicit COrvoQSettings(QSettings& store) : m_store(store) {}
+
+    int GetInt(const std::string& section, const std::string& key, int defaultValue) override;
+    std::string GetString(const std::string& section, const std::string& key,
+                          const std::string& defaultValue) override;
+    void SetInt(const std::string& section, const std::string& key, int value) override;
+    void SetString(const std::string& section, const std::string& key, const std::string& value) override;
+
+private:
+    QSettings& m_store;
+};
