@@ -28,7 +28,7 @@ struct TreeEntry {
     int deck = -1;            // deck number, -1 for the root
 };
 
-// Every item of the tree, top to bottom, in insertion order. Like building
+// Every item of the tree, top to bottom as shown. Like building
 // the tree, it names doors without a description "Door" and every relay
 // "Relay".
 std::vector<TreeEntry> BuildTreeEntries(COrvoSystem& system);

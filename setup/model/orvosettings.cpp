@@ -1,0 +1,67 @@
+#include "orvomodel/orvosettings.h"
+
+#include <QSettings>
+#include <QString>
+
+#include <cstdlib>
+
+int CMemorySettings::GetInt(const std::string& section, const std::string& key, int defaultValue)
+{
+    auto it = m_values.find({section, key});
+    if (it == m_values.end())
+        return defaultValue;
+    return std::atoi(it->second.c_str());
+}
+
+std::string CMemorySettings::GetString(const std::string& section, const std::string& key,
+                                       const std::string& defaultValue)
+{
+    auto it = m_values.find({section, key});
+    return it == m_values.end() ? defaultValue : it->second;
+}
+
+void CMemorySettings::SetInt(const std::string& section, const std::string& key, int value)
+{
+    m_values[{section, key}] = std::to_string(value);
+}
+
+void CMemorySettings::SetString(const std::string& section, const std::string& key, const std::string& value)
+{
+    m_values[{section, key}] = value;
+}
+
+bool CMemorySettings::Contains(const std::string& section, const std::string& key) const
+{
+    return m_values.count({section, key}) != 0;
+}
+
+static QString SettingsKey(const std::string& section, const std::string& key)
+{
+    return QString::fromStdString(section) + QLatin1Char('/') + QString::fromStdString(key);
+}
+
+int COrvoQSettings::GetInt(const std::string& section, const std::string& key, int defaultValue)
+{
+    bool ok = false;
+    int value = m_store.value(SettingsKey(section, key), defaultValue).toInt(&ok);
+    return ok ? value : defaultValue;
+}
+
+std::string COrvoQSettings::GetString(const std::string& section, const std::string& key,
+                                      const std::string& defaultValue)
+{
+    QVariant value = m_store.value(SettingsKey(section, key));
+    if (!value.isValid())
+        return defaultValue;
+    return value.toString().toStdString();
+}
+
+void COrvoQSettings::SetInt(const std::string& section, const std::string& key, int value)
+{
+    m_store.setValue(SettingsKey(section, key), value);
+}
+
+void COrvoQSettings::SetString(const std::string& section, const std::string& key, const std::string& value)
+{
+    m_store.setValue(SettingsKey(section, key), QString::fromStdString(value));
+}

@@ -1,0 +1,188 @@
+#include "orvomodel/orvosystem.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "orvomodel/orvosettings.h"
+
+namespace {
+const char* const kOrvoSection = "Orvo";
+}
+
+bool RfidTag::IsValidNumber(const std::string& number)
+{
+    // The numbers the flat editor accepts are hexadecimal; a number that does
+    // not even start with a hexadecimal digit can never name a real tag.
+    return number.size() == kRfidLength && std::isxdigit(static_cast<unsigned char>(number[0]));
+}
+
+CFlat::CFlat()
+{
+    node.kind = NodeKindFlat;
+}
+
+void CFlat::Reset(int slot)
+{
+    address.clear();
+    node.index = slot;
+}
+
+const char* AlarmName(int alarmInput)
+{
+    static const char* const names[] = {"Unassigned", "Smoke",       "Intruder", "CO",  "Contact",   "Temperature",
+                                        "Flood",      "Pull Cord",   "PIR",      "Gas", "Mains Fail"};
+    if (alarmInput < 0 || alarmInput >= static_cast<int>(sizeof names / sizeof names[0]))
+        return "Unknown Alarm";
+    return names[alarmInput];
+}
+
+DoorRecord::DoorRecord()
+{
+    node.kind = NodeKindDoor;
+}
+
+void DoorRecord::Reset(int number)
+{
+    node.index = number;
+    for (RfidTag& key : progKeys)
+        key.Reset();
+    for (std::string& code : codes)
+        code.clear();
+    serialNo.clear();
+    speedDialNo.clear();
+    for (std::string& line : welcomeLines)
+        line.clear();
+    description.clear();
+    language = 0;
+    lockTime = 5;
+    drLink = 0;
+    inOption = 0;
+    blockCtrlOperation = 0;
+    reverseRelay = 0;
+    reader = 0;
+}
+
+CDeck::CDeck()
+{
+    node.kind = NodeKindDeck;
+    doorHead.kind = NodeKindDoorHead;
+    relayHead.kind = NodeKindRelayHead;
+    flatHead.kind = NodeKindFlatHead;
+    Clear(0);
+    for (int32_t& access : globalAccess)
+        access = 1;
+}
+
+void CDeck::Clear(int number)
+{
+    node.index = number;
+    description.clear();
+    expansion = 0;
+    doorMask = 0;
+    relayMask = 0;
+    conciergeCadence = 3593;
+    doorCadence = 1281;
+    maskPrivacy = 0;
+    conciergeAckNakTones = 0;
+    for (int d = 0; d < kDoorsPerDeck; ++d) {
+        doorVersions[d] = 0;
+        primary[d] = 1;
+        globalAccess[d] = 0;
+        for (uint8_t& group : doorGroups[d])
+            group = 0;
+    }
+    for (int16_t& v : relayVersions)
+        v = 0;
+    for (int i = 0; i < kRangesPerDeck; ++i) {
+        rangeMin[i] = 0;
+        rangeMax[i] = 0;
+    }
+    for (int w = 0; w < 2; ++w) {
+        rangeOddEven[w] = 0;
+        rangeAccessKeys[w] = 0x03FF;
+        rangeAccessCalls[w] = 0x03FF;
+    }
+    for (int k = 0; k < kFlatSlots; ++k)
+        flats[k].Reset(k);
+    for (int k = 0; k < kGlobalFlatSlots; ++k)
+        globalFlats[k].Reset(k);
+    for (int d = 0; d < kDoorsPerDeck; ++d)
+        doors[d].Reset(d);
+    for (int r = 0; r < kRelayPositions; ++r)
+        relays[r].node.index = r;
+    deckItem = doorsItem = flatsItem = relaysItem = 0;
+}
+
+bool CDeck::SupportsRfid() const
+{
+    if (expansion == 0)
+        return versionMajor >= 2;
+    return versionMinor > 22;
+}
+
+COrvoSystem::COrvoSystem(IOrvoSettings* settings) : m_settings(settings)
+{
+    node.kind = NodeKindSystem;
+    for (int d = 0; d < kDeckCount; ++d)
+        decks[d].node.index = d;
+    if (m_settings) {
+        defaultMainName = m_settings->GetString(kOrvoSection, "Default Main", defaultMainName);
+        defaultExpName = m_settings->GetString(kOrvoSection, "Default Exp", defaultExpName);
+        showResults = m_settings->GetInt(kOrvoSection, "Show Results", showResults);
+        maxEmptySlots = m_settings->GetInt(kOrvoSection, "Max Empty Slots", maxEmptySlots);
+    }
+}
+
+bool COrvoSystem::Clear()
+{
+    description.clear();
+    path.clear();
+    for (int d = 0; d < kDeckCount; ++d)
+        decks[d].Clear(d);
+    description = "ORVO System";
+    validKeys = m_settings ? m_settings->GetString(kOrvoSection, "Valid Keys", kDefaultValidKeys)
+                           : std::string(kDefaultValidKeys);
+    return true;
+}
+
+bool COrvoSystem::DeckFirmwareAtLeast(int deckNumber, int mainMinimum, int expansionMinimum) const
+{
+    if (deckNumber < 0 || deckNumber >= kDeckCount)
+        return false;
+    const CDeck& deck = decks[deckNumber];
+    if (mainMinimum > 0 && deck.expansion == 0)
+        return deck.version >= mainMinimum;
+    if (expansionMinimum >= 1 && deck.expansion != 0)
+        return deck.version >= expansionMinimum;
+    return false;
+}
+
+void COrvoSystem::StoreUserSettings()
+{
+    if (!m_settings)
+        return;
+    m_settings->SetString(kOrvoSection, "Default Main", defaultMainName);
+    m_settings->SetString(kOrvoSection, "Default Exp", defaultExpName);
+    m_settings->SetInt(kOrvoSection, "Show Results", showResults);
+    m_settings->SetInt(kOrvoSection, "Max Empty Slots", maxEmptySlots);
+}
+
+void COrvoSystem::StoreValidKeys()
+{
+    if (m_settings)
+        m_settings->SetString(kOrvoSection, "Valid Keys", validKeys);
+}
+
+std::string DeckVersionText(int version)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "v%d.%03d", version / 1000, version % 1000);
+    return text;
+}
+
+std::string UnitVersionText(int16_t hundredths)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "v%d.%02d", hundredths / 100, hundredths % 100);
+    return text;
+}

@@ -1,0 +1,209 @@
+#include "orvomodel/profile.h"
+
+#include <QFile>
+
+#include <climits>
+#include <cstdio>
+
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string Lower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+// A value may not break the line structure of the file.
+void AppendFlattened(std::string& out, std::string_view text)
+{
+    for (char c : text)
+        out.push_back(c == '\r' || c == '\n' ? ' ' : c);
+}
+
+} // namespace
+
+void CProfileReader::Parse(std::string_view text)
+{
+    m_sections.clear();
+    Section* current = nullptr; // null: before the first header, or inside a repeated section
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+
+        line = Trim(line);
+        if (line.empty() || line.front() == ';')
+            continue;
+        if (line.front() == '[') {
+            size_t close = line.rfind(']');
+            if (close != std::string_view::npos) {
+                std::string name = Lower(Trim(line.substr(1, close - 1)));
+                // The first section of a name is the one that answers look-ups.
+                auto [it, inserted] = m_sections.try_emplace(std::move(name));
+                current = inserted ? &it->second : nullptr;
+                continue;
+            }
+        }
+        if (!current)
+            continue;
+        size_t eq = line.find('=');
+        std::string_view key = Trim(line.substr(0, eq));
+        std::string_view value = eq == std::string_view::npos ? std::string_view() : Trim(line.substr(eq + 1));
+        current->keys.try_emplace(Lower(key), value);
+    }
+}
+
+bool CProfileReader::ParseFile(const std::string& path, std::string* error)
+{
+    m_sections.clear();
+    QFile file(QFile::decodeName(QByteArray::fromStdString(path)));
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString().toStdString();
+        return false;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString().toStdString();
+        return false;
+    }
+    Parse(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return true;
+}
+
+bool CProfileReader::Find(std::string_view section, std::string_view key, std::string* value) const
+{
+    auto sit = m_sections.find(Lower(section));
+    if (sit == m_sections.end())
+        return false;
+    auto kit = sit->second.keys.find(Lower(key));
+    if (kit == sit->second.keys.end())
+        return false;
+    if (value) {
+        std::string_view v = kit->second;
+        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+            v = v.substr(1, v.size() - 2);
+        value->assign(v);
+    }
+    return true;
+}
+
+std::string CProfileReader::GetString(std::string_view section, std::string_view key, const std::string& def) const
+{
+    std::string value;
+    if (!Find(section, key, &value))
+        return def;
+    if (value.size() > kMaxValue)
+        value.resize(kMaxValue);
+    return value;
+}
+
+int32_t CProfileReader::GetInt(std::string_view section, std::string_view key, int32_t def) const
+{
+    std::string value;
+    if (!Find(section, key, &value))
+        return def;
+    bool ok = false;
+    int32_t number = ParseProfileInt(value, &ok);
+    return ok ? number : def;
+}
+
+bool CProfileReader::GetBool(std::string_view section, std::string_view key, bool def) const
+{
+    std::string value;
+    if (!Find(section, key, &value) || value.empty())
+        return def;
+    return Lower(value) == "yes";
+}
+
+bool CProfileReader::HasSection(std::string_view section) const
+{
+    return m_sections.count(Lower(section)) != 0;
+}
+
+void CProfileWriter::Section(std::string_view name)
+{
+    m_text += '[';
+    AppendFlattened(m_text, name);
+    m_text += "]\r\n";
+}
+
+void CProfileWriter::Key(std::string_view key, std::string_view value)
+{
+    AppendFlattened(m_text, key);
+    m_text += '=';
+    AppendFlattened(m_text, value);
+    m_text += "\r\n";
+}
+
+void CProfileWriter::Int(std::string_view key, int32_t value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", value);
+    Key(key, text);
+}
+
+void CProfileWriter::Bool(std::string_view key, bool value)
+{
+    Key(key, value ? "Yes" : "No");
+}
+
+std::vector<std::string> SplitProfileList(std::string_view text, size_t count)
+{
+    std::vector<std::string> items;
+    items.reserve(count);
+    while (items.size() < count) {
+        size_t comma = text.find(',');
+        items.emplace_back(text.substr(0, comma));
+        text.remove_prefix(comma == std::string_view::npos ? text.size() : comma + 1);
+    }
+    return items;
+}
+
+int32_t ParseProfileInt(std::string_view text, bool* ok)
+{
+    size_t pos = 0;
+    while (pos < text.size() && IsBlank(text[pos]))
+        ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    if (pos >= text.size() || text[pos] < '0' || text[pos] > '9') {
+        if (ok)
+            *ok = false;
+        return 0;
+    }
+    int64_t value = 0;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+        value = value * 10 + (text[pos] - '0');
+        if (value > int64_t(INT32_MAX) + 1)
+            value = int64_t(INT32_MAX) + 1;
+    }
+    if (negative)
+        value = -value;
+    if (value > INT32_MAX)
+        value = INT32_MAX;
+    if (ok)
+        *ok = true;
+    return static_cast<int32_t>(value);
+}
