@@ -1,0 +1,114 @@
+// The modal progress dialogs of the read and write jobs.
+//
+// The job runs on a worker thread of its own; it reaches the dialog only
+// through queued calls (text, position, range, end), and waits on the GUI
+// thread only for the installer's answer to a time-out prompt. Cancel just
+// raises the flag the job polls; the dialog closes when the job ends it.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "orvoprocedures/procedure.h"
+#include "orvoprocedures/readwriteparameters.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class COrvoSerialConnection;
+class COrvoSystem;
+
+class CProgressDlg : public QDialog {
+    Q_OBJECT
+public:
+    CProgressDlg(QWidget* parent, COrvoSerialConnection* conn, const QString& title = QString());
+    ~CProgressDlg() override;
+
+    // Worker side: each posts to the GUI thread and returns at once.
+    void PostText(const QString& text);
+    void PostPos(int pos);
+    void PostRange(int lower, int upper);
+    void PostEnd(int result);
+    // Worker side: the Yes/No/Cancel box, owned by this dialog. Waits for the answer.
+    RetryAnswer AskRetry(const QString& text);
+    void ShowSummary(const QString& caption, const QString& text, bool error);
+
+    bool CancelRequested() const { return m_cancel.load(); }
+    QProgressBar* ProgressBar() const { return m_progress; }
+    QLabel* StatusText() const { return m_status; }
+    QPushButton* CancelButton() const { return m_cancelButton; }
+
+signals:
+    // Emitted on the GUI thread as each posted message takes effect.
+    void textShown(const QString& text);
+    void rangeShown(int lower, int upper);
+    void positionShown(int pos);
+
+protected:
+    // Starts the worker; called once when the dialog first shows.
+    virtual void StartWork() = 0;
+    void showEvent(QShowEvent* event) override;
+    // Escape and the window's close button act as Cancel: the job decides when to close.
+    void reject() override;
+    // Runs body on the worker thread.
+    void StartThread(std::function<void()> body);
+
+    COrvoSerialConnection* m_conn;
+    std::atomic<bool> m_cancel{false};
+
+private:
+    QProgressBar* m_progress;
+    QLabel* m_status;
+    QPushButton* m_cancelButton;
+    std::thread m_worker;
+    bool m_started = false;
+};
+
+// Reaches the dialog from the job's thread.
+class CProgressDlgHost : public IProcedureHost {
+public:
+    explicit CProgressDlgHost(CProgressDlg* dialog) : m_dialog(dialog) {}
+    void SetRange(int lower, int upper) override { m_dialog->PostRange(lower, upper); }
+    void SetPos(int pos) override { m_dialog->PostPos(pos); }
+    void SetText(const std::string& text) override;
+    RetryAnswer AskRetry(const std::string& text, int attempt) override;
+    void ShowSummary(const std::string& caption, const std::string& text, bool error) override;
+    void ConnectionLost(const std::string& text) override;
+
+private:
+    CProgressDlg* m_dialog;
+};
+
+class COrvoReadDlg : public CProgressDlg {
+    Q_OBJECT
+public:
+    COrvoReadDlg(QWidget* parent, COrvoSerialConnection* conn, const CReadWriteParameters* params,
+                 COrvoSystem* system, const QString& title = QString());
+
+protected:
+    void StartWork() override;
+
+private:
+    const CReadWriteParameters* m_params;
+    COrvoSystem* m_system;
+    CProgressDlgHost m_host{this};
+};
+
+class COrvoWriteDlg : public CProgressDlg {
+    Q_OBJECT
+public:
+    COrvoWriteDlg(QWidget* parent, COrvoSerialConnection* conn, const CReadWriteParameters* params,
+                  COrvoSystem* system, const QString& title = QString());
+
+protected:
+    void StartWork() override;
+
+private:
+    const CReadWriteParameters* m_params;
+    COrvoSystem* m_system;
+    CProgressDlgHost m_host{this};
+};

@@ -1,0 +1,177 @@
+// The read and write jobs of the installation, free of widgets.
+//
+// A job runs on whatever thread calls Run(): it talks to the bus through the
+// open session, writes into the model, and reaches its front end (progress
+// dialog or command line) only through IProcedureHost. Cancel is a flag the
+// front end raises and the job polls between steps.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "orvoprocedures/readwriteparameters.h"
+
+class COrvoSerialConnection;
+class COrvoSystem;
+struct _orvo_msg;
+
+enum class RetryAnswer { Yes, No, Cancel };
+
+// What a job needs from its front end. Every call comes from the job's thread.
+class IProcedureHost {
+public:
+    virtual ~IProcedureHost() = default;
+    virtual void SetRange(int lower, int upper) = 0;
+    virtual void SetPos(int pos) = 0;
+    virtual void SetText(const std::string& text) = 0;
+    // A device did not answer. attempt counts the earlier Yes answers given for
+    // this very request (0 on the first prompt), so a scripted answerer can
+    // give up after a few retries.
+    virtual RetryAnswer AskRetry(const std::string& text, int attempt) = 0;
+    // The end-of-job box; only called when the system's showResults is on.
+    virtual void ShowSummary(const std::string& caption, const std::string& text, bool error) = 0;
+    // The job stopped because the adapter or its port went away.
+    virtual void ConnectionLost(const std::string& text) { (void)text; }
+};
+
+// The bus as a job sees it: one request, and its reply when one is wanted.
+// The session adapter is the production link; nothing else is meant to
+// implement it outside this library.
+class IBusLink {
+public:
+    virtual ~IBusLink() = default;
+    // reply == nullptr: send only. Returns false when no reply arrived.
+    virtual bool Exchange(const _orvo_msg& request, _orvo_msg* reply) = 0;
+    // True once the port has failed for good (adapter unplugged, pty closed).
+    virtual bool IsLost() const = 0;
+};
+
+// Result codes of a job, as the progress dialog ends with them.
+constexpr int kJobFinished = 1;
+constexpr int kJobCancelled = 2;
+
+class CBusProcedure {
+public:
+    CBusProcedure(COrvoSerialConnection* conn, const CReadWriteParameters& params, COrvoSystem* system,
+                  IProcedureHost* host, std::atomic<bool>* cancel);
+    // For a link other than the session (the session constructor wraps one).
+    CBusProcedure(IBusLink* link, const CReadWriteParameters& params, COrvoSystem* system,
+                  IProcedureHost* host, std::atomic<bool>* cancel);
+    virtual ~CBusProcedure();
+    CBusProcedure(const CBusProcedure&) = delete;
+    CBusProcedure& operator=(const CBusProcedure&) = delete;
+
+    // Runs the whole job; returns kJobFinished or kJobCancelled.
+    virtual int Run() = 0;
+
+    bool ConnectionWasLost() const { return m_lost; }
+    // The summary text as the box shows it (built even when the box is off).
+    const std::string& Summary() const { return m_summary; }
+    const std::string& StatusWord() const { return m_statusWord; }
+    long Exchanges() const { return m_exchanges; }
+    long PauseMs() const { return m_pauseMs; }
+    // Frame bytes on the line (request and reply frames, STX/ETX included).
+    long LineBytes() const { return m_lineBytes; }
+
+    // Shorter end pause for callers that do not show a closing dialog.
+    void SetClosingPause(int ms) { m_closingPauseMs = ms; }
+
+protected:
+    bool Cancelled() const { return m_cancel->load(); }
+    void SetCancel() { m_cancel->store(true); }
+    void Pause(int ms);
+    void PostText(const std::string& text) { m_host->SetText(text); }
+    void PostPos(int pos) { m_host->SetPos(pos); }
+
+    // One exchange. count parameters from params (the rest 0).
+    bool Send(int deck, int type, int number, int code, int count, const unsigned char* params,
+              _orvo_msg* reply);
+    bool Send(int deck, int type, int number, int code, std::initializer_list<int> params, _orvo_msg* reply);
+    // Sends the request until it is answered or the installer gives up:
+    // Yes sends again, No returns false, Cancel raises the cancel flag and
+    // returns false. A lost connection never prompts.
+    bool SendPrompted(int deck, int type, int number, int code, int count, const unsigned char* params,
+                      _orvo_msg* reply, const std::string& prompt);
+    bool SendPrompted(int deck, int type, int number, int code, std::initializer_list<int> params,
+                      _orvo_msg* reply, const std::string& prompt);
+    // Asks the installer; records Cancel. Returns true for Yes.
+    bool Ask(const std::string& prompt, int attempt);
+    bool Lost() const { return m_lost; }
+
+    // The common end of both jobs: status, summary box, pause, result.
+    int Finish(const char* summaryFormat, int flats, int decks);
+
+    IBusLink* m_link;
+    IBusLink* m_ownedLink = nullptr;
+    CReadWriteParameters m_params;
+    COrvoSystem* m_system;
+    IProcedureHost* m_host;
+    std::atomic<bool>* m_cancel;
+    std::chrono::steady_clock::time_point m_start;
+
+private:
+    bool m_lost = false;
+    std::string m_summary;
+    std::string m_statusWord;
+    long m_exchanges = 0;
+    long m_pauseMs = 0;
+    long m_lineBytes = 0;
+    int m_closingPauseMs = 500;
+};
+
+// Fills the model from the installation.
+class CReadProcedure : public CBusProcedure {
+public:
+    using CBusProcedure::CBusProcedure;
+    int Run() override;
+    int FlatsFound() const { return m_flats; }
+    int DecksFound() const { return m_decks; }
+
+private:
+    void ReadDeck(int n);
+    void ReadDeckSettings(int n, bool main);
+    void ReadRelays(int n);
+    void ReadFlats(int n, bool rfid);
+    void ReadAccess(int n);
+    void ReadDoors(int n);
+    // Collects up to 16 characters over parts 0 and 1; a 0 byte ends the text.
+    std::string CollectText(int n, int door, int code, std::initializer_list<int> head, int firstChar);
+
+    int m_flats = 0;
+    int m_decks = 0;
+};
+
+// Sends the model to the installation.
+class CWriteProcedure : public CBusProcedure {
+public:
+    using CBusProcedure::CBusProcedure;
+    // The erase-tags option, looked up at each flat's tag step.
+    void SetEraseTags(std::function<bool()> eraseTags) { m_eraseTags = std::move(eraseTags); }
+    int Run() override;
+    int FlatsWritten() const { return m_flats; }
+    int DecksWritten() const { return m_decks; }
+
+private:
+    void WriteDeck(int n);
+    void WriteFlats(int n, bool rfid);
+    void WriteAccess(int n);
+    void WriteDoors(int n);
+    void SendText(int n, int door, int code, std::initializer_list<int> head, const std::string& text,
+                  int part);
+
+    std::function<bool()> m_eraseTags;
+    int m_flats = 0;
+    int m_decks = 0;
+    int m_liveExpansion = 0;
+    int m_liveMajor = 0;
+    int m_liveMinor = 0;
+    int m_liveVersion = 0;
+};
+
+// Byte helpers shared with the tests: the wire forms of tag numbers.
+// "%02X" x5 over the bytes in the order received.
+std::string TagNumberText(const unsigned char* bytes);
+// Five pairs, each read as "%X"; a pair that does not read as hexadecimal gives 0.
+void TagNumberBytes(const std::string& number, unsigned char* bytes);

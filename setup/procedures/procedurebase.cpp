@@ -1,0 +1,165 @@
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+#include "modeltext.h"
+#include "orvoprocedures/procedure.h"
+#include "wendrel/orvomsg.h"
+
+#include "orvomodel/orvosystem.h"
+
+namespace orvoproc {
+
+std::string Format(const char* format, ...)
+{
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+} // namespace orvoproc
+
+using orvoproc::Format;
+
+IBusLink* MakeSessionLink(COrvoSerialConnection* conn);
+
+CBusProcedure::CBusProcedure(COrvoSerialConnection* conn, const CReadWriteParameters& params,
+                             COrvoSystem* system, IProcedureHost* host, std::atomic<bool>* cancel)
+    : CBusProcedure(MakeSessionLink(conn), params, system, host, cancel)
+{
+    m_ownedLink = m_link;
+}
+
+CBusProcedure::CBusProcedure(IBusLink* link, const CReadWriteParameters& params, COrvoSystem* system,
+                             IProcedureHost* host, std::atomic<bool>* cancel)
+    : m_link(link), m_params(params), m_system(system), m_host(host), m_cancel(cancel)
+{
+}
+
+CBusProcedure::~CBusProcedure()
+{
+    delete m_ownedLink;
+}
+
+void CBusProcedure::Pause(int ms)
+{
+    m_pauseMs += ms;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool CBusProcedure::Send(int deck, int type, int number, int code, int count, const unsigned char* params,
+                         _orvo_msg* reply)
+{
+    if (m_lost)
+        return false;
+    _orvo_msg request{};
+    request.srcNode = NODE_ENGINEER;
+    request.dstDeck = static_cast<unsigned char>(deck);
+    request.dstNode = MakeNode(type, number);
+    request.code = static_cast<unsigned char>(code);
+    request.count = static_cast<unsigned char>(count);
+    for (int i = 0; i < count && i < ORVO_MAX_PARAMS; ++i)
+        request.param[i] = params[i];
+    ++m_exchanges;
+    // STX + 14 header characters + 2 per parameter + ETX.
+    m_lineBytes += 16 + 2 * count;
+    bool answered = m_link->Exchange(request, reply);
+    if (answered && reply)
+        m_lineBytes += 16 + 2 * reply->count;
+    if (!answered && m_link->IsLost()) {
+        // Prompting again could only loop: stop the job and keep what was read.
+        m_lost = true;
+        SetCancel();
+        m_host->ConnectionLost("Connection lost: the serial adapter or its port has gone away.");
+    }
+    return answered;
+}
+
+bool CBusProcedure::Send(int deck, int type, int number, int code, std::initializer_list<int> params,
+                         _orvo_msg* reply)
+{
+    unsigned char bytes[ORVO_MAX_PARAMS] = {};
+    int count = 0;
+    for (int value : params)
+        bytes[count++] = static_cast<unsigned char>(value);
+    return Send(deck, type, number, code, count, bytes, reply);
+}
+
+bool CBusProcedure::Ask(const std::string& prompt, int attempt)
+{
+    // The answer decides: a Cancel pressed while the request was waiting is
+    // dropped, as the prompt asks the question afresh.
+    m_cancel->store(false);
+    RetryAnswer answer = m_host->AskRetry(prompt, attempt);
+    if (answer == RetryAnswer::Cancel)
+        SetCancel();
+    return answer == RetryAnswer::Yes;
+}
+
+bool CBusProcedure::SendPrompted(int deck, int type, int number, int code, int count,
+                                 const unsigned char* params, _orvo_msg* reply, const std::string& prompt)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (Send(deck, type, number, code, count, params, reply))
+            return true;
+        if (m_lost || !Ask(prompt, attempt))
+            return false;
+    }
+}
+
+bool CBusProcedure::SendPrompted(int deck, int type, int number, int code, std::initializer_list<int> params,
+                                 _orvo_msg* reply, const std::string& prompt)
+{
+    unsigned char bytes[ORVO_MAX_PARAMS] = {};
+    int count = 0;
+    for (int value : params)
+        bytes[count++] = static_cast<unsigned char>(value);
+    return SendPrompted(deck, type, number, code, count, bytes, reply, prompt);
+}
+
+int CBusProcedure::Finish(const char* summaryFormat, int flats, int decks)
+{
+    m_statusWord = Cancelled() ? "Cancelled" : "Complete";
+    auto elapsed =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_start).count();
+    std::string elapsedText = Format("Completed in %02d minutes and %02d seconds",
+                                     static_cast<int>((elapsed / 60) % 60), static_cast<int>(elapsed % 60));
+    m_summary = Format(summaryFormat, m_statusWord.c_str(), flats, decks, elapsedText.c_str());
+    if (m_lost)
+        m_summary = "Connection lost: the serial adapter or its port has gone away.\n" + m_summary;
+    // A lost connection is always reported; the installer must know the job stopped short.
+    if (m_system->showResults || m_lost) {
+        PostText(m_statusWord);
+        m_host->ShowSummary(m_statusWord, m_summary, Cancelled());
+    }
+    Pause(m_closingPauseMs);
+    return Cancelled() ? kJobCancelled : kJobFinished;
+}
+
+std::string TagNumberText(const unsigned char* bytes)
+{
+    return Format("%02X%02X%02X%02X%02X", bytes[0], bytes[1], bytes[2], bytes[3], bytes[4]);
+}
+
+void TagNumberBytes(const std::string& number, unsigned char* bytes)
+{
+    for (int i = 0; i < 5; ++i) {
+        // Only the leading run of hexadecimal digits counts, as "%X" reads;
+        // a pair that does not start with one gives 0.
+        unsigned value = 0;
+        for (int j = 0; j < 2; ++j) {
+            size_t at = static_cast<size_t>(2 * i + j);
+            if (at >= number.size() || !isxdigit(static_cast<unsigned char>(number[at])))
+                break;
+            char c = static_cast<char>(toupper(static_cast<unsigned char>(number[at])));
+            value = value * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : c - 'A' + 10);
+        }
+        bytes[i] = static_cast<unsigned char>(value);
+    }
+}

@@ -1,0 +1,395 @@
+// The read of the installation into the model, deck by deck.
+#include <ctime>
+
+#include "modeltext.h"
+#include "orvoprocedures/procedure.h"
+#include "wendrel/msgcodes.h"
+#include "wendrel/orvomsg.h"
+
+#include "orvomodel/orvosystem.h"
+
+using orvoproc::AssignText;
+using orvoproc::Format;
+using orvoproc::TextOf;
+
+namespace {
+
+// Appends the non-zero bytes of p[from..to].
+std::string NonZeroChars(const _orvo_msg& reply, int from, int to)
+{
+    std::string text;
+    for (int i = from; i <= to; ++i)
+        if (reply.param[i])
+            text += static_cast<char>(reply.param[i]);
+    return text;
+}
+
+// The bytes of p[from..to] up to the first 0.
+std::string CharsToZero(const _orvo_msg& reply, int from, int to)
+{
+    std::string text;
+    for (int i = from; i <= to && reply.param[i]; ++i)
+        text += static_cast<char>(reply.param[i]);
+    return text;
+}
+
+int Word(const _orvo_msg& reply, int low)
+{
+    return reply.param[low] + 256 * reply.param[low + 1];
+}
+
+} // namespace
+
+int CReadProcedure::Run()
+{
+    m_flats = 0;
+    m_decks = 0;
+    m_system->Clear();
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    AssignText(m_system->description,
+               Format("ORVO System read on %02d:%02d %02d/%02d/%d", local.tm_hour, local.tm_min,
+                      local.tm_mday, local.tm_mon + 1, local.tm_year + 1900));
+    // The built-in alphabet, not the one of the settings store.
+    AssignText(m_system->validKeys, kDefaultValidKeys);
+    m_start = std::chrono::steady_clock::now();
+
+    const int first = m_params.first;
+    const int last = m_params.LastDeck();
+    m_host->SetRange(first * 24, (last + 1) * 24);
+    PostText("Searching for flats...");
+    for (int n = first; n <= last && !Cancelled(); ++n)
+        ReadDeck(n);
+    return Finish("%s\nRead %d flats on %d deck(s)\n%s", m_flats, m_decks);
+}
+
+void CReadProcedure::ReadDeck(int n)
+{
+    CDeck& deck = m_system->decks[n];
+    PostPos(n * 24);
+    _orvo_msg reply{};
+    for (int attempt = 0;; ++attempt) {
+        Pause(50);
+        if (Send(n, NODE_DECK, 0, MSG_ENQ, 0, nullptr, &reply))
+            break;
+        if (Lost() || !Ask(Format("Timeout waiting for reply from MSG_ENQ\nDeck %d, Retry ?", n), attempt))
+            return; // No: next deck; Cancel: the loop ends on the flag
+    }
+    ++m_decks;
+    deck.expansion = reply.param[0] != 0;
+    deck.ringTime = reply.param[1];
+    deck.callTime = reply.param[2];
+    deck.speechTime = reply.param[3];
+    deck.doorMask = static_cast<unsigned short>(Word(reply, 4));
+    deck.versionMajor = reply.param[6];
+    deck.versionMinor = reply.param[7];
+    deck.version = deck.versionMajor * 1000 + deck.versionMinor;
+    deck.readerMask = static_cast<unsigned short>(Word(reply, 9));
+    const bool main = !deck.expansion;
+    std::string prefix = TextOf(main ? m_system->defaultMainName : m_system->defaultExpName);
+    AssignText(deck.description,
+               Format("%s %d (v%d.%03d)", prefix.c_str(), n, deck.versionMajor, deck.versionMinor));
+
+    ReadDeckSettings(n, main);
+    for (int i = 0; i < 16; ++i) {
+        deck.relayVersions[i] = 0;
+        deck.relayCounts[i] = 0;
+    }
+    deck.relayMask = 0;
+    if (m_params.readRelays)
+        ReadRelays(n);
+    const bool rfid = main ? deck.versionMajor >= 2 : deck.versionMinor > 22;
+    ReadFlats(n, rfid);
+    if (m_params.doorAccess && deck.versionMajor >= 1 && main)
+        ReadAccess(n);
+    if (m_params.doorSettings && main)
+        ReadDoors(n);
+}
+
+void CReadProcedure::ReadDeckSettings(int n, bool main)
+{
+    CDeck& deck = m_system->decks[n];
+    const int version = deck.version;
+    auto atLeast = [&](int mainMinimum, int expMinimum) {
+        return main ? version >= mainMinimum : version >= expMinimum;
+    };
+    _orvo_msg reply{};
+    if (atLeast(1037, 1022)) {
+        PostText("Reading Serial Number");
+        if (Send(n, NODE_DECK, 0, MSG_GET_SERIAL_NUMBER, 0, nullptr, &reply))
+            AssignText(deck.serialNumber, CharsToZero(reply, 0, 5));
+    }
+    if (main && version >= 1028) {
+        PostText("Reading Door Versions");
+        for (int group = 0; group < 2; ++group) {
+            if (!Send(n, NODE_DECK, 0, MSG_DOOR_VERSION, {group}, &reply))
+                continue;
+            for (int i = 0; i < 8; ++i)
+                if (reply.param[i])
+                    deck.doorVersions[group * 8 + i] = static_cast<short>(200 + reply.param[i]);
+        }
+    }
+    if (atLeast(1018, 1009)) {
+        PostText("Reading Ringtone Cadences");
+        if (Send(n, NODE_DECK, 0, MSG_GET_DOOR_TONE, 0, nullptr, &reply))
+            deck.doorCadence = reply.param[1] * 256 + reply.param[2];
+        if (Send(n, NODE_DECK, 0, MSG_GET_CONCIERGE_TONE, 0, nullptr, &reply))
+            deck.conciergeCadence = reply.param[1] * 256 + reply.param[2];
+    }
+    if (atLeast(1027, 1015)) {
+        PostText("Reading Deck Options");
+        if (Send(n, NODE_DECK, 0, MSG_GET_DECK_OPTIONS, 0, nullptr, &reply)) {
+            deck.maskPrivacy = reply.param[0];
+            deck.conciergeAckNakTones = 0;
+            if (atLeast(1032, 1018))
+                deck.conciergeAckNakTones = reply.param[1];
+        }
+    }
+}
+
+void CReadProcedure::ReadRelays(int n)
+{
+    CDeck& deck = m_system->decks[n];
+    const int limit = m_system->maxEmptySlots;
+    int empty = 0;
+    _orvo_msg reply{};
+    for (int r = 0; r < 16 && !Lost(); ++r) {
+        PostText(Format("Reading Relay %d on deck %d", r, n));
+        if (Send(n, NODE_RELAY, r, MSG_ENQ_DOOR, {1, 0, 0, 62}, &reply)) {
+            deck.relayMask = static_cast<unsigned short>(deck.relayMask | (1u << r));
+            deck.relayVersions[r] = reply.param[0];
+            deck.relayCounts[r] = reply.param[1];
+            empty = 0;
+        } else if (limit != 0 && ++empty >= limit) {
+            break;
+        }
+    }
+}
+
+void CReadProcedure::ReadFlats(int n, bool rfid)
+{
+    CDeck& deck = m_system->decks[n];
+    const int limit = m_system->maxEmptySlots;
+    int emptyFlats = 0;
+    _orvo_msg reply{};
+    for (int f = 0; f < 24 && !Cancelled(); ++f) {
+        CFlat& flat = deck.flats[f];
+        PostPos(n * 24 + f);
+        if (m_params.flatAddresses) {
+            PostText(Format("Reading flat %d on deck %d", f + 1, n));
+            if (SendPrompted(
+                    n, NODE_FLAT, f, MSG_GET_ADDRESS, 0, nullptr, &reply,
+                    Format("Timeout waiting for reply from MSG_GET_ADDRESS\nDeck %d, Flat %d, Retry ?", n,
+                           f))) {
+                ++m_flats;
+                PostText(Format("Found %d flats on %d deck(s)", m_flats, m_decks));
+                AssignText(flat.address, NonZeroChars(reply, 0, 3));
+                flat.spareOption = reply.param[4] & 1;
+                flat.alarmInput = reply.param[4] >> 1;
+            }
+        }
+        if (limit != 0) {
+            emptyFlats = TextOf(flat.address).empty() ? emptyFlats + 1 : 0;
+            if (emptyFlats >= limit)
+                break;
+        }
+        if (!m_params.rfidTags || !rfid)
+            continue;
+        // The tag scan keeps a count of its own, so empty tags never shorten
+        // the scan of the deck's flats.
+        int emptyTags = 0;
+        for (int k = 0; k < 10 && !Cancelled(); ++k) {
+            PostText(Format("Reading flat %d on deck %d (key %d)", f + 1, n, k + 1));
+            if (SendPrompted(n, NODE_DECK, 0, MSG_GET_FLAT_RFIDKEY, {f, k}, &reply,
+                             Format("Timeout waiting for reply from MSG_GET_FLAT_RFIDKEY\nDeck %d, Flat %d, "
+                                    "Key %d, Retry ?",
+                                    n, f, k))) {
+                flat.tags[k].colour = reply.param[2];
+                AssignText(flat.tags[k].number, TagNumberText(&reply.param[3]));
+            }
+            if (limit != 0) {
+                emptyTags = TextOf(flat.tags[k].number) == "FFFFFFFFFF" ? emptyTags + 1 : 0;
+                if (emptyTags >= limit)
+                    break;
+            }
+        }
+    }
+}
+
+void CReadProcedure::ReadAccess(int n)
+{
+    CDeck& deck = m_system->decks[n];
+    _orvo_msg reply{};
+    if (deck.versionMinor >= 1) {
+        const int globals = deck.version >= 2045 ? 16 : 10;
+        for (int g = 0; g < globals && !Cancelled(); ++g) {
+            AssignText(deck.globalFlats[g].address, "");
+            PostText(Format("Reading Global flat %d on deck %d", g + 1, n));
+            if (SendPrompted(n, NODE_DECK, 0, MSG_GET_GLOBAL, {g}, &reply,
+                             Format("Timeout waiting for reply from MSG_GET_GLOBAL\nDeck %d, Retry ?", n)))
+                AssignText(deck.globalFlats[g].address, NonZeroChars(reply, 1, 4));
+        }
+    }
+    if (deck.versionMinor >= 2) {
+        const int ranges = deck.version >= 2050 ? 20 : 10;
+        for (int r = 0; r < ranges && !Cancelled(); ++r) {
+            PostText(Format("Reading flat range addresses %d on deck %d", r + 1, n));
+            if (SendPrompted(n, NODE_DECK, 0, MSG_GET_RANGE, {r}, &reply,
+                             Format("Timeout waiting for reply from MSG_GET_RANGE\nDeck %d, Retry ?", n))) {
+                deck.rangeMin[r] = Word(reply, 1);
+                deck.rangeMax[r] = Word(reply, 3);
+            }
+        }
+        for (int a = 0; a < 16 && !Cancelled(); ++a) {
+            PostText(Format("Reading door access setup %d on deck %d", a + 1, n));
+            if (!SendPrompted(
+                    n, NODE_DECK, 0, MSG_GET_DOOR_ACCESS, {a}, &reply,
+                    Format("Timeout waiting for reply from MSG_GET_DOOR_ACCESS\nDeck %d, Retry ?", n)))
+                continue;
+            deck.primary[a] = reply.param[1];
+            deck.globalAccess[a] = reply.param[2];
+            for (int j = 0; j < 8; ++j) {
+                int group = reply.count > 3 + j ? reply.param[3 + j] : 0;
+                deck.doorGroups[a][j] = static_cast<unsigned char>(group > 20 ? 0 : group);
+            }
+        }
+    }
+    // Odd/even and range access run even after a cancel in the ranges above.
+    deck.rangeOddEven[0] = 0;
+    deck.rangeOddEven[1] = 0;
+    if (deck.versionMinor >= 25) {
+        PostText(Format("Reading flat range odd/even addresses %d on deck %d", 1, n));
+        if (SendPrompted(n, NODE_DECK, 0, MSG_GET_RANGE_OE, 0, nullptr, &reply,
+                         Format("Timeout waiting for reply from MSG_GET_RANGE_OE\nDeck %d, Retry ?", n))) {
+            deck.rangeOddEven[0] = static_cast<unsigned short>(Word(reply, 0));
+            if (deck.version >= 2051)
+                deck.rangeOddEven[1] = static_cast<unsigned short>(Word(reply, 2));
+        }
+    }
+    for (int i = 0; i < 2; ++i) {
+        deck.rangeAccessKeys[i] = 0;
+        deck.rangeAccessCalls[i] = 0;
+    }
+    if (deck.version >= 2052) {
+        PostText(Format("Reading flat range odd/even addresses %d on deck %d", 1, n));
+        if (SendPrompted(
+                n, NODE_DECK, 0, MSG_GET_RANGE_ACCESS, 0, nullptr, &reply,
+                Format("Timeout waiting for reply from MSG_GET_RANGE_ACCESS\nDeck %d, Retry ?", n))) {
+            deck.rangeAccessKeys[0] = static_cast<unsigned short>(Word(reply, 0));
+            deck.rangeAccessKeys[1] = static_cast<unsigned short>(Word(reply, 2));
+            deck.rangeAccessCalls[0] = static_cast<unsigned short>(Word(reply, 4));
+            deck.rangeAccessCalls[1] = static_cast<unsigned short>(Word(reply, 6));
+        }
+    }
+}
+
+std::string CReadProcedure::CollectText(int n, int door, int code, std::initializer_list<int> head,
+                                        int firstChar)
+{
+    std::string text;
+    bool stop = false;
+    _orvo_msg reply{};
+    for (int part = 0; part < 2 && !stop; ++part) {
+        unsigned char params[ORVO_MAX_PARAMS] = {};
+        int count = 0;
+        for (int value : head)
+            params[count++] = static_cast<unsigned char>(value);
+        // The part number follows the head, except for the speed dial name
+        // whose part leads (head is then empty and a 0 follows).
+        if (code == MSG_GET_SPEED_DIAL_NAME) {
+            params[0] = static_cast<unsigned char>(part);
+            params[1] = 0;
+            count = 2;
+        } else {
+            params[count++] = static_cast<unsigned char>(part);
+        }
+        if (!Send(n, NODE_DOOR, door, code, count, params, &reply))
+            continue;
+        for (int i = 0; i < 8; ++i) {
+            unsigned char c = reply.param[firstChar + i];
+            if (!c) {
+                stop = true;
+                break;
+            }
+            text += static_cast<char>(c);
+        }
+    }
+    return text;
+}
+
+void CReadProcedure::ReadDoors(int n)
+{
+    CDeck& deck = m_system->decks[n];
+    _orvo_msg reply{};
+    for (int d = 0; d < 16 && !Lost(); ++d) {
+        if (!(deck.doorMask & (1u << d)))
+            continue;
+        DoorRecord door = deck.doors[d];
+        const int v = deck.doorVersions[d];
+        PostText(Format("Reading Door %d on deck %d", d, n));
+        auto prompt = [&](const char* message) {
+            return Format("Timeout waiting for reply from %s\nDeck %d Door %d, Retry ?", message, n, d);
+        };
+        for (int u = 0; u < 15; ++u)
+            if (SendPrompted(n, NODE_DOOR, d, MSG_GET_USER_CODE, {u}, &reply, prompt("MSG_GET_USER_CODE")))
+                AssignText(door.codes[u], CharsToZero(reply, 1, 4));
+        if (v >= 302) {
+            if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DOOR_SERIAL_NUMBER, 0, nullptr, &reply,
+                             prompt("MSG_GET_DOOR_SERIAL_NUMBER")))
+                AssignText(door.serialNo, NonZeroChars(reply, 0, 5));
+            if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DOOR2_PARAM, 0, nullptr, &reply,
+                             prompt("MSG_GET_DOOR2_PARAM"))) {
+                door.language = reply.param[0] & 0x0F;
+                door.lockTime = reply.param[1];
+                door.vaVolume = reply.param[2] & 0x3F;
+                door.mode = reply.param[3] & 0x0F;
+            }
+        }
+        if (v >= 312 &&
+            SendPrompted(n, NODE_DOOR, d, MSG_GET_DR_LINK, 0, nullptr, &reply, prompt("MSG_GET_DR_LINK"))) {
+            door.drLink = reply.param[0] & 0x1F;
+            if (v >= 407)
+                door.inOption = reply.param[1] & 0x1F;
+        }
+        if (v >= 316 && SendPrompted(n, NODE_DOOR, d, MSG_GET_SPEED_DIAL, 0, nullptr, &reply,
+                                     prompt("MSG_GET_SPEED_DIAL")))
+            AssignText(door.speedDialNo, NonZeroChars(reply, 0, 3));
+        if (v >= 407)
+            AssignText(door.speedDialDisplay, CollectText(n, d, MSG_GET_SPEED_DIAL_NAME, {}, 1));
+        if (v >= 320 && Send(n, NODE_DOOR, d, MSG_GET_RELAY_REVERSE, 0, nullptr, &reply))
+            door.reverseRelay = reply.param[0] != 0;
+
+        if (deck.readerMask & (1u << d)) {
+            door.reader = 1;
+            deck.doors[d] = door;
+            continue;
+        }
+        door.reader = 0;
+        for (int k = 0; k < 10 && !Lost(); ++k) {
+            if (!Send(n, NODE_DOOR, d, MSG_GET_PROG_RFIDKEY, {k + 1}, &reply))
+                continue;
+            bool none = true;
+            for (int i = 1; i <= 5; ++i)
+                none = none && reply.param[i] == 0xFF;
+            AssignText(door.progKeys[k].number, none ? std::string() : TagNumberText(&reply.param[1]));
+        }
+        for (int line = 0; line < 4; ++line) {
+            std::string text = CollectText(n, d, MSG_GET_DOOR_WELCOME, {line}, 2);
+            // Older panels have two lines; what they send for the others is noise.
+            if (v >= 407 || line < 2)
+                AssignText(door.welcomeLines[line], text);
+        }
+        if (Send(n, NODE_DOOR, d, MSG_GET_DOOR_BLOCK_OPERATION, 0, nullptr, &reply))
+            door.blockCtrlOperation = reply.param[0];
+        const int blocks = v > 303 ? 10 : 5;
+        for (int b = 0; b < blocks; ++b)
+            AssignText(door.blocks[b], CollectText(n, d, MSG_GET_DOOR_BLOCK, {b}, 2));
+        if (v >= 421) {
+            AssignText(door.doorOpenLine1, CollectText(n, d, MSG_GET_CUSTOM_TEXT, {0, 0}, 3));
+            AssignText(door.doorOpenLine2, CollectText(n, d, MSG_GET_CUSTOM_TEXT, {0, 1}, 3));
+            AssignText(door.concierge, CollectText(n, d, MSG_GET_CUSTOM_TEXT, {1, 0}, 3));
+        }
+        deck.doors[d] = door;
+    }
+}

@@ -1,0 +1,289 @@
+// The write of the model to the installation, deck by deck.
+#include "modeltext.h"
+#include "orvoprocedures/procedure.h"
+#include "wendrel/msgcodes.h"
+#include "wendrel/orvomsg.h"
+
+#include "orvomodel/accessexport.h"
+#include "orvomodel/orvosystem.h"
+
+using orvoproc::AssignText;
+using orvoproc::Format;
+using orvoproc::TextOf;
+
+namespace {
+
+// Characters of text from offset, padded with 0 to width; longer text is cut.
+void PutChars(unsigned char* out, const std::string& text, size_t offset, int width)
+{
+    for (int i = 0; i < width; ++i) {
+        size_t at = offset + static_cast<size_t>(i);
+        out[i] = at < text.size() ? static_cast<unsigned char>(text[at]) : 0;
+    }
+}
+
+} // namespace
+
+int CWriteProcedure::Run()
+{
+    m_flats = 0;
+    m_decks = 0;
+    const int first = m_params.first;
+    const int last = m_params.LastDeck();
+    m_host->SetRange(first * 24, (last + 1) * 24);
+    m_start = std::chrono::steady_clock::now();
+    for (int n = first; n <= last && !Cancelled(); ++n)
+        WriteDeck(n);
+    return Finish("%s\nWritten %d flats on %d deck(s)\n%s", m_flats, m_decks);
+}
+
+void CWriteProcedure::WriteDeck(int n)
+{
+    CDeck& deck = m_system->decks[n];
+    PostPos(n * 24);
+    _orvo_msg reply{};
+    for (int attempt = 0;; ++attempt) {
+        Pause(50);
+        if (Send(n, NODE_DECK, 0, MSG_ENQ, 0, nullptr, &reply))
+            break;
+        if (Lost() || !Ask(Format("Timeout waiting for reply from MSG_ENQ\nDeck %d, Retry ?", n), attempt))
+            return;
+    }
+    // The deck's own answer decides what its firmware takes; the rest of the
+    // decisions follow what the model recorded for it.
+    m_liveExpansion = reply.param[0] != 0;
+    m_liveMajor = reply.param[6];
+    m_liveMinor = reply.param[7];
+    m_liveVersion = m_liveMajor * 1000 + m_liveMinor;
+    const bool liveMain = !m_liveExpansion;
+    auto atLeast = [&](int mainMinimum, int expMinimum) {
+        return liveMain ? m_liveVersion >= mainMinimum : m_liveVersion >= expMinimum;
+    };
+
+    if (atLeast(1018, 1009)) {
+        PostText("Writing Ringtone Cadences");
+        Send(n, NODE_DECK, 0, MSG_SET_DOOR_TONE,
+             {0, (deck.doorCadence >> 8) & 0xFF, deck.doorCadence & 0xFF, 0xAA, 0x55}, &reply);
+        Send(n, NODE_DECK, 0, MSG_SET_CONCIERGE_TONE,
+             {0, (deck.conciergeCadence >> 8) & 0xFF, deck.conciergeCadence & 0xFF, 0xAA, 0x55}, &reply);
+    }
+    if (atLeast(1037, 1022) && m_params.writeSerialNumber) {
+        PostText("Writing Serial Number");
+        unsigned char serial[ORVO_MAX_PARAMS] = {};
+        PutChars(serial, TextOf(deck.serialNumber), 0, 6);
+        Send(n, NODE_DECK, 0, MSG_SET_SERIAL_NUMBER, 6, serial, &reply);
+    }
+    if (atLeast(1027, 1015)) {
+        PostText("Writing Deck Options");
+        unsigned char options[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(deck.maskPrivacy),
+                                                  static_cast<unsigned char>(deck.conciergeAckNakTones)};
+        Send(n, NODE_DECK, 0, MSG_SET_DECK_OPTIONS, atLeast(1032, 1018) ? 2 : 1, options, &reply);
+    }
+    ++m_decks;
+
+    const bool rfid = liveMain ? m_liveMajor >= 2 : m_liveMinor > 22;
+    WriteFlats(n, rfid);
+    if (m_params.doorAccess && m_liveMajor >= 1 && !deck.expansion)
+        WriteAccess(n);
+    if (m_params.doorSettings && !deck.expansion)
+        WriteDoors(n);
+}
+
+void CWriteProcedure::WriteFlats(int n, bool rfid)
+{
+    CDeck& deck = m_system->decks[n];
+    _orvo_msg reply{};
+    for (int f = 0; f < 24 && !Cancelled(); ++f) {
+        CFlat& flat = deck.flats[f];
+        PostPos(n * 24 + f);
+        if (m_params.flatAddresses) {
+            PostText(Format("Writing flat %d on deck %d", f + 1, n));
+            unsigned char params[ORVO_MAX_PARAMS] = {};
+            PutChars(params, TextOf(flat.address), 0, 4);
+            params[4] = static_cast<unsigned char>(flat.alarmInput * 2 + (flat.spareOption & 1));
+            if (SendPrompted(
+                    n, NODE_FLAT, f, MSG_ASSIGN_ADDRESS, 5, params, &reply,
+                    Format("Timeout waiting for reply from MSG_ASSIGN_ADDRESS\nDeck %d, Flat %d, Retry ?", n,
+                           f)))
+                ++m_flats;
+        }
+        if (!m_params.rfidTags || !rfid)
+            continue;
+        const bool erase = m_eraseTags ? m_eraseTags() : AccessExport::Instance().EraseKeysOnNextWrite();
+        for (int k = 0; k < 10 && !Cancelled(); ++k) {
+            RfidTag& tag = flat.tags[k];
+            if (!tag.IsValid()) {
+                tag.colour = 0;
+                AssignText(tag.number, "FFFFFFFFFF");
+            }
+            unsigned char params[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(f),
+                                                     static_cast<unsigned char>(k),
+                                                     static_cast<unsigned char>(tag.colour & 0xFF)};
+            TagNumberBytes(erase ? std::string("FFFFFFFFFF") : TextOf(tag.number), &params[3]);
+            PostText(Format("Writing flat %d on deck %d (key %d)", f + 1, n, k + 1));
+            SendPrompted(
+                n, NODE_DECK, 0, MSG_SET_FLAT_RFIDKEY, 8, params, &reply,
+                Format(
+                    "Timeout waiting for reply from MSG_SET_FLAT_RFIDKEY\nDeck %d, Flat %d, Key %d Retry ?",
+                    n, f, k));
+        }
+    }
+}
+
+void CWriteProcedure::WriteAccess(int n)
+{
+    CDeck& deck = m_system->decks[n];
+    _orvo_msg reply{};
+    if (deck.versionMinor >= 1) {
+        const int globals = deck.version >= 2045 ? 16 : 10;
+        for (int g = 0; g < globals && !Cancelled(); ++g) {
+            PostText(Format("Writing Global flat %d on deck %d", g + 1, n));
+            unsigned char params[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(g)};
+            PutChars(&params[1], TextOf(deck.globalFlats[g].address), 0, 4);
+            SendPrompted(n, NODE_DECK, 0, MSG_ASSIGN_GLOBAL, 5, params, &reply,
+                         Format("Timeout waiting for reply from MSG_ASSIGN_GLOBAL\nDeck %d, Retry ?", n));
+        }
+    }
+    if (deck.versionMinor >= 2) {
+        // One range more firmware than the read asks for: kept as the
+        // installations in the field expect it.
+        const int ranges = deck.version >= 2051 ? 20 : 10;
+        for (int r = 0; r < ranges && !Cancelled(); ++r) {
+            PostText(Format("Writing flat range addresses %d on deck %d", r + 1, n));
+            const int low = deck.rangeMin[r];
+            const int high = deck.rangeMax[r];
+            SendPrompted(n, NODE_DECK, 0, MSG_ASSIGN_RANGE,
+                         {r, low & 0xFF, (low >> 8) & 0xFF, high & 0xFF, (high >> 8) & 0xFF}, &reply,
+                         Format("Timeout waiting for reply from MSG_ASSIGN_RANGE\nDeck %d, Retry ?", n));
+        }
+        for (int a = 0; a < 16 && !Cancelled(); ++a) {
+            PostText(Format("Writing door access setup %d on deck %d", a + 1, n));
+            for (int j = 0; j < 8; ++j)
+                if (deck.doorGroups[a][j] > 20)
+                    deck.doorGroups[a][j] = 0;
+            const bool eightGroups = deck.version >= 1037;
+            unsigned char params[ORVO_MAX_PARAMS] = {
+                static_cast<unsigned char>(a), static_cast<unsigned char>(deck.primary[a] != 0 ? 1 : 0),
+                static_cast<unsigned char>(deck.globalAccess[a] != 0 ? 1 : 0)};
+            for (int j = 0; j < (eightGroups ? 8 : 4); ++j)
+                params[3 + j] = deck.doorGroups[a][j];
+            SendPrompted(
+                n, NODE_DECK, 0, MSG_ASSIGN_DOOR_ACCESS, eightGroups ? 11 : 7, params, &reply,
+                Format("Timeout waiting for reply from MSG_ASSIGN_DOOR_ACCESS\nDeck %d, Retry ?", n));
+        }
+    }
+    if (deck.versionMinor >= 25) {
+        PostText(Format("Writing flat range odd/even addresses %d on deck %d", 1, n));
+        const int first = deck.rangeOddEven[0];
+        const int second = deck.rangeOddEven[1];
+        // Odd/even and range access go as one unit: a Yes to either prompt
+        // sends both again.
+        const int k1 = deck.rangeAccessKeys[0], k2 = deck.rangeAccessKeys[1];
+        const int c1 = deck.rangeAccessCalls[0], c2 = deck.rangeAccessCalls[1];
+        for (int attempt = 0; !Lost(); ++attempt) {
+            bool again = false;
+            unsigned char oddEven[ORVO_MAX_PARAMS] = {
+                static_cast<unsigned char>(first & 0xFF), static_cast<unsigned char>(first >> 8),
+                static_cast<unsigned char>(second & 0xFF), static_cast<unsigned char>(second >> 8)};
+            if (!Send(n, NODE_DECK, 0, MSG_ASSIGN_RANGE_OE, deck.version >= 2051 ? 4 : 2, oddEven, &reply) &&
+                !Lost())
+                again = Ask(Format("Timeout waiting for reply from MSG_ASSIGN_RANGE_OE\nDeck %d, Retry ?", n),
+                            attempt);
+            if (deck.version >= 2052 &&
+                !Send(n, NODE_DECK, 0, MSG_SET_RANGE_ACCESS,
+                      {k1 & 0xFF, k1 >> 8, k2 & 0xFF, k2 >> 8, c1 & 0xFF, c1 >> 8, c2 & 0xFF, c2 >> 8},
+                      &reply) &&
+                !Lost())
+                again =
+                    Ask(Format("Timeout waiting for reply from MSG_SET_RANGE_ACCESS\nDeck %d, Retry ?", n),
+                        attempt) ||
+                    again;
+            if (!again)
+                break;
+        }
+    }
+}
+
+void CWriteProcedure::SendText(int n, int door, int code, std::initializer_list<int> head,
+                               const std::string& text, int part)
+{
+    unsigned char params[ORVO_MAX_PARAMS] = {};
+    int count = 0;
+    for (int value : head)
+        params[count++] = static_cast<unsigned char>(value);
+    params[count++] = static_cast<unsigned char>(part);
+    PutChars(&params[count], text, static_cast<size_t>(8 * part), 8);
+    _orvo_msg reply{};
+    Send(n, NODE_DOOR, door, code, count + 8, params, &reply);
+}
+
+void CWriteProcedure::WriteDoors(int n)
+{
+    CDeck& deck = m_system->decks[n];
+    _orvo_msg reply{};
+    for (int d = 0; d < 16 && !Lost(); ++d) {
+        if (!(deck.doorMask & (1u << d)))
+            continue;
+        DoorRecord& door = deck.doors[d];
+        const int v = deck.doorVersions[d];
+        const bool reader = door.reader != 0;
+        PostText(Format("Writing Door %d on deck %d", d, n));
+        if (v >= 302) {
+            unsigned char serial[ORVO_MAX_PARAMS] = {};
+            PutChars(serial, TextOf(door.serialNo), 0, 6);
+            Send(n, NODE_DOOR, d, MSG_SET_DOOR_SERIAL_NUMBER, 6, serial, &reply);
+            Send(n, NODE_DOOR, d, MSG_SET_DOOR2_PARAM,
+                 {door.language & 0xFF, door.lockTime & 0xFF, door.vaVolume & 0xFF, door.mode & 0xFF},
+                 &reply);
+            if (!Lost())
+                Pause(500);
+        }
+        for (int u = 0; u < 15; ++u) {
+            unsigned char params[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(u)};
+            PutChars(&params[1], TextOf(door.codes[u]), 0, 4);
+            Send(n, NODE_DOOR, d, MSG_SET_USER_CODE, 7, params, &reply);
+        }
+        if (v >= 312) {
+            if (v >= 407)
+                Send(n, NODE_DOOR, d, MSG_SET_DR_LINK, {door.drLink & 0xFF, door.inOption & 0xFF}, &reply);
+            else
+                Send(n, NODE_DOOR, d, MSG_SET_DR_LINK, {door.drLink & 0xFF}, &reply);
+        }
+        if (v >= 316) {
+            unsigned char params[ORVO_MAX_PARAMS] = {};
+            PutChars(params, TextOf(door.speedDialNo), 0, 4);
+            Send(n, NODE_DOOR, d, MSG_SET_SPEED_DIAL, 4, params, &reply);
+        }
+        if (v >= 407 && !reader)
+            for (int part = 0; part < 2; ++part)
+                SendText(n, d, MSG_SET_SPEED_DIAL_NAME, {}, TextOf(door.speedDialDisplay), part);
+        if (v >= 320)
+            Send(n, NODE_DOOR, d, MSG_SET_RELAY_REVERSE, {door.reverseRelay & 0xFF}, &reply);
+        if (reader)
+            continue;
+        for (int k = 0; k < 10 && !Lost(); ++k) {
+            unsigned char params[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(k + 1)};
+            std::string number = TextOf(door.progKeys[k].number);
+            TagNumberBytes(number.size() == 10 ? number : std::string("FFFFFFFFFF"), &params[1]);
+            // A broadcast gets no reply; the pause is its only pacing.
+            Send(0, NODE_BROADCAST, 0, MSG_SET_PROG_RFIDKEY, 6, params, nullptr);
+            Pause(250);
+        }
+        for (int line = 0; line < 4; ++line)
+            for (int part = 0; part < 2; ++part)
+                SendText(n, d, MSG_SET_DOOR_WELCOME, {line}, TextOf(door.welcomeLines[line]), part);
+        Send(n, NODE_DOOR, d, MSG_SET_DOOR_BLOCK_OPERATION, {door.blockCtrlOperation & 0xFF}, &reply);
+        const int blocks = v > 303 ? 10 : 5;
+        for (int b = 0; b < blocks; ++b)
+            for (int part = 0; part < 2; ++part)
+                SendText(n, d, MSG_SET_DOOR_BLOCK, {b}, TextOf(door.blocks[b]), part);
+        if (v >= 421) {
+            for (int part = 0; part < 2; ++part)
+                SendText(n, d, MSG_SET_CUSTOM_TEXT, {0, 0}, TextOf(door.doorOpenLine1), part);
+            for (int part = 0; part < 2; ++part)
+                SendText(n, d, MSG_SET_CUSTOM_TEXT, {0, 1}, TextOf(door.doorOpenLine2), part);
+            for (int part = 0; part < 2; ++part)
+                SendText(n, d, MSG_SET_CUSTOM_TEXT, {1, 0}, TextOf(door.concierge), part);
+        }
+    }
+}
