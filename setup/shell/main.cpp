@@ -1,7 +1,37 @@
+#include "orvoshell/setupapp.h"
+
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Setup"));
+    QApplication::setOrganizationName(QStringLiteral("Quendral Orvo"));
+    QApplication::setApplicationVersion(QStringLiteral(ORVOSETUP_VERSION_TEXT));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvosetup/orvosetup.svg")));
+    QApplication::setDesktopFileName(QStringLiteral("orvosetup"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Configuration tool for the Orvo door-entry system."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QStringLiteral("Run against a built-in simulated installation (stored settings unchanged)."));
+    parser.addOption(demo);
+    parser.addPositionalArgument(QStringLiteral("document"), QStringLiteral("An .orvo document to open."),
+                                 QStringLiteral("[document]"));
+    parser.process(app);
+
+    StartOptions options;
+    options.demo = parser.isSet(demo);
+    if (!parser.positionalArguments().isEmpty())
+        options.documentPath = parser.positionalArguments().constFirst();
+
+    CSetupApp setup;
+    if (!setup.InitInstance(options))
+        return 1;
+    return app.exec();
 }

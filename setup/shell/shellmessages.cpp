@@ -13,7 +13,10 @@ public:
         QMessageBox box(icon, title, text, buttons, owner);
         return static_cast<QMessageBox::StandardButton>(box.exec());
     }
-    bool OpenFile(const QString& path) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+    bool OpenFile(const QString& path) override
+    {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
 };
 
 DesktopMessages g_desktopMessages;

@@ -12,7 +12,8 @@ public:
     virtual ~IShellMessages() = default;
     // Shows text with the given buttons and icon; returns the button pressed.
     virtual QMessageBox::StandardButton Show(QWidget* owner, const QString& title, const QString& text,
-                                             QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) = 0;
+                                             QMessageBox::StandardButtons buttons,
+                                             QMessageBox::Icon icon) = 0;
     // Opens a file in the desktop's viewer for its type.
     virtual bool OpenFile(const QString& path) = 0;
 };
@@ -23,7 +24,10 @@ IShellMessages& ShellMessages();
 void SetShellMessages(IShellMessages* sink);
 
 // The application's name, the title of boxes "titled with the application's name".
-inline QString AppTitle() { return QStringLiteral("Setup"); }
+inline QString AppTitle()
+{
+    return QStringLiteral("Setup");
+}
 
 inline QMessageBox::StandardButton ShellMessage(QWidget* owner, const QString& text,
                                                 QMessageBox::StandardButtons buttons = QMessageBox::Ok,

@@ -32,4 +32,7 @@ struct CommsSettings {
 void ReadCommsSettings(CommsSettings* settings);
 
 // Default adapter label of the settings.
-inline QString DefaultAdapterLabel() { return QStringLiteral("QRL51730"); }
+inline QString DefaultAdapterLabel()
+{
+    return QStringLiteral("QRL51730");
+}

@@ -1,0 +1,38 @@
+// The dialogs other parts of the application contribute (editors, add
+// dialogs, logging, monitor, tools, options, user administration). The shell
+// finds the element, checks the gates, opens the session and refreshes the
+// tree; the dialog itself is looked up here by command. A command whose
+// dialog is not registered stays disabled.
+#pragma once
+
+class COrvoSerialConnection;
+class COrvoSystem;
+class CDeck;
+class CFlat;
+class CUserList;
+struct DoorRecord;
+struct RelayRecord;
+class QWidget;
+
+struct FeatureContext {
+    QWidget* parent = nullptr;
+    COrvoSystem* system = nullptr;
+    CDeck* deck = nullptr; // the deck of the selected element, when there is one
+    CFlat* flat = nullptr;
+    DoorRecord* door = nullptr;
+    RelayRecord* relay = nullptr;
+    COrvoSerialConnection* session = nullptr; // open for the bus commands, else null
+    bool online = false;                      // door editor: work on line
+    bool keyTags = false;                     // flat editor: the deck holds key tags
+    int nodeType = 0;                         // single door/relay read: 2 door, 5 relay
+    CUserList* users = nullptr;               // Passwords: the copy to edit
+};
+
+class IFeatureDialogs {
+public:
+    virtual ~IFeatureDialogs() = default;
+    // Whether a dialog for the command (its identifier) exists.
+    virtual bool Has(int commandId) const = 0;
+    // Runs it modally; returns the dialog's result (1 = OK).
+    virtual int Run(int commandId, FeatureContext& context) = 0;
+};

@@ -1,0 +1,77 @@
+// The tree of the installation and the commands that act on its elements.
+#pragma once
+
+#include <QTreeWidget>
+
+#include <functional>
+
+class CDeck;
+class CSetupApp;
+class CSetupDoc;
+class COrvoSystem;
+struct NodeInfo;
+struct FeatureContext;
+class QMenu;
+
+class COrvoTreeView : public QTreeWidget {
+    Q_OBJECT
+public:
+    COrvoTreeView(CSetupApp* app, CSetupDoc* doc, QWidget* parent = nullptr);
+    ~COrvoTreeView() override;
+
+    // Deletes every item and builds the tree from the model.
+    void Rebuild();
+
+    // The element an item shows (null for none).
+    static NodeInfo* NodeOf(const QTreeWidgetItem* item);
+    NodeInfo* SelectedNode() const { return NodeOf(currentItem()); }
+    // The item that shows an element, when the current tree has one.
+    QTreeWidgetItem* ItemOf(const NodeInfo& node) const;
+
+    // Runs a command of the view by its identifier.
+    void OnCommand(int id);
+    // Whether the command can run at all (its dialog exists, access level).
+    bool IsCommandEnabled(int id) const;
+
+    // The pop-up for a node kind; null for kinds without one (the heads).
+    QMenu* ContextMenuFor(int kind) const;
+    // Right click at a point of the viewport.
+    void ShowContextMenuAt(const QPoint& viewportPos);
+    // Tests replace the modal pop-up with this; null shows it.
+    std::function<void(QMenu*, const QPoint&)> popupHook;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    COrvoSystem* System() const;
+    // The deck above the selected element (parent walk), or null.
+    CDeck* ParentDeck(QTreeWidgetItem* item) const;
+    void RefreshLabel(QTreeWidgetItem* item);
+    QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, const QString& text, NodeInfo* node);
+
+    void OnRead();
+    void OnWrite();
+    void OnReadDeck();
+    void OnWriteDeck();
+    void OnCheckDuplicates();
+    void OnEditSystem();
+    void OnEditDeck();
+    void OnAddToSystem(int id);
+    void OnAddToDeck(int id);
+    void OnEditDoor();
+    void OnEditRelay();
+    void OnEditFlat();
+    void OnBusFeature(int id);
+    void OnConfigureDoor();
+    void OnSystemBusFeature(int id);
+    void OnOptions();
+
+    bool RunFeature(int id, FeatureContext& context);
+    void BuildContextMenus();
+
+    CSetupApp* m_app;
+    CSetupDoc* m_doc;
+    QMenu* m_menus[9] = {};
+};

@@ -1,0 +1,247 @@
+#include "orvoshell/mainframe.h"
+
+#include "orvoshell/commandids.h"
+#include "orvoshell/featuredialogs.h"
+#include "orvoshell/orvotreeview.h"
+#include "orvoshell/setupapp.h"
+#include "orvoshell/setupdoc.h"
+
+#include <wendrel/user.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
+{
+    m_view = new COrvoTreeView(app, doc, this);
+    setCentralWidget(m_view);
+
+    m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    AddCommand(m_fileMenu, QStringLiteral("&New"), ID_FILE_NEW, QKeySequence(Qt::CTRL | Qt::Key_N));
+    AddCommand(m_fileMenu, QStringLiteral("&Open..."), ID_FILE_OPEN, QKeySequence(Qt::CTRL | Qt::Key_O));
+    AddCommand(m_fileMenu, QStringLiteral("&Save"), ID_FILE_SAVE, QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddCommand(m_fileMenu, QStringLiteral("Save &As..."), ID_FILE_SAVE_AS);
+    m_recentSeparator = m_fileMenu->addSeparator();
+    m_fileMenu->addSeparator();
+    m_exitAction = AddCommand(m_fileMenu, QStringLiteral("E&xit"), ID_APP_EXIT);
+
+    QMenu* orvo = menuBar()->addMenu(QStringLiteral("&Orvo"));
+    AddCommand(orvo, QStringLiteral("&Read"), ID_ORVO_READ);
+    AddCommand(orvo, QStringLiteral("&Check for Duplicates"), ID_ORVO_CHECK_DUPLICATES);
+    AddCommand(orvo, QStringLiteral("&Write"), ID_ORVO_WRITE);
+    QMenu* configure = orvo->addMenu(QStringLiteral("Configure"));
+    AddCommand(configure, QStringLiteral("KX7"), ID_CONFIGURE_KX7);
+    AddCommand(configure, QStringLiteral("Door"), ID_CONFIGURE_DOOR);
+    AddCommand(configure, QStringLiteral("Relay"), ID_CONFIGURE_RELAY);
+    AddCommand(orvo, QStringLiteral("Re-Boot System"), ID_ORVO_REBOOT);
+    AddCommand(orvo, QStringLiteral("Monitor"), ID_ORVO_MONITOR);
+    AddCommand(orvo, QStringLiteral("&Logging"), ID_ORVO_LOGGING);
+    AddCommand(orvo, QStringLiteral("&Real Time Clock"), ID_ORVO_CLOCK);
+    QMenu* test = orvo->addMenu(QStringLiteral("&Test"));
+    AddCommand(test, QStringLiteral("&Logging"), ID_TEST_LOGGING);
+    AddCommand(test, QStringLiteral("&Messaging"), ID_TEST_MESSAGING);
+    AddCommand(test, QStringLiteral("RFID Tags"), ID_TEST_RFID);
+    AddCommand(test, QStringLiteral("EMC"), ID_TEST_EMC);
+    AddCommand(orvo, QStringLiteral("Options"), ID_ORVO_OPTIONS);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QToolBar* toolBar = new QToolBar(QStringLiteral("Standard"), this);
+    toolBar->setObjectName(QStringLiteral("mainToolBar"));
+    toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    toolBar->setMovable(true);
+    QAction* toolBarToggle = toolBar->toggleViewAction();
+    toolBarToggle->setText(QStringLiteral("&Toolbar"));
+    view->addAction(toolBarToggle);
+    m_actions.insert(ID_VIEW_TOOLBAR, toolBarToggle);
+    QAction* statusToggle = view->addAction(QStringLiteral("&Status Bar"));
+    statusToggle->setCheckable(true);
+    statusToggle->setChecked(true);
+    connect(statusToggle, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+    m_actions.insert(ID_VIEW_STATUS_BAR, statusToggle);
+    AddCommand(view, QStringLiteral("&Passwords"), ID_VIEW_PASSWORDS);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    AddCommand(help, QStringLiteral("&About Setup..."), ID_APP_ABOUT);
+
+    // The Upgrade Option lives only on the tool bar.
+    QAction* upgrade = new QAction(QStringLiteral("Upgrade Option"), this);
+    upgrade->setCheckable(true);
+    upgrade->setChecked(false);
+    upgrade->setToolTip(QStringLiteral("Upgrade Option: erase RFID keys on next write"));
+    connect(upgrade, &QAction::triggered, this, [this] { OnCommand(ID_UPGRADE_OPTION); });
+    m_actions.insert(ID_UPGRADE_OPTION, upgrade);
+
+    QStyle* st = style();
+    Action(ID_FILE_NEW)->setIcon(st->standardIcon(QStyle::SP_FileIcon));
+    Action(ID_FILE_OPEN)->setIcon(st->standardIcon(QStyle::SP_DialogOpenButton));
+    Action(ID_FILE_SAVE)->setIcon(st->standardIcon(QStyle::SP_DialogSaveButton));
+    Action(ID_ORVO_READ)->setIcon(st->standardIcon(QStyle::SP_ArrowDown));
+    Action(ID_ORVO_WRITE)->setIcon(st->standardIcon(QStyle::SP_ArrowUp));
+    Action(ID_APP_ABOUT)->setIcon(st->standardIcon(QStyle::SP_MessageBoxInformation));
+    Action(ID_ORVO_READ)->setToolTip(QStringLiteral("Read the installation"));
+    Action(ID_ORVO_WRITE)->setToolTip(QStringLiteral("Write the installation"));
+
+    toolBar->addAction(Action(ID_FILE_NEW));
+    toolBar->addAction(Action(ID_FILE_OPEN));
+    toolBar->addAction(Action(ID_FILE_SAVE));
+    toolBar->addSeparator();
+    toolBar->addAction(Action(ID_ORVO_READ));
+    toolBar->addAction(Action(ID_ORVO_WRITE));
+    toolBar->addSeparator();
+    toolBar->addAction(Action(ID_APP_ABOUT));
+    toolBar->addAction(upgrade);
+    addToolBar(Qt::TopToolBarArea, toolBar);
+
+    statusBar()->showMessage(QStringLiteral("Ready"));
+    if (m_app->IsDemo()) {
+        m_demoLabel = new QLabel(QStringLiteral("Demo installation on %1").arg(m_app->DemoDevice()), this);
+        statusBar()->addPermanentWidget(m_demoLabel);
+    }
+    for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
+        auto* label = new QLabel(QString::fromLatin1(indicator), this);
+        label->setEnabled(false);
+        statusBar()->addPermanentWidget(label);
+    }
+
+    // Menus re-check their commands as they open, like update handlers.
+    for (QMenu* menu : {m_fileMenu, orvo, configure, test, view, help})
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    connect(doc, &CSetupDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+    connect(doc, &CSetupDoc::documentOpened, app, &CSetupApp::AddToRecentFiles);
+    connect(app, &CSetupApp::recentFilesChanged, this, &CMainFrame::UpdateRecentFiles);
+    connect(app, &CSetupApp::accessLevelChanged, this, &CMainFrame::UpdateCommandStates);
+
+    resize(520, 640);
+    UpdateTitle();
+    UpdateRecentFiles();
+    UpdateCommandStates();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::AddCommand(QMenu* menu, const QString& text, int id, const QKeySequence& shortcut)
+{
+    QAction* action = menu->addAction(text);
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    action->setData(id);
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    m_actions.insert(id, action);
+    return action;
+}
+
+void CMainFrame::UpdateCommandStates()
+{
+    for (auto it = m_actions.constBegin(); it != m_actions.constEnd(); ++it) {
+        const int id = it.key();
+        switch (id) {
+        case ID_FILE_NEW:
+        case ID_FILE_OPEN:
+        case ID_FILE_SAVE:
+        case ID_FILE_SAVE_AS:
+        case ID_APP_EXIT:
+        case ID_APP_ABOUT:
+        case ID_UPGRADE_OPTION:
+        case ID_VIEW_TOOLBAR:
+        case ID_VIEW_STATUS_BAR:
+            it.value()->setEnabled(true);
+            break;
+        default:
+            it.value()->setEnabled(m_view->IsCommandEnabled(id));
+            break;
+        }
+    }
+}
+
+void CMainFrame::UpdateTitle()
+{
+    QString title = m_doc->Title() + QStringLiteral(" - Setup");
+    if (m_app->IsDemo())
+        title += QStringLiteral(" [Demo]");
+    setWindowTitle(title);
+}
+
+void CMainFrame::UpdateRecentFiles()
+{
+    for (QAction* action : m_recentActions) {
+        m_fileMenu->removeAction(action);
+        action->deleteLater();
+    }
+    m_recentActions.clear();
+    const QStringList files = m_app->RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files.at(i);
+        auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this);
+        action->setToolTip(path);
+        action->setData(ID_FILE_MRU_FIRST + i);
+        connect(action, &QAction::triggered, this, [this, path] { OnOpenRecent(path); });
+        m_fileMenu->insertAction(m_recentSeparator, action);
+        m_recentActions << action;
+    }
+    // The list sits between two separators; with no entries one is enough.
+    m_recentSeparator->setVisible(!files.isEmpty());
+}
+
+void CMainFrame::OnOpenRecent(const QString& path)
+{
+    if (!QFileInfo::exists(path)) {
+        // A vanished file opens as an empty installation but leaves the list.
+        m_app->RemoveFromRecentFiles(path);
+    }
+    m_doc->OnOpenDocument(path);
+}
+
+void CMainFrame::OnCommand(int id)
+{
+    switch (id) {
+    case ID_FILE_NEW:
+        m_doc->OnNewDocument();
+        break;
+    case ID_FILE_OPEN:
+        m_doc->OnFileOpen(this);
+        break;
+    case ID_FILE_SAVE:
+    case ID_FILE_SAVE_AS:
+        m_doc->OnFileSave(this);
+        break;
+    case ID_APP_EXIT:
+        close();
+        break;
+    case ID_APP_ABOUT:
+        m_app->OnAppAbout(this);
+        break;
+    case ID_UPGRADE_OPTION:
+        Action(ID_UPGRADE_OPTION)->setChecked(m_app->OnUpgradeOption(this));
+        break;
+    case ID_VIEW_PASSWORDS:
+        OnPasswords();
+        break;
+    default:
+        m_view->OnCommand(id);
+        break;
+    }
+}
+
+void CMainFrame::OnPasswords()
+{
+    if (m_app->accessLevel != 0 || !m_app->Features() || !m_app->Features()->Has(ID_VIEW_PASSWORDS))
+        return;
+    // The dialog edits a copy; only OK replaces the list and saves it.
+    CUserList copy;
+    copy.Copy(m_app->Users());
+    FeatureContext context;
+    context.parent = this;
+    context.system = m_doc->System();
+    context.users = &copy;
+    if (m_app->Features()->Run(ID_VIEW_PASSWORDS, context) == 1) {
+        m_app->Users().Copy(copy);
+        m_app->Users().Save();
+    }
+    copy.RemoveAll();
+}

@@ -1,0 +1,647 @@
+#include "orvoshell/orvotreeview.h"
+
+#include "orvoshell/commandids.h"
+#include "orvoshell/featuredialogs.h"
+#include "orvoshell/orvoreadwritedlg.h"
+#include "orvoshell/setupapp.h"
+#include "orvoshell/setupdoc.h"
+#include "orvoshell/shellmessages.h"
+#include "orvoshell/shellsettings.h"
+
+#include <orvomodel/accessexport.h>
+#include <orvomodel/duplicates.h>
+#include <orvomodel/orvosystem.h>
+#include <orvomodel/treelabels.h>
+
+#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
+#include <orvoprocedures/readwritedialogs.h>
+#endif
+
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+
+namespace {
+
+QString Text(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// Closes the session on every way out of a command that opened it.
+class SessionScope {
+public:
+    SessionScope(CSetupApp* app, QWidget* owner) : m_app(app), m_open(app->OpenSession(owner)) {}
+    ~SessionScope()
+    {
+        if (m_open)
+            m_app->CloseSession();
+    }
+    bool IsOpen() const { return m_open; }
+
+private:
+    CSetupApp* m_app;
+    bool m_open;
+};
+
+// The duplicate check's questions as real boxes owned by the view.
+class DuplicateBoxes : public IDuplicateUi {
+public:
+    explicit DuplicateBoxes(QWidget* owner) : m_owner(owner) {}
+    bool AskContinue(const std::string& question) override
+    {
+        return ShellMessage(m_owner, Text(question), QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::Critical) == QMessageBox::Yes;
+    }
+    void OpenReport(const std::string& reportPath) override { ShellMessages().OpenFile(Text(reportPath)); }
+    std::string ReportFolder() override { return QDir::tempPath().toStdString(); }
+
+private:
+    QWidget* m_owner;
+};
+
+bool ProceduresAvailable()
+{
+#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
+    return true;
+#else
+    return false;
+#endif
+}
+
+// Commands whose work is a dialog contributed by another part.
+bool IsFeatureCommand(int id)
+{
+    switch (id) {
+    case ID_EDIT_SYSTEM:
+    case ID_ADD_DECKS:
+    case ID_EDIT_DECK:
+    case ID_ADD_FLATS:
+    case ID_ADD_DOORS:
+    case ID_EDIT_DOOR:
+    case ID_EDIT_RELAY:
+    case ID_EDIT_FLAT:
+    case ID_ORVO_REBOOT:
+    case ID_ORVO_MONITOR:
+    case ID_ORVO_LOGGING:
+    case ID_ORVO_CLOCK:
+    case ID_TEST_LOGGING:
+    case ID_TEST_MESSAGING:
+    case ID_TEST_RFID:
+    case ID_TEST_EMC:
+    case ID_CONFIGURE_KX7:
+    case ID_CONFIGURE_DOOR:
+    case ID_CONFIGURE_RELAY:
+    case ID_ORVO_OPTIONS:
+    case ID_VIEW_PASSWORDS:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+COrvoTreeView::COrvoTreeView(CSetupApp* app, CSetupDoc* doc, QWidget* parent)
+    : QTreeWidget(parent), m_app(app), m_doc(doc)
+{
+    setColumnCount(1);
+    header()->hide();
+    setRootIsDecorated(true);
+    setItemsExpandable(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformRowHeights(true);
+    // Keep the selection visible while a menu or dialog has the focus.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(pal);
+    BuildContextMenus();
+    connect(this, &QTreeWidget::itemDoubleClicked, this, [this] { OnCommand(ID_EDIT_FLAT); });
+    connect(doc, &CSetupDoc::viewsNeedRebuild, this, &COrvoTreeView::Rebuild);
+}
+
+COrvoTreeView::~COrvoTreeView() = default;
+
+COrvoSystem* COrvoTreeView::System() const
+{
+    return m_doc->System();
+}
+
+void COrvoTreeView::BuildContextMenus()
+{
+    auto addAction = [this](QMenu* menu, const QString& text, int id) {
+        QAction* action = menu->addAction(text);
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    };
+    m_menus[NodeKindSystem] = new QMenu(QStringLiteral("System"), this);
+    addAction(m_menus[NodeKindSystem], QStringLiteral("&Edit System"), ID_EDIT_SYSTEM);
+    addAction(m_menus[NodeKindSystem], QStringLiteral("&Add Deck(s)"), ID_ADD_DECKS);
+
+    m_menus[NodeKindDeck] = new QMenu(QStringLiteral("Deck"), this);
+    addAction(m_menus[NodeKindDeck], QStringLiteral("&Edit Deck"), ID_EDIT_DECK);
+    m_menus[NodeKindDeck]->addSeparator();
+    addAction(m_menus[NodeKindDeck], QStringLiteral("&Read Deck"), ID_READ_DECK);
+    addAction(m_menus[NodeKindDeck], QStringLiteral("&Write Deck"), ID_WRITE_DECK);
+    addAction(m_menus[NodeKindDeck], QStringLiteral("Add &Flat(s)"), ID_ADD_FLATS);
+    addAction(m_menus[NodeKindDeck], QStringLiteral("Add &Door(s)"), ID_ADD_DOORS);
+
+    m_menus[NodeKindDoor] = new QMenu(QStringLiteral("Door"), this);
+    addAction(m_menus[NodeKindDoor], QStringLiteral("Edit Door"), ID_EDIT_DOOR);
+    m_menus[NodeKindRelay] = new QMenu(QStringLiteral("Relay"), this);
+    addAction(m_menus[NodeKindRelay], QStringLiteral("Edit Relay"), ID_EDIT_RELAY);
+    m_menus[NodeKindFlat] = new QMenu(QStringLiteral("Flat"), this);
+    addAction(m_menus[NodeKindFlat], QStringLiteral("Edit Flat"), ID_EDIT_FLAT);
+
+    for (QMenu* menu : m_menus) {
+        if (!menu)
+            continue;
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+            for (QAction* action : menu->actions()) {
+                if (!action->isSeparator())
+                    action->setEnabled(IsCommandEnabled(action->data().toInt()));
+            }
+        });
+    }
+}
+
+QMenu* COrvoTreeView::ContextMenuFor(int kind) const
+{
+    if (kind < 0 || kind >= static_cast<int>(std::size(m_menus)))
+        return nullptr;
+    QMenu* menu = m_menus[kind];
+    if (menu) {
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator())
+                action->setEnabled(IsCommandEnabled(action->data().toInt()));
+        }
+    }
+    return menu;
+}
+
+NodeInfo* COrvoTreeView::NodeOf(const QTreeWidgetItem* item)
+{
+    if (!item)
+        return nullptr;
+    return reinterpret_cast<NodeInfo*>(item->data(0, Qt::UserRole).value<quintptr>());
+}
+
+QTreeWidgetItem* COrvoTreeView::ItemOf(const NodeInfo& node) const
+{
+    for (QTreeWidgetItemIterator it(const_cast<COrvoTreeView*>(this)); *it; ++it) {
+        if (NodeOf(*it) == &node)
+            return *it;
+    }
+    return nullptr;
+}
+
+QTreeWidgetItem* COrvoTreeView::AddItem(QTreeWidgetItem* parent, const QString& text, NodeInfo* node)
+{
+    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+    item->setText(0, text);
+    item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
+    if (node)
+        node->item = reinterpret_cast<TreeItemHandle>(item);
+    return item;
+}
+
+void COrvoTreeView::Rebuild()
+{
+    clear();
+    COrvoSystem& system = *System();
+    std::vector<QTreeWidgetItem*> lastAtDepth;
+    for (const TreeEntry& entry : BuildTreeEntries(system)) {
+        QTreeWidgetItem* parent = entry.depth > 0 ? lastAtDepth[entry.depth - 1] : nullptr;
+        QTreeWidgetItem* item = AddItem(parent, Text(entry.label), entry.node);
+        lastAtDepth.resize(entry.depth + 1);
+        lastAtDepth[entry.depth] = item;
+        if (entry.deck >= 0 && entry.node) {
+            CDeck& deck = system.decks[entry.deck];
+            const auto handle = reinterpret_cast<TreeItemHandle>(item);
+            if (entry.node == &deck.node)
+                deck.deckItem = handle;
+            else if (entry.node == &deck.doorHead)
+                deck.doorsItem = handle;
+            else if (entry.node == &deck.relayHead)
+                deck.relaysItem = handle;
+            else if (entry.node == &deck.flatHead)
+                deck.flatsItem = handle;
+        }
+    }
+    if (topLevelItemCount() > 0) {
+        topLevelItem(0)->setExpanded(true);
+        setCurrentItem(topLevelItem(0));
+    }
+}
+
+CDeck* COrvoTreeView::ParentDeck(QTreeWidgetItem* item) const
+{
+    if (!item || !item->parent())
+        return nullptr;
+    QTreeWidgetItem* parent = item->parent();
+    NodeInfo* node = NodeOf(parent);
+    if (!node || node->kind != NodeKindDeck) {
+        parent = parent->parent();
+        node = NodeOf(parent);
+    }
+    if (!node || node->kind != NodeKindDeck || node->index < 0 || node->index >= kDeckCount)
+        return nullptr;
+    return &System()->decks[node->index];
+}
+
+void COrvoTreeView::RefreshLabel(QTreeWidgetItem* item)
+{
+    NodeInfo* node = NodeOf(item);
+    if (!node)
+        return;
+    COrvoSystem& system = *System();
+    switch (node->kind) {
+    case NodeKindSystem:
+        item->setText(0, Text(SystemLabel(system)));
+        break;
+    case NodeKindDeck:
+        item->setText(0, Text(DeckLabel(system.decks[node->index])));
+        break;
+    case NodeKindDoor:
+        if (CDeck* deck = ParentDeck(item))
+            item->setText(0, Text(DoorLabel(deck->doors[node->index], deck->doorVersions[node->index])));
+        break;
+    case NodeKindFlat:
+        if (CDeck* deck = ParentDeck(item))
+            item->setText(0, Text(FlatLabel(deck->flats[node->index])));
+        break;
+    default:
+        break;
+    }
+}
+
+bool COrvoTreeView::IsCommandEnabled(int id) const
+{
+    // Writing in any form is for full access only.
+    if ((IsFullAccessCommand(id) || id == ID_WRITE_DECK) && m_app->accessLevel != 0)
+        return false;
+    switch (id) {
+    case ID_ORVO_READ:
+    case ID_ORVO_WRITE:
+    case ID_READ_DECK:
+    case ID_WRITE_DECK:
+        return ProceduresAvailable();
+    case ID_ORVO_CHECK_DUPLICATES:
+        return true;
+    default:
+        break;
+    }
+    if (IsFeatureCommand(id))
+        return m_app->Features() && m_app->Features()->Has(id);
+    return false;
+}
+
+void COrvoTreeView::OnCommand(int id)
+{
+    if (!IsCommandEnabled(id))
+        return;
+    switch (id) {
+    case ID_ORVO_READ:
+        return OnRead();
+    case ID_ORVO_WRITE:
+        return OnWrite();
+    case ID_READ_DECK:
+        return OnReadDeck();
+    case ID_WRITE_DECK:
+        return OnWriteDeck();
+    case ID_ORVO_CHECK_DUPLICATES:
+        return OnCheckDuplicates();
+    case ID_EDIT_SYSTEM:
+        return OnEditSystem();
+    case ID_EDIT_DECK:
+        return OnEditDeck();
+    case ID_ADD_DECKS:
+        return OnAddToSystem(id);
+    case ID_ADD_FLATS:
+    case ID_ADD_DOORS:
+        return OnAddToDeck(id);
+    case ID_EDIT_DOOR:
+        return OnEditDoor();
+    case ID_EDIT_RELAY:
+        return OnEditRelay();
+    case ID_EDIT_FLAT:
+        return OnEditFlat();
+    case ID_ORVO_REBOOT:
+    case ID_ORVO_MONITOR:
+    case ID_ORVO_LOGGING:
+    case ID_ORVO_CLOCK:
+    case ID_TEST_LOGGING:
+    case ID_TEST_MESSAGING:
+    case ID_TEST_RFID:
+    case ID_CONFIGURE_KX7:
+        return OnBusFeature(id);
+    case ID_CONFIGURE_DOOR:
+        return OnConfigureDoor();
+    case ID_CONFIGURE_RELAY:
+    case ID_TEST_EMC:
+        return OnSystemBusFeature(id);
+    case ID_ORVO_OPTIONS:
+        return OnOptions();
+    default:
+        break;
+    }
+}
+
+bool COrvoTreeView::RunFeature(int id, FeatureContext& context)
+{
+    IFeatureDialogs* features = m_app->Features();
+    if (!features || !features->Has(id))
+        return false;
+    context.parent = this;
+    context.system = System();
+    return features->Run(id, context) == QDialog::Accepted;
+}
+
+void COrvoTreeView::OnRead()
+{
+#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
+    SessionScope session(m_app, this);
+    if (!session.IsOpen())
+        return;
+    COrvoReadWriteDlg dlg(this, true, true);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    clear();
+    RunReadDialog(window(), &m_app->Session(), System(), dlg.m_params, true);
+    Rebuild();
+#endif
+}
+
+void COrvoTreeView::OnWrite()
+{
+#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
+    SessionScope session(m_app, this);
+    if (!session.IsOpen())
+        return;
+    DuplicateBoxes boxes(this);
+    if (!System()->CheckDuplicates(&boxes, m_app->comms.showDuplicatesReport == 1))
+        return;
+    COrvoReadWriteDlg dlg(this, false, true);
+    dlg.m_params.writeSerialNumber = m_app->comms.administrator;
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    RunWriteDialog(window(), &m_app->Session(), System(), dlg.m_params, true);
+#endif
+}
+
+void COrvoTreeView::OnReadDeck()
+{
+    NodeInfo* node = SelectedNode();
+    if (!node || node->kind != NodeKindDeck)
+        return;
+#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
+    {
+        SessionScope session(m_app, this);
+        if (!session.IsOpen())
+            return;
+        COrvoReadWriteDlg dlg(this, true, false);
+        dlg.m_params.first = dlg.m_params.last = node->index;
+        if (dlg.exec() == QDialog::Accepted)
+            RunReadDialog(window(), &m_app->Session(), System(), dlg.m_params, false);
+    }
+    Rebuild();
+#endif
+}
+
+void COrvoTreeView::OnWriteDeck()
+{
+    NodeInfo* node = SelectedNode();
+    if (!node || node->kind != NodeKindDeck)
+        return;
+#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
+    SessionScope session(m_app, this);
+    if (!session.IsOpen())
+        return;
+    COrvoReadWriteDlg dlg(this, false, false);
+    dlg.m_params.first = dlg.m_params.last = node->index;
+    dlg.m_params.writeSerialNumber = m_app->comms.administrator;
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    RunWriteDialog(window(), &m_app->Session(), System(), dlg.m_params, false);
+#endif
+}
+
+void COrvoTreeView::OnCheckDuplicates()
+{
+    DuplicateBoxes boxes(this);
+    if (System()->CheckDuplicates(&boxes, m_app->comms.showDuplicatesReport == 1))
+        ShellMessage(this, QString::fromLatin1(kNoDuplicatesText), QMessageBox::Ok, QMessageBox::Information);
+}
+
+void COrvoTreeView::OnEditSystem()
+{
+    QTreeWidgetItem* item = currentItem();
+    NodeInfo* node = NodeOf(item);
+    if (!node || node->kind != NodeKindSystem)
+        return;
+    FeatureContext context;
+    RunFeature(ID_EDIT_SYSTEM, context);
+    RefreshLabel(item);
+}
+
+void COrvoTreeView::OnAddToSystem(int id)
+{
+    NodeInfo* node = SelectedNode();
+    if (!node || node->kind != NodeKindSystem)
+        return;
+    FeatureContext context;
+    RunFeature(id, context);
+    Rebuild();
+}
+
+void COrvoTreeView::OnEditDeck()
+{
+    QTreeWidgetItem* item = currentItem();
+    NodeInfo* node = NodeOf(item);
+    if (!node || node->kind != NodeKindDeck)
+        return;
+    FeatureContext context;
+    context.deck = &System()->decks[node->index];
+    RunFeature(ID_EDIT_DECK, context);
+    RefreshLabel(item);
+}
+
+void COrvoTreeView::OnAddToDeck(int id)
+{
+    NodeInfo* node = SelectedNode();
+    if (!node || node->kind != NodeKindDeck)
+        return;
+    FeatureContext context;
+    context.deck = &System()->decks[node->index];
+    RunFeature(id, context);
+    Rebuild();
+}
+
+void COrvoTreeView::OnEditDoor()
+{
+    QTreeWidgetItem* item = currentItem();
+    NodeInfo* node = NodeOf(item);
+    if (!node || node->kind != NodeKindDoor)
+        return;
+    CDeck* deck = ParentDeck(item);
+    if (!deck)
+        return;
+    if (deck->version < 1029) {
+        ShellMessage(this, QStringLiteral("Not supported, deck is running firmware < v1.029"));
+        return;
+    }
+    if (deck->doorVersions[node->index] < 203) {
+        ShellMessage(this, QStringLiteral("Not supported, selected door is running firmware < v2.03"));
+        return;
+    }
+    FeatureContext context;
+    context.deck = deck;
+    context.door = &deck->doors[node->index];
+    context.online =
+        GetProfileInt(QStringLiteral("System"), QStringLiteral("Read Write Door Settings"), 0) == 0;
+    if (context.online) {
+        SessionScope session(m_app, this);
+        if (!session.IsOpen())
+            return;
+        context.session = &m_app->Session();
+        RunFeature(ID_EDIT_DOOR, context);
+        RefreshLabel(item);
+        return;
+    }
+    RunFeature(ID_EDIT_DOOR, context);
+    RefreshLabel(item);
+}
+
+void COrvoTreeView::OnEditRelay()
+{
+    QTreeWidgetItem* item = currentItem();
+    NodeInfo* node = NodeOf(item);
+    if (!node || node->kind != NodeKindRelay)
+        return;
+    CDeck* deck = ParentDeck(item);
+    if (!deck)
+        return;
+    if (deck->version < 2064) {
+        ShellMessage(this, QStringLiteral("Not supported, deck is running firmware < v2.064"));
+        return;
+    }
+    SessionScope session(m_app, this);
+    if (!session.IsOpen())
+        return;
+    FeatureContext context;
+    context.deck = deck;
+    context.relay = &deck->relays[node->index];
+    context.session = &m_app->Session();
+    RunFeature(ID_EDIT_RELAY, context);
+}
+
+void COrvoTreeView::OnEditFlat()
+{
+    QTreeWidgetItem* item = currentItem();
+    NodeInfo* node = NodeOf(item);
+    if (!node || node->kind != NodeKindFlat)
+        return;
+    CDeck* deck = ParentDeck(item);
+    if (!deck)
+        return;
+    FeatureContext context;
+    context.deck = deck;
+    context.flat = &deck->flats[node->index];
+    context.keyTags = deck->SupportsRfid();
+    RunFeature(ID_EDIT_FLAT, context);
+    RefreshLabel(item);
+}
+
+void COrvoTreeView::OnBusFeature(int id)
+{
+    SessionScope session(m_app, this);
+    if (!session.IsOpen())
+        return;
+    FeatureContext context;
+    context.session = &m_app->Session();
+    RunFeature(id, context);
+}
+
+void COrvoTreeView::OnConfigureDoor()
+{
+    Rebuild();
+    QTreeWidgetItem* root = topLevelItem(0);
+    NodeInfo* node = NodeOf(root);
+    if (!node || node->kind != NodeKindSystem)
+        return;
+    SessionScope session(m_app, this);
+    if (!session.IsOpen())
+        return;
+    FeatureContext context;
+    context.session = &m_app->Session();
+    context.nodeType = 2;
+    RunFeature(ID_CONFIGURE_DOOR, context);
+}
+
+void COrvoTreeView::OnSystemBusFeature(int id)
+{
+    NodeInfo* node = SelectedNode();
+    if (!node || node->kind != NodeKindSystem)
+        return;
+    SessionScope session(m_app, this);
+    if (!session.IsOpen())
+        return;
+    FeatureContext context;
+    context.session = &m_app->Session();
+    context.nodeType = id == ID_CONFIGURE_RELAY ? 5 : 0;
+    RunFeature(id, context);
+}
+
+void COrvoTreeView::OnOptions()
+{
+    FeatureContext context;
+    if (RunFeature(ID_ORVO_OPTIONS, context))
+        m_app->ReadCommsSettings();
+}
+
+void COrvoTreeView::ShowContextMenuAt(const QPoint& viewportPos)
+{
+    QTreeWidgetItem* item = itemAt(viewportPos);
+    if (!item)
+        return;
+    setCurrentItem(item);
+    NodeInfo* node = NodeOf(item);
+    if (!node)
+        return;
+    QMenu* menu = ContextMenuFor(node->kind);
+    if (!menu)
+        return;
+    const QPoint global = viewport()->mapToGlobal(viewportPos);
+    if (popupHook)
+        popupHook(menu, global);
+    else
+        menu->exec(global);
+}
+
+void COrvoTreeView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // The menu key acts on the selected item, at its place.
+        if (QTreeWidgetItem* item = currentItem())
+            ShowContextMenuAt(visualItemRect(item).center());
+    } else {
+        ShowContextMenuAt(viewport()->mapFromGlobal(event->globalPos()));
+    }
+    event->accept();
+}
+
+void COrvoTreeView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        OnCommand(ID_EDIT_FLAT);
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QTreeWidget::keyPressEvent(&down);
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}

@@ -1,0 +1,262 @@
+#include "orvoshell/setupapp.h"
+
+#include "orvoshell/mainframe.h"
+#include "orvoshell/orvotreeview.h"
+#include "orvoshell/setupdoc.h"
+#include "orvoshell/shellcommsprompt.h"
+#include "orvoshell/shellmessages.h"
+
+#include <orvomodel/accessexport.h>
+#include <orvomodel/orvosettings.h>
+#include <orvomodel/orvosystem.h>
+#include <wendrel/jversion.h>
+#include <wendrel/messagebox.h>
+#include <wendrel/orvoserialconnection.h>
+#include <wendrel/passworddlg.h>
+#include <wendrel/user.h>
+
+#ifdef ORVOSHELL_HAVE_SIM
+#include <orvosim/simulator.h>
+#endif
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+CSetupApp* g_app = nullptr;
+constexpr int kRecentFileCount = 4;
+const QString kRecentSection = QStringLiteral("Recent File List");
+
+} // namespace
+
+void CSetupApp::SimulatorDeleter::operator()(orvosim::Simulator* simulator) const
+{
+#ifdef ORVOSHELL_HAVE_SIM
+    delete simulator;
+#else
+    (void)simulator;
+#endif
+}
+
+CSetupApp::CSetupApp() : m_store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"))
+{
+    g_app = this;
+}
+
+CSetupApp::~CSetupApp()
+{
+    // The window and document go before the session and the simulator they use.
+    m_frame.reset();
+    m_doc.reset();
+    if (m_session)
+        m_session->Close();
+    m_session.reset();
+    m_simulator.reset();
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+CSetupApp* CSetupApp::Instance()
+{
+    return g_app;
+}
+
+bool CSetupApp::InitInstance(const StartOptions& options)
+{
+    // Library boxes (login mismatch, session errors) go through the same sink.
+    SetWendrelMessageBoxHandler([](QWidget* parent, const QString& title, const QString& text,
+                                   QMessageBox::Icon icon, QMessageBox::StandardButtons buttons) {
+        return ShellMessages().Show(parent, title, text, buttons, icon);
+    });
+    JSetModuleVersion(nullptr, QStringLiteral(ORVOSETUP_VERSION_TEXT));
+
+    LoadRecentFiles();
+
+    if (options.demo) {
+        QString error;
+        if (!StartDemo(&error)) {
+            ShellMessage(nullptr,
+                         QStringLiteral("The demo installation could not be started.\n%1").arg(error),
+                         QMessageBox::Ok, QMessageBox::Critical);
+            return false;
+        }
+    }
+
+    m_session = std::make_unique<COrvoSerialConnection>();
+    m_prompt = std::make_unique<CShellCommsPrompt>();
+    m_session->SetPrompt(m_prompt.get());
+    m_modelSettings = std::make_unique<COrvoQSettings>(m_store);
+    m_doc = std::make_unique<CSetupDoc>(m_modelSettings.get());
+    m_frame = std::make_unique<CMainFrame>(this, m_doc.get());
+    m_frame->show();
+    ReadCommsSettings();
+    if (options.documentPath.isEmpty())
+        m_doc->OnNewDocument();
+    else
+        m_doc->OnOpenDocument(options.documentPath);
+
+    m_users = std::make_unique<CUserList>();
+    m_users->Load();
+
+    if (comms.usePasswords != 0) {
+        if (!RunLogin())
+            return false;
+    } else {
+        accessLevel = 0;
+    }
+    emit accessLevelChanged();
+    m_frame->Action(32803)->setChecked(false);
+    m_frame->show();
+    m_frame->raise();
+    return true;
+}
+
+bool CSetupApp::RunLogin()
+{
+    CPasswordDlg login(nullptr, &accessLevel, m_users.get(), QStringLiteral("Orvo Setup"));
+    return login.exec() == QDialog::Accepted;
+}
+
+void CSetupApp::ReadCommsSettings()
+{
+    ::ReadCommsSettings(&comms);
+    COrvoSerialConnection::SetTimeoutMult(comms.timeoutMultiplier);
+}
+
+QString CSetupApp::SessionDevice() const
+{
+    if (!m_demoDevice.isEmpty())
+        return m_demoDevice;
+    if (!comms.device.isEmpty())
+        return comms.device;
+    return QString::fromStdString(CSerialConnection::DeviceName(comms.comPort));
+}
+
+bool CSetupApp::OpenSession(QWidget* owner)
+{
+    m_prompt->SetOwner(owner);
+    if (!m_demoDevice.isEmpty())
+        return m_session->Open(m_prompt.get(), m_demoDevice.toStdString());
+    if (!comms.device.isEmpty()) {
+        return m_session->Open(m_prompt.get(), comms.device.toStdString(), comms.autoCommPort != 0,
+                               comms.adapterLabel.toStdString());
+    }
+    return m_session->Open(m_prompt.get(), comms.comPort, comms.autoCommPort != 0,
+                           comms.adapterLabel.toStdString());
+}
+
+void CSetupApp::CloseSession()
+{
+    m_session->Close();
+    m_prompt->SetOwner(nullptr);
+}
+
+bool CSetupApp::StartDemo(QString* error)
+{
+#ifdef ORVOSHELL_HAVE_SIM
+    std::unique_ptr<orvosim::Simulator, SimulatorDeleter> simulator(new orvosim::Simulator);
+    simulator->loadDemo();
+    std::string slave;
+    std::string why;
+    if (!simulator->startPty(&slave, &why)) {
+        *error = QString::fromStdString(why);
+        return false;
+    }
+    m_simulator = std::move(simulator);
+    m_demoDevice = QString::fromStdString(slave);
+    return true;
+#else
+    *error = QStringLiteral("This build has no simulated installation.");
+    return false;
+#endif
+}
+
+void CSetupApp::SetFeatureDialogs(IFeatureDialogs* features)
+{
+    m_features = features;
+    if (m_frame)
+        m_frame->UpdateCommandStates();
+}
+
+void CSetupApp::LoadRecentFiles()
+{
+    m_recentFiles.clear();
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString path = m_store.value(kRecentSection + QStringLiteral("/File%1").arg(i)).toString();
+        if (!path.isEmpty())
+            m_recentFiles << path;
+    }
+}
+
+void CSetupApp::SaveRecentFiles()
+{
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString key = kRecentSection + QStringLiteral("/File%1").arg(i);
+        if (i <= m_recentFiles.size())
+            m_store.setValue(key, m_recentFiles.at(i - 1));
+        else
+            m_store.remove(key);
+    }
+    m_store.sync();
+}
+
+void CSetupApp::AddToRecentFiles(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    m_recentFiles.removeAll(absolute);
+    m_recentFiles.prepend(absolute);
+    while (m_recentFiles.size() > kRecentFileCount)
+        m_recentFiles.removeLast();
+    SaveRecentFiles();
+    emit recentFilesChanged();
+}
+
+void CSetupApp::RemoveFromRecentFiles(const QString& path)
+{
+    m_recentFiles.removeAll(QFileInfo(path).absoluteFilePath());
+    SaveRecentFiles();
+    emit recentFilesChanged();
+}
+
+bool CSetupApp::OnUpgradeOption(QWidget* parent)
+{
+    const bool erase =
+        ShellMessage(parent, QStringLiteral("Erase RFID keys on next write?"),
+                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Question,
+                     QStringLiteral("Upgrade Option")) == QMessageBox::Yes;
+    AccessExport::Instance().SetEraseKeysOnNextWrite(erase);
+    return erase;
+}
+
+void CSetupApp::OnAppAbout(QWidget* parent)
+{
+    QString programVersion, programPath, libraryVersion, libraryPath;
+    JVersion(nullptr, programVersion, programPath);
+    JVersion(g_hLibInstance, libraryVersion, libraryPath);
+
+    QDialog about(parent);
+    about.setWindowTitle(QStringLiteral("About Setup"));
+    auto* form = new QFormLayout;
+    auto field = [&about](const QString& text) {
+        auto* edit = new QLineEdit(text, &about);
+        edit->setReadOnly(true);
+        edit->setMinimumWidth(320);
+        return edit;
+    };
+    form->addRow(QStringLiteral("Orvo Setup version"), field(programVersion));
+    form->addRow(QStringLiteral("Program"), field(programPath));
+    form->addRow(QStringLiteral("Wendrel version"), field(libraryVersion));
+    form->addRow(QStringLiteral("Library"), field(libraryPath));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&about);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    about.exec();
+}

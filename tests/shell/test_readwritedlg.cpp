@@ -1,0 +1,146 @@
+#include "shelltestsupport.h"
+
+#include "orvoshell/orvoreadwritedlg.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+
+class ReadWriteDlgTest : public ShellTest {};
+
+} // namespace
+
+TEST_F(ReadWriteDlgTest, captions_followMode)
+{
+    COrvoReadWriteDlg read(nullptr, true, true);
+    EXPECT_EQ(read.windowTitle(), QStringLiteral("Read Orvo"));
+    EXPECT_EQ(read.frame()->title(), QStringLiteral("Read Orvo System"));
+    EXPECT_EQ(read.flatAddressesBox()->text(), QStringLiteral("Read Flat Addresses"));
+    EXPECT_EQ(read.doorAccessBox()->text(), QStringLiteral("Read Door Access Settings"));
+    EXPECT_EQ(read.rfidTagsBox()->text(), QStringLiteral("Read RFID Tags"));
+    EXPECT_EQ(read.doorSettingsBox()->text(), QStringLiteral("Read Door Settings"));
+    EXPECT_EQ(read.relaysBox()->text(), QStringLiteral("Read Relays"));
+    EXPECT_FALSE(read.relaysBox()->isHidden());
+
+    COrvoReadWriteDlg write(nullptr, false, true);
+    EXPECT_EQ(write.windowTitle(), QStringLiteral("Write Orvo"));
+    EXPECT_EQ(write.frame()->title(), QStringLiteral("Write Orvo System"));
+    EXPECT_EQ(write.flatAddressesBox()->text(), QStringLiteral("Write Flat Addresses"));
+    EXPECT_EQ(write.doorAccessBox()->text(), QStringLiteral("Write Door Access Settings"));
+    EXPECT_EQ(write.rfidTagsBox()->text(), QStringLiteral("Write RFID Tags"));
+    EXPECT_EQ(write.doorSettingsBox()->text(), QStringLiteral("Write Door Settings"));
+    EXPECT_TRUE(write.relaysBox()->isHidden());
+}
+
+TEST_F(ReadWriteDlgTest, freshStore_loadsDefaults_andOkStoresEveryKey)
+{
+    COrvoReadWriteDlg dlg(nullptr, true, true);
+    dlg.LoadChoices();
+    EXPECT_EQ(dlg.firstEdit()->text(), QStringLiteral("0"));
+    EXPECT_EQ(dlg.lastEdit()->text(), QStringLiteral("10"));
+    EXPECT_TRUE(dlg.flatAddressesBox()->isChecked());
+    EXPECT_TRUE(dlg.doorAccessBox()->isChecked());
+    EXPECT_FALSE(dlg.rfidTagsBox()->isChecked());
+    EXPECT_FALSE(dlg.doorSettingsBox()->isChecked());
+    EXPECT_FALSE(dlg.relaysBox()->isChecked());
+    EXPECT_TRUE(dlg.firstEdit()->isEnabled());
+
+    dlg.firstEdit()->setText(QStringLiteral("3"));
+    dlg.lastEdit()->setText(QStringLiteral("2"));
+    dlg.relaysBox()->setChecked(true);
+    dlg.doorAccessBox()->setChecked(false);
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    // A first deck above the last is accepted as typed.
+    EXPECT_EQ(dlg.m_params.first, 3);
+    EXPECT_EQ(dlg.m_params.last, 2);
+    EXPECT_EQ(dlg.m_params.readRelays, 1);
+    EXPECT_EQ(dlg.m_params.doorAccess, 0);
+    EXPECT_EQ(StoredText(QStringLiteral("System/First")), QStringLiteral("3"));
+    EXPECT_EQ(StoredText(QStringLiteral("System/Last")), QStringLiteral("2"));
+    EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Flat Addresses")), QStringLiteral("1"));
+    EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Door Access")), QStringLiteral("0"));
+    EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Rfid Tags")), QStringLiteral("0"));
+    EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Door Settings")), QStringLiteral("0"));
+    EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Relays")), QStringLiteral("1"));
+}
+
+TEST_F(ReadWriteDlgTest, singleDeckForm_keepsDeckNumbersAndStoredRange)
+{
+    Store(QStringLiteral("System/First"), 5);
+    Store(QStringLiteral("System/Last"), 9);
+    COrvoReadWriteDlg dlg(nullptr, false, false);
+    dlg.m_params.first = dlg.m_params.last = 42;
+    dlg.m_params.writeSerialNumber = 1;
+    dlg.LoadChoices();
+    EXPECT_FALSE(dlg.firstEdit()->isEnabled());
+    EXPECT_FALSE(dlg.lastEdit()->isEnabled());
+    EXPECT_EQ(dlg.firstEdit()->text(), QStringLiteral("42"));
+    dlg.accept();
+    EXPECT_EQ(dlg.m_params.first, 42);
+    EXPECT_EQ(dlg.m_params.last, 42);
+    EXPECT_EQ(dlg.m_params.writeSerialNumber, 1);
+    EXPECT_EQ(StoredText(QStringLiteral("System/First")), QStringLiteral("5"));
+    EXPECT_EQ(StoredText(QStringLiteral("System/Last")), QStringLiteral("9"));
+}
+
+TEST_F(ReadWriteDlgTest, readMode_rfidClickCouplesFlatAddresses)
+{
+    // Each box opens with its own stored value, even the uncoupled pair.
+    Store(QStringLiteral("System/Read Write Rfid Tags"), 1);
+    Store(QStringLiteral("System/Read Write Flat Addresses"), 0);
+    COrvoReadWriteDlg dlg(nullptr, true, true);
+    dlg.LoadChoices();
+    EXPECT_TRUE(dlg.rfidTagsBox()->isChecked());
+    EXPECT_FALSE(dlg.flatAddressesBox()->isChecked());
+    EXPECT_TRUE(dlg.flatAddressesBox()->isEnabled());
+
+    QTest::mouseClick(dlg.rfidTagsBox(), Qt::LeftButton); // untick
+    EXPECT_TRUE(dlg.flatAddressesBox()->isEnabled());
+    QTest::mouseClick(dlg.rfidTagsBox(), Qt::LeftButton); // tick
+    EXPECT_TRUE(dlg.flatAddressesBox()->isChecked());
+    EXPECT_FALSE(dlg.flatAddressesBox()->isEnabled());
+    QTest::mouseClick(dlg.rfidTagsBox(), Qt::LeftButton); // untick again
+    EXPECT_TRUE(dlg.flatAddressesBox()->isEnabled());
+    EXPECT_TRUE(dlg.flatAddressesBox()->isChecked());
+}
+
+TEST_F(ReadWriteDlgTest, writeMode_boxesIndependent_relaysKeepStoredValue)
+{
+    Store(QStringLiteral("System/Read Write Relays"), 1);
+    COrvoReadWriteDlg dlg(nullptr, false, true);
+    dlg.LoadChoices();
+    dlg.flatAddressesBox()->setChecked(false);
+    QTest::mouseClick(dlg.rfidTagsBox(), Qt::LeftButton);
+    EXPECT_TRUE(dlg.rfidTagsBox()->isChecked());
+    EXPECT_FALSE(dlg.flatAddressesBox()->isChecked());
+    EXPECT_TRUE(dlg.flatAddressesBox()->isEnabled());
+    dlg.accept();
+    EXPECT_EQ(dlg.m_params.flatAddresses, 0);
+    EXPECT_EQ(dlg.m_params.rfidTags, 1);
+    EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Relays")), QStringLiteral("1"));
+}
+
+TEST_F(ReadWriteDlgTest, badDeckNumber_keepsDialogOpenAndStoresNothing)
+{
+    for (const char* typed : {"256", "-1", "x", ""}) {
+        COrvoReadWriteDlg dlg(nullptr, true, true);
+        dlg.LoadChoices();
+        dlg.lastEdit()->setText(QString::fromLatin1(typed));
+        messages.shown.clear();
+        dlg.accept();
+        EXPECT_NE(dlg.result(), QDialog::Accepted) << typed;
+        ASSERT_EQ(messages.shown.size(), 1u) << typed;
+        EXPECT_FALSE(Stored(QStringLiteral("System/Last"))) << typed;
+    }
+    // 255 itself passes the dialog; the procedures stop the range at 254.
+    COrvoReadWriteDlg dlg(nullptr, true, true);
+    dlg.LoadChoices();
+    dlg.lastEdit()->setText(QStringLiteral("255"));
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.m_params.LastDeck(), 254);
+}
