@@ -1,0 +1,69 @@
+// A simulated Orvo installation: decks, flats, doors and relay units that
+// answer the bus as the real devices do, over a pseudo-terminal or a serial
+// device, with line faults on request.
+//
+// Contract: a Simulator holds one installation. Load it (scenario, document or
+// demo) before serving; loading while serving is allowed and takes effect for
+// the next frame. start* serves on a thread of its own until stop() or
+// destruction. dumpJson() and stats() may be called from any thread at any
+// time. Faults are drawn from one generator seeded with SimOptions::seed, in
+// the order frames arrive, so a given request sequence gives the same faults.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvosim {
+
+struct SimOptions {
+    unsigned seed = 1;
+    bool pace = false;                                    // send reply bytes at 9600 baud (1.04 ms a byte)
+    int latencyMs = 5;                                    // device turnaround before answering, when pacing
+    double drop = 0, corrupt = 0, noise = 0, foreign = 0; // probabilities 0..1
+    double traffic = 0;                                   // unsolicited frames per second
+    // Nodes that never answer. Each entry is "DECK", "DECK:TYPE" or
+    // "DECK:TYPE:NUMBER"; TYPE is a node type name (deck, flat, door, relay,
+    // reader) or its number 0-7; DECK may be "*" for every deck.
+    std::vector<std::string> silent;
+    bool verbose = false; // log frames to stderr
+    int resetMs = 3000;   // how long the installation stays silent after MSG_RESET
+};
+
+struct SimStats {
+    long requests = 0; // frames received that decoded
+    long replies = 0;  // answer frames sent (traffic and foreign frames not counted)
+    long bytesIn = 0;
+    long bytesOut = 0;
+};
+
+class Simulator {
+public:
+    explicit Simulator(SimOptions options = {});
+    ~Simulator(); // stops serving
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Replace the installation. On failure the previous one is kept and error
+    // (when given) says why.
+    bool loadScenarioFile(const std::string& path, std::string* error);
+    bool loadScenarioJson(const std::string& json, std::string* error);
+    bool loadDocumentFile(const std::string& path, std::string* error);
+    void loadDemo(); // the built-in demo installation
+
+    // Opens a pseudo-terminal pair, both ends raw, and serves its master side.
+    // slavePath receives the path a client opens (e.g. /dev/pts/5).
+    bool startPty(std::string* slavePath, std::string* error);
+    // Serves a real serial device at 9600 8N1, raw.
+    bool startDevice(const std::string& path, std::string* error);
+    void stop();
+
+    std::string dumpJson() const; // state in the scenario format (thread-safe)
+    SimStats stats() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace orvosim

@@ -1,0 +1,581 @@
+// The line side of the simulated installation: a pseudo-terminal or serial
+// device, frame collection, pacing, faults and unsolicited traffic.
+#include "orvosim/simulator.h"
+
+#include "installation.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <fstream>
+#include <mutex>
+#include <poll.h>
+#include <random>
+#include <sstream>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+#include "wendrel/msgcodes.h"
+#include "wendrel/orvomsg.h"
+
+namespace orvosim {
+
+namespace {
+
+constexpr long kNanosPerByte = 1'041'667; // ten bits at 9600 baud
+constexpr size_t kMaxBody = 64;           // longer bodies are line noise
+
+long long monotonicNanos()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1'000'000'000LL + ts.tv_nsec;
+}
+
+void sleepUntil(long long nanos)
+{
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(nanos / 1'000'000'000LL);
+    ts.tv_nsec = static_cast<long>(nanos % 1'000'000'000LL);
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+    }
+}
+
+bool makeRaw(int fd, bool setSpeed, std::string* error)
+{
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        if (error)
+            *error = std::string("tcgetattr: ") + std::strerror(errno);
+        return false;
+    }
+    // Raw both ways: in cooked mode ETX is the interrupt character and
+    // frames would vanish.
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (setSpeed) {
+        cfsetispeed(&tio, B9600);
+        cfsetospeed(&tio, B9600);
+        tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
+        tio.c_cflag |= CS8;
+    }
+    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+        if (error)
+            *error = std::string("tcsetattr: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+std::string timestamp()
+{
+    const auto now = std::chrono::system_clock::now();
+    const time_t t = std::chrono::system_clock::to_time_t(now);
+    const long ms = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+    struct tm fields {};
+    localtime_r(&t, &fields);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03ld", fields.tm_hour, fields.tm_min, fields.tm_sec,
+                  ms);
+    return text;
+}
+
+} // namespace
+
+struct Simulator::Impl {
+    SimOptions opt;
+    std::vector<SilentNode> silent;
+    std::string optionError;
+
+    mutable std::mutex mutex; // guards inst and stats
+    std::unique_ptr<Installation> inst = std::make_unique<Installation>();
+    SimStats stats;
+
+    std::thread thread;
+    std::atomic<bool> running{false};
+    int wake[2] = {-1, -1};
+    int lineFd = -1;  // the side we serve
+    int slaveFd = -1; // the client's side, held open so its closes never hang us up
+
+    std::mt19937 rng;
+    std::string body;
+    bool inFrame = false;
+    long long nextTrafficNs = 0;
+    std::vector<BusMessage> trafficQueue;
+
+    double uniform() { return static_cast<double>(rng()) / 4294967296.0; }
+
+    void log(const char* dir, const BusMessage& m, const char* note = "")
+    {
+        if (!opt.verbose)
+            return;
+        std::fprintf(stderr, "%s %s %s%s\n", timestamp().c_str(), dir, describe(m).c_str(), note);
+    }
+
+    // Writes raw bytes, paced when asked. A full pty buffer means no client
+    // is reading: what nobody reads is dropped rather than blocking the bus.
+    void writeBytes(const std::string& bytes)
+    {
+        if (opt.pace) {
+            long long t = monotonicNanos();
+            for (char c : bytes) {
+                writeAll(&c, 1);
+                t += kNanosPerByte;
+                sleepUntil(t);
+            }
+        } else {
+            writeAll(bytes.data(), bytes.size());
+        }
+    }
+
+    void writeAll(const char* data, size_t n)
+    {
+        size_t done = 0;
+        int retries = 0;
+        while (done < n) {
+            const ssize_t w = ::write(lineFd, data + done, n - done);
+            if (w > 0) {
+                done += static_cast<size_t>(w);
+                continue;
+            }
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0 && errno == EAGAIN && retries++ < 3) {
+                if (slaveFd >= 0)
+                    tcflush(slaveFd, TCIFLUSH); // stale input of a client that went away
+                else
+                    usleep(2000);
+                continue;
+            }
+            break;
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        stats.bytesOut += static_cast<long>(done);
+    }
+
+    std::string frameOf(const BusMessage& m) { return std::string(1, char(STX)) + packBody(m) + char(ETX); }
+
+    void sendReply(const BusMessage& reply, bool first)
+    {
+        // Draw every fault for every reply, so one option does not shift the
+        // others' sequence.
+        const double uForeign = uniform(), uNoise = uniform(), uDrop = uniform(), uCorrupt = uniform();
+        const unsigned noiseBytes = 1 + rng() % 4;
+        if (first && opt.pace && opt.latencyMs > 0)
+            sleepUntil(monotonicNanos() + static_cast<long long>(opt.latencyMs) * 1'000'000LL);
+        if (uForeign < opt.foreign) {
+            BusMessage other = reply;
+            const int type = NodeTypeOf(reply.dstNode) == NODE_DECK ? NODE_DOOR : NODE_DECK;
+            other.dstNode = MakeNode(type, NodeNumberOf(reply.dstNode));
+            log("->", other, "  (foreign)");
+            writeBytes(frameOf(other));
+        }
+        std::string out;
+        if (uNoise < opt.noise)
+            for (unsigned i = 0; i < noiseBytes; ++i)
+                out += static_cast<char>('G' + rng() % 20); // never STX, ETX or a hex digit
+        if (uDrop < opt.drop) {
+            log("  ", reply, "  (dropped)");
+            if (!out.empty())
+                writeBytes(out);
+            return;
+        }
+        std::string frame = packBody(reply);
+        const char* note = "";
+        if (uCorrupt < opt.corrupt) {
+            // A wrong checksum that is still two hexadecimal digits.
+            const char* hex = "0123456789ABCDEF";
+            const size_t n = frame.size();
+            const unsigned sum = static_cast<unsigned>(std::stoul(frame.substr(n - 2), nullptr, 16));
+            const unsigned bad = (sum + 1 + rng() % 255) & 0xFF;
+            frame[n - 2] = hex[bad >> 4];
+            frame[n - 1] = hex[bad & 15];
+            note = "  (corrupted)";
+        }
+        log("->", reply, note);
+        out += char(STX);
+        out += frame;
+        out += char(ETX);
+        writeBytes(out);
+        std::lock_guard<std::mutex> lock(mutex);
+        ++stats.replies;
+    }
+
+    void onFrame()
+    {
+        BusMessage req;
+        if (!decodeBody(body.data(), static_cast<int>(body.size()), &req)) {
+            if (opt.verbose)
+                std::fprintf(stderr, "%s <- undecodable frame \"%s\"\n", timestamp().c_str(), body.c_str());
+            return;
+        }
+        log("<-", req);
+        std::vector<BusMessage> replies;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            ++stats.requests;
+            DispatchContext ctx;
+            ctx.nowMs = monotonicNanos() / 1'000'000LL;
+            ctx.wallSeconds = static_cast<long long>(std::time(nullptr));
+            ctx.resetMs = opt.resetMs;
+            ctx.silent = &silent;
+            replies = dispatch(*inst, req, ctx);
+        }
+        for (size_t i = 0; i < replies.size(); ++i)
+            sendReply(replies[i], i == 0);
+    }
+
+    void onBytes(const char* data, ssize_t n)
+    {
+        for (ssize_t i = 0; i < n; ++i) {
+            const char c = data[i];
+            if (c == char(STX)) {
+                body.clear();
+                inFrame = true;
+            } else if (c == char(ETX)) {
+                if (inFrame)
+                    onFrame();
+                inFrame = false;
+                body.clear();
+            } else if (inFrame) {
+                if (body.size() < kMaxBody)
+                    body += c;
+                else
+                    inFrame = false; // an over-long frame is noise
+            }
+        }
+    }
+
+    // ------------------------------------------------------------ traffic
+
+    void scheduleTraffic(long long now)
+    {
+        const double u = std::max(uniform(), 1e-9);
+        nextTrafficNs = now + static_cast<long long>(-std::log(u) / opt.traffic * 1e9);
+    }
+
+    // Builds the frames of one bus conversation between devices: a door calling
+    // a flat that answers and opens, a key opening a door, or a deck polling
+    // another. None is ever addressed to the engineer's node type.
+    void planTraffic()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::vector<int> mains, all;
+        for (int n = 0; n < 255; ++n)
+            if (inst->decks[n].present) {
+                all.push_back(n);
+                if (!inst->decks[n].expansion && inst->decks[n].doorMask())
+                    mains.push_back(n);
+            }
+        if (all.empty())
+            return;
+        auto msg = [](int sd, uint8_t sn, int dd, uint8_t dn, uint8_t code) {
+            BusMessage m;
+            m.srcDeck = static_cast<uint8_t>(sd);
+            m.srcNode = sn;
+            m.dstDeck = static_cast<uint8_t>(dd);
+            m.dstNode = dn;
+            m.code = code;
+            return m;
+        };
+        const unsigned kind = rng() % 3;
+        if (kind == 2 || mains.empty()) {
+            const int a = all[rng() % all.size()], b = all[rng() % all.size()];
+            trafficQueue.push_back(msg(a, MakeNode(NODE_DECK, 0), b, MakeNode(NODE_DECK, 0), MSG_ENQ));
+            trafficQueue.push_back(msg(b, MakeNode(NODE_DECK, 0), a, MakeNode(NODE_DECK, 0), MSG_ACK));
+            return;
+        }
+        const int n = mains[rng() % mains.size()];
+        SimDeck& deck = inst->decks[n];
+        std::vector<int> doors, flats;
+        for (int d = 0; d < 16; ++d)
+            if (deck.doors[d].present)
+                doors.push_back(d);
+        for (int f = 0; f < 24; ++f)
+            if (deck.flats[f].handset && !deck.flats[f].address.empty())
+                flats.push_back(f);
+        const int d = doors[rng() % doors.size()];
+        const uint8_t door = MakeNode(NODE_DOOR, d);
+        const uint8_t deckNode = MakeNode(NODE_DECK, 0);
+        if (kind == 0 && !flats.empty()) {
+            const int f = flats[rng() % flats.size()];
+            const uint8_t flat = MakeNode(NODE_FLAT, f);
+            BusMessage call = msg(n, door, n, flat, MSG_CALL);
+            const std::string& address = deck.flats[f].address;
+            call.count = 4;
+            for (size_t i = 0; i < 4; ++i)
+                call.param[i] = i < address.size() ? static_cast<uint8_t>(address[i]) : 0;
+            trafficQueue.push_back(call);
+            trafficQueue.push_back(msg(n, flat, n, door, MSG_ACK));
+            trafficQueue.push_back(msg(n, flat, n, door, MSG_OPEN_DOOR));
+        } else {
+            trafficQueue.push_back(msg(n, door, n, deckNode, MSG_KEY_ENQUIRY));
+            trafficQueue.push_back(msg(n, deckNode, n, door, MSG_OPEN_DOOR));
+        }
+        trafficQueue.push_back(msg(n, door, n, deckNode, MSG_DOOR_IS_OPEN));
+        ++inst->emcCounter;
+    }
+
+    void sendTraffic()
+    {
+        if (trafficQueue.empty())
+            planTraffic();
+        if (trafficQueue.empty())
+            return;
+        const BusMessage m = trafficQueue.front();
+        trafficQueue.erase(trafficQueue.begin());
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (monotonicNanos() / 1'000'000LL < inst->silentUntilMs)
+                return;
+        }
+        log("->", m, "  (traffic)");
+        writeBytes(frameOf(m));
+    }
+
+    // ------------------------------------------------------------ serving
+
+    void serve()
+    {
+        char buf[512];
+        if (opt.traffic > 0)
+            scheduleTraffic(monotonicNanos());
+        while (running.load()) {
+            int timeoutMs = 250;
+            if (opt.traffic > 0) {
+                const long long wait = (nextTrafficNs - monotonicNanos()) / 1'000'000LL;
+                timeoutMs = static_cast<int>(std::clamp<long long>(wait, 0, 250));
+            }
+            pollfd fds[2] = {{lineFd, POLLIN, 0}, {wake[0], POLLIN, 0}};
+            const int ready = ::poll(fds, 2, timeoutMs);
+            if (ready < 0 && errno != EINTR)
+                break;
+            if (fds[1].revents & POLLIN)
+                break;
+            if (fds[0].revents & POLLIN) {
+                const ssize_t n = ::read(lineFd, buf, sizeof buf);
+                if (n > 0) {
+                    {
+                        std::lock_guard<std::mutex> lock(mutex);
+                        stats.bytesIn += static_cast<long>(n);
+                    }
+                    onBytes(buf, n);
+                } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                    usleep(20000); // a device gone away for a moment; keep trying
+                }
+            } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+                usleep(20000);
+            }
+            if (opt.traffic > 0 && monotonicNanos() >= nextTrafficNs) {
+                sendTraffic();
+                scheduleTraffic(monotonicNanos());
+            }
+        }
+    }
+
+    bool start(std::string* error)
+    {
+        if (!optionError.empty()) {
+            if (error)
+                *error = optionError;
+            return false;
+        }
+        if (pipe(wake) != 0) {
+            if (error)
+                *error = std::string("pipe: ") + std::strerror(errno);
+            return false;
+        }
+        running = true;
+        thread = std::thread([this] { serve(); });
+        return true;
+    }
+
+    void closeAll()
+    {
+        for (int* fd : {&lineFd, &slaveFd, &wake[0], &wake[1]})
+            if (*fd >= 0) {
+                ::close(*fd);
+                *fd = -1;
+            }
+    }
+};
+
+Simulator::Simulator(SimOptions options) : d(std::make_unique<Impl>())
+{
+    d->opt = options;
+    d->rng.seed(options.seed);
+    for (const std::string& s : options.silent) {
+        SilentNode node;
+        std::string error;
+        if (parseSilentNode(s, &node, &error))
+            d->silent.push_back(node);
+        else if (d->optionError.empty())
+            d->optionError = error;
+    }
+    d->inst->clear();
+}
+
+Simulator::~Simulator()
+{
+    stop();
+}
+
+bool Simulator::loadScenarioJson(const std::string& json, std::string* error)
+{
+    auto next = std::make_unique<Installation>();
+    if (!installationFromJson(json, next.get(), error))
+        return false;
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->inst = std::move(next);
+    return true;
+}
+
+namespace {
+
+bool readFile(const std::string& path, std::string* text, std::string* error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (error)
+            *error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::ostringstream s;
+    s << in.rdbuf();
+    *text = s.str();
+    return true;
+}
+
+} // namespace
+
+bool Simulator::loadScenarioFile(const std::string& path, std::string* error)
+{
+    std::string text;
+    if (!readFile(path, &text, error))
+        return false;
+    std::string why;
+    if (!loadScenarioJson(text, &why)) {
+        if (error)
+            *error = path + ": " + why;
+        return false;
+    }
+    return true;
+}
+
+bool Simulator::loadDocumentFile(const std::string& path, std::string* error)
+{
+    std::string text;
+    if (!readFile(path, &text, error))
+        return false;
+    auto next = std::make_unique<Installation>();
+    std::string why;
+    if (!installationFromDocument(text, next.get(), &why)) {
+        if (error)
+            *error = path + ": " + why;
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->inst = std::move(next);
+    return true;
+}
+
+void Simulator::loadDemo()
+{
+    auto next = std::make_unique<Installation>();
+    buildDemo(next.get());
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->inst = std::move(next);
+}
+
+bool Simulator::startPty(std::string* slavePath, std::string* error)
+{
+    stop();
+    auto fail = [&](const char* what) {
+        if (error)
+            *error = std::string(what) + ": " + std::strerror(errno);
+        d->closeAll();
+        return false;
+    };
+    d->lineFd = posix_openpt(O_RDWR | O_NOCTTY);
+    if (d->lineFd < 0)
+        return fail("posix_openpt");
+    if (grantpt(d->lineFd) != 0 || unlockpt(d->lineFd) != 0)
+        return fail("grantpt/unlockpt");
+    char name[128];
+    if (ptsname_r(d->lineFd, name, sizeof name) != 0)
+        return fail("ptsname");
+    d->slaveFd = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (d->slaveFd < 0)
+        return fail("open pty slave");
+    if (!makeRaw(d->slaveFd, false, error) || !makeRaw(d->lineFd, false, error)) {
+        d->closeAll();
+        return false;
+    }
+    fcntl(d->lineFd, F_SETFL, fcntl(d->lineFd, F_GETFL) | O_NONBLOCK);
+    if (slavePath)
+        *slavePath = name;
+    if (!d->start(error)) {
+        d->closeAll();
+        return false;
+    }
+    return true;
+}
+
+bool Simulator::startDevice(const std::string& path, std::string* error)
+{
+    stop();
+    d->lineFd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (d->lineFd < 0) {
+        if (error)
+            *error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!makeRaw(d->lineFd, true, error)) {
+        d->closeAll();
+        return false;
+    }
+    if (!d->start(error)) {
+        d->closeAll();
+        return false;
+    }
+    return true;
+}
+
+void Simulator::stop()
+{
+    if (d->thread.joinable()) {
+        d->running = false;
+        const char c = 'q';
+        [[maybe_unused]] ssize_t w = ::write(d->wake[1], &c, 1);
+        d->thread.join();
+    }
+    d->closeAll();
+    d->body.clear();
+    d->inFrame = false;
+    d->trafficQueue.clear();
+}
+
+std::string Simulator::dumpJson() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return installationToJson(*d->inst);
+}
+
+SimStats Simulator::stats() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->stats;
+}
+
+} // namespace orvosim
