@@ -13,8 +13,8 @@
 
 namespace {
 
-const char* const kMembers[] = {"blockId",    "globalAreas", "localAreas", "timeProfiles", "localAreaTimeProfiles",
-                                "apartments", "keys"};
+const char* const kMembers[] = {
+    "blockId", "globalAreas", "localAreas", "timeProfiles", "localAreaTimeProfiles", "apartments", "keys"};
 
 void AddInt(cJSON* object, const char* name, int value)
 {

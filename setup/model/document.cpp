@@ -34,8 +34,7 @@ std::string Fmt(const char* format, const char* s, int a)
     return text;
 }
 
-template <typename T, size_t N>
-std::string JoinInts(const T (&values)[N])
+template <typename T, size_t N> std::string JoinInts(const T (&values)[N])
 {
     std::string text;
     for (size_t i = 0; i < N; ++i) {
@@ -83,8 +82,8 @@ bool WriteWhole(const std::string& path, const std::string& text, std::string* e
     return ok;
 }
 
-void LoadFlat(const CProfileReader& reader, const std::string& section, const char* prefix, int slot, CFlat& flat,
-              bool tags)
+void LoadFlat(const CProfileReader& reader, const std::string& section, const char* prefix, int slot,
+              CFlat& flat, bool tags)
 {
     std::string name = Fmt("%s%d", prefix, slot);
     flat.address = reader.GetString(section, name, "");
@@ -169,7 +168,8 @@ void LoadDeck(const CProfileReader& reader, int number, CDeck& deck)
     deck.rangeAccessCalls[1] = static_cast<uint16_t>(reader.GetInt(section, "Range Access Calls 2", 0));
     ReadIntList(reader, section, "Primary", deck.primary);
     ReadIntList(reader, section, "Global Access", deck.globalAccess);
-    std::vector<std::string> groups = ReadList(reader, section, "Door Groups", kDoorsPerDeck * kDoorGroupsPerDoor);
+    std::vector<std::string> groups =
+        ReadList(reader, section, "Door Groups", kDoorsPerDeck * kDoorGroupsPerDoor);
     for (int d = 0; d < kDoorsPerDeck; ++d)
         for (int g = 0; g < kDoorGroupsPerDoor; ++g)
             deck.doorGroups[d][g] = static_cast<uint8_t>(ParseProfileInt(groups[d * kDoorGroupsPerDoor + g]));

@@ -35,7 +35,8 @@ struct Hit {
 std::string AddressText(int d1, int i, int d2, int j, const std::string& address)
 {
     char text[96];
-    std::snprintf(text, sizeof text, "Deck %d, Node %d is the same as Deck %d, Node %d (", d1, i + 1, d2, j + 1);
+    std::snprintf(text, sizeof text, "Deck %d, Node %d is the same as Deck %d, Node %d (", d1, i + 1, d2,
+                  j + 1);
     return text + address + ")";
 }
 
@@ -113,8 +114,8 @@ std::vector<DuplicateConflict> COrvoSystem::FindDuplicates() const
         }
         std::sort(hits.begin(), hits.end());
         for (const Hit& h : hits)
-            conflicts.push_back({DuplicateConflict::Address,
-                                 AddressText(d1, h.i, h.d2, h.j, deck.flats[h.i].address)});
+            conflicts.push_back(
+                {DuplicateConflict::Address, AddressText(d1, h.i, h.d2, h.j, deck.flats[h.i].address)});
     }
 
     for (int d1 = 0; d1 < kDeckCount; ++d1) {
@@ -137,9 +138,9 @@ std::vector<DuplicateConflict> COrvoSystem::FindDuplicates() const
         }
         std::sort(hits.begin(), hits.end());
         for (const Hit& h : hits)
-            conflicts.push_back({DuplicateConflict::Rfid,
-                                 RfidText(d1, deck.flats[h.i].address, h.k1, h.d2, decks[h.d2].flats[h.j].address,
-                                          h.k2, deck.flats[h.i].tags[h.k1].number)});
+            conflicts.push_back({DuplicateConflict::Rfid, RfidText(d1, deck.flats[h.i].address, h.k1, h.d2,
+                                                                   decks[h.d2].flats[h.j].address, h.k2,
+                                                                   deck.flats[h.i].tags[h.k1].number)});
     }
     return conflicts;
 }

@@ -29,8 +29,9 @@ void CFlat::Reset(int slot)
 
 const char* AlarmName(int alarmInput)
 {
-    static const char* const names[] = {"Unassigned", "Smoke",       "Intruder", "CO",  "Contact",   "Temperature",
-                                        "Flood",      "Pull Cord",   "PIR",      "Gas", "Mains Fail"};
+    static const char* const names[] = {"Unassigned", "Smoke",       "Intruder",  "CO",
+                                        "Contact",    "Temperature", "Flood",     "Pull Cord",
+                                        "PIR",        "Gas",         "Mains Fail"};
     if (alarmInput < 0 || alarmInput >= static_cast<int>(sizeof names / sizeof names[0]))
         return "Unknown Alarm";
     return names[alarmInput];

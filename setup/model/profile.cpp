@@ -65,7 +65,8 @@ void CProfileReader::Parse(std::string_view text)
             continue;
         size_t eq = line.find('=');
         std::string_view key = Trim(line.substr(0, eq));
-        std::string_view value = eq == std::string_view::npos ? std::string_view() : Trim(line.substr(eq + 1));
+        std::string_view value =
+            eq == std::string_view::npos ? std::string_view() : Trim(line.substr(eq + 1));
         current->keys.try_emplace(Lower(key), value);
     }
 }
@@ -106,7 +107,8 @@ bool CProfileReader::Find(std::string_view section, std::string_view key, std::s
     return true;
 }
 
-std::string CProfileReader::GetString(std::string_view section, std::string_view key, const std::string& def) const
+std::string CProfileReader::GetString(std::string_view section, std::string_view key,
+                                      const std::string& def) const
 {
     std::string value;
     if (!Find(section, key, &value))

@@ -69,8 +69,8 @@ std::vector<TreeEntry> BuildTreeEntries(COrvoSystem& system)
                 if (!deck.RelayPresent(r))
                     continue;
                 deck.relays[r].description = "Relay";
-                relays.push_back({3, RelayLabel(r, deck.relayCounts[r], deck.relayVersions[r]),
-                                  &deck.relays[r].node, n});
+                relays.push_back(
+                    {3, RelayLabel(r, deck.relayCounts[r], deck.relayVersions[r]), &deck.relays[r].node, n});
             }
             entries.insert(entries.begin() + static_cast<long>(relaysAt), relays.begin(), relays.end());
             entries.insert(entries.begin() + static_cast<long>(doorsAt), doors.begin(), doors.end());

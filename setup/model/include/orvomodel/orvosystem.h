@@ -162,7 +162,7 @@ public:
     int32_t doorCadence = 1281;
     int32_t maskPrivacy = 0;
     int32_t conciergeAckNakTones = 0;
-    int16_t doorVersions[kDoorsPerDeck] = {};  // hundredths
+    int16_t doorVersions[kDoorsPerDeck] = {};    // hundredths
     int16_t relayVersions[kRelayPositions] = {}; // hundredths
     int16_t relayCounts[kRelayPositions] = {};   // unit at r covers relays r .. r + count - 1
     std::string serialNumber;

@@ -22,7 +22,7 @@ inline constexpr const char* kRelaysHeadLabel = "Relays";
 inline constexpr const char* kFlatsHeadLabel = "Flats";
 
 struct TreeEntry {
-    int depth = 0;           // 0 = root
+    int depth = 0; // 0 = root
     std::string label;
     NodeInfo* node = nullptr; // the element the item shows
     int deck = -1;            // deck number, -1 for the root

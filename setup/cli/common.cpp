@@ -1,0 +1,58 @@
+#include <QCommandLineParser>
+#include <QFile>
+
+#include <cstdio>
+
+#include "commands.h"
+#include "orvomodel/orvosystem.h"
+
+void PrintOut(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+void PrintError(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+bool ParseCommandLine(QCommandLineParser& parser, const QStringList& args, int positionals, const char* usage,
+                      int* status)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    parser.addOption(help);
+    const std::string name = args.value(0).toStdString();
+    if (!parser.parse(args)) {
+        PrintError(name + ": " + parser.errorText().toStdString() + "\n");
+        *status = kExitUsage;
+        return false;
+    }
+    if (parser.isSet(help)) {
+        PrintOut(usage);
+        *status = kExitOk;
+        return false;
+    }
+    if (parser.positionalArguments().size() != positionals) {
+        PrintError(name + ": expected " + std::to_string(positionals) + " file argument" +
+                   (positionals == 1 ? "" : "s") + ", got " +
+                   std::to_string(parser.positionalArguments().size()) + " (see --help)\n");
+        *status = kExitUsage;
+        return false;
+    }
+    return true;
+}
+
+bool LoadDocument(const QString& path, COrvoSystem& system)
+{
+    std::string error;
+    system.Clear();
+    if (!system.Load(QFile::encodeName(path).toStdString(), false, &error)) {
+        PrintError("orvoctl: " + error + "\n");
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,74 @@
+#include <QCoreApplication>
+
+#include <cstring>
+
+#include "commands.h"
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* synopsis;
+    const char* summary;
+    int (*run)(const QStringList&);
+};
+
+const Command kCommands[] = {
+    {"show", "show DOC.orvo", "print the installation as the system tree shows it", RunShowCommand},
+    {"check", "check DOC.orvo", "list duplicate flat addresses and key tags (exit 1 when found)",
+     RunCheckCommand},
+    {"export", "export DOC.orvo -o OUT.json", "write the JSON access export", RunExportCommand},
+    {"convert", "convert IN.orvo -o OUT.orvo", "load a document and save it again", RunConvertCommand},
+    {"read", "read ...", "read the installation over the bus into a document", RunReadCommand},
+    {"write", "write ...", "write a document to the installation over the bus", RunWriteCommand},
+};
+
+std::string Usage()
+{
+    std::string text = "Usage: orvoctl COMMAND [OPTIONS] [ARGUMENTS]\n\n"
+                       "Configuration of an Orvo door-entry installation from the command line.\n\n"
+                       "Commands:\n";
+    for (const Command& command : kCommands) {
+        std::string synopsis = command.synopsis;
+        synopsis.resize(std::max<size_t>(synopsis.size() + 2, 32), ' ');
+        text += "  " + synopsis + command.summary + "\n";
+    }
+    text += "\nOptions:\n"
+            "  -h, --help     show this help\n"
+            "  -v, --version  show the version\n\n"
+            "\"orvoctl COMMAND --help\" describes the options of a command.\n";
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orvoctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVOCTL_VERSION));
+
+    QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2) {
+        PrintError(Usage());
+        return kExitUsage;
+    }
+    const QString first = args.at(1);
+    if (first == QLatin1String("-h") || first == QLatin1String("--help") || first == QLatin1String("help")) {
+        PrintOut(Usage());
+        return kExitOk;
+    }
+    if (first == QLatin1String("-v") || first == QLatin1String("--version")) {
+        PrintOut("orvoctl " ORVOCTL_VERSION "\n");
+        return kExitOk;
+    }
+    for (const Command& command : kCommands) {
+        if (first != QLatin1String(command.name))
+            continue;
+        QStringList commandArgs = args.mid(2);
+        commandArgs.prepend(QStringLiteral("orvoctl ") + first);
+        return command.run(commandArgs);
+    }
+    PrintError("orvoctl: unknown command \"" + first.toStdString() + "\"\n\n" + Usage());
+    return kExitUsage;
+}

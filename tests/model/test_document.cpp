@@ -1,0 +1,378 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "modelfixtures.h"
+#include "orvomodel/profile.h"
+
+namespace {
+
+class DocumentTest : public ::testing::Test {
+protected:
+    std::string PathIn(const std::string& name) const { return m_dir.path().toStdString() + "/" + name; }
+    QTemporaryDir m_dir;
+};
+
+int CountLinesStartingWith(const std::string& text, const std::string& prefix)
+{
+    int count = 0;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (text.compare(at, prefix.size(), prefix) == 0)
+            ++count;
+        if (end == std::string::npos)
+            break;
+        at = end + 1;
+    }
+    return count;
+}
+
+TEST_F(DocumentTest, save_matchesHandWrittenGoldenFile)
+{
+    TestSystem sys;
+    FillGoldenInstallation(*sys);
+    const std::string path = PathIn("golden.orvo");
+    ASSERT_TRUE(sys->Save(path, 1));
+    const std::string expected = ReadFileBytes(TestDataPath("golden.orvo"));
+    const std::string actual = ReadFileBytes(path);
+    EXPECT_EQ(expected, actual) << FirstDifference(expected, actual);
+    EXPECT_EQ(sys->path, path);
+}
+
+TEST_F(DocumentTest, loadThenSave_reproducesTheSameBytes)
+{
+    TestSystem sys;
+    sys->Clear();
+    ASSERT_TRUE(sys->Load(TestDataPath("golden.orvo"), false));
+    EXPECT_EQ(sys->description, "Maple Court");
+    const CDeck& main = sys->decks[0];
+    EXPECT_EQ(main.version, 2064);
+    EXPECT_EQ(main.doors[1].reader, 1);
+    EXPECT_EQ(main.doors[0].welcomeLines[0], "Welcome");
+    EXPECT_EQ(main.flats[0].tags[0].colour, 2);
+    EXPECT_EQ(main.flats[0].tags[0].number, "0012345678");
+    EXPECT_EQ(main.globalFlats[0].address, "900");
+    EXPECT_EQ(sys->decks[7].flats[1].tags[0].number, "0099887766");
+    EXPECT_FALSE(sys->decks[1].InUse());
+
+    const std::string path = PathIn("again.orvo");
+    ASSERT_TRUE(sys->Save(path, 1));
+    const std::string expected = ReadFileBytes(TestDataPath("golden.orvo"));
+    const std::string actual = ReadFileBytes(path);
+    EXPECT_EQ(expected, actual) << FirstDifference(expected, actual);
+}
+
+TEST_F(DocumentTest, sectionsAndDoorKeys_followDecksInUseAndReaderFlag)
+{
+    TestSystem sys;
+    FillGoldenInstallation(*sys);
+    const std::string text = sys->DocumentText();
+    EXPECT_EQ(CountLinesStartingWith(text, "["), 3);
+    EXPECT_EQ(CountLinesStartingWith(text, "[Deck0]"), 1);
+    EXPECT_EQ(CountLinesStartingWith(text, "[Deck7]"), 1);
+    // Expansion deck 7 has no doors: its section carries no door keys at all.
+    const std::string deck7 = text.substr(text.find("[Deck7]"));
+    for (int d = 0; d < kDoorsPerDeck; ++d)
+        EXPECT_EQ(deck7.find("\nD" + std::to_string(d) + " "), std::string::npos) << d;
+    // The reader door stops at its serial number.
+    EXPECT_NE(text.find("D1 SerialNo=SN-0002\r\n[Deck7]"), std::string::npos);
+    EXPECT_EQ(text.find("D1 SpeedDialNo"), std::string::npos);
+    EXPECT_NE(text.find("D0 SpeedDialNo="), std::string::npos);
+}
+
+TEST_F(DocumentTest, freshDeck_writesDoorGroupsWithTrailingCommas)
+{
+    TestSystem sys;
+    sys->Clear();
+    sys->decks[3].description = "Fresh";
+    const std::string text = sys->DocumentText();
+    std::string zeros;
+    for (int i = 0; i < 128; ++i)
+        zeros += "0,";
+    EXPECT_NE(text.find("Door Groups=" + zeros + "\r\n"), std::string::npos);
+}
+
+TEST_F(DocumentTest, invalidTagNumber_isSavedAndKeptAsNoKey)
+{
+    TestSystem sys;
+    FillGoldenInstallation(*sys);
+    sys->decks[0].flats[2].address = "103";
+    sys->decks[0].flats[2].tags[4] = {3, "ABC"};
+    sys->decks[0].flats[2].tags[5] = {3, "GGGGGGGGGG"};  // starts with no hexadecimal digit
+    sys->decks[0].flats[2].tags[6] = {4, "12345678ZZ"};  // valid: only the leading run counts
+    sys->decks[0].flats[2].tags[7] = {5, "12345678901"}; // eleven characters
+    const std::string text = sys->DocumentText();
+    EXPECT_NE(text.find("RFIDTag F2 K4 Colour=0\r\nRFIDTag F2 K4 Number=FFFFFFFFFF\r\n"), std::string::npos);
+    EXPECT_NE(text.find("RFIDTag F2 K5 Colour=0\r\nRFIDTag F2 K5 Number=FFFFFFFFFF\r\n"), std::string::npos);
+    EXPECT_NE(text.find("RFIDTag F2 K6 Colour=4\r\nRFIDTag F2 K6 Number=12345678ZZ\r\n"), std::string::npos);
+    EXPECT_NE(text.find("RFIDTag F2 K7 Colour=0\r\nRFIDTag F2 K7 Number=FFFFFFFFFF\r\n"), std::string::npos);
+    EXPECT_EQ(sys->decks[0].flats[2].tags[4].colour, 0);
+    EXPECT_EQ(sys->decks[0].flats[2].tags[4].number, kNoRfid);
+}
+
+TEST_F(DocumentTest, tagsAreWrittenOnlyForDecksThatSupportThem)
+{
+    TestSystem sys;
+    FillGoldenInstallation(*sys);
+    sys->decks[7].versionMinor = 22; // expansion decks hold tags from minor 23 on
+    const std::string text = sys->DocumentText();
+    const std::string deck7 = text.substr(text.find("[Deck7]"));
+    EXPECT_EQ(deck7.find("RFIDTag"), std::string::npos);
+    EXPECT_NE(text.find("RFIDTag F0 K0 Number=0012345678"), std::string::npos);
+}
+
+TEST_F(DocumentTest, merge_keepsDecksInUseAndFillsFreeNumbers)
+{
+    TestSystem other;
+    other->Clear();
+    other->description = "From File";
+    other->validKeys = "0123456789";
+    other->decks[0].description = "File Deck 0";
+    other->decks[5].description = "File Deck 5";
+    other->decks[5].version = 1030;
+    const std::string path = PathIn("merge.orvo");
+    ASSERT_TRUE(other->Save(path, 1));
+
+    TestSystem sys;
+    sys->Clear();
+    sys->decks[0].description = "Mine 0";
+    sys->decks[3].description = "Mine 3";
+    ASSERT_TRUE(sys->Load(path, true));
+    EXPECT_EQ(sys->description, "From File");
+    EXPECT_EQ(sys->validKeys, "0123456789");
+    EXPECT_EQ(sys->decks[0].description, "Mine 0");
+    EXPECT_EQ(sys->decks[3].description, "Mine 3");
+    EXPECT_EQ(sys->decks[5].description, "File Deck 5");
+    EXPECT_EQ(sys->decks[5].version, 1030);
+
+    // Without merge the file's decks replace the model's and missing ones are freed.
+    ASSERT_TRUE(sys->Load(path, false));
+    EXPECT_EQ(sys->decks[0].description, "File Deck 0");
+    EXPECT_FALSE(sys->decks[3].InUse());
+}
+
+TEST_F(DocumentTest, valuesSurviveReload)
+{
+    TestSystem sys;
+    FillGoldenInstallation(*sys);
+    CDeck& deck = sys->decks[0];
+    deck.rangeMin[5] = 11;
+    deck.rangeMax[5] = 20;
+    // Two-digit door groups on the last doors lie beyond 254 characters of the list.
+    for (int d = 0; d < kDoorsPerDeck; ++d)
+        for (int g = 0; g < kDoorGroupsPerDoor; ++g)
+            deck.doorGroups[d][g] = static_cast<uint8_t>(10 + (d + g) % 11);
+    deck.expansion = 0;
+    deck.relayCounts[4] = -3;
+    deck.flats[3].spareOption = 1;
+    deck.flats[3].address = "A/7";
+    const std::string path = PathIn("values.orvo");
+    ASSERT_TRUE(sys->Save(path, 1));
+
+    TestSystem back;
+    back->Clear();
+    back->Load(path, false);
+    const CDeck& loaded = back->decks[0];
+    EXPECT_EQ(loaded.rangeMin[5], 11);
+    EXPECT_EQ(loaded.rangeMax[5], 20);
+    for (int d = 0; d < kDoorsPerDeck; ++d)
+        for (int g = 0; g < kDoorGroupsPerDoor; ++g)
+            EXPECT_EQ(loaded.doorGroups[d][g], deck.doorGroups[d][g]) << "door " << d << " group " << g;
+    EXPECT_EQ(loaded.relayCounts[4], -3);
+    EXPECT_EQ(loaded.flats[3].spareOption, 1);
+    EXPECT_EQ(loaded.flats[3].address, "A/7");
+}
+
+TEST_F(DocumentTest, loadedDoor_comesBackWithOnlyStoredFields)
+{
+    TestSystem sys;
+    FillGoldenInstallation(*sys);
+    const std::string path = PathIn("doors.orvo");
+    ASSERT_TRUE(sys->Save(path, 1));
+    TestSystem back;
+    back->Clear();
+    CDeck& deck = back->decks[0];
+    deck.doors[1].mode = 3;
+    deck.doors[1].allowList = "stale";
+    deck.doors[1].speedDialDisplay = "stale";
+    deck.doors[1].node.item = 77;
+    back->Load(path, false);
+    EXPECT_EQ(deck.doors[1].mode, 0);
+    EXPECT_EQ(deck.doors[1].allowList, "");
+    EXPECT_EQ(deck.doors[1].speedDialDisplay, ""); // a reader's panel fields are not stored
+    EXPECT_EQ(deck.doors[1].node.item, 0u);
+    EXPECT_EQ(deck.doors[1].node.index, 1);
+    EXPECT_EQ(deck.doors[1].progKeys[0].number, "");
+    EXPECT_EQ(deck.doors[0].progKeys[0].number, kNoRfid);
+    EXPECT_EQ(deck.doors[0].lockTime, 5);
+}
+
+TEST_F(DocumentTest, reader_behavesLikeTheProfileFunctions)
+{
+    const std::string longName(300, 'x');
+    const std::string text = "; comment\n"
+                             "[orvo]\n"
+                             "  DESCRIPTION = Lower Case Section  \n"
+                             "description=second key loses\n"
+                             "Valid Keys=\"0123\"\n"
+                             "[ORVO]\n"
+                             "Description=second section loses\n"
+                             "[Deck2]\r\n"
+                             "Description=" +
+                             longName + "\r\n" + "Expansion=yEs\r\n" +
+                             "[Deck3]\nDescription=D3\nExpansion=Y\n" + "[Deck4]\nDescription=D4\n";
+    const std::string path = PathIn("reader.orvo");
+    WriteFileBytes(path, text);
+    TestSystem sys;
+    sys->Clear();
+    ASSERT_TRUE(sys->Load(path, false));
+    EXPECT_EQ(sys->description, "Lower Case Section");
+    EXPECT_EQ(sys->validKeys, "0123");
+    EXPECT_EQ(sys->decks[2].description, std::string(254, 'x'));
+    EXPECT_EQ(sys->decks[2].expansion, 1);
+    EXPECT_EQ(sys->decks[3].expansion, 0);
+    EXPECT_EQ(sys->decks[4].expansion, 0);
+    // Defaults of keys missing from the file.
+    EXPECT_EQ(sys->decks[4].conciergeCadence, 3593);
+    EXPECT_EQ(sys->decks[4].doorCadence, 1281);
+    EXPECT_EQ(sys->decks[4].rangeAccessKeys[0], 0);
+    EXPECT_EQ(sys->decks[4].primary[0], 0);
+    EXPECT_EQ(sys->decks[4].version, 0);
+}
+
+TEST_F(DocumentTest, hostileValues_areNarrowedNeverUsedAsIndexes)
+{
+    const std::string text = "[Orvo]\nDescription=X\n"
+                             "[Deck0]\nDescription=D\nDoors=70000\nRelays=-1\n"
+                             "DoorVersions=1,2,x3,-4,99999\nRelayCount=,,,,300000\n"
+                             "Door Groups=300,-1,abc\nVersion=99999999999\nVersion Major=2\n"
+                             "D4 Description=Door four\nD4 Reader=Yes\n"
+                             "[Deck255]\nDescription=Out of range\n[Deck-1]\nDescription=Negative\n";
+    const std::string path = PathIn("hostile.orvo");
+    WriteFileBytes(path, text);
+    TestSystem sys;
+    sys->Clear();
+    sys->Load(path, false);
+    const CDeck& deck = sys->decks[0];
+    EXPECT_EQ(deck.doorMask, 70000 % 65536);
+    EXPECT_EQ(deck.relayMask, 0xFFFF);
+    EXPECT_EQ(deck.doorVersions[0], 1);
+    EXPECT_EQ(deck.doorVersions[2], 0);
+    EXPECT_EQ(deck.doorVersions[3], -4);
+    EXPECT_EQ(deck.doorVersions[4], static_cast<int16_t>(99999));
+    EXPECT_EQ(deck.relayCounts[4], static_cast<int16_t>(300000));
+    EXPECT_EQ(deck.doorGroups[0][0], 300 % 256);
+    EXPECT_EQ(deck.doorGroups[0][1], 255);
+    EXPECT_EQ(deck.version, INT32_MAX);
+    EXPECT_EQ(deck.doors[4].description, "Door four");
+    EXPECT_EQ(deck.doors[4].reader, 1);
+    for (int n = 1; n < kDeckCount; ++n)
+        EXPECT_FALSE(sys->decks[n].InUse()) << n;
+}
+
+TEST_F(DocumentTest, garbageAndHugeLines_loadAsAnEmptyInstallation)
+{
+    std::string garbage;
+    uint32_t state = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        state = state * 1103515245u + 12345u;
+        garbage.push_back(static_cast<char>(state >> 24));
+    }
+    garbage += "\n[Deck1]\nDescription=" + std::string(1 << 20, 'y') + "\nDoors=65535\n";
+    const std::string path = PathIn("garbage.orvo");
+    WriteFileBytes(path, garbage);
+    TestSystem sys;
+    sys->Clear();
+    ASSERT_TRUE(sys->Load(path, false));
+    EXPECT_EQ(sys->decks[1].description.size(), 254u);
+    EXPECT_EQ(sys->decks[1].doorMask, 0xFFFF);
+}
+
+TEST_F(DocumentTest, missingFile_opensAsEmptyInstallation)
+{
+    TestSystem sys;
+    FillGoldenInstallation(*sys);
+    std::string error;
+    EXPECT_FALSE(sys->Load(PathIn("absent.orvo"), false, &error));
+    EXPECT_NE(error.find("absent.orvo"), std::string::npos);
+    EXPECT_EQ(sys->description, "");
+    EXPECT_EQ(sys->validKeys, kDefaultValidKeys);
+    for (const CDeck& deck : sys->decks)
+        EXPECT_FALSE(deck.InUse());
+}
+
+TEST_F(DocumentTest, saveIntoReadOnlyFolder_keepsTheOldDocument)
+{
+    const std::string folder = PathIn("locked");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const std::string path = folder + "/doc.orvo";
+    WriteFileBytes(path, "[Orvo]\r\nDescription=Old\r\n");
+    chmod(folder.c_str(), 0500);
+    if (access(folder.c_str(), W_OK) == 0) {
+        chmod(folder.c_str(), 0700);
+        GTEST_SKIP() << "folder permissions do not bind this user";
+    }
+    TestSystem sys;
+    FillGoldenInstallation(*sys);
+    SaveOutcome outcome;
+    EXPECT_FALSE(sys->Save(path, 1, &outcome));
+    chmod(folder.c_str(), 0700);
+    EXPECT_TRUE(outcome.fileFailed);
+    EXPECT_NE(outcome.error.find("doc.orvo"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(path), "[Orvo]\r\nDescription=Old\r\n");
+}
+
+TEST_F(DocumentTest, saveFailingHalfWay_keepsTheOldDocument)
+{
+    const std::string path = PathIn("doc.orvo");
+    WriteFileBytes(path, "[Orvo]\r\nDescription=Old\r\n");
+    TestSystem sys;
+    FillGoldenInstallation(*sys);
+
+    // A file-size limit makes the write fail part-way through, for any user.
+    struct rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    SaveOutcome outcome;
+    const bool saved_ok = sys->Save(path, 1, &outcome);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved_ok);
+    EXPECT_TRUE(outcome.fileFailed);
+    EXPECT_EQ(ReadFileBytes(path), "[Orvo]\r\nDescription=Old\r\n");
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 1) << "no temporary file may be left behind";
+}
+
+TEST(ProfileText, listsAndNumbers_parseAsDesigned)
+{
+    EXPECT_EQ(SplitProfileList("1,2,", 4), (std::vector<std::string>{"1", "2", "", ""}));
+    EXPECT_EQ(SplitProfileList("a,,b,c", 2), (std::vector<std::string>{"a", ""}));
+    EXPECT_EQ(SplitProfileList("", 2), (std::vector<std::string>{"", ""}));
+    bool ok = true;
+    EXPECT_EQ(ParseProfileInt("-12abc", &ok), -12);
+    EXPECT_TRUE(ok);
+    ParseProfileInt("abc", &ok);
+    EXPECT_FALSE(ok);
+    ParseProfileInt("-", &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(ParseProfileInt("-99999999999"), INT32_MIN);
+    EXPECT_EQ(ParseProfileInt("2147483648"), INT32_MAX);
+
+    CProfileWriter writer;
+    writer.Section("S");
+    writer.Key("Name", "two\r\nlines");
+    EXPECT_EQ(writer.Text(), "[S]\r\nName=two  lines\r\n") << "a value must not open a new line or section";
+}
+
+} // namespace

@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include "modelfixtures.h"
+
+namespace {
+
+TEST(SystemModel, construction_readsUserSettingsOnceAndClearReadsValidKeys)
+{
+    CMemorySettings settings;
+    settings.SetString("Orvo", "Default Main", "Main ");
+    settings.SetString("Orvo", "Default Exp", "X ");
+    settings.SetInt("Orvo", "Show Results", 0);
+    settings.SetInt("Orvo", "Max Empty Slots", 9);
+    settings.SetString("Orvo", "Valid Keys", "0123");
+    auto system = std::make_unique<COrvoSystem>(&settings);
+    EXPECT_EQ(system->defaultMainName, "Main ");
+    EXPECT_EQ(system->defaultExpName, "X ");
+    EXPECT_EQ(system->showResults, 0);
+    EXPECT_EQ(system->maxEmptySlots, 9);
+
+    settings.SetInt("Orvo", "Max Empty Slots", 2);
+    system->Clear();
+    EXPECT_EQ(system->maxEmptySlots, 9) << "read at construction only";
+    EXPECT_EQ(system->validKeys, "0123");
+    EXPECT_EQ(system->description, "ORVO System");
+
+    system->defaultExpName = "Ext ";
+    system->StoreUserSettings();
+    EXPECT_EQ(settings.GetString("Orvo", "Default Exp", ""), "Ext ");
+}
+
+TEST(SystemModel, defaults_withoutStoredSettings)
+{
+    CMemorySettings settings;
+    auto system = std::make_unique<COrvoSystem>(&settings);
+    EXPECT_EQ(system->defaultMainName, "Deck ");
+    EXPECT_EQ(system->defaultExpName, "Exp ");
+    EXPECT_EQ(system->showResults, 1);
+    EXPECT_EQ(system->maxEmptySlots, 4);
+    EXPECT_EQ(system->decks[0].globalAccess[0], 1) << "1 on construction";
+    system->Clear();
+    EXPECT_EQ(system->validKeys, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ/");
+    EXPECT_EQ(system->validKeys.size(), 37u);
+    for (int n = 0; n < kDeckCount; ++n) {
+        EXPECT_FALSE(system->decks[n].InUse());
+        EXPECT_EQ(system->decks[n].node.index, n);
+        EXPECT_EQ(system->decks[n].node.kind, NodeKindDeck);
+    }
+    EXPECT_EQ(system->decks[0].globalAccess[0], 0) << "0 after Clear";
+}
+
+TEST(SystemModel, deckClear_resetsOnlyTheResettableFields)
+{
+    auto system = std::make_unique<COrvoSystem>();
+    CDeck& deck = system->decks[9];
+    deck.description = "D";
+    deck.versionMajor = 2;
+    deck.version = 2064;
+    deck.relayCounts[3] = 4;
+    deck.serialNumber = "S1";
+    deck.readerMask = 5;
+    deck.doorMask = 7;
+    deck.primary[2] = 0;
+    deck.globalAccess[2] = 1;
+    deck.rangeAccessKeys[1] = 0;
+    deck.flats[4].address = "401";
+    deck.flats[4].alarmInput = 3;
+    deck.flats[4].tags[0].number = "0000000001";
+    deck.doors[2].lockTime = 9;
+    deck.doors[2].mode = 2;
+    deck.doors[2].blocks[0] = "A";
+    deck.doors[2].progKeys[0] = {4, "0000000002"};
+    deck.relays[6].node.index = 99;
+
+    deck.Clear(9);
+    EXPECT_FALSE(deck.InUse());
+    EXPECT_EQ(deck.doorMask, 0);
+    EXPECT_EQ(deck.primary[2], 1);
+    EXPECT_EQ(deck.globalAccess[2], 0);
+    EXPECT_EQ(deck.rangeAccessKeys[1], 0x03FF);
+    EXPECT_EQ(deck.rangeAccessCalls[0], 0x03FF);
+    EXPECT_EQ(deck.conciergeCadence, 3593);
+    EXPECT_EQ(deck.doorCadence, 1281);
+    EXPECT_EQ(deck.flats[4].address, "");
+    EXPECT_EQ(deck.flats[4].alarmInput, 3) << "flat reset leaves the alarm input";
+    EXPECT_EQ(deck.flats[4].tags[0].number, "0000000001") << "flat reset leaves the tags";
+    EXPECT_EQ(deck.doors[2].lockTime, 5);
+    EXPECT_EQ(deck.doors[2].progKeys[0].number, kNoRfid);
+    EXPECT_EQ(deck.doors[2].mode, 2);
+    EXPECT_EQ(deck.doors[2].blocks[0], "A");
+    EXPECT_EQ(deck.relays[6].node.index, 6);
+    // Not reset: firmware, relay counts and bus-only fields.
+    EXPECT_EQ(deck.version, 2064);
+    EXPECT_EQ(deck.relayCounts[3], 4);
+    EXPECT_EQ(deck.serialNumber, "S1");
+    EXPECT_EQ(deck.readerMask, 5);
+}
+
+TEST(SystemModel, rfidCapability_comparesMajorOrMinorSeparately)
+{
+    CDeck deck;
+    deck.expansion = 1;
+    deck.versionMajor = 9;
+    deck.versionMinor = 23;
+    EXPECT_TRUE(deck.SupportsRfid());
+    deck.versionMinor = 22;
+    EXPECT_FALSE(deck.SupportsRfid());
+    deck.expansion = 0;
+    deck.versionMajor = 1;
+    deck.versionMinor = 99;
+    EXPECT_FALSE(deck.SupportsRfid());
+    deck.versionMajor = 2;
+    deck.versionMinor = 0;
+    EXPECT_TRUE(deck.SupportsRfid());
+}
+
+TEST(SystemModel, firmwareGate_followsDeckKind)
+{
+    auto system = std::make_unique<COrvoSystem>();
+    CDeck& main = system->decks[1];
+    main.version = 5000;
+    EXPECT_FALSE(system->DeckFirmwareAtLeast(1, 0, 1030));
+    EXPECT_TRUE(system->DeckFirmwareAtLeast(1, 1029, 0));
+    main.version = 1028;
+    EXPECT_FALSE(system->DeckFirmwareAtLeast(1, 1029, 0));
+    CDeck& expansion = system->decks[2];
+    expansion.expansion = 1;
+    expansion.version = 1030;
+    EXPECT_TRUE(system->DeckFirmwareAtLeast(2, 2000, 1030));
+    EXPECT_FALSE(system->DeckFirmwareAtLeast(2, 1000, 1031));
+    EXPECT_FALSE(system->DeckFirmwareAtLeast(2, 1000, 0));
+    EXPECT_FALSE(system->DeckFirmwareAtLeast(255, 1, 1));
+    EXPECT_FALSE(system->DeckFirmwareAtLeast(-1, 1, 1));
+}
+
+TEST(SystemModel, rfidValidity)
+{
+    EXPECT_TRUE(RfidTag::IsValidNumber("FFFFFFFFFF"));
+    EXPECT_TRUE(RfidTag::IsValidNumber("0123456789"));
+    EXPECT_TRUE(RfidTag::IsValidNumber("12345678XY"));
+    EXPECT_FALSE(RfidTag::IsValidNumber("123456789"));
+    EXPECT_FALSE(RfidTag::IsValidNumber("12345678901"));
+    EXPECT_FALSE(RfidTag::IsValidNumber(""));
+    EXPECT_FALSE(RfidTag::IsValidNumber("X123456789"));
+    EXPECT_FALSE(RfidTag::IsValidNumber(" 123456789"));
+}
+
+TEST(SystemModel, versionTexts)
+{
+    EXPECT_EQ(DeckVersionText(1029), "v1.029");
+    EXPECT_EQ(DeckVersionText(2064), "v2.064");
+    EXPECT_EQ(UnitVersionText(203), "v2.03");
+    EXPECT_EQ(UnitVersionText(5), "v0.05");
+    EXPECT_EQ(AlarmName(0), std::string("Unassigned"));
+    EXPECT_EQ(AlarmName(10), std::string("Mains Fail"));
+    EXPECT_EQ(AlarmName(11), std::string("Unknown Alarm"));
+    EXPECT_EQ(AlarmName(-1), std::string("Unknown Alarm"));
+}
+
+TEST(SystemModel, doorAssignment_copiesHandleAndIndex)
+{
+    DoorRecord a;
+    a.node.item = 42;
+    a.node.index = 3;
+    a.concierge = "c";
+    DoorRecord b;
+    b = a;
+    EXPECT_EQ(b.node.item, 42u);
+    EXPECT_EQ(b.node.index, 3);
+    EXPECT_EQ(b.concierge, "c");
+}
+
+} // namespace
