@@ -1,0 +1,239 @@
+// The line side: frame collection, both record kinds, client reopen cycles,
+// pacing and every fault option with a fixed seed.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+
+#include "scenarios.h"
+#include "simclient.h"
+
+namespace {
+
+constexpr unsigned char kDeck = MakeNode(NODE_DECK, 0);
+
+std::string frameOf(const _orvo_msg& m)
+{
+    return std::string(1, char(STX)) + bodyOf(m) + char(ETX);
+}
+
+bool unpacks(const std::string& body, _orvo_msg* m)
+{
+    char buf[40] = {};
+    std::memcpy(buf, body.data(), std::min<size_t>(body.size(), sizeof buf));
+    return msgUnpack(buf, sizeof buf, m) == 1;
+}
+
+} // namespace
+
+TEST(Sim, FramesAreCollectedWhateverTheLineDoesAroundThem)
+{
+    SimRig rig;
+    ASSERT_TRUE(rig.start(kBasicScenario)) << rig.error;
+    const std::string enq = frameOf(request(1, kDeck, MSG_ENQ));
+    // Byte by byte, with noise before the STX and a broken frame restarted by STX.
+    rig.client.sendRaw("xyz\x02"
+                       "0004");
+    for (char c : enq)
+        rig.client.sendRaw(std::string(1, c));
+    auto frames = SimClient::frames(rig.client.readRaw(300));
+    ASSERT_EQ(frames.size(), 1u);
+    // Two requests back to back get two answers in order.
+    rig.client.sendRaw(enq + frameOf(request(3, kDeck, MSG_ENQ)));
+    frames = SimClient::frames(rig.client.readRaw(300));
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].substr(0, 2), "01");
+    EXPECT_EQ(frames[1].substr(0, 2), "03");
+    // A bad checksum, lower-case digits with their own sum, an over-long frame.
+    std::string bad = enq;
+    bad[bad.size() - 2] ^= 1;
+    rig.client.sendRaw(bad);
+    EXPECT_TRUE(rig.client.readRaw(100).empty());
+    rig.client.sendRaw("\x02"
+                       "000401062d0081\x03"); // lower-case digits, summed as sent
+    EXPECT_EQ(SimClient::frames(rig.client.readRaw(300)).size(), 1u);
+    rig.client.sendRaw("\x02" + std::string(80, '0') + "\x03");
+    EXPECT_TRUE(rig.client.readRaw(100).empty());
+    EXPECT_GE(rig.sim->stats().requests, 4);
+}
+
+TEST(Sim, ExtendedRecordsAreToldFromStandardOnesByLengthAndChecksum)
+{
+    SimRig rig;
+    ASSERT_TRUE(rig.start(kBasicScenario)) << rig.error;
+    // An extended frame to a unit that understands it gets an extended reply.
+    rig.client.send(orxRequest(1, MakeNode(NODE_RELAY, 0), 2, MSG_GET_RELAY_ADDRESS));
+    auto frames = SimClient::frames(rig.client.readRaw(300));
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].size(), 22u + 2);
+    EXPECT_EQ(frames[0].substr(0, 16), "0001050200000400"); // from relay 0 channel 2 to engineer
+    // A standard frame whose length happens to suit an extended one with a
+    // wrong sum is still read as standard.
+    _orvo_msg q = request(1, kDeck, MSG_GET_DOOR_ACCESS, {0, 0, 0, 0});
+    rig.client.send(q);
+    frames = SimClient::frames(rig.client.readRaw(300));
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].size(), 14u + 22);
+}
+
+TEST(Sim, ClientsMayCloseAndReopenThePortAsOftenAsTheyLike)
+{
+    SimRig rig;
+    ASSERT_TRUE(rig.start(kBasicScenario)) << rig.error;
+    _orvo_msg r{};
+    for (int i = 0; i < 20; ++i) {
+        rig.client.close();
+        // Traffic nobody reads while the port is closed must not block the simulator.
+        ASSERT_TRUE(rig.client.open(rig.path));
+        ASSERT_TRUE(rig.client.exchange(request(1, kDeck, MSG_ENQ), &r)) << "cycle " << i;
+    }
+}
+
+TEST(Sim, UnreadRepliesNeverStallTheSimulator)
+{
+    SimRig rig;
+    ASSERT_TRUE(rig.start(kBasicScenario)) << rig.error;
+    // Thousands of requests whose replies are never read fill the pty's buffer.
+    std::string burst;
+    for (int i = 0; i < 100; ++i)
+        burst += frameOf(request(1, kDeck, MSG_ENQ));
+    for (int i = 0; i < 40; ++i) {
+        rig.client.sendRaw(burst);
+        rig.client.readRaw(5, 1); // read a little only
+    }
+    rig.client.close();
+    ASSERT_TRUE(rig.client.open(rig.path));
+    rig.client.readRaw(200);
+    _orvo_msg r{};
+    EXPECT_TRUE(rig.client.exchange(request(1, kDeck, MSG_ENQ), &r, 1000));
+}
+
+TEST(Sim, PacedRepliesArriveWhole)
+{
+    orvosim::SimOptions options;
+    options.pace = true;
+    options.latencyMs = 1;
+    SimRig rig;
+    ASSERT_TRUE(rig.start(kBasicScenario, options)) << rig.error;
+    _orvo_msg r{};
+    ASSERT_TRUE(rig.client.exchange(request(1, kDeck, MSG_ENQ), &r, 500));
+    EXPECT_EQ(r.count, 11);
+}
+
+TEST(Sim, DropLeavesRepliesOutAndTheSeedRepeatsThePattern)
+{
+    auto pattern = [](unsigned seed) {
+        orvosim::SimOptions options;
+        options.seed = seed;
+        options.drop = 0.5;
+        SimRig rig;
+        EXPECT_TRUE(rig.start(kBasicScenario, options)) << rig.error;
+        std::string seen;
+        for (int i = 0; i < 24; ++i) {
+            _orvo_msg r{};
+            seen += rig.client.exchange(request(1, kDeck, MSG_ENQ), &r, 80) ? 'R' : '-';
+        }
+        return seen;
+    };
+    const std::string a = pattern(7);
+    EXPECT_EQ(a, pattern(7));
+    EXPECT_NE(a.find('R'), std::string::npos);
+    EXPECT_NE(a.find('-'), std::string::npos);
+    EXPECT_NE(a, pattern(8));
+}
+
+TEST(Sim, CorruptSpoilsTheChecksumOnly)
+{
+    orvosim::SimOptions options;
+    options.corrupt = 1;
+    SimRig rig;
+    ASSERT_TRUE(rig.start(kBasicScenario, options)) << rig.error;
+    rig.client.send(request(1, kDeck, MSG_ENQ));
+    const auto frames = SimClient::frames(rig.client.readRaw(300));
+    ASSERT_EQ(frames.size(), 1u);
+    const std::string good = "01060004090B001428501D000240000400B9";
+    ASSERT_EQ(frames[0].size(), good.size());
+    EXPECT_EQ(frames[0].substr(0, good.size() - 2), good.substr(0, good.size() - 2));
+    _orvo_msg m{};
+    EXPECT_FALSE(unpacks(frames[0], &m));
+}
+
+TEST(Sim, NoisePutsStrayBytesBeforeTheReply)
+{
+    orvosim::SimOptions options;
+    options.noise = 1;
+    SimRig rig;
+    ASSERT_TRUE(rig.start(kBasicScenario, options)) << rig.error;
+    rig.client.send(request(1, kDeck, MSG_ENQ));
+    const std::string raw = rig.client.readRaw(300);
+    const size_t stx = raw.find(char(STX));
+    ASSERT_NE(stx, std::string::npos);
+    EXPECT_GE(stx, 1u);
+    EXPECT_LE(stx, 4u);
+    const auto frames = SimClient::frames(raw);
+    ASSERT_EQ(frames.size(), 1u);
+    _orvo_msg m{};
+    EXPECT_TRUE(unpacks(frames[0], &m));
+}
+
+TEST(Sim, ForeignFrameComesFirstAddressedToAnotherNodeType)
+{
+    orvosim::SimOptions options;
+    options.foreign = 1;
+    SimRig rig;
+    ASSERT_TRUE(rig.start(kBasicScenario, options)) << rig.error;
+    rig.client.send(request(1, kDeck, MSG_ENQ));
+    const auto frames = SimClient::frames(rig.client.readRaw(300));
+    ASSERT_EQ(frames.size(), 2u);
+    _orvo_msg foreign{}, reply{};
+    ASSERT_TRUE(unpacks(frames[0], &foreign));
+    ASSERT_TRUE(unpacks(frames[1], &reply));
+    EXPECT_NE(NodeTypeOf(foreign.dstNode), NODE_ENGINEER);
+    EXPECT_EQ(NodeTypeOf(reply.dstNode), NODE_ENGINEER);
+    // A session that filters by node type gets the real reply.
+    _orvo_msg r{};
+    EXPECT_TRUE(rig.client.exchange(request(1, kDeck, MSG_ENQ), &r));
+}
+
+TEST(Sim, SilentNodesNeverAnswer)
+{
+    orvosim::SimOptions options;
+    options.silent = {"3", "1:door:0", "*:relay"};
+    SimRig rig;
+    ASSERT_TRUE(rig.start(kBasicScenario, options)) << rig.error;
+    _orvo_msg r{};
+    EXPECT_FALSE(rig.client.exchange(request(3, kDeck, MSG_ENQ), &r, 150));
+    EXPECT_FALSE(rig.client.exchange(request(1, MakeNode(NODE_DOOR, 0), MSG_GET_USER_CODE, {0}), &r, 150));
+    EXPECT_FALSE(
+        rig.client.exchange(request(1, MakeNode(NODE_RELAY, 4), MSG_ENQ_DOOR, {1, 0, 0, 62}), &r, 150));
+    EXPECT_TRUE(rig.client.exchange(request(1, MakeNode(NODE_DOOR, 3), MSG_GET_USER_CODE, {0}), &r));
+    EXPECT_TRUE(rig.client.exchange(request(1, kDeck, MSG_ENQ), &r));
+
+    orvosim::SimOptions bad;
+    bad.silent = {"1:lamp"};
+    SimRig refused;
+    EXPECT_FALSE(refused.start(kBasicScenario, bad));
+    EXPECT_NE(refused.error.find("unknown node type"), std::string::npos) << refused.error;
+}
+
+TEST(Sim, TrafficIsNeverAddressedToTheEngineer)
+{
+    orvosim::SimOptions options;
+    options.traffic = 200;
+    options.seed = 3;
+    SimRig rig;
+    ASSERT_TRUE(rig.start(kBasicScenario, options)) << rig.error;
+    const auto frames = SimClient::frames(rig.client.readRaw(400, 400));
+    ASSERT_GE(frames.size(), 5u);
+    std::set<int> codes;
+    for (const std::string& body : frames) {
+        _orvo_msg m{};
+        ASSERT_TRUE(unpacks(body, &m)) << body;
+        EXPECT_NE(NodeTypeOf(m.dstNode), NODE_ENGINEER);
+        codes.insert(m.code);
+    }
+    EXPECT_GE(codes.size(), 2u);
+    // Requests are still answered in the middle of it.
+    _orvo_msg r{};
+    EXPECT_TRUE(rig.client.exchange(request(3, kDeck, MSG_ENQ), &r));
+}
