@@ -1,0 +1,234 @@
+#include <string>
+#include <thread>
+
+#include <termios.h>
+
+#include <gtest/gtest.h>
+
+#include "ptypeer.h"
+#include "testprompt.h"
+#include "wendrel/serialconnection.h"
+
+namespace {
+
+const std::string kBusy = "make sure no other application is using this communications port";
+
+std::string readSome(CSerialConnection& port, unsigned long wanted)
+{
+    std::string out(wanted, '\0');
+    unsigned long got = 0;
+    EXPECT_TRUE(port.Read(out.data(), wanted, &got));
+    out.resize(got);
+    return out;
+}
+
+} // namespace
+
+TEST(SerialPort, portNumbersNameDevicePaths)
+{
+    EXPECT_EQ(CSerialConnection::DeviceName(1), "/dev/ttyS0");
+    EXPECT_EQ(CSerialConnection::DeviceName(12), "/dev/ttyS11");
+    EXPECT_EQ(CSerialConnection::DeviceName(0), "");
+    EXPECT_EQ(CSerialConnection::DeviceName(-3), "");
+}
+
+TEST(SerialPort, openConfiguresLineAndCloseIsIdempotent)
+{
+    PtyPeer peer;
+    CSerialConnection port;
+    EXPECT_FALSE(port.Created());
+    ASSERT_TRUE(port.Open(nullptr, peer.path(), 9600, 2));
+    EXPECT_TRUE(port.Created());
+    EXPECT_EQ(port.Device(), peer.path());
+
+    termios tio{};
+    ASSERT_EQ(tcgetattr(peer.slaveFd(), &tio), 0);
+    EXPECT_TRUE(tio.c_cflag & CSTOPB);
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_FALSE(tio.c_cflag & PARENB);
+    EXPECT_FALSE(tio.c_lflag & (ICANON | ISIG | ECHO));
+    EXPECT_FALSE(tio.c_iflag & (IXON | IXOFF));
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
+
+    // Opening an open port only applies the settings again; any stop-bit
+    // value other than 2 means one.
+    ASSERT_TRUE(port.Open(nullptr, "/nonexistent/ignored", 9600, 3));
+    ASSERT_EQ(tcgetattr(peer.slaveFd(), &tio), 0);
+    EXPECT_FALSE(tio.c_cflag & CSTOPB);
+    EXPECT_EQ(port.Device(), peer.path());
+
+    port.Close();
+    EXPECT_FALSE(port.Created());
+    port.Close();
+    EXPECT_FALSE(port.Created());
+
+    unsigned long got = 7;
+    char byte;
+    EXPECT_FALSE(port.Read(&byte, 1, &got));
+    EXPECT_EQ(got, 0u);
+    EXPECT_FALSE(port.Write("x", 1, &got));
+}
+
+TEST(SerialPort, secondOpenIsRefusedUntilReleased)
+{
+    PtyPeer peer;
+    CSerialConnection first;
+    ASSERT_TRUE(first.Open(nullptr, peer.path()));
+
+    TestPrompt cancel;
+    CSerialConnection second;
+    EXPECT_FALSE(second.Open(&cancel, peer.path()));
+    EXPECT_FALSE(second.Created());
+    ASSERT_EQ(cancel.retryCancelTexts.size(), 1u);
+    EXPECT_EQ(cancel.retryCancelTexts[0], "Error opening " + peer.path() + ", " + kBusy);
+
+    // Retry once the holder has let go: the port opens.
+    TestPrompt retry;
+    retry.retryAnswer = true;
+    retry.beforeAnswer = [&] { first.Close(); };
+    EXPECT_TRUE(second.Open(&retry, peer.path()));
+    EXPECT_TRUE(second.Created());
+    EXPECT_EQ(retry.retryCancelTexts.size(), 1u);
+
+    // The prompt set on the port is used when Open is given none; without
+    // any prompt the open fails at once instead of asking.
+    CSerialConnection third;
+    TestPrompt stored;
+    third.SetPrompt(&stored);
+    EXPECT_FALSE(third.Open(nullptr, peer.path()));
+    EXPECT_EQ(stored.retryCancelTexts.size(), 1u);
+    CSerialConnection fourth;
+    EXPECT_FALSE(fourth.Open(nullptr, peer.path()));
+}
+
+TEST(SerialPort, missingDeviceNamesThePath)
+{
+    TestPrompt cancel;
+    CSerialConnection port;
+    EXPECT_FALSE(port.Open(&cancel, "/dev/orvo-no-such-port"));
+    ASSERT_EQ(cancel.retryCancelTexts.size(), 1u);
+    EXPECT_EQ(cancel.retryCancelTexts[0].rfind("Error opening /dev/orvo-no-such-port, " + kBusy, 0), 0u);
+
+    // A plain file is no serial port.
+    EXPECT_FALSE(port.Open(&cancel, "/etc/hostname"));
+    EXPECT_FALSE(port.Created());
+}
+
+TEST(SerialPort, readTimeoutModes)
+{
+    PtyPeer peer;
+    CSerialConnection port;
+    ASSERT_TRUE(port.Open(nullptr, peer.path()));
+
+    // Interval at its largest, the rest 0: return at once, even with nothing.
+    port.SetRxTimeouts(SERIAL_TIMEOUT_MAX, 0, 0);
+    EXPECT_EQ(readSome(port, 16), "");
+
+    // Interval and multiplier at their largest with a constant: nothing
+    // arrives, so the constant ends the read empty.
+    port.SetRxTimeouts(SERIAL_TIMEOUT_MAX, 5, SERIAL_TIMEOUT_MAX);
+    EXPECT_EQ(readSome(port, 16), "");
+    // Bytes arrive: the read returns with them and does not wait for all 16
+    // (a huge constant would make a wrong reading hang the test).
+    peer.writeAndSettle("abc");
+    port.SetRxTimeouts(SERIAL_TIMEOUT_MAX, 600000, SERIAL_TIMEOUT_MAX);
+    std::string got = readSome(port, 16);
+    ASSERT_FALSE(got.empty());
+    while (got.size() < 3)
+        got += readSome(port, 16);
+    EXPECT_EQ(got, "abc");
+
+    // Only an interval: the gap after the last byte ends the read.
+    peer.writeAndSettle("wxyz");
+    port.SetRxTimeouts(20, 0, 0);
+    got = readSome(port, 64);
+    EXPECT_EQ(got, "wxyz");
+
+    // A total limit: multiplier x wanted + constant.
+    port.SetRxTimeouts(0, 10, 1);
+    EXPECT_EQ(readSome(port, 8), "");
+    peer.writeAndSettle("12345678");
+    port.SetRxTimeouts(0, 0, 0);
+    EXPECT_EQ(readSome(port, 8), "12345678"); // no limit: waits for all
+
+    unsigned long interval = 0, constant = 0, multiplier = 0;
+    port.SetTxTimeouts(7, 8);
+    port.GetRxTimeouts(&interval, &constant, &multiplier);
+    EXPECT_EQ(interval, 0u);
+    EXPECT_EQ(constant, 0u);
+    EXPECT_EQ(multiplier, 0u);
+}
+
+TEST(SerialPort, flushDiscardsAndLeavesShortTimeouts)
+{
+    PtyPeer peer;
+    CSerialConnection port;
+    ASSERT_TRUE(port.Open(nullptr, peer.path()));
+    peer.writeAndSettle(std::string(600, 'S')); // more than one scratch read
+    port.Flush();
+
+    unsigned long interval = 0, constant = 0, multiplier = 0;
+    port.GetRxTimeouts(&interval, &constant, &multiplier);
+    EXPECT_EQ(interval, 2u);
+    EXPECT_EQ(constant, 10u);
+    EXPECT_EQ(multiplier, 0u);
+    port.SetRxTimeouts(SERIAL_TIMEOUT_MAX, 0, 0);
+    EXPECT_EQ(readSome(port, 64), "");
+}
+
+TEST(SerialPort, lineExchange)
+{
+    PtyPeer peer;
+    CSerialConnection port;
+    ASSERT_TRUE(port.Open(nullptr, peer.path()));
+
+    ASSERT_TRUE(port.Send("AT"));
+    EXPECT_EQ(peer.drain(20), "AT\r\n");
+
+    peer.write("OK\n\r");
+    std::string text = "<";
+    int elapsed = -1;
+    EXPECT_TRUE(port.Reply(text, 1000, &elapsed));
+    EXPECT_EQ(text, "<OK"); // Reply appends
+    EXPECT_GE(elapsed, 0);
+
+    peer.writeAndSettle("OK");
+    text.clear();
+    EXPECT_FALSE(port.Reply(text, 20));
+    EXPECT_EQ(text, "OK");
+
+    // GetReply drains stale input, sends, and collects into an emptied text.
+    peer.writeAndSettle("stale\r");
+    std::string reply = "old";
+    std::thread answer([&] {
+        const std::string line = peer.drain(200);
+        EXPECT_EQ(line, "VER\r\n");
+        peer.write("1.2\r");
+    });
+    EXPECT_TRUE(port.GetReply("VER", reply, 2000));
+    answer.join();
+    EXPECT_EQ(reply, "1.2");
+}
+
+TEST(SerialPort, hangUpIsReportedAndFailsFast)
+{
+    PtyPeer peer;
+    CSerialConnection port;
+    ASSERT_TRUE(port.Open(nullptr, peer.path()));
+    EXPECT_FALSE(port.IsLost());
+    peer.hangUp();
+
+    // No limit at all: only the hang-up can end this read.
+    port.SetRxTimeouts(0, 0, 0);
+    char buf[8];
+    unsigned long got = 9;
+    EXPECT_FALSE(port.Read(buf, sizeof buf, &got));
+    EXPECT_EQ(got, 0u);
+    EXPECT_TRUE(port.IsLost());
+    EXPECT_FALSE(port.Send("x"));
+    std::string text;
+    EXPECT_FALSE(port.Reply(text, 600000));
+
+    port.Close();
+    EXPECT_FALSE(port.IsLost());
+}
