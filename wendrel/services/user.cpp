@@ -42,8 +42,10 @@ void PutText(QByteArray& out, const QString& text)
     PutU32(out, static_cast<quint32>(text.size()));
     for (QChar c : text) {
         quint32 code = c.unicode() <= 0xFF ? c.unicode() : '?';
-        quint32 low = static_cast<quint32>(std::rand()) & 0xFFFF;
-        quint32 high = (static_cast<quint32>(std::rand()) >> 8) & 0xFF;
+        // The generator values are kept to 0-32767, the range the file was
+        // designed around, whatever RAND_MAX is here.
+        quint32 low = static_cast<quint32>(std::rand()) & 0x7FFF;
+        quint32 high = ((static_cast<quint32>(std::rand()) & 0x7FFF) >> 8) & 0xFF;
         PutU32(out, low | (code << 16) | (high << 24));
     }
 }
