@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
 
 struct ShownBox {
@@ -78,4 +79,48 @@ protected:
 
     QTemporaryDir m_settingsDir;
     ScriptedMessages messages;
+};
+
+#include "orvoshell/featuredialogs.h"
+#include "orvoshell/setupapp.h"
+
+#include <memory>
+#include <vector>
+
+// Stands in for the dialogs of the other parts: records every call and what
+// the shell handed over, and answers with a chosen result.
+class RecordingFeatures : public IFeatureDialogs {
+public:
+    struct Call {
+        int id;
+        FeatureContext context;
+        bool sessionOpen;
+    };
+    std::vector<Call> calls;
+    int result = 1;
+    std::function<void(int, FeatureContext&)> action; // runs inside the dialog
+
+    bool Has(int) const override { return true; }
+    int Run(int id, FeatureContext& context) override
+    {
+        calls.push_back({id, context, context.session != nullptr});
+        if (action)
+            action(id, context);
+        return result;
+    }
+};
+
+// The application with the login answered by the test.
+class TestApp : public CSetupApp {
+public:
+    int loginLevel = 0;
+    bool loginAccepted = true;
+    int loginRuns = 0;
+    bool RunLogin() override
+    {
+        ++loginRuns;
+        if (loginAccepted)
+            accessLevel = loginLevel;
+        return loginAccepted;
+    }
 };

@@ -1,0 +1,251 @@
+#include "shelltestsupport.h"
+
+#include "orvoshell/commandids.h"
+#include "orvoshell/mainframe.h"
+#include "orvoshell/orvotreeview.h"
+#include "orvoshell/setupdoc.h"
+
+#include <orvomodel/accessexport.h>
+#include <orvomodel/orvosystem.h>
+#include <wendrel/msgcodes.h>
+#include <wendrel/orvoserialconnection.h>
+
+#include <QAction>
+#include <QMenuBar>
+
+namespace {
+
+class AppTest : public ShellTest {
+protected:
+    void TearDown() override
+    {
+        app.reset();
+        ShellTest::TearDown();
+    }
+    bool Start(StartOptions options = {})
+    {
+        app = std::make_unique<TestApp>();
+        app->loginLevel = loginLevel;
+        app->loginAccepted = loginAccepted;
+        return app->InitInstance(options);
+    }
+    QAction* Action(int id) { return app->Frame()->Action(id); }
+
+    int loginLevel = 0;
+    bool loginAccepted = true;
+    std::unique_ptr<TestApp> app;
+};
+
+// Every text of a menu tree, with "/" between levels and "-" for separators.
+void CollectMenu(QMenu* menu, const QString& prefix, QStringList* out)
+{
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        const QString path = prefix + action->text();
+        *out << path;
+        if (action->menu())
+            CollectMenu(action->menu(), path + QLatin1Char('/'), out);
+    }
+}
+
+} // namespace
+
+TEST_F(AppTest, startWithoutSettings_givesDefaultsFullAccessNoLogin)
+{
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(app->loginRuns, 0);
+    EXPECT_EQ(app->accessLevel, 0);
+    EXPECT_EQ(app->comms.comPort, 1);
+    EXPECT_EQ(app->comms.autoCommPort, 0);
+    EXPECT_EQ(app->comms.adapterLabel, QStringLiteral("QRL51730"));
+    EXPECT_EQ(app->comms.showDuplicatesReport, 0);
+    EXPECT_DOUBLE_EQ(COrvoSerialConnection::GetTimeoutMult(), 1.0);
+    EXPECT_EQ(app->SessionDevice(), QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Untitled - Setup"));
+    EXPECT_FALSE(Action(ID_UPGRADE_OPTION)->isChecked());
+    EXPECT_EQ(app->Doc()->System()->description, "ORVO System");
+    // Nothing is written back at start-up.
+    EXPECT_FALSE(Stored(QStringLiteral("Comms/Port")));
+}
+
+TEST_F(AppTest, storedCommsSettings_reachTheSession)
+{
+    Store(QStringLiteral("Comms/Timeout"), QStringLiteral("2.5"));
+    Store(QStringLiteral("Comms/Port"), 4);
+    ASSERT_TRUE(Start());
+    EXPECT_DOUBLE_EQ(COrvoSerialConnection::GetTimeoutMult(), 2.5);
+    EXPECT_EQ(app->SessionDevice(), QStringLiteral("/dev/ttyS3"));
+    app.reset();
+
+    // A device path wins over the port number; a bad timeout gives 1.5.
+    Store(QStringLiteral("Comms/Device"), QStringLiteral("/dev/ttyUSB1"));
+    Store(QStringLiteral("Comms/Timeout"), QStringLiteral("slow"));
+    ASSERT_TRUE(Start());
+    EXPECT_DOUBLE_EQ(COrvoSerialConnection::GetTimeoutMult(), 1.5);
+    EXPECT_EQ(app->SessionDevice(), QStringLiteral("/dev/ttyUSB1"));
+}
+
+TEST_F(AppTest, menusAndToolBar_carryEveryDesignedCommand)
+{
+    ASSERT_TRUE(Start());
+    QStringList texts;
+    for (QAction* top : app->Frame()->menuBar()->actions()) {
+        texts << top->text();
+        CollectMenu(top->menu(), top->text() + QLatin1Char('/'), &texts);
+    }
+    const QStringList expected{"&File",
+                               "&File/&New",
+                               "&File/&Open...",
+                               "&File/&Save",
+                               "&File/Save &As...",
+                               "&File/E&xit",
+                               "&Orvo",
+                               "&Orvo/&Read",
+                               "&Orvo/&Check for Duplicates",
+                               "&Orvo/&Write",
+                               "&Orvo/Configure",
+                               "&Orvo/Configure/KX7",
+                               "&Orvo/Configure/Door",
+                               "&Orvo/Configure/Relay",
+                               "&Orvo/Re-Boot System",
+                               "&Orvo/Monitor",
+                               "&Orvo/&Logging",
+                               "&Orvo/&Real Time Clock",
+                               "&Orvo/&Test",
+                               "&Orvo/&Test/&Logging",
+                               "&Orvo/&Test/&Messaging",
+                               "&Orvo/&Test/RFID Tags",
+                               "&Orvo/&Test/EMC",
+                               "&Orvo/Options",
+                               "&View",
+                               "&View/&Toolbar",
+                               "&View/&Status Bar",
+                               "&View/&Passwords",
+                               "&Help",
+                               "&Help/&About Setup..."};
+    EXPECT_EQ(texts, expected);
+    EXPECT_EQ(Action(ID_FILE_NEW)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+    EXPECT_EQ(Action(ID_FILE_OPEN)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_EQ(Action(ID_FILE_SAVE)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+}
+
+TEST_F(AppTest, commandsWithoutTheirDialog_areDisabled)
+{
+    ASSERT_TRUE(Start());
+    const int waiting[] = {ID_ORVO_REBOOT,   ID_ORVO_MONITOR,   ID_ORVO_LOGGING,    ID_ORVO_CLOCK,
+                           ID_TEST_LOGGING,  ID_TEST_MESSAGING, ID_TEST_RFID,       ID_TEST_EMC,
+                           ID_CONFIGURE_KX7, ID_CONFIGURE_DOOR, ID_CONFIGURE_RELAY, ID_ORVO_OPTIONS,
+                           ID_VIEW_PASSWORDS};
+    for (int id : waiting)
+        EXPECT_FALSE(Action(id)->isEnabled()) << id;
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_ORVO_CHECK_DUPLICATES,
+                   ID_APP_ABOUT, ID_UPGRADE_OPTION})
+        EXPECT_TRUE(Action(id)->isEnabled()) << id;
+    RecordingFeatures features;
+    app->SetFeatureDialogs(&features);
+    for (int id : waiting)
+        EXPECT_TRUE(Action(id)->isEnabled()) << id;
+    app->SetFeatureDialogs(nullptr);
+}
+
+TEST_F(AppTest, restrictedLogin_greysTheFullAccessCommandsOnly)
+{
+    Store(QStringLiteral("Orvo/Use Passwords"), 1);
+    loginLevel = 2;
+    ASSERT_TRUE(Start());
+    RecordingFeatures features;
+    app->SetFeatureDialogs(&features);
+    EXPECT_EQ(app->loginRuns, 1);
+    EXPECT_EQ(app->accessLevel, 2);
+    for (int id : {ID_ORVO_WRITE, ID_VIEW_PASSWORDS, ID_ORVO_LOGGING, ID_ORVO_OPTIONS, ID_ORVO_CLOCK,
+                   ID_TEST_LOGGING, ID_TEST_MESSAGING, ID_TEST_RFID})
+        EXPECT_FALSE(Action(id)->isEnabled()) << id;
+    for (int id : {ID_ORVO_READ, ID_ORVO_MONITOR, ID_ORVO_REBOOT, ID_ORVO_CHECK_DUPLICATES, ID_TEST_EMC})
+        EXPECT_TRUE(Action(id)->isEnabled()) << id;
+    COrvoTreeView* view = app->Frame()->View();
+    for (int id : {ID_EDIT_FLAT, ID_EDIT_DECK, ID_EDIT_DOOR, ID_EDIT_SYSTEM, ID_READ_DECK})
+        EXPECT_TRUE(view->IsCommandEnabled(id)) << id;
+    // Writing one deck is writing too.
+    EXPECT_FALSE(view->IsCommandEnabled(ID_WRITE_DECK));
+    // A greyed command does nothing even when invoked directly.
+    view->OnCommand(ID_ORVO_LOGGING);
+    EXPECT_TRUE(features.calls.empty());
+    app->SetFeatureDialogs(nullptr);
+}
+
+TEST_F(AppTest, cancelledLogin_endsStartUp)
+{
+    Store(QStringLiteral("Orvo/Use Passwords"), 1);
+    loginAccepted = false;
+    EXPECT_FALSE(Start());
+    EXPECT_EQ(app->loginRuns, 1);
+}
+
+TEST_F(AppTest, upgradeOption_setsOrClearsTheEraseFlag)
+{
+    ASSERT_TRUE(Start());
+    AccessExport::Instance().SetEraseKeysOnNextWrite(false);
+    messages.answers = {QMessageBox::Yes};
+    Action(ID_UPGRADE_OPTION)->trigger();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, QStringLiteral("Upgrade Option"));
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("Erase RFID keys on next write?"));
+    EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_TRUE(AccessExport::Instance().EraseKeysOnNextWrite());
+    EXPECT_TRUE(Action(ID_UPGRADE_OPTION)->isChecked());
+
+    // Cancel clears a flag that was set before; so does No.
+    messages.answers = {QMessageBox::Cancel};
+    Action(ID_UPGRADE_OPTION)->trigger();
+    EXPECT_FALSE(AccessExport::Instance().EraseKeysOnNextWrite());
+    EXPECT_FALSE(Action(ID_UPGRADE_OPTION)->isChecked());
+    messages.answers = {QMessageBox::Yes, QMessageBox::No};
+    Action(ID_UPGRADE_OPTION)->trigger();
+    Action(ID_UPGRADE_OPTION)->trigger();
+    EXPECT_FALSE(AccessExport::Instance().EraseKeysOnNextWrite());
+    EXPECT_FALSE(Action(ID_UPGRADE_OPTION)->isChecked());
+}
+
+TEST_F(AppTest, demoMode_reachesADemoDeckThroughTheSession)
+{
+    StartOptions options;
+    options.demo = true;
+    ASSERT_TRUE(Start(options));
+    EXPECT_TRUE(app->IsDemo());
+    EXPECT_TRUE(app->Frame()->windowTitle().endsWith(QStringLiteral("[Demo]")));
+    EXPECT_EQ(app->SessionDevice(), app->DemoDevice());
+
+    ASSERT_TRUE(app->OpenSession(app->Frame()));
+    _orvo_msg reply{};
+    const bool answered = app->Session().SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0);
+    app->CloseSession();
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(reply.srcDeck, 0);
+    EXPECT_EQ(NodeTypeOf(reply.srcNode), NODE_DECK);
+    EXPECT_TRUE(messages.shown.empty());
+    // The demo's device is for this run only.
+    EXPECT_FALSE(Stored(QStringLiteral("Comms/Device")));
+    EXPECT_FALSE(Stored(QStringLiteral("Comms/Port")));
+}
+
+TEST_F(AppTest, writeWithDuplicates_endsAfterTheMessagesWithSessionClosed)
+{
+    StartOptions options;
+    options.demo = true;
+    ASSERT_TRUE(Start(options));
+    COrvoSystem* system = app->Doc()->System();
+    CDeck& deck = system->decks[4];
+    deck.description = "Dup";
+    deck.version = 2064;
+    deck.flats[0].address = "101";
+    deck.flats[3].address = "101";
+    messages.answers = {QMessageBox::Yes, QMessageBox::Yes};
+    app->Frame()->View()->OnCommand(ID_ORVO_WRITE);
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_TRUE(
+        messages.shown[0].text.startsWith(QStringLiteral("A duplicate flat number has been found\n")));
+    EXPECT_TRUE(messages.shown[1].text.contains(
+        QStringLiteral("Deck 4, Node 4 is the same as Deck 4, Node 1 (101)")));
+    EXPECT_FALSE(app->Session().Created());
+}

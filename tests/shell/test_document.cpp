@@ -1,0 +1,240 @@
+#include "shelltestsupport.h"
+
+#include "orvoshell/mainframe.h"
+#include "orvoshell/orvotreeview.h"
+#include "orvoshell/setupdoc.h"
+
+#include <orvomodel/orvosystem.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+
+namespace {
+
+// Gives the file names instead of a person and records what the dialogs were shown.
+class ScriptedFileDialogs : public IDocFileDialogs {
+public:
+    QString openPath;
+    bool openMerge = false;
+    QString savePath;
+    int saveFilter = 1;
+    bool cancel = false;
+    // What the document preset.
+    QString shownInitialPath;
+    bool shownMerge = false;
+    int shownFilter = -1;
+
+    bool ChooseOpen(QWidget*, const QString& initialPath, bool* merge, QString* path) override
+    {
+        shownInitialPath = initialPath;
+        shownMerge = *merge;
+        if (cancel)
+            return false;
+        *merge = openMerge;
+        *path = openPath;
+        return true;
+    }
+    bool ChooseSave(QWidget*, const QString& initialPath, int* filterIndex, QString* path) override
+    {
+        shownInitialPath = initialPath;
+        shownFilter = *filterIndex;
+        if (cancel)
+            return false;
+        *filterIndex = saveFilter;
+        *path = savePath;
+        return true;
+    }
+};
+
+class DocumentTest : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        CSetupDoc::DialogMemory() = {};
+        ASSERT_TRUE(m_files.isValid());
+        app = std::make_unique<TestApp>();
+        ASSERT_TRUE(app->InitInstance({}));
+        doc = app->Doc();
+        doc->SetFileDialogs(&dialogs);
+        system = doc->System();
+    }
+    void TearDown() override
+    {
+        app.reset();
+        ShellTest::TearDown();
+    }
+
+    QString FilePath(const QString& name) { return m_files.filePath(name); }
+    QString RootLabel() { return app->Frame()->View()->topLevelItem(0)->text(0); }
+    QStringList DeckLabels()
+    {
+        QStringList labels;
+        QTreeWidgetItem* root = app->Frame()->View()->topLevelItem(0);
+        for (int i = 0; i < root->childCount(); ++i)
+            labels << root->child(i)->text(0);
+        return labels;
+    }
+    void SaveAs(const QString& path, int filter = 1)
+    {
+        dialogs.savePath = path;
+        dialogs.saveFilter = filter;
+        doc->OnFileSave(app->Frame());
+    }
+
+    QTemporaryDir m_files;
+    ScriptedFileDialogs dialogs;
+    std::unique_ptr<TestApp> app;
+    CSetupDoc* doc = nullptr;
+    COrvoSystem* system = nullptr;
+};
+
+} // namespace
+
+TEST_F(DocumentTest, saveThenOpen_roundTripsTheInstallation)
+{
+    system->description = "Harbour View";
+    system->decks[0].description = "Main";
+    system->decks[7].description = "Annex";
+    system->decks[7].expansion = 1;
+    system->decks[0].flats[0].address = "101";
+    SaveAs(FilePath(QStringLiteral("harbour.orvo")));
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(dialogs.shownFilter, 0);
+
+    doc->OnNewDocument();
+    EXPECT_EQ(RootLabel(), QStringLiteral("ORVO System"));
+    EXPECT_TRUE(DeckLabels().isEmpty());
+    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Untitled - Setup"));
+
+    dialogs.openPath = FilePath(QStringLiteral("harbour.orvo"));
+    doc->OnFileOpen(app->Frame());
+    // The save's path is offered again.
+    EXPECT_EQ(dialogs.shownInitialPath, FilePath(QStringLiteral("harbour.orvo")));
+    EXPECT_EQ(RootLabel(), QStringLiteral("Harbour View"));
+    EXPECT_EQ(DeckLabels(), (QStringList{"Main - #0", "Annex - #7"}));
+    EXPECT_EQ(system->decks[0].flats[0].address, "101");
+    // The Open command leaves the document's title and the recent files alone.
+    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Untitled - Setup"));
+    EXPECT_TRUE(app->RecentFiles().isEmpty());
+}
+
+TEST_F(DocumentTest, openWithMerge_keepsDecksInUseAndFillsFreeOnes)
+{
+    system->description = "From file";
+    system->decks[0].description = "File deck 0";
+    system->decks[2].description = "File deck 2";
+    SaveAs(FilePath(QStringLiteral("other.orvo")));
+
+    doc->OnNewDocument();
+    system->decks[0].description = "Mine";
+    dialogs.openPath = FilePath(QStringLiteral("other.orvo"));
+    dialogs.openMerge = true;
+    doc->OnFileOpen(app->Frame());
+    EXPECT_EQ(DeckLabels(), (QStringList{"Mine - #0", "File deck 2 - #2"}));
+    EXPECT_EQ(RootLabel(), QStringLiteral("From file"));
+
+    // The box's state is remembered for the next Open; Cancel changes nothing.
+    dialogs.cancel = true;
+    doc->OnFileOpen(app->Frame());
+    EXPECT_TRUE(dialogs.shownMerge);
+    EXPECT_EQ(DeckLabels(), (QStringList{"Mine - #0", "File deck 2 - #2"}));
+
+    // Without merge the tree is replaced.
+    dialogs.cancel = false;
+    dialogs.openMerge = false;
+    doc->OnFileOpen(app->Frame());
+    EXPECT_EQ(DeckLabels(), (QStringList{"File deck 0 - #0", "File deck 2 - #2"}));
+}
+
+TEST_F(DocumentTest, openDocument_setsTitleAndRecentFiles)
+{
+    system->decks[1].description = "One";
+    const QString first = FilePath(QStringLiteral("first.orvo"));
+    SaveAs(first);
+    for (const char* name : {"b.orvo", "c.orvo", "d.orvo", "e.orvo"}) {
+        QFile::copy(first, FilePath(QString::fromLatin1(name)));
+    }
+    doc->OnOpenDocument(first);
+    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("first.orvo - Setup"));
+    EXPECT_EQ(DeckLabels(), QStringList{QStringLiteral("One - #1")});
+    for (const char* name : {"b.orvo", "c.orvo", "d.orvo", "e.orvo"})
+        doc->OnOpenDocument(FilePath(QString::fromLatin1(name)));
+    doc->OnOpenDocument(FilePath(QStringLiteral("c.orvo")));
+    EXPECT_EQ(app->RecentFiles(),
+              (QStringList{FilePath("c.orvo"), FilePath("e.orvo"), FilePath("d.orvo"), FilePath("b.orvo")}));
+    // The File menu carries them between Save As and Exit.
+    QStringList menu;
+    for (QAction* action : app->Frame()->FileMenu()->actions())
+        menu << action->text();
+    EXPECT_EQ(menu.mid(4, 5), (QStringList{"&1 c.orvo", "&2 e.orvo", "&3 d.orvo", "&4 b.orvo", ""}));
+    // They persist in the settings store.
+    EXPECT_EQ(StoredText(QStringLiteral("Recent File List/File1")), FilePath("c.orvo"));
+
+    // A missing document opens as an empty installation, without a message.
+    doc->OnOpenDocument(FilePath(QStringLiteral("missing.orvo")));
+    EXPECT_TRUE(DeckLabels().isEmpty());
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(DocumentTest, jsonFileType_writesTheExportBesideTheName)
+{
+    system->decks[0].description = "Main";
+    system->decks[0].flats[0].address = "101";
+    const QString path = FilePath(QStringLiteral("access.json"));
+    SaveAs(path, 2);
+    EXPECT_TRUE(messages.shown.empty());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.trimmed().startsWith('{')) << text.left(80).constData();
+    EXPECT_FALSE(text.contains("[Deck0]"));
+    // The filter is remembered for the next save.
+    dialogs.cancel = true;
+    doc->OnFileSave(app->Frame());
+    EXPECT_EQ(dialogs.shownFilter, 2);
+    EXPECT_EQ(dialogs.shownInitialPath, path);
+
+    // Only an exact "orvo" extension writes the document.
+    dialogs.cancel = false;
+    SaveAs(FilePath(QStringLiteral("upper.ORVO")), 1);
+    EXPECT_TRUE(QFile::exists(FilePath(QStringLiteral("upper.json"))));
+}
+
+TEST_F(DocumentTest, failedSave_isReportedAndKeepsTheOldFile)
+{
+    system->decks[0].description = "Main";
+    const QString path = FilePath(QStringLiteral("kept.orvo"));
+    SaveAs(path);
+    QFile original(path);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray before = original.readAll();
+    original.close();
+
+    // A path under a plain file cannot be created, not even by root.
+    system->decks[0].description = "Changed";
+    SaveAs(path + QStringLiteral("/inside.orvo"));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("could not be saved")));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), before);
+}
+
+TEST_F(DocumentTest, exportWithTooManyAreas_showsTheJsonFailureBox)
+{
+    CDeck& deck = system->decks[0];
+    deck.description = "Main";
+    for (int r = 0; r < kRangesPerDeck; ++r) {
+        deck.rangeMin[r] = 100 * (r + 1);
+        deck.rangeMax[r] = 100 * (r + 1) + 50;
+    }
+    SaveAs(FilePath(QStringLiteral("areas.json")), 2);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, QStringLiteral("JSON file failure"));
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("Failed to write JSON file.\r\nCheck number of access areas."));
+    EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Ok);
+}
