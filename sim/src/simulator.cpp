@@ -18,6 +18,7 @@
 #include <poll.h>
 #include <random>
 #include <sstream>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
@@ -105,8 +106,9 @@ struct Simulator::Impl {
     std::thread thread;
     std::atomic<bool> running{false};
     int wake[2] = {-1, -1};
-    int lineFd = -1;  // the side we serve
-    int slaveFd = -1; // the client's side, held open so its closes never hang us up
+    int lineFd = -1;     // the side we serve
+    int slaveFd = -1;    // the client's side, held open so its closes never hang us up
+    int closeWatch = -1; // inotify on the slave: tells when a client closed it
 
     std::mt19937 rng;
     std::string body;
@@ -357,12 +359,14 @@ struct Simulator::Impl {
                 const long long wait = (nextTrafficNs - monotonicNanos()) / 1'000'000LL;
                 timeoutMs = static_cast<int>(std::clamp<long long>(wait, 0, 250));
             }
-            pollfd fds[2] = {{lineFd, POLLIN, 0}, {wake[0], POLLIN, 0}};
-            const int ready = ::poll(fds, 2, timeoutMs);
+            pollfd fds[3] = {{lineFd, POLLIN, 0}, {wake[0], POLLIN, 0}, {closeWatch, POLLIN, 0}};
+            const int ready = ::poll(fds, closeWatch >= 0 ? 3 : 2, timeoutMs);
             if (ready < 0 && errno != EINTR)
                 break;
             if (fds[1].revents & POLLIN)
                 break;
+            if (closeWatch >= 0 && (fds[2].revents & POLLIN))
+                clientClosed();
             if (fds[0].revents & POLLIN) {
                 const ssize_t n = ::read(lineFd, buf, sizeof buf);
                 if (n > 0) {
@@ -384,6 +388,18 @@ struct Simulator::Impl {
         }
     }
 
+    // A client that opened the port exclusively (TIOCEXCL) leaves the flag on
+    // the tty when it closes, because our own slave descriptor keeps the tty
+    // alive; its next open would then fail with EBUSY. Clear it on every close.
+    void clientClosed()
+    {
+        char events[4096];
+        while (::read(closeWatch, events, sizeof events) > 0) {
+        }
+        if (slaveFd >= 0)
+            ioctl(slaveFd, TIOCNXCL);
+    }
+
     bool start(std::string* error)
     {
         if (!optionError.empty()) {
@@ -403,7 +419,7 @@ struct Simulator::Impl {
 
     void closeAll()
     {
-        for (int* fd : {&lineFd, &slaveFd, &wake[0], &wake[1]})
+        for (int* fd : {&lineFd, &slaveFd, &closeWatch, &wake[0], &wake[1]})
             if (*fd >= 0) {
                 ::close(*fd);
                 *fd = -1;
@@ -523,6 +539,11 @@ bool Simulator::startPty(std::string* slavePath, std::string* error)
         return false;
     }
     fcntl(d->lineFd, F_SETFL, fcntl(d->lineFd, F_GETFL) | O_NONBLOCK);
+    d->closeWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (d->closeWatch >= 0 && inotify_add_watch(d->closeWatch, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        ::close(d->closeWatch);
+        d->closeWatch = -1;
+    }
     if (slavePath)
         *slavePath = name;
     if (!d->start(error)) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
 #include <set>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include "scenarios.h"
 #include "simclient.h"
@@ -236,4 +239,26 @@ TEST(Sim, TrafficIsNeverAddressedToTheEngineer)
     // Requests are still answered in the middle of it.
     _orvo_msg r{};
     EXPECT_TRUE(rig.client.exchange(request(3, kDeck, MSG_ENQ), &r));
+}
+
+TEST(Sim, ExclusiveOpenOfAClientDoesNotOutliveItsClose)
+{
+    SimRig rig;
+    ASSERT_TRUE(rig.start(kBasicScenario)) << rig.error;
+    rig.client.close();
+    const int fd = ::open(rig.path.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ioctl(fd, TIOCEXCL), 0);
+    ::close(fd);
+    // The flag lives on the tty, which the simulator keeps open; left set, a
+    // user without privileges could never open the port again.
+    int exclusive = 1;
+    for (int i = 0; i < 100 && exclusive; ++i) {
+        usleep(5000);
+        const int probe = ::open(rig.path.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(probe, 0);
+        ASSERT_EQ(ioctl(probe, TIOCGEXCL, &exclusive), 0);
+        ::close(probe);
+    }
+    EXPECT_EQ(exclusive, 0);
 }
