@@ -1,0 +1,289 @@
+// The write of the model to the installation, end to end against the simulator.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "simbus.h"
+
+namespace {
+
+// Deck 0: a main deck with six handsets and three doors (the third a reader);
+// deck 1: a main deck at v2.050; deck 2: an expansion deck taking key tags.
+const char* const kScenario = R"({"decks":[
+ {"number":0,"version":2064,"serialNumber":"OLD0","doorMask":7,"readerMask":4,
+  "flats":[{"slot":0,"address":"1"},{"slot":1,"address":"2"},{"slot":2,"address":"3"},
+           {"slot":3,"address":"4"},{"slot":4,"address":"5"},{"slot":5,"address":"6"}],
+  "doors":[{"number":0,"version":425},{"number":1,"version":406},{"number":2,"version":425,"reader":true}]},
+ {"number":1,"version":2050,"serialNumber":"OLD1","flats":[{"slot":0,"address":"7"}]},
+ {"number":2,"version":1030,"expansion":true,"flats":[{"slot":0,"address":"8"}]}]})";
+
+std::string TagOf(const cJSON* flat, int k)
+{
+    const cJSON* tags = cJSON_GetObjectItemCaseSensitive(flat, "tags");
+    const cJSON* tag = cJSON_GetArrayItem(tags, k);
+    return tag ? Dump::Text(tag, "number") : "FFFFFFFFFF";
+}
+
+int ColourOf(const cJSON* flat, int k)
+{
+    const cJSON* tag = cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(flat, "tags"), k);
+    return tag ? Dump::Int(tag, "colour") : 0;
+}
+
+void EditModel(COrvoSystem& system)
+{
+    CDeck& deck = system.decks[0];
+    deck.serialNumber = "NEW0";
+    deck.doorCadence = 0x0A0B;
+    deck.conciergeCadence = 0x0C0D;
+    deck.maskPrivacy = 1;
+    deck.conciergeAckNakTones = 1;
+    deck.flats[0].address = "12";
+    deck.flats[0].alarmInput = 3;
+    deck.flats[0].spareOption = 1;
+    deck.flats[1].address = "12345";
+    deck.flats[0].tags[0] = {5, "12AB000FFF"};
+    deck.flats[0].tags[1] = {3, "123456789"};
+    deck.flats[2].tags[9] = {1, "ABCDEF0123"};
+    for (int g = 0; g < 16; ++g)
+        deck.globalFlats[g].address = "G" + std::to_string(g);
+    for (int r = 0; r < 20; ++r) {
+        deck.rangeMin[r] = 100 * r + 1;
+        deck.rangeMax[r] = 100 * r + 99;
+    }
+    deck.primary[0] = 5;
+    deck.globalAccess[0] = 1;
+    deck.doorGroups[0][0] = 3;
+    deck.doorGroups[0][1] = 25;
+    deck.doorGroups[0][7] = 20;
+    deck.rangeOddEven[0] = 0x155;
+    deck.rangeOddEven[1] = 0x2AA;
+    deck.rangeAccessKeys[0] = 0x3F0;
+    deck.rangeAccessKeys[1] = 0x00F;
+    deck.rangeAccessCalls[0] = 0x0F0;
+    deck.rangeAccessCalls[1] = 0x30F;
+    for (int d = 0; d < 3; ++d) {
+        DoorRecord& door = deck.doors[d];
+        for (int u = 0; u < 15; ++u)
+            door.codes[u] = std::to_string(2000 + 10 * d + u);
+        door.serialNo = "DS" + std::to_string(d);
+        door.language = 2;
+        door.lockTime = 9;
+        door.vaVolume = 40;
+        door.mode = 1;
+        door.drLink = 12;
+        door.inOption = 6;
+        door.speedDialNo = "55" + std::to_string(d);
+        door.speedDialDisplay = "CALL THE CARETAK";
+        door.reverseRelay = 1;
+        door.progKeys[0].number = "0102030405";
+        door.progKeys[1].number = "123";
+        for (int l = 0; l < 4; ++l)
+            door.welcomeLines[l] = "WELCOME " + std::to_string(l) + " OF 4 X";
+        door.blockCtrlOperation = 2;
+        for (int b = 0; b < 10; ++b)
+            door.blocks[b] = "BLK " + std::to_string(b);
+        door.doorOpenLine1 = "DOOR OPEN";
+        door.doorOpenLine2 = "PLEASE PUSH";
+        door.concierge = "CONCIERGE";
+    }
+    CDeck& deck1 = system.decks[1];
+    deck1.serialNumber = "NEW1";
+    for (int r = 0; r < 20; ++r) {
+        deck1.rangeMin[r] = r + 1;
+        deck1.rangeMax[r] = r + 50;
+    }
+    system.decks[2].flats[0].tags[0] = {7, "00000000AA"};
+}
+
+TEST(ReadWrite, WriteSendsTheModelAndReadGivesItBack)
+{
+    SimBus bus(kScenario);
+    CMemorySettings settings;
+    auto system = NewSystem(&settings);
+    {
+        RecordingHost host;
+        std::atomic<bool> cancel{false};
+        CReadProcedure read(&bus.conn, Selection(0, 2, true, true, true, true, false), system.get(), &host,
+                            &cancel);
+        read.SetClosingPause(0);
+        ASSERT_EQ(read.Run(), kJobFinished);
+    }
+    EditModel(*system);
+
+    RecordingHost host;
+    std::atomic<bool> cancel{false};
+    CWriteProcedure write(&bus.conn, Selection(0, 2, true, true, true, true, false), system.get(), &host,
+                          &cancel);
+    write.SetEraseTags([] { return false; });
+    write.SetClosingPause(0);
+    ASSERT_EQ(write.Run(), kJobFinished);
+    EXPECT_EQ(write.DecksWritten(), 3);
+    // Every slot is written: each slot without a handset is a prompt (answered No).
+    EXPECT_EQ(host.prompts.size(), 18u + 23u + 23u);
+    for (const std::string& prompt : host.prompts)
+        EXPECT_EQ(prompt.rfind("Timeout waiting for reply from MSG_ASSIGN_ADDRESS\n", 0), 0u) << prompt;
+    EXPECT_EQ(write.FlatsWritten(), 6 + 1 + 1);
+    EXPECT_EQ(host.summaryText.rfind("Complete\nWritten ", 0), 0u);
+
+    // What the write corrected in the model.
+    EXPECT_EQ(system->decks[0].flats[0].tags[1].number, "FFFFFFFFFF");
+    EXPECT_EQ(system->decks[0].flats[0].tags[1].colour, 0);
+    EXPECT_EQ(system->decks[0].doorGroups[0][1], 0);
+    EXPECT_EQ(system->decks[0].flats[0].tags[0].number, "12AB000FFF");
+
+    Dump dump(bus.sim.dumpJson());
+    const cJSON* deck0 = dump.Deck(0);
+    ASSERT_NE(deck0, nullptr);
+    EXPECT_EQ(Dump::Text(deck0, "serialNumber"), "OLD0") << "serial numbers only in administrator mode";
+    EXPECT_EQ(Dump::Int(deck0, "doorCadence"), 0x0A0B);
+    EXPECT_EQ(Dump::Int(deck0, "conciergeCadence"), 0x0C0D);
+    EXPECT_EQ(Dump::Int(deck0, "maskPrivacy"), 1);
+    EXPECT_EQ(Dump::Int(deck0, "conciergeAckNakTones"), 1);
+    const cJSON* flats = cJSON_GetObjectItemCaseSensitive(deck0, "flats");
+    const cJSON* flat0 = Dump::Find(flats, "slot", 0);
+    EXPECT_EQ(Dump::Text(flat0, "address"), "12");
+    EXPECT_EQ(Dump::Int(flat0, "alarmInput"), 3);
+    EXPECT_TRUE(cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(flat0, "spareOption")));
+    EXPECT_EQ(TagOf(flat0, 0), "12AB000FFF");
+    EXPECT_EQ(ColourOf(flat0, 0), 5);
+    EXPECT_EQ(TagOf(flat0, 1), "FFFFFFFFFF") << "an invalid tag goes out empty";
+    EXPECT_EQ(Dump::Text(Dump::Find(flats, "slot", 1), "address"), "1234") << "addresses are cut at four";
+    EXPECT_EQ(TagOf(Dump::Find(flats, "slot", 2), 9), "ABCDEF0123");
+    for (int g = 0; g < 16; ++g)
+        EXPECT_EQ(Dump::Text(deck0, "globalFlats", g), "G" + std::to_string(g));
+    EXPECT_EQ(Dump::Int(deck0, "rangeMin", 19), 1901);
+    EXPECT_EQ(Dump::Int(deck0, "rangeMax", 19), 1999);
+    EXPECT_EQ(Dump::Int(deck0, "primary", 0), 1) << "primary goes out as a flag";
+    const cJSON* groups0 = cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(deck0, "doorGroups"), 0);
+    EXPECT_EQ(cJSON_GetArrayItem(groups0, 0)->valueint, 3);
+    EXPECT_EQ(cJSON_GetArrayItem(groups0, 1)->valueint, 0);
+    EXPECT_EQ(cJSON_GetArrayItem(groups0, 7)->valueint, 20);
+    EXPECT_EQ(Dump::Int(deck0, "rangeOddEven", 1), 0x2AA);
+    EXPECT_EQ(Dump::Int(deck0, "rangeAccessCalls", 1), 0x30F);
+
+    const cJSON* doors = cJSON_GetObjectItemCaseSensitive(deck0, "doors");
+    const cJSON* door0 = Dump::Find(doors, "number", 0);
+    EXPECT_EQ(Dump::Text(door0, "codes", 14), "2014");
+    EXPECT_EQ(Dump::Text(door0, "serialNo"), "DS0");
+    EXPECT_EQ(Dump::Int(door0, "lockTime"), 9);
+    EXPECT_EQ(Dump::Int(door0, "inOption"), 6);
+    EXPECT_EQ(Dump::Text(door0, "speedDialDisplay"), "CALL THE CARETAK");
+    EXPECT_EQ(Dump::Text(door0, "progKeys", 0), "0102030405");
+    EXPECT_EQ(Dump::Text(door0, "progKeys", 1), "") << "a key not ten characters long goes out empty";
+    EXPECT_EQ(Dump::Text(door0, "blocks", 9), "BLK 9");
+    EXPECT_EQ(Dump::Text(door0, "concierge"), "CONCIERGE");
+    const cJSON* door1 = Dump::Find(doors, "number", 1);
+    EXPECT_EQ(Dump::Text(door1, "welcomeLines", 3), "WELCOME 3 OF 4 X")
+        << "all four lines, whatever the version";
+    EXPECT_EQ(Dump::Text(door1, "doorOpenLine1"), "") << "custom texts from v4.21";
+    const cJSON* reader = Dump::Find(doors, "number", 2);
+    EXPECT_EQ(Dump::Text(reader, "serialNo"), "DS2");
+    EXPECT_EQ(Dump::Text(reader, "codes", 0), "2020");
+    EXPECT_EQ(Dump::Int(reader, "drLink"), 12);
+    EXPECT_EQ(Dump::Text(reader, "speedDialNo"), "552");
+    EXPECT_TRUE(cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(reader, "reverseRelay")));
+    EXPECT_EQ(Dump::Text(reader, "speedDialDisplay"), "");
+    EXPECT_EQ(Dump::Text(reader, "progKeys", 0), "");
+    EXPECT_EQ(Dump::Text(reader, "welcomeLines", 0), "");
+    EXPECT_EQ(Dump::Text(reader, "blocks", 0), "");
+    EXPECT_EQ(Dump::Text(reader, "doorOpenLine1"), "");
+
+    const cJSON* deck1 = dump.Deck(1);
+    EXPECT_EQ(Dump::Int(deck1, "rangeMin", 9), 10);
+    EXPECT_EQ(Dump::Int(deck1, "rangeMin", 10), 0) << "v2.050 gets ten ranges written";
+    const cJSON* exp = dump.Deck(2);
+    EXPECT_EQ(TagOf(Dump::Find(cJSON_GetObjectItemCaseSensitive(exp, "flats"), "slot", 0), 0), "00000000AA");
+
+    // Read it back: the model returns, except where the read keeps less.
+    auto back = NewSystem(&settings);
+    back->maxEmptySlots = 0;
+    RecordingHost readHost;
+    CReadProcedure read(&bus.conn, Selection(0, 2, true, true, true, true, false), back.get(), &readHost,
+                        &cancel);
+    read.SetClosingPause(0);
+    ASSERT_EQ(read.Run(), kJobFinished);
+    for (int n = 0; n < 3; ++n) {
+        const CDeck& a = system->decks[n];
+        const CDeck& b = back->decks[n];
+        SCOPED_TRACE("deck " + std::to_string(n));
+        for (int f = 0; f < 24; ++f) {
+            EXPECT_EQ(b.flats[f].address, a.flats[f].address.substr(0, 4));
+            for (int k = 0; k < 10 && b.SupportsRfid(); ++k) {
+                EXPECT_EQ(b.flats[f].tags[k].number, a.flats[f].tags[k].number) << f << "/" << k;
+                EXPECT_EQ(b.flats[f].tags[k].colour, a.flats[f].tags[k].colour) << f << "/" << k;
+            }
+        }
+        if (a.expansion)
+            continue;
+        for (int g = 0; g < 16; ++g)
+            EXPECT_EQ(b.globalFlats[g].address, a.globalFlats[g].address);
+        for (int r = 0; r < (a.version >= 2051 ? 20 : 10); ++r)
+            EXPECT_EQ(b.rangeMin[r], a.rangeMin[r]);
+        if (n == 1)
+            EXPECT_EQ(b.rangeMin[15], 0) << "read fetches 20 ranges from v2.050; only 10 were written";
+        for (int a2 = 0; a2 < 16; ++a2)
+            for (int j = 0; j < 8; ++j)
+                EXPECT_EQ(b.doorGroups[a2][j], a.doorGroups[a2][j]);
+    }
+    for (int d = 0; d < 3; ++d) {
+        const DoorRecord& a = system->decks[0].doors[d];
+        const DoorRecord& b = back->decks[0].doors[d];
+        SCOPED_TRACE("door " + std::to_string(d));
+        for (int u = 0; u < 15; ++u)
+            EXPECT_EQ(b.codes[u], a.codes[u]);
+        EXPECT_EQ(b.serialNo, a.serialNo);
+        EXPECT_EQ(b.lockTime, a.lockTime);
+        EXPECT_EQ(b.speedDialNo, a.speedDialNo);
+        if (d == 2)
+            continue;
+        EXPECT_EQ(b.speedDialDisplay, d == 1 ? "" : a.speedDialDisplay) << "names go out from v4.07";
+        EXPECT_EQ(b.progKeys[0].number, a.progKeys[0].number);
+        EXPECT_EQ(b.welcomeLines[1], a.welcomeLines[1]);
+        EXPECT_EQ(b.welcomeLines[3], d == 1 ? "" : a.welcomeLines[3])
+            << "a v4.06 door keeps two lines on read";
+        EXPECT_EQ(b.blocks[9], a.blocks[9]);
+        EXPECT_EQ(b.concierge, d == 1 ? "" : a.concierge);
+    }
+}
+
+TEST(ReadWrite, WriteSerialNumberAndErasedTagsOnlyWhenAsked)
+{
+    SimBus bus(kScenario);
+    CMemorySettings settings;
+    auto system = NewSystem(&settings);
+    {
+        RecordingHost host;
+        std::atomic<bool> cancel{false};
+        CReadProcedure read(&bus.conn, Selection(1, 1, true, true, false, false, false), system.get(), &host,
+                            &cancel);
+        read.SetClosingPause(0);
+        ASSERT_EQ(read.Run(), kJobFinished);
+    }
+    CDeck& deck = system->decks[1];
+    deck.serialNumber = "NEW1";
+    deck.flats[0].tags[0] = {2, "12AB000FFF"};
+    RecordingHost host;
+    std::atomic<bool> cancel{false};
+    // Tags only: every slot's tags go out, with or without a handset.
+    CReadWriteParameters params = Selection(1, 1, false, true, false, false, false);
+    params.writeSerialNumber = 1;
+    CWriteProcedure write(&bus.conn, params, system.get(), &host, &cancel);
+    write.SetEraseTags([] { return true; });
+    write.SetClosingPause(0);
+    ASSERT_EQ(write.Run(), kJobFinished);
+    int keyTexts = 0;
+    for (const std::string& t : host.texts)
+        keyTexts += t.find("(key ") != std::string::npos;
+    EXPECT_EQ(keyTexts, 240);
+    EXPECT_EQ(write.FlatsWritten(), 0);
+    EXPECT_EQ(deck.flats[0].tags[0].number, "12AB000FFF") << "the model keeps its tags";
+
+    Dump dump(bus.sim.dumpJson());
+    const cJSON* deck1 = dump.Deck(1);
+    EXPECT_EQ(Dump::Text(deck1, "serialNumber"), "NEW1");
+    EXPECT_EQ(TagOf(Dump::Find(cJSON_GetObjectItemCaseSensitive(deck1, "flats"), "slot", 0), 0),
+              "FFFFFFFFFF");
+}
+
+} // namespace
