@@ -343,6 +343,26 @@ std::string JsonPathFor(const std::string& path)
 
 } // namespace
 
+namespace {
+
+void LoadFrom(COrvoSystem& system, const CProfileReader& reader, bool merge)
+{
+    system.description = reader.GetString(kOrvoSection, "Description", "");
+    system.validKeys = reader.GetString(kOrvoSection, "Valid Keys", kDefaultValidKeys);
+    for (int n = 0; n < kDeckCount; ++n)
+        if (!merge || system.decks[n].description.empty())
+            LoadDeck(reader, n, system.decks[n]);
+}
+
+} // namespace
+
+void COrvoSystem::LoadText(std::string_view text, bool merge)
+{
+    CProfileReader reader;
+    reader.Parse(text);
+    LoadFrom(*this, reader, merge);
+}
+
 bool COrvoSystem::Load(const std::string& documentPath, bool merge, std::string* error)
 {
     path = documentPath;
@@ -350,11 +370,7 @@ bool COrvoSystem::Load(const std::string& documentPath, bool merge, std::string*
     bool readable = reader.ParseFile(documentPath, error);
     if (!readable && error)
         *error = documentPath + ": " + *error;
-    description = reader.GetString(kOrvoSection, "Description", "");
-    validKeys = reader.GetString(kOrvoSection, "Valid Keys", kDefaultValidKeys);
-    for (int n = 0; n < kDeckCount; ++n)
-        if (!merge || decks[n].description.empty())
-            LoadDeck(reader, n, decks[n]);
+    LoadFrom(*this, reader, merge);
     return readable;
 }
 

@@ -21,6 +21,11 @@ std::string_view Trim(std::string_view text)
     return text;
 }
 
+bool IsQuoted(std::string_view v)
+{
+    return v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
+}
+
 std::string Lower(std::string_view text)
 {
     std::string lower(text);
@@ -100,7 +105,7 @@ bool CProfileReader::Find(std::string_view section, std::string_view key, std::s
         return false;
     if (value) {
         std::string_view v = kit->second;
-        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        if (IsQuoted(v))
             v = v.substr(1, v.size() - 2);
         value->assign(v);
     }
@@ -152,7 +157,17 @@ void CProfileWriter::Key(std::string_view key, std::string_view value)
 {
     AppendFlattened(m_text, key);
     m_text += '=';
-    AppendFlattened(m_text, value);
+    std::string flat;
+    AppendFlattened(flat, value);
+    // Readers trim blanks around a value and drop one pair of enclosing
+    // quotes; quoting such values once more lets them come back unchanged.
+    if (!flat.empty() && (IsBlank(flat.front()) || IsBlank(flat.back()) || IsQuoted(flat))) {
+        m_text += '"';
+        m_text += flat;
+        m_text += '"';
+    } else {
+        m_text += flat;
+    }
     m_text += "\r\n";
 }
 

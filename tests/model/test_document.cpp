@@ -375,4 +375,27 @@ TEST(ProfileText, listsAndNumbers_parseAsDesigned)
     EXPECT_EQ(writer.Text(), "[S]\r\nName=two  lines\r\n") << "a value must not open a new line or section";
 }
 
+TEST_F(DocumentTest, quotedAndPaddedValues_comeBackUnchanged)
+{
+    TestSystem sys;
+    FillGoldenInstallation(*sys);
+    sys->description = "\"The Towers\"";
+    sys->decks[0].description = " padded ";
+    sys->decks[0].flats[5].address = "'5'";
+    sys->decks[0].doors[0].welcomeLines[1] = "\"";
+    const std::string text = sys->DocumentText();
+    EXPECT_NE(text.find("Description=\"\"The Towers\"\"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("Description=\" padded \"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("D0 WelcomeLine1=\"\r\n"), std::string::npos);
+
+    TestSystem back;
+    back->Clear();
+    back->LoadText(text, false);
+    EXPECT_EQ(back->description, "\"The Towers\"");
+    EXPECT_EQ(back->decks[0].description, " padded ");
+    EXPECT_EQ(back->decks[0].flats[5].address, "'5'");
+    EXPECT_EQ(back->decks[0].doors[0].welcomeLines[1], "\"");
+    EXPECT_EQ(back->DocumentText(), text);
+}
+
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class IOrvoSettings;
@@ -212,6 +213,8 @@ public:
     // unreadable file yields the defaults and returns false with the reason
     // in *error (callers following the design ignore the result).
     bool Load(const std::string& path, bool merge, std::string* error = nullptr);
+    // The same from a document's bytes already in memory; path is left alone.
+    void LoadText(std::string_view text, bool merge);
 
     // Form 1 writes the document; form 2 writes the JSON access export to
     // path with its extension replaced by ".json". The old file survives any
