@@ -259,8 +259,12 @@ bool CProgressWnd::eventFilter(QObject* watched, QEvent* event)
         OnCancel();
         return true;
     }
-    if (m_pumping && m_cancelOnEscape && !m_cancelled && event->type() == QEvent::KeyPress &&
+    // Escape belongs to the job while it runs: it must not also reach a
+    // dialog (which would close) or a shortcut of the disabled owner.
+    const bool keyEvent = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+    if (m_pumping && m_cancelOnEscape && keyEvent &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        event->accept();
         OnCancel();
         return true;
     }

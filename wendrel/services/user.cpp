@@ -151,8 +151,9 @@ CUserList::~CUserList()
 
 QString CUserList::DefaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Orvo/Setup/User.dat");
+    // Without a data folder there is no path: never fall back to the root.
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return base.isEmpty() ? QString() : base + QStringLiteral("/Orvo/Setup/User.dat");
 }
 
 bool CUserList::Load()

@@ -43,7 +43,8 @@ public:
     void SetSelection(int row);
 };
 
-// Lets the user pick an existing folder.
+// Lets the user pick an existing folder. extraFlags are QFileDialog::Option
+// bits added to ShowDirsOnly.
 class WENDREL_API CFolderBrowse {
 public:
     CFolderBrowse(QWidget* owner, const QString& title, int extraFlags = 0);
