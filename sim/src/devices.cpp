@@ -39,11 +39,18 @@ uint16_t SimDeck::relayMask() const
     return mask;
 }
 
+SimDeck& Installation::addDeck(int number)
+{
+    if (!decks[number])
+        decks[number] = std::make_unique<SimDeck>();
+    return *decks[number];
+}
+
 void Installation::clear()
 {
     description.clear();
     for (auto& deck : decks)
-        deck = SimDeck();
+        deck.reset();
     module = SimModule();
     emcCounter = 0;
     silentUntilMs = 0;
@@ -905,8 +912,8 @@ void broadcastMessage(Installation& inst, const BusMessage& q, const DispatchCon
         if (t == static_cast<time_t>(-1))
             return;
         for (auto& deck : inst.decks)
-            if (deck.present)
-                deck.clockOffset = static_cast<long long>(t) - ctx.wallSeconds;
+            if (deck)
+                deck->clockOffset = static_cast<long long>(t) - ctx.wallSeconds;
         return;
     }
     case MSG_RESET:
@@ -925,11 +932,12 @@ void broadcastMessage(Installation& inst, const BusMessage& q, const DispatchCon
         }
         if (inst.searchDeck < 0 || inst.searchDeck > 254)
             return;
-        SimDeck& deck = inst.decks[inst.searchDeck];
-        if (!deck.present || deck.expansion) {
+        SimDeck* found = inst.deck(inst.searchDeck);
+        if (!found || found->expansion) {
             inst.searchDeck = -1;
             return;
         }
+        SimDeck& deck = *found;
         while (inst.searchNext < 16 && !deck.doors[inst.searchNext].present)
             ++inst.searchNext;
         if (inst.searchNext >= 16) {
@@ -953,7 +961,10 @@ void broadcastMessage(Installation& inst, const BusMessage& q, const DispatchCon
         // Programming keys go to the door last configured by the engineer.
         if (q.count < 6 || q.param[0] < 1 || q.param[0] > 10 || inst.configDeck < 0)
             return;
-        SimDoor& door = inst.decks[inst.configDeck].doors[inst.configDoor];
+        SimDeck* configured = inst.deck(inst.configDeck);
+        if (!configured)
+            return;
+        SimDoor& door = configured->doors[inst.configDoor];
         if (door.present && !door.reader)
             door.progKeys[q.param[0] - 1] = takeTag(q, 1);
         return;
@@ -965,9 +976,9 @@ void broadcastMessage(Installation& inst, const BusMessage& q, const DispatchCon
         if (wanted == kNoTag)
             return;
         for (int n = 0; n < 255; ++n) {
-            const SimDeck& deck = inst.decks[n];
-            if (!deck.present || !deck.supportsRfid())
+            if (!inst.decks[n] || !inst.decks[n]->supportsRfid())
                 continue;
+            const SimDeck& deck = *inst.decks[n];
             for (int f = 0; f < 24; ++f)
                 for (int k = 0; k < 10; ++k)
                     if (deck.flats[f].tags[k].number == wanted) {
@@ -1031,9 +1042,9 @@ std::vector<BusMessage> dispatch(Installation& inst, const BusMessage& q, const 
     }
     if (q.dstDeck > 254)
         return out;
-    SimDeck& deck = inst.decks[q.dstDeck];
-    if (!deck.present)
+    if (!inst.decks[q.dstDeck])
         return out;
+    SimDeck& deck = *inst.decks[q.dstDeck];
     switch (type) {
     case NODE_DECK:
         if (number == 0)

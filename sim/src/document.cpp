@@ -115,7 +115,6 @@ uint8_t byteOf(int v)
 void loadDeck(const Profile& p, int n, SimDeck& d)
 {
     const std::string s = "Deck" + std::to_string(n);
-    d.present = true;
     d.description = p.text(s, "Description");
     d.expansion = p.boolean(s, "Expansion");
     d.versionMajor = std::clamp(p.integer(s, "Version Major", 0), 0, 255);
@@ -235,14 +234,13 @@ bool installationFromDocument(const std::string& text, Installation* inst, std::
         return false;
     }
     auto next = std::make_unique<Installation>();
-    next->clear();
     next->description = p.text("Orvo", "Description");
     for (int n = 0; n < 255; ++n) {
         const std::string s = "Deck" + std::to_string(n);
         if (p.has(s) && !p.text(s, "Description").empty())
-            loadDeck(p, n, next->decks[n]);
+            loadDeck(p, n, next->addDeck(n));
     }
-    *inst = *next;
+    *inst = std::move(*next);
     return true;
 }
 
@@ -302,8 +300,7 @@ void buildDemo(Installation* inst)
 
     // Deck 0: the newest firmware, doors of several generations, a reader,
     // relay units of each addressing way.
-    SimDeck& d0 = inst->decks[0];
-    d0.present = true;
+    SimDeck& d0 = inst->addDeck(0);
     d0.description = "Main entrance";
     d0.versionMajor = 2;
     d0.versionMinor = 64;
@@ -339,8 +336,7 @@ void buildDemo(Installation* inst)
     d0.relays[4] = SimRelayUnit{true, 103, 2, false, {}};
 
     // Deck 1: an older main deck; doors below the speed-dial generation.
-    SimDeck& d1 = inst->decks[1];
-    d1.present = true;
+    SimDeck& d1 = inst->addDeck(1);
     d1.description = "Block B";
     d1.versionMajor = 2;
     d1.versionMinor = 45;
@@ -356,8 +352,7 @@ void buildDemo(Installation* inst)
     d1.relays[0] = SimRelayUnit{true, 104, 1, false, {}};
 
     // Deck 2: first-generation firmware: no tags, no serial number.
-    SimDeck& d2 = inst->decks[2];
-    d2.present = true;
+    SimDeck& d2 = inst->addDeck(2);
     d2.description = "Annex";
     d2.versionMajor = 1;
     d2.versionMinor = 30;
@@ -368,8 +363,7 @@ void buildDemo(Installation* inst)
     demoDoor(d2, 0, 302, "Annex door");
 
     // Deck 3: an expansion deck with key tags.
-    SimDeck& d3 = inst->decks[3];
-    d3.present = true;
+    SimDeck& d3 = inst->addDeck(3);
     d3.description = "Expansion";
     d3.expansion = true;
     d3.versionMajor = 1;
@@ -389,7 +383,7 @@ void buildDemo(Installation* inst)
         return (seed >> 16) % mod;
     };
     for (int n : {0, 1, 2}) {
-        SimDeck& d = inst->decks[n];
+        SimDeck& d = *inst->decks[n];
         const int events = n == 0 ? 320 : 120;
         for (int i = 0; i < events; ++i) {
             LogEvent e{};

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,7 +80,6 @@ struct SimRelayUnit {
 using LogEvent = std::array<uint8_t, 12>;
 
 struct SimDeck {
-    bool present = false;
     std::string description;
     bool expansion = false;
     int versionMajor = 2, versionMinor = 64;
@@ -133,9 +133,11 @@ struct SilentNode {
 };
 bool parseSilentNode(const std::string& text, SilentNode* out, std::string* error);
 
+// Decks are allocated only where present: an installation is mostly empty
+// slots, and loading a scenario must stay cheap.
 struct Installation {
     std::string description;
-    std::array<SimDeck, 255> decks;
+    std::array<std::unique_ptr<SimDeck>, 255> decks;
     SimModule module;
     int emcCounter = 0;
 
@@ -145,6 +147,8 @@ struct Installation {
     int configDeck = -1, configDoor = -1; // the door programming-key broadcasts go to
 
     void clear();
+    SimDeck* deck(int number) const { return number >= 0 && number < 255 ? decks[number].get() : nullptr; }
+    SimDeck& addDeck(int number);
 };
 
 struct DispatchContext {

@@ -347,10 +347,9 @@ struct Reader {
             return fail(where, "missing \"number\"");
         if (!integer(obj, "number", where, &number, 0, 254))
             return false;
-        SimDeck& d = inst.decks[number];
-        if (d.present)
+        if (inst.deck(number))
             return fail(where, "deck " + std::to_string(number) + " given twice");
-        d.present = true;
+        SimDeck& d = inst.addDeck(number);
         const std::string at = "deck " + std::to_string(number);
         int version = -1;
         if (!integer(obj, "version", at, &version, 0, 255999))
@@ -668,7 +667,6 @@ bool installationFromJson(const std::string& json, Installation* inst, std::stri
     if (!cJSON_IsObject(root.get()))
         return fail("the scenario must be a JSON object");
     auto next = std::make_unique<Installation>();
-    next->clear();
     Reader rd;
     const cJSON* r = root.get();
     bool ok = rd.text(r, "description", "scenario", &next->description) &&
@@ -692,7 +690,7 @@ bool installationFromJson(const std::string& json, Installation* inst, std::stri
         }
     if (!ok)
         return fail(rd.error);
-    *inst = *next;
+    *inst = std::move(*next);
     return true;
 }
 
@@ -708,8 +706,8 @@ std::string installationToJson(const Installation& inst)
     cJSON_AddItemToObject(root.get(), "module", module);
     cJSON* decks = cJSON_CreateArray();
     for (int n = 0; n < 255; ++n)
-        if (inst.decks[n].present)
-            cJSON_AddItemToArray(decks, deckJson(n, inst.decks[n]));
+        if (inst.decks[n])
+            cJSON_AddItemToArray(decks, deckJson(n, *inst.decks[n]));
     cJSON_AddItemToObject(root.get(), "decks", decks);
     char* text = cJSON_Print(root.get());
     std::string out = text ? text : "{}";

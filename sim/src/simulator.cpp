@@ -168,14 +168,14 @@ struct Simulator::Impl {
 
     std::string frameOf(const BusMessage& m) { return std::string(1, char(STX)) + packBody(m) + char(ETX); }
 
-    void sendReply(const BusMessage& reply, bool first)
+    void sendReply(const BusMessage& reply, bool first, long long etxNs)
     {
         // Draw every fault for every reply, so one option does not shift the
         // others' sequence.
         const double uForeign = uniform(), uNoise = uniform(), uDrop = uniform(), uCorrupt = uniform();
         const unsigned noiseBytes = 1 + rng() % 4;
         if (first && opt.pace && opt.latencyMs > 0)
-            sleepUntil(monotonicNanos() + static_cast<long long>(opt.latencyMs) * 1'000'000LL);
+            sleepUntil(etxNs + static_cast<long long>(opt.latencyMs) * 1'000'000LL);
         if (uForeign < opt.foreign) {
             BusMessage other = reply;
             const int type = NodeTypeOf(reply.dstNode) == NODE_DECK ? NODE_DOOR : NODE_DECK;
@@ -214,7 +214,7 @@ struct Simulator::Impl {
         ++stats.replies;
     }
 
-    void onFrame()
+    void onFrame(long long etxNs)
     {
         BusMessage req;
         if (!decodeBody(body.data(), static_cast<int>(body.size()), &req)) {
@@ -235,10 +235,10 @@ struct Simulator::Impl {
             replies = dispatch(*inst, req, ctx);
         }
         for (size_t i = 0; i < replies.size(); ++i)
-            sendReply(replies[i], i == 0);
+            sendReply(replies[i], i == 0, etxNs);
     }
 
-    void onBytes(const char* data, ssize_t n)
+    void onBytes(const char* data, ssize_t n, long long arrivedNs)
     {
         for (ssize_t i = 0; i < n; ++i) {
             const char c = data[i];
@@ -247,7 +247,7 @@ struct Simulator::Impl {
                 inFrame = true;
             } else if (c == char(ETX)) {
                 if (inFrame)
-                    onFrame();
+                    onFrame(arrivedNs);
                 inFrame = false;
                 body.clear();
             } else if (inFrame) {
@@ -275,9 +275,9 @@ struct Simulator::Impl {
         std::lock_guard<std::mutex> lock(mutex);
         std::vector<int> mains, all;
         for (int n = 0; n < 255; ++n)
-            if (inst->decks[n].present) {
+            if (inst->decks[n]) {
                 all.push_back(n);
-                if (!inst->decks[n].expansion && inst->decks[n].doorMask())
+                if (!inst->decks[n]->expansion && inst->decks[n]->doorMask())
                     mains.push_back(n);
             }
         if (all.empty())
@@ -299,7 +299,7 @@ struct Simulator::Impl {
             return;
         }
         const int n = mains[rng() % mains.size()];
-        SimDeck& deck = inst->decks[n];
+        SimDeck& deck = *inst->decks[n];
         std::vector<int> doors, flats;
         for (int d = 0; d < 16; ++d)
             if (deck.doors[d].present)
@@ -369,12 +369,13 @@ struct Simulator::Impl {
                 clientClosed();
             if (fds[0].revents & POLLIN) {
                 const ssize_t n = ::read(lineFd, buf, sizeof buf);
+                const long long arrivedNs = monotonicNanos();
                 if (n > 0) {
                     {
                         std::lock_guard<std::mutex> lock(mutex);
                         stats.bytesIn += static_cast<long>(n);
                     }
-                    onBytes(buf, n);
+                    onBytes(buf, n, arrivedNs);
                 } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
                     usleep(20000); // a device gone away for a moment; keep trying
                 }

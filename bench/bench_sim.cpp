@@ -1,0 +1,138 @@
+// Simulator line figures: answer latency unpaced (from the request's ETX to
+// the reply's ETX, 10,000 requests) and the byte rate when pacing at 9600 baud.
+// Run: build/bench/bench_sim [requests]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+#include "orvosim/simulator.h"
+#include "wendrel/msgcodes.h"
+#include "wendrel/orvomsg.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string frame(int deck, int code)
+{
+    _orvo_msg m{};
+    m.srcNode = MakeNode(NODE_ENGINEER, 0);
+    m.dstDeck = static_cast<unsigned char>(deck);
+    m.dstNode = MakeNode(NODE_DECK, 0);
+    m.code = static_cast<unsigned char>(code);
+    char text[40];
+    const int n = msgPack(text, &m);
+    return std::string(1, char(STX)) + std::string(text, n) + char(ETX);
+}
+
+int openClient(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(fd, TCSANOW, &tio);
+    tcflush(fd, TCIOFLUSH);
+    return fd;
+}
+
+// Reads until an ETX; records when each byte arrived. False on a 2 s silence.
+bool readReply(int fd, std::vector<Clock::time_point>* stamps)
+{
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 2000) <= 0)
+            return false;
+        char buf[64];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        const auto now = Clock::now();
+        for (ssize_t i = 0; i < n; ++i) {
+            if (stamps)
+                stamps->push_back(now);
+            if (buf[i] == char(ETX))
+                return true;
+        }
+    }
+}
+
+double percentile(std::vector<double> v, double q)
+{
+    std::sort(v.begin(), v.end());
+    return v[static_cast<size_t>(q * (v.size() - 1))];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int requests = argc > 1 ? std::atoi(argv[1]) : 10000;
+    const std::string enq = frame(0, MSG_ENQ);
+
+    {
+        orvosim::Simulator sim;
+        sim.loadDemo();
+        std::string path, error;
+        if (!sim.startPty(&path, &error)) {
+            std::fprintf(stderr, "bench_sim: %s\n", error.c_str());
+            return 1;
+        }
+        const int fd = openClient(path);
+        std::vector<double> micros;
+        micros.reserve(requests);
+        for (int i = 0; i < requests; ++i) {
+            const auto t0 = Clock::now();
+            if (::write(fd, enq.data(), enq.size()) != static_cast<ssize_t>(enq.size()) ||
+                !readReply(fd, nullptr)) {
+                std::fprintf(stderr, "bench_sim: no reply to request %d\n", i);
+                return 1;
+            }
+            micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+        }
+        ::close(fd);
+        std::printf("unpaced: %d requests, ETX to reply ETX: median %.1f us, p99 %.1f us, max %.1f us\n",
+                    requests, percentile(micros, 0.5), percentile(micros, 0.99), percentile(micros, 1.0));
+    }
+
+    {
+        orvosim::SimOptions options;
+        options.pace = true;
+        options.latencyMs = 5;
+        orvosim::Simulator sim(options);
+        sim.loadDemo();
+        std::string path, error;
+        if (!sim.startPty(&path, &error)) {
+            std::fprintf(stderr, "bench_sim: %s\n", error.c_str());
+            return 1;
+        }
+        const int fd = openClient(path);
+        double bytes = 0, seconds = 0, turnaround = 0;
+        const int rounds = 50;
+        for (int i = 0; i < rounds; ++i) {
+            std::vector<Clock::time_point> stamps;
+            const auto t0 = Clock::now();
+            if (::write(fd, enq.data(), enq.size()) < 0 || !readReply(fd, &stamps) || stamps.size() < 2) {
+                std::fprintf(stderr, "bench_sim: no paced reply\n");
+                return 1;
+            }
+            // From the first byte's arrival to the last: n - 1 byte times.
+            bytes += static_cast<double>(stamps.size() - 1);
+            seconds += std::chrono::duration<double>(stamps.back() - stamps.front()).count();
+            turnaround += std::chrono::duration<double, std::milli>(stamps.front() - t0).count();
+        }
+        ::close(fd);
+        const double baud = bytes * 10 / seconds;
+        std::printf("paced: %d replies, %.0f byte times in %.4f s: %.1f baud (%.2f%% from 9600), "
+                    "first byte after %.2f ms on average\n",
+                    rounds, bytes, seconds, baud, (baud - 9600) / 96, turnaround / rounds);
+    }
+    return 0;
+}
