@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "orvomodel/duplicates.h"
+
 class IOrvoSettings;
-class IDuplicateUi;
-struct DuplicateConflict;
 
 // Also the positions of the tree's context-menu entries.
 enum NodeKind : int32_t {
