@@ -1146,51 +1146,64 @@ bool decodeBody(const char* text, int len, BusMessage* out)
     // extended likewise with the count at 18-19.
     if (len < 14 || len > 46 || (len & 1))
         return false;
-    for (int i = 0; i < len; ++i)
-        if (hexByte(text + (i & ~1)) < 0)
+    for (int i = 0; i < len; i += 2)
+        if (hexByte(text + i) < 0)
             return false;
     char buf[64] = {};
     std::memcpy(buf, text, len);
+
+    bool isStandard = false, isExtended = false;
+    _orvo_msg s{};
+    _orx_msg x{};
     const int stdCount = hexByte(buf + 10);
-    if (stdCount <= 12 && len == 14 + 2 * stdCount) {
-        _orvo_msg s{};
-        if (msgUnpack(buf, len, &s)) {
-            BusMessage m;
-            m.srcDeck = s.srcDeck;
-            m.srcNode = s.srcNode;
-            m.dstDeck = s.dstDeck;
-            m.dstNode = s.dstNode;
-            m.code = s.code;
-            m.count = s.count;
-            std::memcpy(m.param.data(), s.param, 12);
-            *out = m;
-            return true;
-        }
-    }
+    if (stdCount <= 12 && len == 14 + 2 * stdCount)
+        isStandard = msgUnpack(buf, len, &s) == 1;
     if (len >= 22) {
         const int extCount = hexByte(buf + 18);
-        if (extCount <= 12 && len == 22 + 2 * extCount) {
-            _orx_msg x{};
-            if (msgOrxUnpack(buf, len, &x)) {
-                BusMessage m;
-                m.extended = true;
-                m.srcPrefix = x.srcPrefix;
-                m.srcDeck = x.srcDeck;
-                m.srcNode = x.srcNode;
-                m.srcChannel = x.srcChannel & 3;
-                m.dstPrefix = x.dstPrefix;
-                m.dstDeck = x.dstDeck;
-                m.dstNode = x.dstNode;
-                m.dstChannel = x.dstChannel & 3;
-                m.code = x.code;
-                m.count = x.count;
-                std::memcpy(m.param.data(), x.param, 12);
-                *out = m;
-                return true;
-            }
-        }
+        if (extCount <= 12 && len == 22 + 2 * extCount)
+            isExtended = msgOrxUnpack(buf, len, &x) == 1;
     }
-    return false;
+    // Both readings hold when an extended record's destination deck is its
+    // count + 4 (or a standard record's p[3] is its count - 4). Read as
+    // standard, such an extended record has code 0 (its destination prefix);
+    // read as extended, a standard record with a real code has a non-zero
+    // prefix. So take the extended reading only when it is well-formed and
+    // the standard one would be a code-0 record.
+    if (isStandard && isExtended) {
+        const bool extendedWellFormed =
+            x.srcPrefix == 0 && x.dstPrefix == 0 && x.srcChannel <= 3 && x.dstChannel <= 3;
+        if (extendedWellFormed && s.code == 0)
+            isStandard = false;
+        else
+            isExtended = false;
+    }
+    BusMessage m;
+    if (isStandard) {
+        m.srcDeck = s.srcDeck;
+        m.srcNode = s.srcNode;
+        m.dstDeck = s.dstDeck;
+        m.dstNode = s.dstNode;
+        m.code = s.code;
+        m.count = s.count;
+        std::memcpy(m.param.data(), s.param, 12);
+    } else if (isExtended) {
+        m.extended = true;
+        m.srcPrefix = x.srcPrefix;
+        m.srcDeck = x.srcDeck;
+        m.srcNode = x.srcNode;
+        m.srcChannel = x.srcChannel & 3;
+        m.dstPrefix = x.dstPrefix;
+        m.dstDeck = x.dstDeck;
+        m.dstNode = x.dstNode;
+        m.dstChannel = x.dstChannel & 3;
+        m.code = x.code;
+        m.count = x.count;
+        std::memcpy(m.param.data(), x.param, 12);
+    } else {
+        return false;
+    }
+    *out = m;
+    return true;
 }
 
 std::string describe(const BusMessage& m)

@@ -79,6 +79,26 @@ TEST(Sim, ExtendedRecordsAreToldFromStandardOnesByLengthAndChecksum)
     EXPECT_EQ(frames[0].size(), 14u + 22);
 }
 
+TEST(Sim, ExtendedRecordThatAlsoReadsAsStandardIsTakenAsExtended)
+{
+    // Deck 8 = count 4 + 4: this extended enquiry is also a valid standard body.
+    SimRig rig;
+    ASSERT_TRUE(rig.start(R"({"decks": [{"number": 8, "relays": [
+        {"position": 2, "version": 105, "count": 2, "extended": true}]}]})"))
+        << rig.error;
+    _orx_msg reply{};
+    ASSERT_TRUE(
+        rig.client.exchange(orxRequest(8, MakeNode(NODE_RELAY, 2), 1, MSG_ENQ_DOOR, {1, 0, 0, 62}), &reply));
+    EXPECT_EQ(reply.srcDeck, 8);
+    EXPECT_EQ(reply.srcChannel, 1);
+    EXPECT_EQ(reply.param[0], 105);
+    // A standard range set whose p[3] is count - 4 = 1 stays standard.
+    _orvo_msg r{};
+    ASSERT_TRUE(
+        rig.client.exchange(request(8, MakeNode(NODE_DECK, 0), MSG_ASSIGN_RANGE, {0, 1, 0, 1, 0}), &r));
+    EXPECT_EQ(r.code, MSG_ACK);
+}
+
 TEST(Sim, ClientsMayCloseAndReopenThePortAsOftenAsTheyLike)
 {
     SimRig rig;
