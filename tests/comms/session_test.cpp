@@ -377,3 +377,19 @@ TEST(SessionPort, adapterSearchMessagesAndFallback)
         EXPECT_TRUE(prompt.messageTexts.empty());
     }
 }
+
+TEST_F(Session, requestRecordMayAlsoReceiveTheReply)
+{
+    // Callers often pass one record for both; the node-type check must use
+    // the request as sent, not a frame already copied over it.
+    peer.start([](const std::string&) {
+        _orvo_msg toDeck = deckReply(2, MSG_ENQ, {1});
+        toDeck.dstNode = MakeNode(NODE_DECK, 1);
+        return frameOf(toDeck) + frameOf(deckReply(2, MSG_ENQ, {2}));
+    });
+    _orvo_msg msg = enquiry(2);
+    ASSERT_TRUE(session.SendMsg(&msg, &msg));
+    EXPECT_EQ(msg.srcDeck, 2);
+    EXPECT_EQ(msg.dstNode, MakeNode(NODE_ENGINEER, 0));
+    EXPECT_EQ(msg.param[0], 2);
+}
