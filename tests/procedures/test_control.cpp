@@ -1,0 +1,294 @@
+// Cancel, time-out prompts, line faults and a lost adapter, end to end.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "simbus.h"
+
+namespace {
+
+const char* const kTwoDecks = R"({"decks":[
+ {"number":0,"version":2064,"globalFlats":["900","901","902"],"rangeMin":[101,201,301],"rangeMax":[199,299,399],
+  "rangeOddEven":[5,6],"rangeAccessKeys":[7,8],"rangeAccessCalls":[9,10],
+  "flats":[{"slot":0,"address":"101","tags":[{"colour":1,"number":"0000000001"},{"colour":2,"number":"0000000002"},
+                                            {"colour":3,"number":"0000000003"}]},
+           {"slot":1,"address":"102","tags":[{"colour":1,"number":"0000000011"}]},
+           {"slot":2,"address":"103"},{"slot":3,"address":"104"}]},
+ {"number":1,"version":2064,"flats":[{"slot":0,"address":"201"}]}]})";
+
+struct CancelCase {
+    const char* trigger;
+    int decksFound;
+    // Checks on deck 0 of the model after the cancel.
+    std::function<void(const CDeck&)> check;
+};
+
+TEST(ReadWrite, ReadCancelStopsAtEachCancellationPoint)
+{
+    SimBus bus(kTwoDecks);
+    const CancelCase cases[] = {
+        {"Searching for flats...", 0, [](const CDeck& d) { EXPECT_EQ(d.description, ""); }},
+        {"Reading flat 2 on deck 0", 1,
+         [](const CDeck& d) {
+             EXPECT_EQ(d.flats[1].address, "102") << "the request under way completes";
+             EXPECT_EQ(d.flats[1].tags[0].number, kNoRfid) << "its tags are not read";
+             EXPECT_EQ(d.flats[2].address, "");
+             EXPECT_EQ(d.globalFlats[0].address, "");
+             EXPECT_EQ(d.rangeOddEven[0], 5) << "odd/even is read even after a cancel";
+             EXPECT_EQ(d.rangeAccessKeys[1], 8);
+         }},
+        {"Reading flat 1 on deck 0 (key 2)", 1,
+         [](const CDeck& d) {
+             EXPECT_EQ(d.flats[0].tags[1].number, "0000000002");
+             EXPECT_EQ(d.flats[0].tags[2].number, kNoRfid);
+             EXPECT_EQ(d.flats[1].address, "");
+         }},
+        {"Reading Global flat 2 on deck 0", 1,
+         [](const CDeck& d) {
+             EXPECT_EQ(d.globalFlats[1].address, "901");
+             EXPECT_EQ(d.globalFlats[2].address, "");
+             EXPECT_EQ(d.rangeMin[0], 0);
+             EXPECT_EQ(d.rangeOddEven[1], 6);
+         }},
+        {"Reading flat range addresses 2 on deck 0", 1,
+         [](const CDeck& d) {
+             EXPECT_EQ(d.rangeMin[1], 201);
+             EXPECT_EQ(d.rangeMin[2], 0);
+             EXPECT_EQ(d.rangeOddEven[0], 5);
+         }},
+        {"Reading door access setup 2 on deck 0", 1, [](const CDeck& d) { EXPECT_EQ(d.rangeMax[2], 399); }},
+    };
+    for (const CancelCase& c : cases) {
+        SCOPED_TRACE(c.trigger);
+        CMemorySettings settings;
+        auto system = NewSystem(&settings);
+        system->maxEmptySlots = 2;
+        RecordingHost host;
+        std::atomic<bool> cancel{false};
+        host.onText = [&](const std::string& text) {
+            if (text == c.trigger)
+                cancel = true;
+        };
+        CReadProcedure job(&bus.conn, Selection(0, 1, true, true, true, false, false), system.get(), &host,
+                           &cancel);
+        job.SetClosingPause(0);
+        EXPECT_EQ(job.Run(), kJobCancelled);
+        EXPECT_EQ(job.DecksFound(), c.decksFound);
+        c.check(system->decks[0]);
+        EXPECT_EQ(system->decks[1].description, "") << "decks after the cancel stay empty";
+        EXPECT_EQ(host.summaryCaption, "Cancelled");
+        EXPECT_TRUE(host.summaryError);
+        EXPECT_EQ(host.summaryText.rfind("Cancelled\nRead ", 0), 0u);
+    }
+}
+
+TEST(ReadWrite, ReadPromptAnswersRetrySkipAndCancel)
+{
+    orvosim::SimOptions options;
+    options.silent = {"0:flat:1"};
+    SimBus bus(kTwoDecks, options);
+    const std::string prompt = "Timeout waiting for reply from MSG_GET_ADDRESS\nDeck 0, Flat 1, Retry ?";
+
+    // Yes sends again, No leaves the flat as it was and goes on.
+    {
+        CMemorySettings settings;
+        auto system = NewSystem(&settings);
+        RecordingHost host;
+        std::atomic<bool> cancel{false};
+        std::vector<int> attempts;
+        host.answer = [&](const std::string& text, int attempt) {
+            if (text != prompt)
+                return RetryAnswer::No; // slots without a handset after the last flat
+            attempts.push_back(attempt);
+            return attempt < 2 ? RetryAnswer::Yes : RetryAnswer::No;
+        };
+        // A Cancel pressed while the request waits is dropped by the prompt that follows.
+        host.onText = [&](const std::string& text) {
+            if (text == "Reading flat 2 on deck 0")
+                cancel = true;
+        };
+        CReadProcedure job(&bus.conn, Selection(0, 1, true, false, false, false, false), system.get(), &host,
+                           &cancel);
+        job.SetClosingPause(0);
+        EXPECT_EQ(job.Run(), kJobFinished);
+        ASSERT_FALSE(host.prompts.empty());
+        EXPECT_EQ(host.prompts[0], prompt);
+        EXPECT_EQ(attempts, (std::vector<int>{0, 1, 2}));
+        EXPECT_EQ(system->decks[0].flats[1].address, "");
+        EXPECT_EQ(system->decks[0].flats[2].address, "103");
+        EXPECT_EQ(system->decks[1].flats[0].address, "201");
+        EXPECT_EQ(job.FlatsFound(), 3 + 1) << "the silent slot is not counted";
+    }
+    // Cancel ends the read at the next cancellation point.
+    {
+        CMemorySettings settings;
+        auto system = NewSystem(&settings);
+        RecordingHost host;
+        std::atomic<bool> cancel{false};
+        host.answer = [](const std::string&, int) { return RetryAnswer::Cancel; };
+        CReadProcedure job(&bus.conn, Selection(0, 1, true, false, false, false, false), system.get(), &host,
+                           &cancel);
+        job.SetClosingPause(0);
+        EXPECT_EQ(job.Run(), kJobCancelled);
+        EXPECT_EQ(host.prompts, std::vector<std::string>{prompt});
+        EXPECT_EQ(system->decks[0].flats[2].address, "");
+        EXPECT_EQ(system->decks[1].description, "");
+    }
+}
+
+TEST(ReadWrite, WritePromptsRepeatTheEnquiryAndTheFlat)
+{
+    orvosim::SimOptions options;
+    options.silent = {"0:flat:1", "1"};
+    SimBus bus(kTwoDecks, options);
+    CMemorySettings settings;
+    auto system = NewSystem(&settings);
+    system->decks[0].version = 2064;
+    system->decks[0].versionMajor = 2;
+    system->decks[0].versionMinor = 64;
+    system->decks[0].flats[0].address = "555";
+    system->decks[0].flats[1].address = "556";
+    RecordingHost host;
+    std::atomic<bool> cancel{false};
+    host.answer = [](const std::string&, int attempt) {
+        return attempt < 1 ? RetryAnswer::Yes : RetryAnswer::No;
+    };
+    system->maxEmptySlots = 4;
+    CWriteProcedure job(&bus.conn, Selection(0, 1, true, false, false, false, false), system.get(), &host,
+                        &cancel);
+    job.SetEraseTags([] { return false; });
+    job.SetClosingPause(0);
+    EXPECT_EQ(job.Run(), kJobFinished);
+    int flatPrompts = 0, enquiryPrompts = 0;
+    for (const std::string& p : host.prompts) {
+        flatPrompts += p == "Timeout waiting for reply from MSG_ASSIGN_ADDRESS\nDeck 0, Flat 1, Retry ?";
+        enquiryPrompts += p == "Timeout waiting for reply from MSG_ENQ\nDeck 1, Retry ?";
+    }
+    EXPECT_EQ(flatPrompts, 2);
+    EXPECT_EQ(enquiryPrompts, 2);
+    EXPECT_EQ(job.DecksWritten(), 1) << "a deck skipped at its enquiry is not counted";
+    Dump dump(bus.sim.dumpJson());
+    EXPECT_EQ(
+        Dump::Text(Dump::Find(cJSON_GetObjectItemCaseSensitive(dump.Deck(0), "flats"), "slot", 0), "address"),
+        "555");
+}
+
+// Every slot up to the empty-slot limit has a handset, so a clean read never prompts.
+const char* const kFullSlots = R"({"decks":[
+ {"number":0,"version":2064,"globalFlats":["900","901","902"],"rangeMin":[101,201,301],"rangeMax":[199,299,399],
+  "rangeOddEven":[5,6],"rangeAccessKeys":[7,8],"rangeAccessCalls":[9,10],
+  "flats":[{"slot":0,"address":"101","tags":[{"colour":1,"number":"0000000001"},{"colour":2,"number":"0000000002"}]},
+           {"slot":1,"address":"102","tags":[{"colour":1,"number":"0000000011"}]},
+           {"slot":2,"address":""},{"slot":3,"address":""},{"slot":4,"address":""},{"slot":5,"address":""}]},
+ {"number":1,"version":1030,"expansion":true,
+  "flats":[{"slot":0,"address":"201","tags":[{"colour":5,"number":"00000000FF"}]},
+           {"slot":1,"address":""},{"slot":2,"address":""},{"slot":3,"address":""},{"slot":4,"address":""}]}]})";
+
+// The fields whose requests prompt: a retrying answerer must get them all.
+void ExpectSamePromptedFields(const COrvoSystem& a, const COrvoSystem& b)
+{
+    for (int n = 0; n < 2; ++n) {
+        const CDeck& x = a.decks[n];
+        const CDeck& y = b.decks[n];
+        SCOPED_TRACE("deck " + std::to_string(n));
+        EXPECT_EQ(x.description, y.description);
+        for (int f = 0; f < 24; ++f) {
+            EXPECT_EQ(x.flats[f].address, y.flats[f].address);
+            for (int k = 0; k < 10; ++k)
+                EXPECT_EQ(x.flats[f].tags[k].number, y.flats[f].tags[k].number);
+        }
+        for (int g = 0; g < 16; ++g)
+            EXPECT_EQ(x.globalFlats[g].address, y.globalFlats[g].address);
+        for (int r = 0; r < 20; ++r)
+            EXPECT_EQ(x.rangeMax[r], y.rangeMax[r]);
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(x.primary[i], y.primary[i]);
+        EXPECT_EQ(x.rangeOddEven[1], y.rangeOddEven[1]);
+        EXPECT_EQ(x.rangeAccessCalls[1], y.rangeAccessCalls[1]);
+    }
+}
+
+TEST(ReadWrite, ReadThroughLineFaultsGivesTheCleanModel)
+{
+    CMemorySettings settings;
+    auto clean = NewSystem(&settings);
+    {
+        SimBus bus(kFullSlots);
+        RecordingHost host;
+        std::atomic<bool> cancel{false};
+        CReadProcedure job(&bus.conn, Selection(0, 1, true, true, true, false, false), clean.get(), &host,
+                           &cancel);
+        job.SetClosingPause(0);
+        ASSERT_EQ(job.Run(), kJobFinished);
+        EXPECT_TRUE(host.prompts.empty());
+    }
+    struct Fault {
+        const char* name;
+        double orvosim::SimOptions::*field;
+    };
+    for (Fault fault :
+         {Fault{"drop", &orvosim::SimOptions::drop}, Fault{"corrupt", &orvosim::SimOptions::corrupt},
+          Fault{"noise", &orvosim::SimOptions::noise}, Fault{"foreign", &orvosim::SimOptions::foreign}}) {
+        SCOPED_TRACE(fault.name);
+        orvosim::SimOptions options;
+        options.seed = 7;
+        options.*fault.field = 0.2;
+        SimBus bus(kFullSlots, options);
+        auto faulty = NewSystem(&settings);
+        RecordingHost host;
+        std::atomic<bool> cancel{false};
+        host.answer = [](const std::string&, int attempt) {
+            return attempt < 20 ? RetryAnswer::Yes : RetryAnswer::No;
+        };
+        CReadProcedure job(&bus.conn, Selection(0, 1, true, true, true, false, false), faulty.get(), &host,
+                           &cancel);
+        job.SetClosingPause(0);
+        ASSERT_EQ(job.Run(), kJobFinished);
+        ExpectSamePromptedFields(*clean, *faulty);
+        if (fault.field == &orvosim::SimOptions::drop || fault.field == &orvosim::SimOptions::corrupt)
+            EXPECT_FALSE(host.prompts.empty()) << "the faults were really there";
+    }
+}
+
+TEST(ReadWrite, LostAdapterStopsTheJobWithoutPrompting)
+{
+    for (bool writing : {false, true}) {
+        SCOPED_TRACE(writing ? "write" : "read");
+        SimBus bus(kTwoDecks);
+        CMemorySettings settings;
+        auto system = NewSystem(&settings);
+        system->showResults = 0;
+        system->decks[0].version = 2064;
+        system->decks[0].versionMajor = 2;
+        system->decks[0].doorMask = 1;
+        RecordingHost host;
+        std::atomic<bool> cancel{false};
+        const std::string trigger = writing ? "Writing flat 3 on deck 0" : "Reading flat 3 on deck 0";
+        host.onText = [&](const std::string& text) {
+            if (text == trigger)
+                bus.sim.stop();
+        };
+        host.answer = [](const std::string&, int) { return RetryAnswer::Yes; };
+        std::unique_ptr<CBusProcedure> job;
+        if (writing)
+            job = std::make_unique<CWriteProcedure>(&bus.conn, Selection(0, 1, true, true, true, true, false),
+                                                    system.get(), &host, &cancel);
+        else
+            job = std::make_unique<CReadProcedure>(&bus.conn, Selection(0, 1, true, true, true, true, false),
+                                                   system.get(), &host, &cancel);
+        job->SetClosingPause(0);
+        EXPECT_EQ(job->Run(), kJobCancelled);
+        EXPECT_TRUE(job->ConnectionWasLost());
+        EXPECT_TRUE(host.prompts.empty()) << host.prompts.front();
+        EXPECT_FALSE(host.lostText.empty());
+        EXPECT_EQ(host.summaries, 1) << "a lost connection is reported even with the summary off";
+        EXPECT_NE(host.summaryText.find("Connection lost"), std::string::npos);
+        EXPECT_LT(job->PauseMs(), 1000) << "no door pauses after the loss";
+        if (!writing) {
+            EXPECT_EQ(system->decks[0].flats[1].address, "102") << "what was read is kept";
+            EXPECT_EQ(system->decks[1].description, "");
+        }
+    }
+}
+
+} // namespace
