@@ -155,13 +155,23 @@ TEST_F(ServicesUserList, SavesWithDifferentSeedsDifferInFillerOnly)
     }
 }
 
-TEST_F(ServicesUserList, CharactersBeyondOneByteAreStoredAsQuestionMarks)
+TEST_F(ServicesUserList, CharactersAreStoredInTheWindowsCodePage)
 {
     CUserList list;
-    list.AddTail(new CUser(QString::fromUtf8("Zo\xc3\xab \xe2\x82\xac"), "p", 1));
+    list.AddTail(new CUser(QString::fromUtf8("Zo\xc3\xab \xe2\x82\xac\xe2\x80\x9d \xe4\xb8\xad"), "p", 1));
+    QByteArray bytes = list.ToBytes(3);
+    // e-diaeresis is the same byte as in Latin-1; the euro sign and the right
+    // double quote live at 0x80 and 0x94; a CJK character has no byte.
+    std::vector<int> expected = {'Z', 'o', 0xEB, ' ', 0x80, 0x94, ' ', '?'};
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(static_cast<unsigned char>(bytes[13 + 8 + 4 * static_cast<int>(i) + 2]), expected[i]) << i;
+
     CUserList back;
-    ASSERT_TRUE(back.FromBytes(list.ToBytes(3)));
-    EXPECT_EQ(back.GetAt(0)->m_Name, QString::fromUtf8("Zo\xc3\xab ?"));
+    ASSERT_TRUE(back.FromBytes(bytes));
+    EXPECT_EQ(back.GetAt(0)->m_Name, QString::fromUtf8("Zo\xc3\xab \xe2\x82\xac\xe2\x80\x9d ?"));
+    // Unassigned bytes come back as the control code of the same value.
+    ASSERT_TRUE(back.FromBytes(Hex("0100ffff01000500") + "CUser" + Record("\x81\x9f", "", 0)));
+    EXPECT_EQ(back.GetAt(0)->m_Name, QString::fromUtf8("\xc2\x81\xc5\xb8"));
 }
 
 TEST_F(ServicesUserList, CountAtTheShortLimitSwitchesToTheLongForm)

@@ -16,7 +16,8 @@ using WendrelMessageBoxHandler =
                                               QMessageBox::Icon icon, QMessageBox::StandardButtons buttons)>;
 
 // Shows text in a modal box and returns the button pressed. Without a handler
-// this is a QMessageBox titled title.
+// this is a QMessageBox titled title; without a QApplication the text goes to
+// stderr and the answer is Cancel, No, Abort or Ok, the first offered.
 WENDREL_API QMessageBox::StandardButton
 WendrelMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon,
                   QMessageBox::StandardButtons buttons = QMessageBox::Ok,
