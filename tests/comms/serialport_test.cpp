@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <string>
 #include <thread>
 
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "ptypeer.h"
+#include "sessioncodec.h"
 #include "testprompt.h"
 #include "wendrel/serialconnection.h"
 
@@ -108,6 +110,12 @@ TEST(SerialPort, missingDeviceNamesThePath)
     EXPECT_FALSE(port.Open(&cancel, "/dev/orvo-no-such-port"));
     ASSERT_EQ(cancel.retryCancelTexts.size(), 1u);
     EXPECT_EQ(cancel.retryCancelTexts[0].rfind("Error opening /dev/orvo-no-such-port, " + kBusy, 0), 0u);
+
+    // Without permission the text says what to do about it.
+    const std::string denied = wendrel::openErrorText("/dev/ttyUSB0", EACCES);
+    EXPECT_EQ(denied.rfind("Error opening /dev/ttyUSB0, " + kBusy + "\n\n", 0), 0u);
+    EXPECT_NE(denied.find("'dialout' group"), std::string::npos);
+    EXPECT_EQ(wendrel::openErrorText("/dev/ttyS0", EBUSY), "Error opening /dev/ttyS0, " + kBusy);
 
     // A plain file is no serial port.
     EXPECT_FALSE(port.Open(&cancel, "/etc/hostname"));

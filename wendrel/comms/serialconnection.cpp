@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "commsutil.h"
+#include "sessioncodec.h"
 #include "wendrel/commsprompt.h"
 
 namespace {
@@ -142,19 +143,6 @@ void configure(int fd, int baud, int stopBits)
     ::ioctl(fd, TIOCMBIS, &lines);
 }
 
-std::string openErrorText(const std::string& device, int error)
-{
-    std::string text = wendrel::format("Error opening %s, make sure no other application is using this "
-                                       "communications port",
-                                       device.empty() ? "(no port)" : device.c_str());
-    if (error == EACCES || error == EPERM)
-        text += "\n\nPermission denied: your user must be a member of the 'dialout' group "
-                "(sudo usermod -aG dialout $USER, then log in again).";
-    else if (error == ENOENT)
-        text += "\n\nThe device does not exist.";
-    return text;
-}
-
 } // namespace
 
 CSerialConnection::CSerialConnection() = default;
@@ -187,7 +175,7 @@ bool CSerialConnection::Open(ICommsPrompt* owner, const std::string& device, int
                 m_device = device;
                 break;
             }
-            if (!wendrel::askRetryCancel(owner ? owner : m_prompt, openErrorText(device, error)))
+            if (!wendrel::askRetryCancel(owner ? owner : m_prompt, wendrel::openErrorText(device, error)))
                 return false;
         }
     }

@@ -1,8 +1,10 @@
 #include "sessioncodec.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
+#include "commsutil.h"
 #include "wendrel/msgcodes.h"
 
 namespace wendrel {
@@ -72,6 +74,19 @@ bool decodeHexWord(const unsigned char* chars, int* value)
         return false;
     *value = static_cast<int>(parsed);
     return true;
+}
+
+std::string openErrorText(const std::string& device, int error)
+{
+    std::string text = format("Error opening %s, make sure no other application is using this "
+                              "communications port",
+                              device.empty() ? "(no port)" : device.c_str());
+    if (error == EACCES || error == EPERM)
+        text += "\n\nPermission denied: your user must be a member of the 'dialout' group "
+                "(sudo usermod -aG dialout $USER, then log in again).";
+    else if (error == ENOENT)
+        text += "\n\nThe device does not exist.";
+    return text;
 }
 
 } // namespace wendrel

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ctime>
+#include <string>
 
 #include "wendrel/orvomsg.h"
 
@@ -25,5 +26,9 @@ bool decodeDeckTime(const unsigned char* p, std::time_t* out);
 // Four characters read as a hexadecimal number the way "%X" reads them;
 // false when no digit is present.
 bool decodeHexWord(const unsigned char* chars, int* value);
+
+// The "Error opening ..." question for a device that would not open, with a
+// hint where the error number tells more (no permission, no such device).
+std::string openErrorText(const std::string& device, int error);
 
 } // namespace wendrel
