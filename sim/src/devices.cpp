@@ -518,12 +518,11 @@ void flatMessage(SimFlat& flat, const BusMessage& q, std::vector<BusMessage>& ou
 
 // ---------------------------------------------------------------- door
 
-// Messages a reader has no use for: it has no display and no keypad.
+// Messages a reader has no use for: it has no display and no keypad. It does
+// keep a speed-dial name, which the tool reads from every door of v4.07 on.
 bool panelOnly(uint8_t code)
 {
     switch (code) {
-    case MSG_GET_SPEED_DIAL_NAME:
-    case MSG_SET_SPEED_DIAL_NAME:
     case MSG_GET_PROG_RFIDKEY:
     case MSG_GET_DOOR_WELCOME:
     case MSG_SET_DOOR_WELCOME:

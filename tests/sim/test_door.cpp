@@ -165,7 +165,7 @@ TEST(Sim, ReaderAnswersAsADoorWithoutPanelFunctions)
     EXPECT_TRUE(t.silent(2, MSG_GET_PROG_RFIDKEY, {1}));
     EXPECT_TRUE(t.silent(2, MSG_GET_DOOR_WELCOME, {0, 0}));
     EXPECT_TRUE(t.silent(2, MSG_GET_DOOR_BLOCK, {0, 0}));
-    EXPECT_TRUE(t.silent(2, MSG_GET_SPEED_DIAL_NAME, {0, 0}));
+    ASSERT_TRUE(t.ask(2, MSG_GET_SPEED_DIAL_NAME, {0, 0}, &r));
     // Addressed by its reader node type too.
     ASSERT_TRUE(t.rig.client.exchange(request(1, MakeNode(NODE_READER, 2), MSG_ENQ), &r));
     EXPECT_EQ(r.srcNode, MakeNode(NODE_READER, 2));
