@@ -348,6 +348,16 @@ TEST_F(ServicesProgress, GoModalDisablesTheOutermostWindowUntilDestroyed)
     EXPECT_TRUE(m_owner->isEnabled());
 }
 
+TEST_F(ServicesProgress, WithoutOwnerItJoinsTheOpenModalDialog)
+{
+    QWidget dialog(m_owner.get(), Qt::Dialog);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.show();
+    CProgressWnd wnd;
+    ASSERT_TRUE(wnd.Create(nullptr, "Reading Door 1 on deck 0"));
+    EXPECT_EQ(wnd.GetWindow()->parentWidget(), &dialog);
+}
+
 TEST_F(ServicesProgress, OwnerDeletedFirstIsSurvived)
 {
     auto owner = std::make_unique<QWidget>();

@@ -77,7 +77,11 @@ bool CProgressWnd::Create(QWidget* owner, const QString& title, bool smooth)
     if (m_wnd || !qobject_cast<QApplication*>(QCoreApplication::instance()))
         return false;
     m_title = title;
-    QWidget* parent = owner ? owner : MainWindow();
+    // Under a modal dialog Qt blocks every window outside it: a progress
+    // window owned by the main window then could not be cancelled.
+    QWidget* parent = owner;
+    if (!parent)
+        parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : MainWindow();
 
     auto* wnd = new QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                                         Qt::WindowTitleHint);
