@@ -1,5 +1,6 @@
 #include "orvoshell/setupapp.h"
 
+#include "orvoshell/aboutdlg.h"
 #include "orvoshell/mainframe.h"
 #include "orvoshell/orvotreeview.h"
 #include "orvoshell/setupdoc.h"
@@ -20,12 +21,7 @@
 #endif
 
 #include <QApplication>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileInfo>
-#include <QFormLayout>
-#include <QLineEdit>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -236,27 +232,6 @@ bool CSetupApp::OnUpgradeOption(QWidget* parent)
 
 void CSetupApp::OnAppAbout(QWidget* parent)
 {
-    QString programVersion, programPath, libraryVersion, libraryPath;
-    JVersion(nullptr, programVersion, programPath);
-    JVersion(g_hLibInstance, libraryVersion, libraryPath);
-
-    QDialog about(parent);
-    about.setWindowTitle(QStringLiteral("About Setup"));
-    auto* form = new QFormLayout;
-    auto field = [&about](const QString& text) {
-        auto* edit = new QLineEdit(text, &about);
-        edit->setReadOnly(true);
-        edit->setMinimumWidth(320);
-        return edit;
-    };
-    form->addRow(QStringLiteral("Orvo Setup version"), field(programVersion));
-    form->addRow(QStringLiteral("Program"), field(programPath));
-    form->addRow(QStringLiteral("Wendrel version"), field(libraryVersion));
-    form->addRow(QStringLiteral("Library"), field(libraryPath));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
-    auto* layout = new QVBoxLayout(&about);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
+    CAboutDlg about(parent);
     about.exec();
 }

@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
+#include <ostream>
 
 struct ShownBox {
     QString title;
@@ -24,6 +25,8 @@ public:
     std::vector<ShownBox> shown;
     std::deque<QMessageBox::StandardButton> answers; // taken in turn; empty = the first button offered
     QStringList opened;
+    // Given when no scripted answer is left and the box offers it.
+    QMessageBox::StandardButton preferred = QMessageBox::NoButton;
 
     QMessageBox::StandardButton Show(QWidget*, const QString& title, const QString& text,
                                      QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) override
@@ -34,6 +37,8 @@ public:
             answers.pop_front();
             return answer;
         }
+        if (preferred != QMessageBox::NoButton && buttons.testFlag(preferred))
+            return preferred;
         for (int bit = 0; bit < 32; ++bit) {
             const auto button = static_cast<QMessageBox::StandardButton>(1u << bit);
             if (buttons.testFlag(button) && (button == QMessageBox::Ok || button == QMessageBox::Yes))
@@ -116,11 +121,22 @@ public:
     int loginLevel = 0;
     bool loginAccepted = true;
     int loginRuns = 0;
+    bool realLogin = false; // run the real password dialog
     bool RunLogin() override
     {
         ++loginRuns;
+        if (realLogin)
+            return CSetupApp::RunLogin();
         if (loginAccepted)
             accessLevel = loginLevel;
         return loginAccepted;
     }
 };
+
+// Readable QString values in failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE

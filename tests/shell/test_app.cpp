@@ -10,8 +10,13 @@
 #include <wendrel/msgcodes.h>
 #include <wendrel/orvoserialconnection.h>
 
+#include "orvoshell/aboutdlg.h"
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QTimer>
+#include <wendrel/passworddlg.h>
 
 namespace {
 
@@ -27,12 +32,14 @@ protected:
         app = std::make_unique<TestApp>();
         app->loginLevel = loginLevel;
         app->loginAccepted = loginAccepted;
+        app->realLogin = realLogin;
         return app->InitInstance(options);
     }
     QAction* Action(int id) { return app->Frame()->Action(id); }
 
     int loginLevel = 0;
     bool loginAccepted = true;
+    bool realLogin = false;
     std::unique_ptr<TestApp> app;
 };
 
@@ -248,4 +255,57 @@ TEST_F(AppTest, writeWithDuplicates_endsAfterTheMessagesWithSessionClosed)
     EXPECT_TRUE(messages.shown[1].text.contains(
         QStringLiteral("Deck 4, Node 4 is the same as Deck 4, Node 1 (101)")));
     EXPECT_FALSE(app->Session().Created());
+}
+
+namespace {
+
+// Types a password into the login dialog once it shows, and presses OK.
+void TypePassword(const QString& password, QString* caption)
+{
+    QTimer::singleShot(0, [password, caption] {
+        auto* dlg = qobject_cast<CPasswordDlg*>(QApplication::activeModalWidget());
+        if (!dlg) {
+            TypePassword(password, caption);
+            return;
+        }
+        *caption = dlg->windowTitle();
+        dlg->PasswordEdit()->setText(password);
+        dlg->accept();
+    });
+}
+
+} // namespace
+
+TEST_F(AppTest, realLogin_masterPasswordGivesFullAccess)
+{
+    Store(QStringLiteral("Orvo/Use Passwords"), 1);
+    realLogin = true;
+    QString caption;
+    TypePassword(CPasswordDlg::MasterPassword(), &caption);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(caption, QStringLiteral("Orvo Setup"));
+    EXPECT_EQ(app->accessLevel, 0);
+    EXPECT_TRUE(Action(ID_ORVO_CHECK_DUPLICATES)->isEnabled());
+}
+
+TEST_F(AppTest, realLogin_wrongPasswordEndsTheProgramAfterOneMessage)
+{
+    Store(QStringLiteral("Orvo/Use Passwords"), 1);
+    realLogin = true;
+    QString caption;
+    TypePassword(QStringLiteral("not-a-password"), &caption);
+    EXPECT_FALSE(Start());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("The password you entered does not match any user registered to the system"));
+}
+
+TEST_F(AppTest, about_showsBothModulesVersions)
+{
+    ASSERT_TRUE(Start());
+    CAboutDlg about(app->Frame());
+    EXPECT_EQ(about.ProgramVersion()->text(), QStringLiteral("1.0.0"));
+    EXPECT_FALSE(about.LibraryVersion()->text().isEmpty());
+    EXPECT_TRUE(about.LibraryDescription()->text().contains(QStringLiteral("libwendrel")));
+    EXPECT_TRUE(about.ProgramDescription()->text().endsWith(QStringLiteral("shell_tests")));
 }

@@ -1,0 +1,135 @@
+// Read and write commands end to end: the real selection dialog, the read and
+// write jobs and the simulated installation over a pseudo-terminal.
+#include "shelltestsupport.h"
+
+#include "orvoshell/commandids.h"
+#include "orvoshell/mainframe.h"
+#include "orvoshell/orvoreadwritedlg.h"
+#include "orvoshell/orvotreeview.h"
+#include "orvoshell/setupdoc.h"
+
+#include <orvomodel/orvosystem.h>
+#include <orvosim/simulator.h>
+#include <wendrel/orvoserialconnection.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace {
+
+class ReadWriteCommandTest : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        // Short reply time-outs: only present devices are addressed anyway.
+        Store(QStringLiteral("Comms/Timeout"), QStringLiteral("0.2"));
+        simulator.loadDemo();
+        std::string device, error;
+        ASSERT_TRUE(simulator.startPty(&device, &error)) << error;
+        Store(QStringLiteral("Comms/Device"), QString::fromStdString(device));
+        app = std::make_unique<TestApp>();
+        ASSERT_TRUE(app->InitInstance({}));
+        view = app->Frame()->View();
+        system = app->Doc()->System();
+        // Skip anything that does not answer rather than retry.
+        messages.preferred = QMessageBox::No;
+    }
+    void TearDown() override
+    {
+        app.reset();
+        simulator.stop();
+        ShellTest::TearDown();
+    }
+
+    // Answers the next selection dialog: edit lets the test change it first.
+    void AnswerSelection(bool ok, std::function<void(COrvoReadWriteDlg*)> edit = {})
+    {
+        QTimer::singleShot(0, [this, ok, edit] {
+            auto* dlg = qobject_cast<COrvoReadWriteDlg*>(QApplication::activeModalWidget());
+            if (!dlg) {
+                AnswerSelection(ok, edit); // not shown yet
+                return;
+            }
+            seenSelections << dlg->windowTitle();
+            if (edit)
+                edit(dlg);
+            ok ? dlg->accept() : dlg->reject();
+        });
+    }
+    QStringList DeckLabels()
+    {
+        QStringList labels;
+        QTreeWidgetItem* root = view->topLevelItem(0);
+        for (int i = 0; root && i < root->childCount(); ++i)
+            labels << root->child(i)->text(0);
+        return labels;
+    }
+
+    orvosim::Simulator simulator;
+    std::unique_ptr<TestApp> app;
+    COrvoTreeView* view = nullptr;
+    COrvoSystem* system = nullptr;
+    QStringList seenSelections;
+};
+
+} // namespace
+
+TEST_F(ReadWriteCommandTest, read_fillsTheModelAndRebuildsTheTree)
+{
+    AnswerSelection(true, [](COrvoReadWriteDlg* dlg) {
+        dlg->firstEdit()->setText(QStringLiteral("0"));
+        dlg->lastEdit()->setText(QStringLiteral("1"));
+    });
+    view->OnCommand(ID_ORVO_READ);
+    EXPECT_EQ(seenSelections, QStringList{QStringLiteral("Read Orvo")});
+    // Found decks are named by the settings' default name and their version.
+    EXPECT_EQ(DeckLabels(), (QStringList{"Deck  0 (v2.064) - #0", "Deck  1 (v2.045) - #1"}));
+    EXPECT_EQ(system->decks[1].flats[0].address, "301");
+    EXPECT_FALSE(app->Session().Created());
+    EXPECT_EQ(StoredText(QStringLiteral("System/Last")), QStringLiteral("1"));
+}
+
+TEST_F(ReadWriteCommandTest, cancelledSelection_leavesTreeAndSessionAlone)
+{
+    system->decks[5].description = "Kept";
+    view->Rebuild();
+    AnswerSelection(false);
+    view->OnCommand(ID_ORVO_READ);
+    EXPECT_EQ(seenSelections.size(), 1);
+    EXPECT_EQ(DeckLabels(), QStringList{QStringLiteral("Kept - #5")});
+    EXPECT_FALSE(app->Session().Created());
+}
+
+TEST_F(ReadWriteCommandTest, writeDeck_sendsTheEditedFlatToTheInstallation)
+{
+    AnswerSelection(true, [](COrvoReadWriteDlg* dlg) {
+        dlg->firstEdit()->setText(QStringLiteral("1"));
+        dlg->lastEdit()->setText(QStringLiteral("1"));
+    });
+    view->OnCommand(ID_ORVO_READ);
+    ASSERT_EQ(DeckLabels(), QStringList{QStringLiteral("Deck  1 (v2.045) - #1")});
+
+    system->decks[1].flats[0].address = "399";
+    view->setCurrentItem(view->topLevelItem(0)->child(0));
+    AnswerSelection(true, [](COrvoReadWriteDlg* dlg) {
+        // One deck: the numbers are the deck's and cannot be edited.
+        EXPECT_FALSE(dlg->firstEdit()->isEnabled());
+        EXPECT_EQ(dlg->firstEdit()->text(), QStringLiteral("1"));
+        dlg->flatAddressesBox()->setChecked(true);
+    });
+    view->OnCommand(ID_WRITE_DECK);
+    EXPECT_EQ(seenSelections.last(), QStringLiteral("Write Orvo"));
+    EXPECT_FALSE(app->Session().Created());
+    EXPECT_NE(simulator.dumpJson().find("\"399\""), std::string::npos);
+
+    // Reading the deck back shows the written address.
+    system->decks[1].flats[0].address.clear();
+    view->setCurrentItem(view->topLevelItem(0)->child(0));
+    AnswerSelection(true);
+    view->OnCommand(ID_READ_DECK);
+    EXPECT_EQ(system->decks[1].flats[0].address, "399");
+    EXPECT_EQ(DeckLabels(), QStringList{QStringLiteral("Deck  1 (v2.045) - #1")});
+}
