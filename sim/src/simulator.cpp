@@ -310,6 +310,17 @@ struct Simulator::Impl {
         const int d = doors[rng() % doors.size()];
         const uint8_t door = MakeNode(NODE_DOOR, d);
         const uint8_t deckNode = MakeNode(NODE_DECK, 0);
+        // Each door opening also lands in the deck's event log, so a log
+        // download after some traffic shows it.
+        LogEvent event{};
+        const time_t t = static_cast<time_t>(std::time(nullptr) + deck.clockOffset);
+        struct tm now {};
+        gmtime_r(&t, &now);
+        event[0] = static_cast<uint8_t>(now.tm_year % 100);
+        event[1] = static_cast<uint8_t>(now.tm_mon + 1);
+        event[2] = static_cast<uint8_t>(now.tm_mday);
+        event[3] = static_cast<uint8_t>(now.tm_hour);
+        event[4] = static_cast<uint8_t>(now.tm_min);
         if (kind == 0 && !flats.empty()) {
             const int f = flats[rng() % flats.size()];
             const uint8_t flat = MakeNode(NODE_FLAT, f);
@@ -321,11 +332,27 @@ struct Simulator::Impl {
             trafficQueue.push_back(call);
             trafficQueue.push_back(msg(n, flat, n, door, MSG_ACK));
             trafficQueue.push_back(msg(n, flat, n, door, MSG_OPEN_DOOR));
+            event[5] = static_cast<uint8_t>((d << 3) | 3); // answered, door opened
+            for (size_t i = 0; i < 4; ++i)
+                event[6 + i] = call.param[i];
         } else {
-            trafficQueue.push_back(msg(n, door, n, deckNode, MSG_KEY_ENQUIRY));
+            // A key presented at the door: the deck looks it up and opens.
+            const int f = static_cast<int>(rng() % 24);
+            const int k = static_cast<int>(rng() % 10);
+            BusMessage enquiry = msg(n, door, n, deckNode, MSG_KEY_ENQUIRY);
+            enquiry.count = 5;
+            for (int i = 0; i < 5; ++i)
+                enquiry.param[i] = deck.flats[f].tags[k].number[i];
+            trafficQueue.push_back(enquiry);
             trafficQueue.push_back(msg(n, deckNode, n, door, MSG_OPEN_DOOR));
+            event[5] = static_cast<uint8_t>((d << 3) | 5); // key used, door opened
+            for (size_t i = 0; i < 4 && i < deck.flats[f].address.size(); ++i)
+                event[6 + i] = static_cast<uint8_t>(deck.flats[f].address[i]);
+            event[10] = static_cast<uint8_t>(k + 1);
         }
         trafficQueue.push_back(msg(n, door, n, deckNode, MSG_DOOR_IS_OPEN));
+        if (deck.events.size() < 65535)
+            deck.events.push_back(event);
         ++inst->emcCounter;
     }
 

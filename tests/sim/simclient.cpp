@@ -114,8 +114,12 @@ bool SimClient::exchange(const _orvo_msg& msg, _orvo_msg* reply, int waitMs)
     for (const std::string& body : frames(readRaw(waitMs))) {
         char buf[40] = {};
         std::memcpy(buf, body.data(), std::min<size_t>(body.size(), sizeof buf));
-        if (msgUnpack(buf, sizeof buf, reply))
+        _orvo_msg m{};
+        // As the session does: only a frame addressed back to our node type.
+        if (msgUnpack(buf, sizeof buf, &m) && NodeTypeOf(m.dstNode) == NodeTypeOf(msg.srcNode)) {
+            *reply = m;
             return true;
+        }
     }
     return false;
 }
@@ -126,8 +130,11 @@ bool SimClient::exchange(const _orx_msg& msg, _orx_msg* reply, int waitMs)
     for (const std::string& body : frames(readRaw(waitMs))) {
         char buf[50] = {};
         std::memcpy(buf, body.data(), std::min<size_t>(body.size(), sizeof buf));
-        if (msgOrxUnpack(buf, sizeof buf, reply))
+        _orx_msg m{};
+        if (msgOrxUnpack(buf, sizeof buf, &m) && NodeTypeOf(m.dstNode) == NodeTypeOf(msg.srcNode)) {
+            *reply = m;
             return true;
+        }
     }
     return false;
 }

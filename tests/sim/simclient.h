@@ -28,8 +28,9 @@ public:
     // Bodies of the frames in bytes, STX and ETX stripped.
     static std::vector<std::string> frames(const std::string& bytes);
 
-    // Sends msg and returns the first reply frame decoded as a standard
-    // record; false when none came within waitMs.
+    // Sends msg and returns the first frame that decodes as a standard record
+    // addressed back to msg's source node type; false when none came within
+    // waitMs.
     bool exchange(const _orvo_msg& msg, _orvo_msg* reply, int waitMs = 300);
     bool exchange(const _orx_msg& msg, _orx_msg* reply, int waitMs = 300);
 

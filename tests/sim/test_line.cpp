@@ -256,9 +256,12 @@ TEST(Sim, TrafficIsNeverAddressedToTheEngineer)
         codes.insert(m.code);
     }
     EXPECT_GE(codes.size(), 2u);
-    // Requests are still answered in the middle of it.
+    // Requests are still answered in the middle of it, and the door openings
+    // went into the event log of the deck with the doors.
     _orvo_msg r{};
     EXPECT_TRUE(rig.client.exchange(request(3, kDeck, MSG_ENQ), &r));
+    ASSERT_TRUE(rig.client.exchange(request(1, kDeck, MSG_GET_LOG_COUNT), &r));
+    EXPECT_GE(r.param[0] + 256 * r.param[1], 2);
 }
 
 TEST(Sim, ExclusiveOpenOfAClientDoesNotOutliveItsClose)
