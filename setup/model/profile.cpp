@@ -44,9 +44,36 @@ void AppendFlattened(std::string& out, std::string_view text)
 
 } // namespace
 
-void CProfileReader::Parse(std::string_view text)
+size_t CProfileReader::NoCaseHash::operator()(std::string_view text) const
+{
+    size_t hash = 14695981039346656037ull;
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+bool CProfileReader::NoCaseEqual::operator()(std::string_view a, std::string_view b) const
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x != y && (x | 0x20) != (y | 0x20))
+            return false;
+        if (x != y && !((x | 0x20) >= 'a' && (x | 0x20) <= 'z'))
+            return false;
+    }
+    return true;
+}
+
+void CProfileReader::Parse(std::string_view input)
 {
     m_sections.clear();
+    m_lastSection = nullptr;
+    m_text.assign(input);
+    std::string_view text = m_text;
     Section* current = nullptr; // null: before the first header, or inside a repeated section
     while (!text.empty()) {
         size_t end = text.find('\n');
@@ -59,9 +86,8 @@ void CProfileReader::Parse(std::string_view text)
         if (line.front() == '[') {
             size_t close = line.rfind(']');
             if (close != std::string_view::npos) {
-                std::string name = Lower(Trim(line.substr(1, close - 1)));
                 // The first section of a name is the one that answers look-ups.
-                auto [it, inserted] = m_sections.try_emplace(std::move(name));
+                auto [it, inserted] = m_sections.try_emplace(Trim(line.substr(1, close - 1)));
                 current = inserted ? &it->second : nullptr;
                 continue;
             }
@@ -72,13 +98,14 @@ void CProfileReader::Parse(std::string_view text)
         std::string_view key = Trim(line.substr(0, eq));
         std::string_view value =
             eq == std::string_view::npos ? std::string_view() : Trim(line.substr(eq + 1));
-        current->keys.try_emplace(Lower(key), value);
+        current->try_emplace(key, value);
     }
 }
 
 bool CProfileReader::ParseFile(const std::string& path, std::string* error)
 {
     m_sections.clear();
+    m_lastSection = nullptr;
     QFile file(QFile::decodeName(QByteArray::fromStdString(path)));
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
@@ -95,16 +122,26 @@ bool CProfileReader::ParseFile(const std::string& path, std::string* error)
     return true;
 }
 
+const std::string_view* CProfileReader::Lookup(std::string_view section, std::string_view key) const
+{
+    if (!m_lastSection || !NoCaseEqual()(section, m_lastSectionName)) {
+        auto sit = m_sections.find(section);
+        m_lastSection = sit == m_sections.end() ? nullptr : &sit->second;
+        m_lastSectionName.assign(section);
+        if (!m_lastSection)
+            return nullptr;
+    }
+    auto kit = m_lastSection->find(key);
+    return kit == m_lastSection->end() ? nullptr : &kit->second;
+}
+
 bool CProfileReader::Find(std::string_view section, std::string_view key, std::string* value) const
 {
-    auto sit = m_sections.find(Lower(section));
-    if (sit == m_sections.end())
-        return false;
-    auto kit = sit->second.keys.find(Lower(key));
-    if (kit == sit->second.keys.end())
+    const std::string_view* found = Lookup(section, key);
+    if (!found)
         return false;
     if (value) {
-        std::string_view v = kit->second;
+        std::string_view v = *found;
         if (IsQuoted(v))
             v = v.substr(1, v.size() - 2);
         value->assign(v);
@@ -143,7 +180,7 @@ bool CProfileReader::GetBool(std::string_view section, std::string_view key, boo
 
 bool CProfileReader::HasSection(std::string_view section) const
 {
-    return m_sections.count(Lower(section)) != 0;
+    return m_sections.count(section) != 0;
 }
 
 void CProfileWriter::Section(std::string_view name)

@@ -32,10 +32,23 @@ public:
     bool HasSection(std::string_view section) const;
 
 private:
-    struct Section {
-        std::unordered_map<std::string, std::string> keys; // lower-case key -> first value
+    // Names compare without regard to ASCII case.
+    struct NoCaseHash {
+        size_t operator()(std::string_view text) const;
     };
-    std::unordered_map<std::string, Section> m_sections; // lower-case name -> first section
+    struct NoCaseEqual {
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    // Views into m_text; the first key of a name wins.
+    using Section = std::unordered_map<std::string_view, std::string_view, NoCaseHash, NoCaseEqual>;
+
+    const std::string_view* Lookup(std::string_view section, std::string_view key) const;
+
+    std::string m_text;
+    std::unordered_map<std::string_view, Section, NoCaseHash, NoCaseEqual>
+        m_sections;                                 // first section of a name
+    mutable const Section* m_lastSection = nullptr; // decks ask many keys of one section in a row
+    mutable std::string m_lastSectionName;
 };
 
 class CProfileWriter {
