@@ -37,6 +37,9 @@ public:
     RetryAnswer AskRetry(const QString& text);
     void ShowSummary(const QString& caption, const QString& text, bool error);
 
+    // Escape and the window's close button act as Cancel: the job decides when to close.
+    void reject() override;
+
     bool CancelRequested() const { return m_cancel.load(); }
     QProgressBar* ProgressBar() const { return m_progress; }
     QLabel* StatusText() const { return m_status; }
@@ -52,8 +55,6 @@ protected:
     // Starts the worker; called once when the dialog first shows.
     virtual void StartWork() = 0;
     void showEvent(QShowEvent* event) override;
-    // Escape and the window's close button act as Cancel: the job decides when to close.
-    void reject() override;
     // Runs body on the worker thread.
     void StartThread(std::function<void()> body);
 
