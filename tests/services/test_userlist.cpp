@@ -320,6 +320,12 @@ TEST_F(ServicesUserList, SavingOverADamagedFileKeepsItAside)
     again.Load();
     EXPECT_EQ(again.GetLoadStatus(), CUserList::FileLoaded);
     ExpectOnlyDefaultUser(again);
+
+    // A later save must not replace the kept copy with a good file.
+    ASSERT_TRUE(list.Save());
+    aside.close();
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), Hex("0500ffff"));
 }
 
 TEST_F(ServicesUserList, CopiesAreIndependentAndOwnTheirUsers)

@@ -217,7 +217,6 @@ bool CUserList::Save()
         QString aside = m_path + QStringLiteral(".damaged");
         QFile::remove(aside);
         QFile::copy(m_path, aside);
-        m_loadStatus = FileLoaded;
     }
 
     QByteArray data;
@@ -226,9 +225,10 @@ bool CUserList::Save()
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(data) != data.size())
+    if (file.write(data) != data.size() || !file.commit())
         return false;
-    return file.commit();
+    m_loadStatus = FileLoaded;
+    return true;
 }
 
 void CUserList::Copy(const CUserList& other)

@@ -40,6 +40,7 @@ public:
 // delete the users.
 class WENDREL_API CUserList {
 public:
+    // What the last Load found; a successful Save makes it FileLoaded.
     enum LoadStatus {
         FileMissing, // no file or it could not be opened: default user only
         FileLoaded,  // the file was read
@@ -58,7 +59,8 @@ public:
     bool Load();
     // Writes the list to the path set by Load (atomically, owner-only
     // permissions), creating missing folders first. False when the file could
-    // not be written; the previous file is then left as it was.
+    // not be written; the previous file is then left as it was. A file that
+    // loaded as damaged is first copied to "User.dat.damaged".
     bool Save();
     // Replaces this list's users with copies of other's users, in order.
     void Copy(const CUserList& other);
