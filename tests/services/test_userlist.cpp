@@ -355,18 +355,4 @@ TEST_F(ServicesUserList, CopiesAreIndependentAndOwnTheirUsers)
     EXPECT_EQ(copy.GetCount(), 1);
 }
 
-TEST_F(ServicesUserList, UserDefaultsAndCopies)
-{
-    CUser blank;
-    EXPECT_TRUE(blank.m_Name.isEmpty());
-    EXPECT_TRUE(blank.m_Password.isEmpty());
-    EXPECT_EQ(blank.m_Restricted, 1);
-    CUser ann("Ann", "ABC", 0);
-    blank = ann;
-    EXPECT_EQ(blank, ann);
-    CUser copy(ann);
-    copy.m_Password = "abc";
-    EXPECT_FALSE(copy == ann);
-}
-
 } // namespace

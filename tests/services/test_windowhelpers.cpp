@@ -71,8 +71,6 @@ TEST_F(ServicesHelpers, ListKeepsOneFullRowSelection)
     EXPECT_EQ(list.currentItem(), list.topLevelItem(1));
     list.SetSelection(9);
     EXPECT_EQ(list.GetSelection(), 1);
-    EXPECT_EQ(list.selectionMode(), QAbstractItemView::SingleSelection);
-    EXPECT_EQ(list.selectionBehavior(), QAbstractItemView::SelectRows);
 }
 
 TEST_F(ServicesHelpers, TabPagesShowOnlyTheSelectedOne)
