@@ -407,6 +407,15 @@ bool COrvoSystem::Save(const std::string& documentPath, int form, SaveOutcome* o
     return !result.fileFailed;
 }
 
+int COrvoSystem::SaveFormFor(const std::string& documentPath)
+{
+    size_t slash = documentPath.rfind('/');
+    size_t dot = documentPath.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return 2;
+    return documentPath.compare(dot + 1, std::string::npos, "orvo") == 0 ? 1 : 2;
+}
+
 bool COrvoSystem::ExportJson(const std::string& jsonPath, SaveOutcome* outcome)
 {
     SaveOutcome local;

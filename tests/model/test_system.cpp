@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QSettings>
+#include <QTemporaryDir>
+
 #include "modelfixtures.h"
 
 namespace {
@@ -27,6 +30,37 @@ TEST(SystemModel, construction_readsUserSettingsOnceAndClearReadsValidKeys)
     system->defaultExpName = "Ext ";
     system->StoreUserSettings();
     EXPECT_EQ(settings.GetString("Orvo", "Default Exp", ""), "Ext ");
+}
+
+TEST(SystemModel, qsettingsStore_keepsSectionsAsGroups)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("setup.ini");
+    {
+        QSettings store(file, QSettings::IniFormat);
+        COrvoQSettings settings(store);
+        EXPECT_EQ(settings.GetInt("Orvo", "Max Empty Slots", 4), 4);
+        EXPECT_EQ(settings.GetString("Orvo", "Default Main", "Deck "), "Deck ");
+        settings.SetInt("Orvo", "Max Empty Slots", 0);
+        settings.SetString("Orvo", "Valid Keys", "0123456789AB");
+        store.setValue("Orvo/Show Results", "not a number");
+        EXPECT_EQ(settings.GetInt("Orvo", "Show Results", 1), 1);
+    }
+    QSettings reopened(file, QSettings::IniFormat);
+    COrvoQSettings settings(reopened);
+    auto system = std::make_unique<COrvoSystem>(&settings);
+    EXPECT_EQ(system->maxEmptySlots, 0);
+    system->Clear();
+    EXPECT_EQ(system->validKeys, "0123456789AB");
+    EXPECT_EQ(reopened.value("Orvo/Valid Keys").toString(), "0123456789AB");
+}
+
+TEST(SystemModel, saveForm_followsTheExactExtension)
+{
+    EXPECT_EQ(COrvoSystem::SaveFormFor("/a/site.orvo"), 1);
+    EXPECT_EQ(COrvoSystem::SaveFormFor("/a/site.ORVO"), 2);
+    EXPECT_EQ(COrvoSystem::SaveFormFor("/a/site.json"), 2);
+    EXPECT_EQ(COrvoSystem::SaveFormFor("/a.orvo/site"), 2);
 }
 
 TEST(SystemModel, defaults_withoutStoredSettings)

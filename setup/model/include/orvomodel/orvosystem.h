@@ -220,6 +220,9 @@ public:
     // path with its extension replaced by ".json". The old file survives any
     // failure. Returns true on success.
     bool Save(const std::string& path, int form, SaveOutcome* outcome = nullptr);
+    // The form a save dialog's choice asks for: 1 when the file name ends in
+    // exactly ".orvo", 2 otherwise.
+    static int SaveFormFor(const std::string& path);
 
     // The document text Save would write in form 1 (also resets invalid tag
     // numbers in the model, as saving does).
