@@ -4,8 +4,10 @@
 
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <set>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "scenarios.h"
@@ -284,4 +286,42 @@ TEST(Sim, ExclusiveOpenOfAClientDoesNotOutliveItsClose)
         ::close(probe);
     }
     EXPECT_EQ(exclusive, 0);
+}
+
+TEST(Sim, ServesASerialDeviceAsWell)
+{
+    // A pty pair stands in for the adapter: the simulator opens the slave as
+    // it would /dev/ttyUSB0 and we talk from the master side.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    termios tio{};
+    tcgetattr(master, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(master, TCSANOW, &tio);
+    orvosim::Simulator sim;
+    std::string error;
+    ASSERT_TRUE(sim.loadScenarioJson(kBasicScenario, &error)) << error;
+    ASSERT_TRUE(sim.startDevice(ptsname(master), &error)) << error;
+    const std::string enq = frameOf(request(1, kDeck, MSG_ENQ));
+    ASSERT_EQ(::write(master, enq.data(), enq.size()), static_cast<ssize_t>(enq.size()));
+    std::string got;
+    for (int i = 0; i < 100 && got.find(char(ETX)) == std::string::npos; ++i) {
+        pollfd p{master, POLLIN, 0};
+        if (::poll(&p, 1, 10) > 0) {
+            char buf[64];
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, static_cast<size_t>(n));
+        }
+    }
+    const auto frames = SimClient::frames(got);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0], "01060004090B001428501D000240000400B9");
+    sim.stop();
+    ::close(master);
+
+    EXPECT_FALSE(sim.startDevice("/nonexistent/ttyUSB9", &error));
+    EXPECT_NE(error.find("cannot open"), std::string::npos);
 }
