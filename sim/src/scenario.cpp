@@ -355,6 +355,9 @@ struct Reader {
         if (!integer(obj, "version", at, &version, 0, 255999))
             return false;
         if (version >= 0) {
+            // A minor number is one byte on the bus.
+            if (version % 1000 > 255)
+                return fail(at + ".version", "minor part above 255");
             d.versionMajor = version / 1000;
             d.versionMinor = version % 1000;
         }

@@ -86,6 +86,7 @@ TEST(Sim, ScenarioFileLoadsAndBadScenariosAreRefusedWithAReason)
         {R"({"decks": [{"number": 1, "rangeMin": [1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21]}]})",
          "at most 20"},
         {R"({"decks": [{"number": 1, "log": {"events": ["00"]}}]})", "24 hexadecimal"},
+        {R"({"decks": [{"number": 1, "version": 4561}]})", "minor part above 255"},
     };
     for (const Case& c : cases) {
         error.clear();
