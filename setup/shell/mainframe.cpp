@@ -118,6 +118,7 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     connect(app, &CSetupApp::accessLevelChanged, this, &CMainFrame::UpdateCommandStates);
 
     resize(520, 640);
+    m_view->setFocus();
     UpdateTitle();
     UpdateRecentFiles();
     UpdateCommandStates();
@@ -190,10 +191,7 @@ void CMainFrame::UpdateRecentFiles()
 
 void CMainFrame::OnOpenRecent(const QString& path)
 {
-    if (!QFileInfo::exists(path)) {
-        // A vanished file opens as an empty installation but leaves the list.
-        m_app->RemoveFromRecentFiles(path);
-    }
+    // A vanished file opens as an empty installation, as any missing document does.
     m_doc->OnOpenDocument(path);
 }
 
