@@ -170,10 +170,11 @@ struct Simulator::Impl {
 
     void sendReply(const BusMessage& reply, bool first, long long etxNs)
     {
-        // Draw every fault for every reply, so one option does not shift the
-        // others' sequence.
+        // Every reply takes the same five draws whatever the options, so one
+        // option never shifts the sequence of another.
         const double uForeign = uniform(), uNoise = uniform(), uDrop = uniform(), uCorrupt = uniform();
-        const unsigned noiseBytes = 1 + rng() % 4;
+        const uint32_t shape = rng(); // noise length and letters, checksum error
+        const unsigned noiseBytes = 1 + (shape & 3);
         if (first && opt.pace && opt.latencyMs > 0)
             sleepUntil(etxNs + static_cast<long long>(opt.latencyMs) * 1'000'000LL);
         if (uForeign < opt.foreign) {
@@ -186,7 +187,7 @@ struct Simulator::Impl {
         std::string out;
         if (uNoise < opt.noise)
             for (unsigned i = 0; i < noiseBytes; ++i)
-                out += static_cast<char>('G' + rng() % 20); // never STX, ETX or a hex digit
+                out += static_cast<char>('G' + ((shape >> (2 + 5 * i)) & 31) % 20); // never STX, ETX or hex
         if (uDrop < opt.drop) {
             log("  ", reply, "  (dropped)");
             if (!out.empty())
@@ -200,7 +201,7 @@ struct Simulator::Impl {
             const char* hex = "0123456789ABCDEF";
             const size_t n = frame.size();
             const unsigned sum = static_cast<unsigned>(std::stoul(frame.substr(n - 2), nullptr, 16));
-            const unsigned bad = (sum + 1 + rng() % 255) & 0xFF;
+            const unsigned bad = (sum + 1 + (shape >> 22) % 255) & 0xFF;
             frame[n - 2] = hex[bad >> 4];
             frame[n - 1] = hex[bad & 15];
             note = "  (corrupted)";
