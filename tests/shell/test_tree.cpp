@@ -121,22 +121,6 @@ TEST_F(TreeTest, mainAndExpansionDecks_haveDesignedStructureAndLabels)
     EXPECT_EQ(system->decks[0].relays[4].description, "Relay");
 }
 
-TEST_F(TreeTest, itemsAndModel_pointAtEachOther)
-{
-    BuildInstallation();
-    CDeck& main = system->decks[0];
-    EXPECT_EQ(COrvoTreeView::NodeOf(MainDeck()), &main.node);
-    EXPECT_EQ(main.deckItem, reinterpret_cast<TreeItemHandle>(MainDeck()));
-    EXPECT_EQ(main.doorsItem, reinterpret_cast<TreeItemHandle>(Head(0)));
-    EXPECT_EQ(main.relaysItem, reinterpret_cast<TreeItemHandle>(Head(1)));
-    EXPECT_EQ(main.flatsItem, reinterpret_cast<TreeItemHandle>(Head(2)));
-    QTreeWidgetItem* flat = Head(2)->child(0);
-    EXPECT_EQ(COrvoTreeView::NodeOf(flat), &main.flats[0].node);
-    EXPECT_EQ(main.flats[0].node.item, reinterpret_cast<TreeItemHandle>(flat));
-    EXPECT_EQ(COrvoTreeView::NodeOf(Head(0)->child(1)), &main.doors[2].node);
-    EXPECT_EQ(view->ItemOf(main.relays[4].node), Head(1)->child(0));
-}
-
 TEST_F(TreeTest, contextMenus_followNodeKind_headsHaveNone)
 {
     BuildInstallation();
@@ -388,4 +372,25 @@ TEST_F(TreeTest, failedSessionOpen_endsCommandAfterTheSessionMessage)
     ASSERT_FALSE(messages.shown.empty());
     EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("no-such-tty")));
     EXPECT_FALSE(app->Session().Created());
+}
+
+TEST_F(TreeTest, portHeldElsewhere_asksRetryCancelUntilFreed)
+{
+    BuildInstallation();
+    CSerialConnection holder;
+    ASSERT_TRUE(holder.Open(nullptr, app->comms.device.toStdString()));
+    messages.answers = {QMessageBox::Retry, QMessageBox::Cancel};
+    view->OnCommand(ID_ORVO_MONITOR);
+    EXPECT_TRUE(features.calls.empty());
+    ASSERT_EQ(messages.shown.size(), 2u);
+    for (const ShownBox& box : messages.shown) {
+        EXPECT_TRUE(box.text.startsWith(QStringLiteral("Error opening ") + app->comms.device))
+            << box.text.toStdString();
+        EXPECT_EQ(box.buttons, QMessageBox::Retry | QMessageBox::Cancel);
+        EXPECT_EQ(box.icon, QMessageBox::Critical);
+    }
+    holder.Close();
+    view->OnCommand(ID_ORVO_MONITOR);
+    EXPECT_EQ(features.calls.size(), 1u);
+    EXPECT_EQ(messages.shown.size(), 2u);
 }
