@@ -1,7 +1,9 @@
 // The duplicate check finds conflicts through an index of addresses and tag
-// numbers, then sorts each deck's conflicts into the order of the plain
+// numbers instead of comparing every pair. For each outer deck it merges the
+// index lists of that deck's addresses (or tags) in the order of the plain
 // pairwise loops (outer deck, inner deck, outer slot, inner slot, keys), so
-// messages and report read exactly as a full pairwise scan would produce them.
+// messages and report read exactly as a full pairwise scan produces them,
+// with memory bounded by the number of lists even when everything clashes.
 #include <QDir>
 #include <QFile>
 #include <QTemporaryFile>
@@ -24,13 +26,56 @@ struct Place {
     int key;
 };
 
-struct Hit {
-    int d2, i, j, k1, k2;
-    bool operator<(const Hit& o) const
+// One index list being walked for one element of the outer deck.
+struct Cursor {
+    const std::vector<Place>* places;
+    size_t at;
+    int slot; // i: the outer deck's slot
+    int key;  // k1: the outer deck's key (0 for addresses)
+
+    const Place& Current() const { return (*places)[at]; }
+    // Loop order: inner deck, outer slot, inner slot, outer key, inner key.
+    std::tuple<int, int, int, int, int> Order() const
     {
-        return std::tie(d2, i, j, k1, k2) < std::tie(o.d2, o.i, o.j, o.k1, o.k2);
+        const Place& p = Current();
+        return {p.deck, slot, p.slot, key, p.key};
     }
 };
+
+struct LaterFirst {
+    bool operator()(const Cursor& a, const Cursor& b) const { return a.Order() > b.Order(); }
+};
+
+// Advances past the element compared with itself; false at the list's end.
+bool Settle(Cursor& c, int deck)
+{
+    while (c.at < c.places->size()) {
+        const Place& p = c.Current();
+        if (!(p.deck == deck && p.slot == c.slot && p.key == c.key))
+            return true;
+        ++c.at;
+    }
+    return false;
+}
+
+template <typename Visit> void Merge(std::vector<Cursor>& heap, int deck, Visit onConflict)
+{
+    std::vector<Cursor> live;
+    for (Cursor& c : heap)
+        if (Settle(c, deck))
+            live.push_back(c);
+    std::make_heap(live.begin(), live.end(), LaterFirst());
+    while (!live.empty()) {
+        std::pop_heap(live.begin(), live.end(), LaterFirst());
+        Cursor& c = live.back();
+        onConflict(c);
+        ++c.at;
+        if (Settle(c, deck))
+            std::push_heap(live.begin(), live.end(), LaterFirst());
+        else
+            live.pop_back();
+    }
+}
 
 std::string AddressText(int d1, int i, int d2, int j, const std::string& address)
 {
@@ -71,7 +116,12 @@ std::string DuplicateConflict::Question(bool reportOn) const
 std::vector<DuplicateConflict> COrvoSystem::FindDuplicates() const
 {
     std::vector<DuplicateConflict> conflicts;
+    ForEachDuplicate([&conflicts](const DuplicateConflict& c) { conflicts.push_back(c); });
+    return conflicts;
+}
 
+void COrvoSystem::ForEachDuplicate(const std::function<void(const DuplicateConflict&)>& visit) const
+{
     // Places are indexed in ascending (deck, slot, key) order.
     std::unordered_map<std::string_view, std::vector<Place>> addresses;
     std::unordered_map<std::string_view, std::vector<Place>> tags;
@@ -95,54 +145,53 @@ std::vector<DuplicateConflict> COrvoSystem::FindDuplicates() const
         }
     }
 
-    std::vector<Hit> hits;
+    DuplicateConflict conflict;
+    std::vector<Cursor> cursors;
+    conflict.kind = DuplicateConflict::Address;
     for (int d1 = 0; d1 < kDeckCount; ++d1) {
         const CDeck& deck = decks[d1];
         if (deck.version < 1)
             continue;
-        hits.clear();
+        cursors.clear();
         for (int i = 0; i < kFlatSlots; ++i) {
             const std::string& address = deck.flats[i].address;
             if (address.empty())
                 continue;
             const std::vector<Place>& places = addresses.at(address);
-            if (places.size() < 2)
-                continue;
-            for (const Place& p : places)
-                if (p.deck != d1 || p.slot != i)
-                    hits.push_back({p.deck, i, p.slot, 0, 0});
+            if (places.size() > 1)
+                cursors.push_back({&places, 0, i, 0});
         }
-        std::sort(hits.begin(), hits.end());
-        for (const Hit& h : hits)
-            conflicts.push_back(
-                {DuplicateConflict::Address, AddressText(d1, h.i, h.d2, h.j, deck.flats[h.i].address)});
+        Merge(cursors, d1, [&](const Cursor& c) {
+            const Place& p = c.Current();
+            conflict.text = AddressText(d1, c.slot, p.deck, p.slot, deck.flats[c.slot].address);
+            visit(conflict);
+        });
     }
 
+    conflict.kind = DuplicateConflict::Rfid;
     for (int d1 = 0; d1 < kDeckCount; ++d1) {
         if (!tagDeck[d1])
             continue;
         const CDeck& deck = decks[d1];
-        hits.clear();
+        cursors.clear();
         for (int i = 0; i < kFlatSlots; ++i) {
             for (int k1 = 0; k1 < kTagsPerFlat; ++k1) {
                 const std::string& number = deck.flats[i].tags[k1].number;
                 if (number.empty() || number == kNoRfid)
                     continue;
                 const std::vector<Place>& places = tags.at(number);
-                if (places.size() < 2)
-                    continue;
-                for (const Place& p : places)
-                    if (p.deck != d1 || p.slot != i || p.key != k1)
-                        hits.push_back({p.deck, i, p.slot, k1, p.key});
+                if (places.size() > 1)
+                    cursors.push_back({&places, 0, i, k1});
             }
         }
-        std::sort(hits.begin(), hits.end());
-        for (const Hit& h : hits)
-            conflicts.push_back({DuplicateConflict::Rfid, RfidText(d1, deck.flats[h.i].address, h.k1, h.d2,
-                                                                   decks[h.d2].flats[h.j].address, h.k2,
-                                                                   deck.flats[h.i].tags[h.k1].number)});
+        Merge(cursors, d1, [&](const Cursor& c) {
+            const Place& p = c.Current();
+            const CFlat& outer = deck.flats[c.slot];
+            conflict.text = RfidText(d1, outer.address, c.key, p.deck, decks[p.deck].flats[p.slot].address,
+                                     p.key, outer.tags[c.key].number);
+            visit(conflict);
+        });
     }
-    return conflicts;
 }
 
 bool COrvoSystem::CheckDuplicates(IDuplicateUi* ui, bool report)
@@ -165,17 +214,17 @@ bool COrvoSystem::CheckDuplicates(IDuplicateUi* ui, bool report)
         report = reportFile != nullptr;
     }
 
-    std::vector<DuplicateConflict> conflicts = FindDuplicates();
     bool ask = true;
-    for (const DuplicateConflict& conflict : conflicts) {
+    bool found = false;
+    ForEachDuplicate([&](const DuplicateConflict& conflict) {
+        found = true;
         if (report) {
             std::string line = conflict.ReportLine() + "\n";
             reportFile->write(line.data(), static_cast<qint64>(line.size()));
         }
         if (ask && ui && !ui->AskContinue(conflict.Question(report)))
             ask = false;
-    }
-    const bool found = !conflicts.empty();
+    });
     if (report) {
         reportFile->close();
         if (found && ui)

@@ -173,6 +173,25 @@ TEST(DuplicateCheck, matchesThePlainLoopsOnRandomInstallations)
     }
 }
 
+TEST(DuplicateCheck, everythingClashes_stillInLoopOrder)
+{
+    TestSystem sys;
+    sys->Clear();
+    for (int n : {4, 2, 250}) {
+        CDeck& deck = sys->decks[n];
+        deck.version = 2064;
+        deck.versionMajor = 2;
+        for (int i = 0; i < 6; ++i) {
+            deck.flats[i * 3].address = "1";
+            for (int k = 0; k < 4; ++k)
+                deck.flats[i * 3].tags[k * 2].number = "0000000001";
+        }
+    }
+    std::vector<std::string> expected = NaiveReportLines(*sys);
+    ASSERT_EQ(expected.size(), 18u * 17 + 72u * 71);
+    EXPECT_EQ(IndexedReportLines(*sys), expected);
+}
+
 TEST(DuplicateCheck, reportKeepsEveryConflictAfterTheUserDeclines)
 {
     QTemporaryDir dir;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -234,6 +235,8 @@ public:
     // Every duplicate flat address and key tag, both sides of each pair, in
     // the order of the designed loops.
     std::vector<DuplicateConflict> FindDuplicates() const;
+    // The same, handed over one at a time, in order, without collecting them.
+    void ForEachDuplicate(const std::function<void(const DuplicateConflict&)>& visit) const;
 
     // The duplicate check: asks through ui after each conflict until the user
     // declines, writes the report when asked to and opens it when anything
