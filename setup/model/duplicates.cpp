@@ -196,21 +196,15 @@ void COrvoSystem::ForEachDuplicate(const std::function<void(const DuplicateConfl
 
 bool COrvoSystem::CheckDuplicates(IDuplicateUi* ui, bool report)
 {
-    std::unique_ptr<QTemporaryFile> reserved;
-    std::unique_ptr<QFile> reportFile;
+    std::unique_ptr<QTemporaryFile> reportFile;
     if (report) {
         std::string folder = ui ? ui->ReportFolder() : std::string();
         QString dir = folder.empty() ? QDir::tempPath() : QString::fromStdString(folder);
-        // A unique name is reserved with a ".tmp" file whose name, ending in
-        // ".txt" instead, becomes the report.
-        reserved = std::make_unique<QTemporaryFile>(dir + QStringLiteral("/XXXXXX.tmp"));
-        if (reserved->open()) {
-            QString name = reserved->fileName();
-            name.chop(4);
-            reportFile = std::make_unique<QFile>(name + QStringLiteral(".txt"));
-            if (!reportFile->open(QIODevice::WriteOnly | QIODevice::Truncate))
-                reportFile.reset();
-        }
+        // A fresh, unique ".txt" name; the viewer needs the file after we return.
+        reportFile = std::make_unique<QTemporaryFile>(dir + QStringLiteral("/XXXXXX.txt"));
+        reportFile->setAutoRemove(false);
+        if (!reportFile->open())
+            reportFile.reset();
         report = reportFile != nullptr;
     }
 
@@ -227,7 +221,9 @@ bool COrvoSystem::CheckDuplicates(IDuplicateUi* ui, bool report)
     });
     if (report) {
         reportFile->close();
-        if (found && ui)
+        if (!found)
+            reportFile->remove(); // an empty report is never shown to anyone
+        else if (ui)
             ui->OpenReport(reportFile->fileName().toStdString());
     }
     return !found;

@@ -251,6 +251,7 @@ TEST(DuplicateCheck, cleanInstallation_passesAndOpensNothing)
     EXPECT_TRUE(sys->CheckDuplicates(&ui, true));
     EXPECT_TRUE(ui.questions.empty());
     EXPECT_TRUE(ui.opened.empty());
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 }
 
 TEST(DuplicateCheck, unwritableReportFolder_turnsTheReportOff)
