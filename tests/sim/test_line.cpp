@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <random>
 #include <set>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -328,4 +329,48 @@ TEST(Sim, ServesASerialDeviceAsWell)
 
     EXPECT_FALSE(sim.startDevice("/nonexistent/ttyUSB9", &error));
     EXPECT_NE(error.find("cannot open"), std::string::npos);
+}
+
+TEST(Sim, RandomFramesNeverStopTheSimulator)
+{
+    // Every code to every kind of node with any parameters, both record kinds:
+    // whatever a monitor or a faulty tool puts on the line.
+    orvosim::SimOptions options;
+    options.resetMs = 0;
+    SimRig rig;
+    ASSERT_TRUE(rig.start(kBasicScenario, options)) << rig.error;
+    std::mt19937 rng(12345);
+    const unsigned char decks[] = {0, 1, 2, 3, 4, 8};
+    for (int i = 0; i < 3000; ++i) {
+        _orvo_msg m{};
+        m.srcDeck = static_cast<unsigned char>(rng());
+        m.srcNode = static_cast<unsigned char>(rng());
+        m.dstDeck = decks[rng() % sizeof decks];
+        m.dstNode = static_cast<unsigned char>(rng() % 48); // node numbers 0-5, all types
+        m.code = static_cast<unsigned char>(rng() % 2 ? rng() % 121 : rng());
+        m.count = static_cast<unsigned char>(rng() % 13);
+        for (unsigned char& p : m.param)
+            p = static_cast<unsigned char>(rng() % 3 ? rng() % 24 : rng());
+        if (rng() % 4 == 0) {
+            _orx_msg x{};
+            x.srcNode = m.srcNode;
+            x.dstDeck = m.dstDeck;
+            x.dstNode = m.dstNode;
+            x.dstChannel = static_cast<unsigned char>(rng() % 4);
+            x.code = m.code;
+            x.count = m.count;
+            std::memcpy(x.param, m.param, sizeof x.param);
+            rig.client.send(x);
+        } else {
+            rig.client.send(m);
+        }
+        if (i % 50 == 0)
+            rig.client.readRaw(5, 1);
+    }
+    rig.client.readRaw(200);
+    _orvo_msg r{};
+    EXPECT_TRUE(rig.client.exchange(request(1, kDeck, MSG_ENQ), &r, 1000));
+    std::string error;
+    orvosim::Simulator reload;
+    EXPECT_TRUE(reload.loadScenarioJson(rig.sim->dumpJson(), &error)) << error;
 }
