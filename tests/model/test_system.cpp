@@ -191,17 +191,4 @@ TEST(SystemModel, versionTexts)
     EXPECT_EQ(AlarmName(-1), std::string("Unknown Alarm"));
 }
 
-TEST(SystemModel, doorAssignment_copiesHandleAndIndex)
-{
-    DoorRecord a;
-    a.node.item = 42;
-    a.node.index = 3;
-    a.concierge = "c";
-    DoorRecord b;
-    b = a;
-    EXPECT_EQ(b.node.item, 42u);
-    EXPECT_EQ(b.node.index, 3);
-    EXPECT_EQ(b.concierge, "c");
-}
-
 } // namespace
