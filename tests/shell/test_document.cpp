@@ -7,9 +7,13 @@
 #include <orvomodel/orvosystem.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QMenu>
+#include <QTimer>
 
 namespace {
 
@@ -237,4 +241,66 @@ TEST_F(DocumentTest, exportWithTooManyAreas_showsTheJsonFailureBox)
     EXPECT_EQ(messages.shown[0].text,
               QStringLiteral("Failed to write JSON file.\r\nCheck number of access areas."));
     EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Ok);
+}
+
+namespace {
+
+// Drives the real file dialog once it shows: optional box tick, file, filter, OK.
+void AnswerFileDialog(const QString& file, bool tickMerge, const QString& filter, QStringList* seen)
+{
+    QTimer::singleShot(0, [=] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            AnswerFileDialog(file, tickMerge, filter, seen);
+            return;
+        }
+        for (QCheckBox* box : dialog->findChildren<QCheckBox*>()) {
+            *seen << box->text() + (box->isChecked() ? QStringLiteral(" [x]") : QStringLiteral(" [ ]"));
+            if (tickMerge)
+                box->setChecked(true);
+        }
+        *seen << dialog->nameFilters().join(QLatin1Char(';'));
+        if (!filter.isEmpty())
+            dialog->selectNameFilter(filter);
+        dialog->selectFile(file);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+}
+
+} // namespace
+
+TEST_F(DocumentTest, realFileDialogs_offerTheDesignedChoices)
+{
+    doc->SetFileDialogs(nullptr);
+    system->decks[3].description = "Three";
+    QStringList seen;
+    AnswerFileDialog(FilePath(QStringLiteral("real")), false, QStringLiteral("Orvo Files (*.orvo)"), &seen);
+    doc->OnFileSave(app->Frame());
+    EXPECT_EQ(seen, QStringList{QStringLiteral("Orvo Files (*.orvo);JSON Files (*.json)")});
+    // A name typed without extension takes the chosen type's.
+    ASSERT_TRUE(QFile::exists(FilePath(QStringLiteral("real.orvo"))));
+
+    doc->OnNewDocument();
+    system->decks[0].description = "Mine";
+    seen.clear();
+    AnswerFileDialog(FilePath(QStringLiteral("real.orvo")), true, QString(), &seen);
+    doc->OnFileOpen(app->Frame());
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("Merge with existing tree [ ]"),
+                                 QStringLiteral("Orvo Files (*.orvo);All Files (*)")}));
+    EXPECT_EQ(DeckLabels(), (QStringList{"Mine - #0", "Three - #3"}));
+    EXPECT_TRUE(CSetupDoc::DialogMemory().lastMerge);
+
+    // The box comes back ticked next time.
+    seen.clear();
+    AnswerFileDialog(FilePath(QStringLiteral("real.orvo")), false, QString(), &seen);
+    doc->OnFileOpen(app->Frame());
+    EXPECT_EQ(seen.value(0), QStringLiteral("Merge with existing tree [x]"));
+
+    // The JSON type writes the export.
+    seen.clear();
+    AnswerFileDialog(FilePath(QStringLiteral("export.json")), false, QStringLiteral("JSON Files (*.json)"),
+                     &seen);
+    doc->OnFileSave(app->Frame());
+    EXPECT_TRUE(QFile::exists(FilePath(QStringLiteral("export.json"))));
+    EXPECT_EQ(CSetupDoc::DialogMemory().lastFilterIndex, 2);
 }
