@@ -70,8 +70,12 @@ bool CBusProcedure::Send(int deck, int type, int number, int code, int count, co
     // STX + 14 header characters + 2 per parameter + ETX.
     m_lineBytes += 16 + 2 * count;
     bool answered = m_link->Exchange(request, reply);
-    if (answered && reply)
+    if (answered && reply) {
         m_lineBytes += 16 + 2 * reply->count;
+        m_replyBytes += 16 + 2 * reply->count;
+    }
+    if (!answered && reply)
+        ++m_unanswered;
     if (!answered && m_link->IsLost()) {
         // Prompting again could only loop: stop the job and keep what was read.
         m_lost = true;

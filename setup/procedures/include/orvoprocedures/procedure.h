@@ -71,9 +71,12 @@ public:
     const std::string& Summary() const { return m_summary; }
     const std::string& StatusWord() const { return m_statusWord; }
     long Exchanges() const { return m_exchanges; }
+    // Exchanges that wanted a reply and got none within the reply time-out.
+    long Unanswered() const { return m_unanswered; }
     long PauseMs() const { return m_pauseMs; }
     // Frame bytes on the line (request and reply frames, STX/ETX included).
     long LineBytes() const { return m_lineBytes; }
+    long ReplyBytes() const { return m_replyBytes; }
 
     // Shorter end pause for callers that do not show a closing dialog.
     void SetClosingPause(int ms) { m_closingPauseMs = ms; }
@@ -116,8 +119,10 @@ private:
     std::string m_summary;
     std::string m_statusWord;
     long m_exchanges = 0;
+    long m_unanswered = 0;
     long m_pauseMs = 0;
     long m_lineBytes = 0;
+    long m_replyBytes = 0;
     int m_closingPauseMs = 500;
 };
 

@@ -1,0 +1,95 @@
+// Read and write of the demo installation against the simulator paced at
+// 9600 baud, compared with the least time the bus allows for the same
+// exchanges: frame bytes at 10 bits each, the device turnaround, the ~10 ms
+// input drain before each request, the reply time-out of each request nobody
+// answers, and the pauses the protocol demands.
+//
+//   bench_readwrite [timeout-multiplier]   (default 0.05)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "orvomodel/orvosettings.h"
+#include "orvomodel/orvosystem.h"
+#include "orvoprocedures/procedure.h"
+#include "orvosim/simulator.h"
+#include "wendrel/orvoserialconnection.h"
+
+namespace {
+
+class SilentHost : public IProcedureHost {
+public:
+    void SetRange(int, int) override {}
+    void SetPos(int) override {}
+    void SetText(const std::string&) override {}
+    RetryAnswer AskRetry(const std::string&, int) override { return RetryAnswer::No; }
+    void ShowSummary(const std::string&, const std::string&, bool) override {}
+};
+
+constexpr int kLatencyMs = 5;
+constexpr double kDrainMs = 10.0;
+
+// Two bounds: the bus's (request and reply frames both at 9600 baud) and the
+// simulator's, which paces only its replies while requests cross the
+// pseudo-terminal at once. The second is the one the measured time can approach.
+void Report(const char* name, CBusProcedure& job, double seconds, double timeoutMs)
+{
+    const long answered = job.Exchanges() - job.Unanswered();
+    const double fixedMs = answered * kLatencyMs + job.Exchanges() * kDrainMs + job.Unanswered() * timeoutMs +
+                           static_cast<double>(job.PauseMs());
+    const double lineMs = job.LineBytes() * 10.0 * 1000.0 / 9600.0;
+    const double replyMs = job.ReplyBytes() * 10.0 * 1000.0 / 9600.0;
+    const double busBound = lineMs + fixedMs;
+    const double simBound = replyMs + fixedMs;
+    const double ms = seconds * 1000.0;
+    std::printf("%-6s exchanges %5ld (unanswered %3ld)  pauses %6ld ms  bus bound %7.0f ms (ratio %.3f)  "
+                "simulated-line bound %7.0f ms  time %7.0f ms  ratio %.3f\n",
+                name, job.Exchanges(), job.Unanswered(), job.PauseMs(), busBound, ms / busBound, simBound, ms,
+                ms / simBound);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const double mult = argc > 1 ? std::atof(argv[1]) : 0.05;
+    orvosim::SimOptions options;
+    options.pace = true;
+    options.latencyMs = kLatencyMs;
+    orvosim::Simulator sim(options);
+    sim.loadDemo();
+    std::string device, error;
+    if (!sim.startPty(&device, &error)) {
+        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+        return 1;
+    }
+    COrvoSerialConnection conn;
+    if (!conn.Open(nullptr, device))
+        return 1;
+    COrvoSerialConnection::SetTimeoutMult(mult);
+    const double timeoutMs = static_cast<int>(1500 * mult);
+
+    CMemorySettings settings;
+    auto system = std::make_unique<COrvoSystem>(&settings);
+    CReadWriteParameters params;
+    params.first = 0;
+    params.last = 3;
+    SilentHost host;
+    std::atomic<bool> cancel{false};
+
+    CReadProcedure read(&conn, params, system.get(), &host, &cancel);
+    auto start = std::chrono::steady_clock::now();
+    read.Run();
+    Report("read", read, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+           timeoutMs);
+
+    CWriteProcedure write(&conn, params, system.get(), &host, &cancel);
+    write.SetEraseTags([] { return false; });
+    start = std::chrono::steady_clock::now();
+    write.Run();
+    Report("write", write, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+           timeoutMs);
+    conn.Close();
+    return 0;
+}
