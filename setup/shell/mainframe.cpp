@@ -28,7 +28,7 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     AddCommand(m_fileMenu, QStringLiteral("&Save"), ID_FILE_SAVE, QKeySequence(Qt::CTRL | Qt::Key_S));
     AddCommand(m_fileMenu, QStringLiteral("Save &As..."), ID_FILE_SAVE_AS);
     m_recentSeparator = m_fileMenu->addSeparator();
-    m_fileMenu->addSeparator();
+    m_recentEnd = m_fileMenu->addSeparator();
     m_exitAction = AddCommand(m_fileMenu, QStringLiteral("E&xit"), ID_APP_EXIT);
 
     QMenu* orvo = menuBar()->addMenu(QStringLiteral("&Orvo"));
@@ -182,10 +182,10 @@ void CMainFrame::UpdateRecentFiles()
         action->setToolTip(path);
         action->setData(ID_FILE_MRU_FIRST + i);
         connect(action, &QAction::triggered, this, [this, path] { OnOpenRecent(path); });
-        m_fileMenu->insertAction(m_recentSeparator, action);
+        m_fileMenu->insertAction(m_recentEnd, action);
         m_recentActions << action;
     }
-    // The list sits between two separators; with no entries one is enough.
+    // The list sits between two separators; without entries one is enough.
     m_recentSeparator->setVisible(!files.isEmpty());
 }
 

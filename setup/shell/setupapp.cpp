@@ -1,6 +1,7 @@
 #include "orvoshell/setupapp.h"
 
 #include "orvoshell/aboutdlg.h"
+#include "orvoshell/commandids.h"
 #include "orvoshell/mainframe.h"
 #include "orvoshell/orvotreeview.h"
 #include "orvoshell/setupdoc.h"
@@ -107,7 +108,7 @@ bool CSetupApp::InitInstance(const StartOptions& options)
         accessLevel = 0;
     }
     emit accessLevelChanged();
-    m_frame->Action(32803)->setChecked(false);
+    m_frame->Action(ID_UPGRADE_OPTION)->setChecked(false);
     m_frame->show();
     m_frame->raise();
     return true;

@@ -173,7 +173,8 @@ TEST_F(DocumentTest, openDocument_setsTitleAndRecentFiles)
     QStringList menu;
     for (QAction* action : app->Frame()->FileMenu()->actions())
         menu << action->text();
-    EXPECT_EQ(menu.mid(4, 5), (QStringList{"&1 c.orvo", "&2 e.orvo", "&3 d.orvo", "&4 b.orvo", ""}));
+    EXPECT_EQ(menu.mid(4, 7),
+              (QStringList{"", "&1 c.orvo", "&2 e.orvo", "&3 d.orvo", "&4 b.orvo", "", "E&xit"}));
     // They persist in the settings store.
     EXPECT_EQ(StoredText(QStringLiteral("Recent File List/File1")), FilePath("c.orvo"));
 

@@ -38,6 +38,7 @@ private:
     COrvoTreeView* m_view;
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentSeparator = nullptr;
+    QAction* m_recentEnd = nullptr;
     QAction* m_exitAction = nullptr;
     QList<QAction*> m_recentActions;
     QHash<int, QAction*> m_actions;
