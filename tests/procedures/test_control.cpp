@@ -82,6 +82,95 @@ TEST(ReadWrite, ReadCancelStopsAtEachCancellationPoint)
     }
 }
 
+TEST(ReadWrite, WriteCancelStopsAtEachCancellationPoint)
+{
+    struct WriteCancel {
+        const char* trigger;
+        std::function<void(const cJSON* deck0)> check;
+    };
+    auto flatAddress = [](const cJSON* deck, int slot) {
+        return Dump::Text(Dump::Find(cJSON_GetObjectItemCaseSensitive(deck, "flats"), "slot", slot),
+                          "address");
+    };
+    auto tagNumber = [](const cJSON* deck, int slot, int k) {
+        const cJSON* flat = Dump::Find(cJSON_GetObjectItemCaseSensitive(deck, "flats"), "slot", slot);
+        const cJSON* tag = cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(flat, "tags"), k);
+        return tag ? Dump::Text(tag, "number") : std::string("FFFFFFFFFF");
+    };
+    const WriteCancel cases[] = {
+        {"Writing flat 2 on deck 0",
+         [&](const cJSON* d) {
+             EXPECT_EQ(flatAddress(d, 1), "W1");
+             EXPECT_EQ(tagNumber(d, 1, 0), "0000000011") << "the tags of the flat under way are not sent";
+             EXPECT_EQ(flatAddress(d, 2), "103");
+             EXPECT_EQ(Dump::Text(d, "globalFlats", 0), "900");
+             EXPECT_EQ(Dump::Int(d, "rangeOddEven", 1), 0x66) << "the odd/even unit ignores the cancel";
+         }},
+        {"Writing flat 1 on deck 0 (key 2)",
+         [&](const cJSON* d) {
+             EXPECT_EQ(tagNumber(d, 0, 1), "00000000B1");
+             EXPECT_EQ(tagNumber(d, 0, 2), "0000000003");
+             EXPECT_EQ(flatAddress(d, 1), "102");
+         }},
+        {"Writing Global flat 2 on deck 0",
+         [&](const cJSON* d) {
+             EXPECT_EQ(Dump::Text(d, "globalFlats", 1), "WG1");
+             EXPECT_EQ(Dump::Text(d, "globalFlats", 2), "902");
+             EXPECT_EQ(Dump::Int(d, "rangeMin", 0), 101);
+             EXPECT_EQ(Dump::Int(d, "rangeOddEven", 1), 0x66) << "the odd/even unit ignores the cancel";
+         }},
+        {"Writing flat range addresses 2 on deck 0",
+         [&](const cJSON* d) {
+             EXPECT_EQ(Dump::Int(d, "rangeMin", 1), 11);
+             EXPECT_EQ(Dump::Int(d, "rangeMin", 2), 301);
+         }},
+        {"Writing door access setup 2 on deck 0",
+         [&](const cJSON* d) {
+             EXPECT_EQ(Dump::Int(d, "primary", 0), 0);
+             EXPECT_EQ(Dump::Int(d, "primary", 1), 1);
+         }},
+    };
+    for (const WriteCancel& c : cases) {
+        SCOPED_TRACE(c.trigger);
+        SimBus bus(kTwoDecks);
+        CMemorySettings settings;
+        auto system = NewSystem(&settings);
+        for (int n = 0; n < 2; ++n) {
+            CDeck& deck = system->decks[n];
+            deck.version = 2064;
+            deck.versionMajor = 2;
+            deck.versionMinor = 64;
+            for (int f = 0; f < 24; ++f) {
+                deck.flats[f].address = "W" + std::to_string(f);
+                for (int k = 0; k < 10; ++k)
+                    deck.flats[f].tags[k].number = "00000000B" + std::to_string(k);
+            }
+            for (int g = 0; g < 16; ++g)
+                deck.globalFlats[g].address = "WG" + std::to_string(g);
+            for (int r = 0; r < 20; ++r)
+                deck.rangeMin[r] = 10 + r;
+            deck.primary[0] = 0;
+            deck.rangeOddEven[1] = 0x66;
+        }
+        RecordingHost host;
+        std::atomic<bool> cancel{false};
+        host.onText = [&](const std::string& text) {
+            if (text == c.trigger)
+                cancel = true;
+        };
+        CWriteProcedure job(&bus.conn, Selection(0, 1, true, true, true, false, false), system.get(), &host,
+                            &cancel);
+        job.SetEraseTags([] { return false; });
+        job.SetClosingPause(0);
+        EXPECT_EQ(job.Run(), kJobCancelled);
+        EXPECT_EQ(job.DecksWritten(), 1);
+        EXPECT_EQ(host.summaryText.rfind("Cancelled\nWritten ", 0), 0u);
+        Dump dump(bus.sim.dumpJson());
+        c.check(dump.Deck(0));
+        EXPECT_EQ(flatAddress(dump.Deck(1), 0), "201") << "decks after the cancel are not written";
+    }
+}
+
 TEST(ReadWrite, ReadPromptAnswersRetrySkipAndCancel)
 {
     orvosim::SimOptions options;
