@@ -287,3 +287,21 @@ TEST(ReadWrite, WriteSerialNumberAndErasedTagsOnlyWhenAsked)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ReadWrite, TagNumbersConvertPairByPair)
+{
+    unsigned char bytes[5];
+    TagNumberBytes("12AB000FFF", bytes);
+    EXPECT_EQ(std::vector<int>(bytes, bytes + 5), (std::vector<int>{0x12, 0xAB, 0x00, 0x0F, 0xFF}));
+    // A pair read as "%X" would: leading digits count, a pair without one gives 0.
+    TagNumberBytes("1GG1zz-1ab", bytes);
+    EXPECT_EQ(std::vector<int>(bytes, bytes + 5), (std::vector<int>{0x01, 0x00, 0x00, 0x00, 0xAB}));
+    TagNumberBytes("123", bytes);
+    EXPECT_EQ(std::vector<int>(bytes, bytes + 5), (std::vector<int>{0x12, 0x03, 0x00, 0x00, 0x00}));
+    const unsigned char received[5] = {0x12, 0xAB, 0x00, 0x0F, 0xFF};
+    EXPECT_EQ(TagNumberText(received), "12AB000FFF");
+}
+
+} // namespace
