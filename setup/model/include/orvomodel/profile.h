@@ -14,13 +14,19 @@ public:
     // Longest value a look-up returns; longer values are cut.
     static constexpr size_t kMaxValue = 254;
 
+    CProfileReader() = default;
+    // The index points into the reader's own copy of the text.
+    CProfileReader(const CProfileReader&) = delete;
+    CProfileReader& operator=(const CProfileReader&) = delete;
+
     // Accepts any bytes; CR LF and LF line ends.
     void Parse(std::string_view text);
     // Reads the whole file; false (and nothing parsed) when it cannot be read.
     bool ParseFile(const std::string& path, std::string* error = nullptr);
 
     // Section and key names ignore case; the first section of a name and the
-    // first key of a name in it win. Surrounding quotes of a value are dropped.
+    // first key of a name in it win. Surrounding quotes of a value are dropped;
+    // the value is not cut (lists are longer than one value may be).
     bool Find(std::string_view section, std::string_view key, std::string* value) const;
 
     std::string GetString(std::string_view section, std::string_view key, const std::string& def) const;
