@@ -114,6 +114,7 @@ struct Simulator::Impl {
     std::string body;
     bool inFrame = false;
     long long nextTrafficNs = 0;
+    long long lineFreeNs = 0; // when pacing: when the line may carry the next byte
     std::vector<BusMessage> trafficQueue;
 
     double uniform() { return static_cast<double>(rng()) / 4294967296.0; }
@@ -130,12 +131,16 @@ struct Simulator::Impl {
     void writeBytes(const std::string& bytes)
     {
         if (opt.pace) {
-            long long t = monotonicNanos();
+            // One schedule for the whole line: a byte leaves when the one
+            // before it has had its ten bit times, so answers sent back to back
+            // keep the rate and oversleeping never adds up.
+            long long t = std::max(monotonicNanos(), lineFreeNs);
             for (char c : bytes) {
+                sleepUntil(t);
                 writeAll(&c, 1);
                 t += kNanosPerByte;
-                sleepUntil(t);
             }
+            lineFreeNs = t;
         } else {
             writeAll(bytes.data(), bytes.size());
         }
@@ -166,7 +171,15 @@ struct Simulator::Impl {
         stats.bytesOut += static_cast<long>(done);
     }
 
-    std::string frameOf(const BusMessage& m) { return std::string(1, char(STX)) + packBody(m) + char(ETX); }
+    std::string frameOf(const BusMessage& m)
+    {
+        std::string out;
+        out.reserve(50);
+        out += char(STX);
+        out += packBody(m);
+        out += char(ETX);
+        return out;
+    }
 
     void sendReply(const BusMessage& reply, bool first, long long etxNs)
     {

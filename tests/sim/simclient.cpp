@@ -8,6 +8,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+std::string wrapFrame(const std::string& body)
+{
+    std::string out;
+    out += char(STX);
+    out += body;
+    out += char(ETX);
+    return out;
+}
+
 SimClient::~SimClient()
 {
     close();
@@ -50,7 +59,7 @@ void SimClient::send(const _orvo_msg& msg)
     _orvo_msg copy = msg;
     char text[40] = {};
     const int n = msgPack(text, &copy);
-    sendRaw(std::string(1, char(STX)) + std::string(text, n) + char(ETX));
+    sendRaw(wrapFrame(std::string(text, n)));
 }
 
 void SimClient::send(const _orx_msg& msg)
@@ -58,7 +67,7 @@ void SimClient::send(const _orx_msg& msg)
     _orx_msg copy = msg;
     char text[50] = {};
     const int n = msgOrxPack(text, &copy);
-    sendRaw(std::string(1, char(STX)) + std::string(text, n) + char(ETX));
+    sendRaw(wrapFrame(std::string(text, n)));
 }
 
 std::string SimClient::readRaw(int waitMs, int quietMs)

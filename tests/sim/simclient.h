@@ -43,6 +43,8 @@ _orvo_msg request(int deck, unsigned char node, int code, std::initializer_list<
 _orx_msg orxRequest(int deck, unsigned char node, int channel, int code,
                     std::initializer_list<int> params = {});
 
+// STX, body, ETX.
+std::string wrapFrame(const std::string& body);
 // Body text of a standard record with its checksum.
 std::string bodyOf(_orvo_msg msg);
 // Hex dump of the parameters, for readable failures.

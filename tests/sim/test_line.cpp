@@ -20,7 +20,7 @@ constexpr unsigned char kDeck = MakeNode(NODE_DECK, 0);
 
 std::string frameOf(const _orvo_msg& m)
 {
-    return std::string(1, char(STX)) + bodyOf(m) + char(ETX);
+    return wrapFrame(bodyOf(m));
 }
 
 bool unpacks(const std::string& body, _orvo_msg* m)
