@@ -309,3 +309,19 @@ TEST_F(AppTest, about_showsBothModulesVersions)
     EXPECT_TRUE(about.LibraryDescription()->text().contains(QStringLiteral("libwendrel")));
     EXPECT_TRUE(about.ProgramDescription()->text().endsWith(QStringLiteral("shell_tests")));
 }
+
+TEST_F(AppTest, systemReadsItsSettingsFromTheSameStore)
+{
+    Store(QStringLiteral("Orvo/Default Main"), QStringLiteral("Block "));
+    Store(QStringLiteral("Orvo/Default Exp"), QStringLiteral("Ext "));
+    Store(QStringLiteral("Orvo/Show Results"), 0);
+    Store(QStringLiteral("Orvo/Max Empty Slots"), 9);
+    Store(QStringLiteral("Orvo/Valid Keys"), QStringLiteral("0123456789"));
+    ASSERT_TRUE(Start());
+    const COrvoSystem* system = app->Doc()->System();
+    EXPECT_EQ(system->defaultMainName, "Block ");
+    EXPECT_EQ(system->defaultExpName, "Ext ");
+    EXPECT_EQ(system->showResults, 0);
+    EXPECT_EQ(system->maxEmptySlots, 9);
+    EXPECT_EQ(system->validKeys, "0123456789");
+}
