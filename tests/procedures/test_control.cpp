@@ -334,8 +334,9 @@ TEST(ReadWrite, ReadThroughLineFaultsGivesTheCleanModel)
         job.SetClosingPause(0);
         ASSERT_EQ(job.Run(), kJobFinished);
         ExpectSamePromptedFields(*clean, *faulty);
-        if (fault.field == &orvosim::SimOptions::drop || fault.field == &orvosim::SimOptions::corrupt)
+        if (fault.field == &orvosim::SimOptions::drop || fault.field == &orvosim::SimOptions::corrupt) {
             EXPECT_FALSE(host.prompts.empty()) << "the faults were really there";
+        }
     }
 }
 

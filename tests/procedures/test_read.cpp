@@ -240,8 +240,9 @@ TEST(ReadWrite, ReadDoorsFollowTheirVersions)
         EXPECT_EQ(door.inOption, v >= 407 ? 9 : 0);
         EXPECT_EQ(door.speedDialNo, v >= 316 ? "12" + std::to_string(d % 10) : "");
         // A reader is asked as well; whether it has a name to give is the panel's affair.
-        if (!reader)
+        if (!reader) {
             EXPECT_EQ(door.speedDialDisplay, v >= 407 ? "SPEED DIAL NAME1" : "");
+        }
         EXPECT_EQ(door.reverseRelay, v >= 320 ? 1 : 0);
         EXPECT_EQ(door.reader, reader ? 1 : 0);
         if (reader) {

@@ -220,8 +220,9 @@ TEST(ReadWrite, WriteSendsTheModelAndReadGivesItBack)
             EXPECT_EQ(b.globalFlats[g].address, a.globalFlats[g].address);
         for (int r = 0; r < (a.version >= 2051 ? 20 : 10); ++r)
             EXPECT_EQ(b.rangeMin[r], a.rangeMin[r]);
-        if (n == 1)
+        if (n == 1) {
             EXPECT_EQ(b.rangeMin[15], 0) << "read fetches 20 ranges from v2.050; only 10 were written";
+        }
         for (int a2 = 0; a2 < 16; ++a2)
             for (int j = 0; j < 8; ++j)
                 EXPECT_EQ(b.doorGroups[a2][j], a.doorGroups[a2][j]);
