@@ -176,7 +176,7 @@ bool CSetupApp::StartDemo(QString* error)
 
 void CSetupApp::SetFeatureDialogs(IFeatureDialogs* features)
 {
-    m_features = features;
+    m_features = features ? features : &m_registry;
     if (m_frame)
         m_frame->UpdateCommandStates();
 }

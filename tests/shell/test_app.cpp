@@ -149,11 +149,15 @@ TEST_F(AppTest, commandsWithoutTheirDialog_areDisabled)
     for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_ORVO_CHECK_DUPLICATES,
                    ID_APP_ABOUT, ID_UPGRADE_OPTION})
         EXPECT_TRUE(Action(id)->isEnabled()) << id;
-    RecordingFeatures features;
-    app->SetFeatureDialogs(&features);
+    // A dialog registered at start-up brings its command to life.
+    int runs = 0;
+    for (int id : waiting)
+        app->Registry().Register(id, [&runs](FeatureContext&) { return ++runs, 1; });
+    app->Frame()->UpdateCommandStates();
     for (int id : waiting)
         EXPECT_TRUE(Action(id)->isEnabled()) << id;
-    app->SetFeatureDialogs(nullptr);
+    Action(ID_ORVO_OPTIONS)->trigger();
+    EXPECT_EQ(runs, 1);
 }
 
 TEST_F(AppTest, restrictedLogin_greysTheFullAccessCommandsOnly)

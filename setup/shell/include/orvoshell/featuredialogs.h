@@ -36,3 +36,24 @@ public:
     // Runs it modally; returns the dialog's result (1 = OK).
     virtual int Run(int commandId, FeatureContext& context) = 0;
 };
+
+#include <functional>
+#include <map>
+
+// The application's table of contributed dialogs, filled at start-up by the
+// parts that provide them: one function per command identifier.
+class CFeatureRegistry : public IFeatureDialogs {
+public:
+    using Runner = std::function<int(FeatureContext&)>;
+
+    void Register(int commandId, Runner runner) { m_runners[commandId] = std::move(runner); }
+    bool Has(int commandId) const override { return m_runners.count(commandId) != 0; }
+    int Run(int commandId, FeatureContext& context) override
+    {
+        auto it = m_runners.find(commandId);
+        return it == m_runners.end() ? 0 : it->second(context);
+    }
+
+private:
+    std::map<int, Runner> m_runners;
+};

@@ -3,6 +3,7 @@
 // list, the access level), the settings store, and its own commands.
 #pragma once
 
+#include "orvoshell/featuredialogs.h"
 #include "orvoshell/shellsettings.h"
 
 #include <QObject>
@@ -17,7 +18,6 @@ class COrvoSerialConnection;
 class CSetupDoc;
 class CShellCommsPrompt;
 class CUserList;
-class IFeatureDialogs;
 class QWidget;
 
 namespace orvosim {
@@ -71,9 +71,11 @@ public:
     bool IsDemo() const { return !m_demoDevice.isEmpty(); }
     QString DemoDevice() const { return m_demoDevice; }
 
-    // Dialogs contributed by the other parts; null = none registered. Not owned.
+    // Dialogs contributed by the other parts: the application's own registry
+    // unless replaced (tests); null restores the registry. Not owned.
     IFeatureDialogs* Features() const { return m_features; }
     void SetFeatureDialogs(IFeatureDialogs* features);
+    CFeatureRegistry& Registry() { return m_registry; }
 
     // Recent files (4 entries, kept in the settings store).
     QStringList RecentFiles() const { return m_recentFiles; }
@@ -104,7 +106,8 @@ private:
         void operator()(orvosim::Simulator* simulator) const;
     };
     std::unique_ptr<orvosim::Simulator, SimulatorDeleter> m_simulator;
-    IFeatureDialogs* m_features = nullptr;
+    CFeatureRegistry m_registry;
+    IFeatureDialogs* m_features = &m_registry;
     QString m_demoDevice;
     QStringList m_recentFiles;
 };
