@@ -13,10 +13,13 @@
 #include "orvoshell/aboutdlg.h"
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <wendrel/passworddlg.h>
+#include <wendrel/user.h>
 
 namespace {
 
@@ -328,4 +331,32 @@ TEST_F(AppTest, systemReadsItsSettingsFromTheSameStore)
     EXPECT_EQ(system->showResults, 0);
     EXPECT_EQ(system->maxEmptySlots, 9);
     EXPECT_EQ(system->validKeys, "0123456789");
+}
+
+TEST_F(AppTest, passwords_replaceAndSaveTheListOnlyOnOk)
+{
+    ASSERT_TRUE(Start());
+    QTemporaryDir dataDir;
+    const QString userFile = dataDir.filePath(QStringLiteral("User.dat"));
+    app->Users().SetPath(userFile);
+    const int before = app->Users().GetCount();
+    int result = 2;
+    app->Registry().Register(ID_VIEW_PASSWORDS, [&result](FeatureContext& context) {
+        context.users->AddTail(new CUser(QStringLiteral("Fitter"), QStringLiteral("1234"), 1));
+        return result;
+    });
+    app->Frame()->UpdateCommandStates();
+    Action(ID_VIEW_PASSWORDS)->trigger();
+    EXPECT_EQ(app->Users().GetCount(), before);
+    EXPECT_FALSE(QFile::exists(userFile));
+
+    result = 1;
+    Action(ID_VIEW_PASSWORDS)->trigger();
+    ASSERT_EQ(app->Users().GetCount(), before + 1);
+    EXPECT_EQ(app->Users().GetAt(before)->m_Name, QStringLiteral("Fitter"));
+    CUserList reloaded;
+    QFile file(userFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(reloaded.FromBytes(file.readAll()));
+    EXPECT_EQ(reloaded.GetCount(), before + 1);
 }
