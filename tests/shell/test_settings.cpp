@@ -21,28 +21,6 @@ TEST_F(ShellTest, noStoredSettings_giveDesignedDefaults)
     EXPECT_FALSE(Stored(QStringLiteral("Comms/Timeout")));
 }
 
-TEST_F(ShellTest, storedSettings_areReadBack)
-{
-    Store(QStringLiteral("Comms/Port"), 3);
-    Store(QStringLiteral("Comms/Timeout"), QStringLiteral("2.500000"));
-    Store(QStringLiteral("Comms/Auto Comm Port"), 1);
-    Store(QStringLiteral("Comms/Quendral Label"), QStringLiteral("QRL00001"));
-    Store(QStringLiteral("Comms/Device"), QStringLiteral("/dev/pts/7"));
-    Store(QStringLiteral("Orvo/Use Passwords"), 1);
-    Store(QStringLiteral("Orvo/Administrator"), 1);
-    Store(QStringLiteral("Orvo/Show Duplicates Report"), 1);
-    CommsSettings comms;
-    ReadCommsSettings(&comms);
-    EXPECT_EQ(comms.comPort, 3);
-    EXPECT_DOUBLE_EQ(comms.timeoutMultiplier, 2.5);
-    EXPECT_EQ(comms.autoCommPort, 1);
-    EXPECT_EQ(comms.adapterLabel, QStringLiteral("QRL00001"));
-    EXPECT_EQ(comms.device, QStringLiteral("/dev/pts/7"));
-    EXPECT_EQ(comms.usePasswords, 1);
-    EXPECT_EQ(comms.administrator, 1);
-    EXPECT_EQ(comms.showDuplicatesReport, 1);
-}
-
 TEST_F(ShellTest, timeoutText_parsesLeadingNumberOnly)
 {
     struct Case {
@@ -67,12 +45,4 @@ TEST_F(ShellTest, unparsableTimeout_keepsStartingMultiplier)
     CommsSettings comms;
     ReadCommsSettings(&comms);
     EXPECT_DOUBLE_EQ(comms.timeoutMultiplier, 1.5);
-}
-
-TEST_F(ShellTest, integerKeys_readHandEditedText)
-{
-    Store(QStringLiteral("Comms/Port"), QStringLiteral("4 (USB)"));
-    Store(QStringLiteral("Orvo/Administrator"), QStringLiteral("yes"));
-    EXPECT_EQ(GetProfileInt(QStringLiteral("Comms"), QStringLiteral("Port"), 1), 4);
-    EXPECT_EQ(GetProfileInt(QStringLiteral("Orvo"), QStringLiteral("Administrator"), 0), 0);
 }
