@@ -23,7 +23,7 @@
 
 namespace {
 
-class AppTest : public ShellTest {
+class ShellAppTest : public ShellTest {
 protected:
     void TearDown() override
     {
@@ -61,7 +61,7 @@ void CollectMenu(QMenu* menu, const QString& prefix, QStringList* out)
 
 } // namespace
 
-TEST_F(AppTest, startWithoutSettings_givesDefaultsFullAccessNoLogin)
+TEST_F(ShellAppTest, startWithoutSettings_givesDefaultsFullAccessNoLogin)
 {
     ASSERT_TRUE(Start());
     EXPECT_EQ(app->loginRuns, 0);
@@ -79,7 +79,7 @@ TEST_F(AppTest, startWithoutSettings_givesDefaultsFullAccessNoLogin)
     EXPECT_FALSE(Stored(QStringLiteral("Comms/Port")));
 }
 
-TEST_F(AppTest, storedCommsSettings_reachTheSession)
+TEST_F(ShellAppTest, storedCommsSettings_reachTheSession)
 {
     Store(QStringLiteral("Comms/Timeout"), QStringLiteral("2.5"));
     Store(QStringLiteral("Comms/Port"), 4);
@@ -96,7 +96,7 @@ TEST_F(AppTest, storedCommsSettings_reachTheSession)
     EXPECT_EQ(app->SessionDevice(), QStringLiteral("/dev/ttyUSB1"));
 }
 
-TEST_F(AppTest, menusAndToolBar_carryEveryDesignedCommand)
+TEST_F(ShellAppTest, menusAndToolBar_carryEveryDesignedCommand)
 {
     ASSERT_TRUE(Start());
     QStringList texts;
@@ -140,7 +140,7 @@ TEST_F(AppTest, menusAndToolBar_carryEveryDesignedCommand)
     EXPECT_EQ(Action(ID_FILE_SAVE)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
 }
 
-TEST_F(AppTest, commandsWithoutTheirDialog_areDisabled)
+TEST_F(ShellAppTest, commandsWithoutTheirDialog_areDisabled)
 {
     ASSERT_TRUE(Start());
     const int waiting[] = {ID_ORVO_REBOOT,   ID_ORVO_MONITOR,   ID_ORVO_LOGGING,    ID_ORVO_CLOCK,
@@ -163,7 +163,7 @@ TEST_F(AppTest, commandsWithoutTheirDialog_areDisabled)
     EXPECT_EQ(runs, 1);
 }
 
-TEST_F(AppTest, restrictedLogin_greysTheFullAccessCommandsOnly)
+TEST_F(ShellAppTest, restrictedLogin_greysTheFullAccessCommandsOnly)
 {
     Store(QStringLiteral("Orvo/Use Passwords"), 1);
     loginLevel = 2;
@@ -188,7 +188,7 @@ TEST_F(AppTest, restrictedLogin_greysTheFullAccessCommandsOnly)
     app->SetFeatureDialogs(nullptr);
 }
 
-TEST_F(AppTest, cancelledLogin_endsStartUp)
+TEST_F(ShellAppTest, cancelledLogin_endsStartUp)
 {
     Store(QStringLiteral("Orvo/Use Passwords"), 1);
     loginAccepted = false;
@@ -196,7 +196,7 @@ TEST_F(AppTest, cancelledLogin_endsStartUp)
     EXPECT_EQ(app->loginRuns, 1);
 }
 
-TEST_F(AppTest, upgradeOption_setsOrClearsTheEraseFlag)
+TEST_F(ShellAppTest, upgradeOption_setsOrClearsTheEraseFlag)
 {
     ASSERT_TRUE(Start());
     AccessExport::Instance().SetEraseKeysOnNextWrite(false);
@@ -221,7 +221,7 @@ TEST_F(AppTest, upgradeOption_setsOrClearsTheEraseFlag)
     EXPECT_FALSE(Action(ID_UPGRADE_OPTION)->isChecked());
 }
 
-TEST_F(AppTest, demoMode_reachesADemoDeckThroughTheSession)
+TEST_F(ShellAppTest, demoMode_reachesADemoDeckThroughTheSession)
 {
     StartOptions options;
     options.demo = true;
@@ -243,7 +243,7 @@ TEST_F(AppTest, demoMode_reachesADemoDeckThroughTheSession)
     EXPECT_FALSE(Stored(QStringLiteral("Comms/Port")));
 }
 
-TEST_F(AppTest, writeWithDuplicates_endsAfterTheMessagesWithSessionClosed)
+TEST_F(ShellAppTest, writeWithDuplicates_endsAfterTheMessagesWithSessionClosed)
 {
     StartOptions options;
     options.demo = true;
@@ -283,7 +283,7 @@ void TypePassword(const QString& password, QString* caption)
 
 } // namespace
 
-TEST_F(AppTest, realLogin_masterPasswordGivesFullAccess)
+TEST_F(ShellAppTest, realLogin_masterPasswordGivesFullAccess)
 {
     Store(QStringLiteral("Orvo/Use Passwords"), 1);
     realLogin = true;
@@ -295,7 +295,7 @@ TEST_F(AppTest, realLogin_masterPasswordGivesFullAccess)
     EXPECT_TRUE(Action(ID_ORVO_CHECK_DUPLICATES)->isEnabled());
 }
 
-TEST_F(AppTest, realLogin_wrongPasswordEndsTheProgramAfterOneMessage)
+TEST_F(ShellAppTest, realLogin_wrongPasswordEndsTheProgramAfterOneMessage)
 {
     Store(QStringLiteral("Orvo/Use Passwords"), 1);
     realLogin = true;
@@ -307,7 +307,7 @@ TEST_F(AppTest, realLogin_wrongPasswordEndsTheProgramAfterOneMessage)
               QStringLiteral("The password you entered does not match any user registered to the system"));
 }
 
-TEST_F(AppTest, about_showsBothModulesVersions)
+TEST_F(ShellAppTest, about_showsBothModulesVersions)
 {
     ASSERT_TRUE(Start());
     CAboutDlg about(app->Frame());
@@ -317,7 +317,7 @@ TEST_F(AppTest, about_showsBothModulesVersions)
     EXPECT_TRUE(about.ProgramDescription()->text().endsWith(QStringLiteral("shell_tests")));
 }
 
-TEST_F(AppTest, systemReadsItsSettingsFromTheSameStore)
+TEST_F(ShellAppTest, systemReadsItsSettingsFromTheSameStore)
 {
     Store(QStringLiteral("Orvo/Default Main"), QStringLiteral("Block "));
     Store(QStringLiteral("Orvo/Default Exp"), QStringLiteral("Ext "));
@@ -333,7 +333,7 @@ TEST_F(AppTest, systemReadsItsSettingsFromTheSameStore)
     EXPECT_EQ(system->validKeys, "0123456789");
 }
 
-TEST_F(AppTest, passwords_replaceAndSaveTheListOnlyOnOk)
+TEST_F(ShellAppTest, passwords_replaceAndSaveTheListOnlyOnOk)
 {
     ASSERT_TRUE(Start());
     QTemporaryDir dataDir;

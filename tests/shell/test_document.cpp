@@ -52,7 +52,7 @@ public:
     }
 };
 
-class DocumentTest : public ShellTest {
+class ShellDocumentTest : public ShellTest {
 protected:
     void SetUp() override
     {
@@ -97,7 +97,7 @@ protected:
 
 } // namespace
 
-TEST_F(DocumentTest, saveThenOpen_roundTripsTheInstallation)
+TEST_F(ShellDocumentTest, saveThenOpen_roundTripsTheInstallation)
 {
     system->description = "Harbour View";
     system->decks[0].description = "Main";
@@ -125,7 +125,7 @@ TEST_F(DocumentTest, saveThenOpen_roundTripsTheInstallation)
     EXPECT_TRUE(app->RecentFiles().isEmpty());
 }
 
-TEST_F(DocumentTest, openWithMerge_keepsDecksInUseAndFillsFreeOnes)
+TEST_F(ShellDocumentTest, openWithMerge_keepsDecksInUseAndFillsFreeOnes)
 {
     system->description = "From file";
     system->decks[0].description = "File deck 0";
@@ -153,7 +153,7 @@ TEST_F(DocumentTest, openWithMerge_keepsDecksInUseAndFillsFreeOnes)
     EXPECT_EQ(DeckLabels(), (QStringList{"File deck 0 - #0", "File deck 2 - #2"}));
 }
 
-TEST_F(DocumentTest, openDocument_setsTitleAndRecentFiles)
+TEST_F(ShellDocumentTest, openDocument_setsTitleAndRecentFiles)
 {
     system->decks[1].description = "One";
     const QString first = FilePath(QStringLiteral("first.orvo"));
@@ -184,7 +184,7 @@ TEST_F(DocumentTest, openDocument_setsTitleAndRecentFiles)
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(DocumentTest, jsonFileType_writesTheExportBesideTheName)
+TEST_F(ShellDocumentTest, jsonFileType_writesTheExportBesideTheName)
 {
     system->decks[0].description = "Main";
     system->decks[0].flats[0].address = "101";
@@ -208,7 +208,7 @@ TEST_F(DocumentTest, jsonFileType_writesTheExportBesideTheName)
     EXPECT_TRUE(QFile::exists(FilePath(QStringLiteral("upper.json"))));
 }
 
-TEST_F(DocumentTest, failedSave_isReportedAndKeepsTheOldFile)
+TEST_F(ShellDocumentTest, failedSave_isReportedAndKeepsTheOldFile)
 {
     system->decks[0].description = "Main";
     const QString path = FilePath(QStringLiteral("kept.orvo"));
@@ -228,7 +228,7 @@ TEST_F(DocumentTest, failedSave_isReportedAndKeepsTheOldFile)
     EXPECT_EQ(original.readAll(), before);
 }
 
-TEST_F(DocumentTest, exportWithTooManyAreas_showsTheJsonFailureBox)
+TEST_F(ShellDocumentTest, exportWithTooManyAreas_showsTheJsonFailureBox)
 {
     CDeck& deck = system->decks[0];
     deck.description = "Main";
@@ -270,7 +270,7 @@ void AnswerFileDialog(const QString& file, bool tickMerge, const QString& filter
 
 } // namespace
 
-TEST_F(DocumentTest, realFileDialogs_offerTheDesignedChoices)
+TEST_F(ShellDocumentTest, realFileDialogs_offerTheDesignedChoices)
 {
     doc->SetFileDialogs(nullptr);
     system->decks[3].description = "Three";

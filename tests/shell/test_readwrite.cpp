@@ -19,7 +19,7 @@
 
 namespace {
 
-class ReadWriteCommandTest : public ShellTest {
+class ShellReadWriteCommandTest : public ShellTest {
 protected:
     void SetUp() override
     {
@@ -77,7 +77,7 @@ protected:
 
 } // namespace
 
-TEST_F(ReadWriteCommandTest, read_fillsTheModelAndRebuildsTheTree)
+TEST_F(ShellReadWriteCommandTest, read_fillsTheModelAndRebuildsTheTree)
 {
     AnswerSelection(true, [](COrvoReadWriteDlg* dlg) {
         dlg->firstEdit()->setText(QStringLiteral("0"));
@@ -92,7 +92,7 @@ TEST_F(ReadWriteCommandTest, read_fillsTheModelAndRebuildsTheTree)
     EXPECT_EQ(StoredText(QStringLiteral("System/Last")), QStringLiteral("1"));
 }
 
-TEST_F(ReadWriteCommandTest, cancelledSelection_leavesTreeAndSessionAlone)
+TEST_F(ShellReadWriteCommandTest, cancelledSelection_leavesTreeAndSessionAlone)
 {
     system->decks[5].description = "Kept";
     view->Rebuild();
@@ -103,7 +103,7 @@ TEST_F(ReadWriteCommandTest, cancelledSelection_leavesTreeAndSessionAlone)
     EXPECT_FALSE(app->Session().Created());
 }
 
-TEST_F(ReadWriteCommandTest, writeDeck_sendsTheEditedFlatToTheInstallation)
+TEST_F(ShellReadWriteCommandTest, writeDeck_sendsTheEditedFlatToTheInstallation)
 {
     AnswerSelection(true, [](COrvoReadWriteDlg* dlg) {
         dlg->firstEdit()->setText(QStringLiteral("1"));

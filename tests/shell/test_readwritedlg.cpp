@@ -9,11 +9,11 @@
 
 namespace {
 
-class ReadWriteDlgTest : public ShellTest {};
+class ShellReadWriteDlgTest : public ShellTest {};
 
 } // namespace
 
-TEST_F(ReadWriteDlgTest, captions_followMode)
+TEST_F(ShellReadWriteDlgTest, captions_followMode)
 {
     COrvoReadWriteDlg read(nullptr, true, true);
     EXPECT_EQ(read.windowTitle(), QStringLiteral("Read Orvo"));
@@ -35,7 +35,7 @@ TEST_F(ReadWriteDlgTest, captions_followMode)
     EXPECT_TRUE(write.relaysBox()->isHidden());
 }
 
-TEST_F(ReadWriteDlgTest, freshStore_loadsDefaults_andOkStoresEveryKey)
+TEST_F(ShellReadWriteDlgTest, freshStore_loadsDefaults_andOkStoresEveryKey)
 {
     COrvoReadWriteDlg dlg(nullptr, true, true);
     dlg.LoadChoices();
@@ -68,7 +68,7 @@ TEST_F(ReadWriteDlgTest, freshStore_loadsDefaults_andOkStoresEveryKey)
     EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Relays")), QStringLiteral("1"));
 }
 
-TEST_F(ReadWriteDlgTest, singleDeckForm_keepsDeckNumbersAndStoredRange)
+TEST_F(ShellReadWriteDlgTest, singleDeckForm_keepsDeckNumbersAndStoredRange)
 {
     Store(QStringLiteral("System/First"), 5);
     Store(QStringLiteral("System/Last"), 9);
@@ -87,7 +87,7 @@ TEST_F(ReadWriteDlgTest, singleDeckForm_keepsDeckNumbersAndStoredRange)
     EXPECT_EQ(StoredText(QStringLiteral("System/Last")), QStringLiteral("9"));
 }
 
-TEST_F(ReadWriteDlgTest, readMode_rfidClickCouplesFlatAddresses)
+TEST_F(ShellReadWriteDlgTest, readMode_rfidClickCouplesFlatAddresses)
 {
     // Each box opens with its own stored value, even the uncoupled pair.
     Store(QStringLiteral("System/Read Write Rfid Tags"), 1);
@@ -108,7 +108,7 @@ TEST_F(ReadWriteDlgTest, readMode_rfidClickCouplesFlatAddresses)
     EXPECT_TRUE(dlg.flatAddressesBox()->isChecked());
 }
 
-TEST_F(ReadWriteDlgTest, writeMode_boxesIndependent_relaysKeepStoredValue)
+TEST_F(ShellReadWriteDlgTest, writeMode_boxesIndependent_relaysKeepStoredValue)
 {
     Store(QStringLiteral("System/Read Write Relays"), 1);
     COrvoReadWriteDlg dlg(nullptr, false, true);
@@ -124,7 +124,7 @@ TEST_F(ReadWriteDlgTest, writeMode_boxesIndependent_relaysKeepStoredValue)
     EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Relays")), QStringLiteral("1"));
 }
 
-TEST_F(ReadWriteDlgTest, badDeckNumber_keepsDialogOpenAndStoresNothing)
+TEST_F(ShellReadWriteDlgTest, badDeckNumber_keepsDialogOpenAndStoresNothing)
 {
     for (const char* typed : {"256", "-1", "x", ""}) {
         COrvoReadWriteDlg dlg(nullptr, true, true);

@@ -4,7 +4,13 @@
 
 #include <QApplication>
 
-TEST_F(ShellTest, noStoredSettings_giveDesignedDefaults)
+namespace {
+
+class ShellSettingsTest : public ShellTest {};
+
+} // namespace
+
+TEST_F(ShellSettingsTest, noStoredSettings_giveDesignedDefaults)
 {
     CommsSettings comms;
     ReadCommsSettings(&comms);
@@ -21,7 +27,7 @@ TEST_F(ShellTest, noStoredSettings_giveDesignedDefaults)
     EXPECT_FALSE(Stored(QStringLiteral("Comms/Timeout")));
 }
 
-TEST_F(ShellTest, timeoutText_parsesLeadingNumberOnly)
+TEST_F(ShellSettingsTest, timeoutText_parsesLeadingNumberOnly)
 {
     struct Case {
         const char* text;
@@ -39,7 +45,7 @@ TEST_F(ShellTest, timeoutText_parsesLeadingNumberOnly)
     }
 }
 
-TEST_F(ShellTest, unparsableTimeout_keepsStartingMultiplier)
+TEST_F(ShellSettingsTest, unparsableTimeout_keepsStartingMultiplier)
 {
     Store(QStringLiteral("Comms/Timeout"), QStringLiteral("fast"));
     CommsSettings comms;

@@ -15,7 +15,7 @@
 
 namespace {
 
-class TreeTest : public ShellTest {
+class ShellTreeTest : public ShellTest {
 protected:
     void SetUp() override
     {
@@ -87,7 +87,7 @@ QStringList Children(QTreeWidgetItem* item)
 
 } // namespace
 
-TEST_F(TreeTest, newDocument_showsOnlyTheRoot)
+TEST_F(ShellTreeTest, newDocument_showsOnlyTheRoot)
 {
     ASSERT_EQ(view->topLevelItemCount(), 1);
     EXPECT_EQ(Root()->text(0), QStringLiteral("ORVO System"));
@@ -95,7 +95,7 @@ TEST_F(TreeTest, newDocument_showsOnlyTheRoot)
     EXPECT_EQ(view->SelectedNode(), &system->node);
 }
 
-TEST_F(TreeTest, mainAndExpansionDecks_haveDesignedStructureAndLabels)
+TEST_F(ShellTreeTest, mainAndExpansionDecks_haveDesignedStructureAndLabels)
 {
     BuildInstallation();
     EXPECT_EQ(Root()->text(0), QStringLiteral("Tower"));
@@ -121,7 +121,7 @@ TEST_F(TreeTest, mainAndExpansionDecks_haveDesignedStructureAndLabels)
     EXPECT_EQ(system->decks[0].relays[4].description, "Relay");
 }
 
-TEST_F(TreeTest, contextMenus_followNodeKind_headsHaveNone)
+TEST_F(ShellTreeTest, contextMenus_followNodeKind_headsHaveNone)
 {
     BuildInstallation();
     auto titles = [this](int kind) {
@@ -158,7 +158,7 @@ TEST_F(TreeTest, contextMenus_followNodeKind_headsHaveNone)
     EXPECT_EQ(popped.size(), 1);
 }
 
-TEST_F(TreeTest, editAndAddCommands_actOnlyOnTheirKind)
+TEST_F(ShellTreeTest, editAndAddCommands_actOnlyOnTheirKind)
 {
     struct Case {
         int id;
@@ -192,7 +192,7 @@ TEST_F(TreeTest, editAndAddCommands_actOnlyOnTheirKind)
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(TreeTest, editFlat_findsDeckAndFlat_thenRefreshesLabel)
+TEST_F(ShellTreeTest, editFlat_findsDeckAndFlat_thenRefreshesLabel)
 {
     BuildInstallation();
     features.action = [](int, FeatureContext& context) {
@@ -219,7 +219,7 @@ TEST_F(TreeTest, editFlat_findsDeckAndFlat_thenRefreshesLabel)
     EXPECT_FALSE(features.calls[1].context.keyTags);
 }
 
-TEST_F(TreeTest, enterEditsFlatAndMovesDown_doubleClickEdits)
+TEST_F(ShellTreeTest, enterEditsFlatAndMovesDown_doubleClickEdits)
 {
     BuildInstallation();
     view->expandAll();
@@ -234,7 +234,7 @@ TEST_F(TreeTest, enterEditsFlatAndMovesDown_doubleClickEdits)
     EXPECT_EQ(features.calls[1].context.flat, &system->decks[0].flats[1]);
 }
 
-TEST_F(TreeTest, firmwareGates_showTheirMessagesAndRunNothing)
+TEST_F(ShellTreeTest, firmwareGates_showTheirMessagesAndRunNothing)
 {
     BuildInstallation();
     CDeck& main = system->decks[0];
@@ -261,7 +261,7 @@ TEST_F(TreeTest, firmwareGates_showTheirMessagesAndRunNothing)
     EXPECT_TRUE(features.calls.empty());
 }
 
-TEST_F(TreeTest, editDoorOffLine_runsWithoutSessionAndRefreshesLabel)
+TEST_F(ShellTreeTest, editDoorOffLine_runsWithoutSessionAndRefreshesLabel)
 {
     BuildInstallation();
     Store(QStringLiteral("System/Read Write Door Settings"), 1);
@@ -276,7 +276,7 @@ TEST_F(TreeTest, editDoorOffLine_runsWithoutSessionAndRefreshesLabel)
     EXPECT_EQ(item->text(0), QStringLiteral("Lobby - #2 (v2.03)"));
 }
 
-TEST_F(TreeTest, systemLabel_refreshesAfterEditSystem_andAddRebuilds)
+TEST_F(ShellTreeTest, systemLabel_refreshesAfterEditSystem_andAddRebuilds)
 {
     BuildInstallation();
     features.action = [this](int id, FeatureContext& context) {
@@ -293,7 +293,7 @@ TEST_F(TreeTest, systemLabel_refreshesAfterEditSystem_andAddRebuilds)
     EXPECT_EQ(Children(Root()).last(), QStringLiteral("New - #9"));
 }
 
-TEST_F(TreeTest, checkDuplicates_reportsEachConflictThenNone)
+TEST_F(ShellTreeTest, checkDuplicates_reportsEachConflictThenNone)
 {
     BuildInstallation();
     CDeck& main = system->decks[0];
@@ -315,7 +315,7 @@ TEST_F(TreeTest, checkDuplicates_reportsEachConflictThenNone)
     EXPECT_EQ(messages.shown[0].icon, QMessageBox::Information);
 }
 
-TEST_F(TreeTest, duplicateReport_isOpenedInTheViewerWhenSwitchedOn)
+TEST_F(ShellTreeTest, duplicateReport_isOpenedInTheViewerWhenSwitchedOn)
 {
     BuildInstallation();
     system->decks[0].flats[3].address = "101";
@@ -331,7 +331,7 @@ TEST_F(TreeTest, duplicateReport_isOpenedInTheViewerWhenSwitchedOn)
     report.remove();
 }
 
-TEST_F(TreeTest, busCommands_runWithAnOpenSession_andCloseItOnEveryWayOut)
+TEST_F(ShellTreeTest, busCommands_runWithAnOpenSession_andCloseItOnEveryWayOut)
 {
     BuildInstallation();
     const int ids[] = {ID_ORVO_REBOOT, ID_ORVO_MONITOR,  ID_ORVO_LOGGING,
@@ -362,7 +362,7 @@ TEST_F(TreeTest, busCommands_runWithAnOpenSession_andCloseItOnEveryWayOut)
     EXPECT_FALSE(app->Session().Created());
 }
 
-TEST_F(TreeTest, failedSessionOpen_endsCommandAfterTheSessionMessage)
+TEST_F(ShellTreeTest, failedSessionOpen_endsCommandAfterTheSessionMessage)
 {
     BuildInstallation();
     app->comms.device = m_settingsDir.filePath(QStringLiteral("no-such-tty"));
@@ -374,7 +374,7 @@ TEST_F(TreeTest, failedSessionOpen_endsCommandAfterTheSessionMessage)
     EXPECT_FALSE(app->Session().Created());
 }
 
-TEST_F(TreeTest, portHeldElsewhere_asksRetryCancelUntilFreed)
+TEST_F(ShellTreeTest, portHeldElsewhere_asksRetryCancelUntilFreed)
 {
     BuildInstallation();
     CSerialConnection holder;
