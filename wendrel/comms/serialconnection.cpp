@@ -156,7 +156,9 @@ std::string CSerialConnection::DeviceName(int port)
 {
     if (port < 1)
         return {};
-    return "/dev/ttyS" + std::to_string(port - 1);
+    // Formatted without std::to_string, whose digit table would otherwise be
+    // exported from the library as a unique symbol.
+    return wendrel::format("/dev/ttyS%d", port - 1);
 }
 
 bool CSerialConnection::Open(ICommsPrompt* owner, int port, int baud, int stopBits)
