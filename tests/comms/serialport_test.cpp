@@ -1,4 +1,6 @@
 #include <cerrno>
+#include <cstddef>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -239,4 +241,19 @@ TEST(SerialPort, hangUpIsReportedAndFailsFast)
 
     port.Close();
     EXPECT_FALSE(port.IsLost());
+}
+
+// The application reaches Send and Write through the library's vtable, so
+// their slots are part of the interface: destructor (two entries in this ABI),
+// then Send, then Write. A member pointer to a virtual function holds its
+// slot's byte offset plus one.
+TEST(SerialPort, virtualSlotOrderIsDestructorSendWrite)
+{
+    auto send = &CSerialConnection::Send;
+    auto write = &CSerialConnection::Write;
+    std::ptrdiff_t sendSlot = 0, writeSlot = 0;
+    std::memcpy(&sendSlot, &send, sizeof sendSlot);
+    std::memcpy(&writeSlot, &write, sizeof writeSlot);
+    EXPECT_EQ(sendSlot, static_cast<std::ptrdiff_t>(2 * sizeof(void*) + 1));
+    EXPECT_EQ(writeSlot, static_cast<std::ptrdiff_t>(3 * sizeof(void*) + 1));
 }

@@ -59,6 +59,12 @@ public:
     // closed and opened again.
     bool IsLost() const { return m_lost; }
 
+    // The virtual operations keep the slot order callers across the library
+    // boundary were built against: destructor, Send, Write.
+
+    // Writes the line followed by "\r\n".
+    virtual bool Send(std::string line);
+
     // One read bounded by the read time-outs. Fewer bytes, or none, come back
     // when a time-out expires; that is still success. False on a closed or
     // lost port (got is then 0).
@@ -74,8 +80,6 @@ public:
     // read time-outs at interval 2, constant 10, multiplier 0.
     void Flush();
 
-    // Writes the line followed by "\r\n".
-    virtual bool Send(std::string line);
     // Appends received characters to text up to a carriage return (line feeds
     // skipped). The time-out bounds the wait for each character. True when the
     // carriage return came; elapsed (optional) then holds the milliseconds taken.
