@@ -241,6 +241,21 @@ TEST(SerialPort, hangUpIsReportedAndFailsFast)
 
     port.Close();
     EXPECT_FALSE(port.IsLost());
+
+    // Opening a lost port again must not keep the dead descriptor and call it
+    // open: the device named is opened afresh and works.
+    PtyPeer first;
+    PtyPeer second;
+    ASSERT_TRUE(port.Open(nullptr, first.path()));
+    first.hangUp();
+    port.SetRxTimeouts(0, 0, 0);
+    EXPECT_FALSE(port.Read(buf, sizeof buf, &got));
+    ASSERT_TRUE(port.IsLost());
+    ASSERT_TRUE(port.Open(nullptr, second.path()));
+    EXPECT_FALSE(port.IsLost());
+    EXPECT_EQ(port.Device(), second.path());
+    EXPECT_TRUE(port.Send("y"));
+    EXPECT_EQ(second.drain(50), "y\r\n");
 }
 
 // The application reaches Send and Write through the library's vtable, so

@@ -168,16 +168,22 @@ bool CSerialConnection::Open(ICommsPrompt* owner, int port, int baud, int stopBi
 
 bool CSerialConnection::Open(ICommsPrompt* owner, const std::string& device, int baud, int stopBits)
 {
+    // Copied first: device may be our own Device(), which Close clears.
+    const std::string target = device.empty() && m_lost ? m_device : device;
+    // A hung-up descriptor never comes back; reconfiguring it would report a
+    // dead port as open, so a lost port is opened afresh.
+    if (m_lost)
+        Close();
     if (m_fd < 0) {
         for (;;) {
             int error = 0;
-            const int fd = openExclusive(device, &error);
+            const int fd = openExclusive(target, &error);
             if (fd >= 0) {
                 m_fd = fd;
-                m_device = device;
+                m_device = target;
                 break;
             }
-            if (!wendrel::askRetryCancel(owner ? owner : m_prompt, wendrel::openErrorText(device, error)))
+            if (!wendrel::askRetryCancel(owner ? owner : m_prompt, wendrel::openErrorText(target, error)))
                 return false;
         }
     }

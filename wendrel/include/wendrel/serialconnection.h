@@ -45,7 +45,8 @@ public:
     // one stop bit or two when stopBits is 2, DTR and RTS on, no flow control).
     // A device that cannot be opened asks "Error opening <path>, ..." with Retry
     // and Cancel through owner (or the prompt set); Cancel returns false with no
-    // port open. On an open port only the settings are applied again.
+    // port open. On an open port only the settings are applied again, unless
+    // the port was lost: then it is closed and the device opened afresh.
     bool Open(ICommsPrompt* owner, const std::string& device, int baud = 9600, int stopBits = 1);
     bool Open(ICommsPrompt* owner, int port, int baud = 9600, int stopBits = 1);
     void Close();
