@@ -206,6 +206,9 @@ TEST(SerialPort, lineExchange)
     text.clear();
     EXPECT_FALSE(port.Reply(text, 20));
     EXPECT_EQ(text, "OK");
+    // No time-out at all still ends in a failure, not an endless wait.
+    EXPECT_FALSE(port.Reply(text, 0));
+    EXPECT_FALSE(port.Reply(text, -5));
 
     // GetReply drains stale input, sends, and collects into an emptied text.
     peer.writeAndSettle("stale\r");

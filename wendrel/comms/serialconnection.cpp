@@ -377,7 +377,9 @@ bool CSerialConnection::Send(std::string line)
 
 bool CSerialConnection::Reply(std::string& text, int timeout, int* elapsed)
 {
-    SetRxTimeouts(3, static_cast<unsigned long>(std::max(timeout, 0)), 0);
+    // A constant of 0 would mean no limit at all: a zero or negative time-out
+    // must end the wait, not make it endless.
+    SetRxTimeouts(3, wendrel::replyTimeoutMs(timeout, 1.0), 0);
     const Clock::time_point start = Clock::now();
     for (;;) {
         char c = 0;
