@@ -159,14 +159,15 @@ void getChunk(BusMessage& r, const std::string& list, int k)
     }
 }
 
-// A chunk replaces its eleven characters; a 0 inside it ends the list, so a
-// shorter list written over a longer one leaves nothing stale behind.
+// A chunk replaces its eleven characters and ends the list there: the tool
+// writes chunks in order and sends a later one only while text remains, so a
+// list that fills its last chunk exactly gets no terminating chunk, and
+// nothing of a longer list written before may survive behind it.
 void setChunk(std::string& list, int k, const BusMessage& m)
 {
     std::string full = list;
     const size_t start = size_t(k) * kChunk;
-    if (full.size() < start + kChunk)
-        full.resize(start + kChunk, '\0');
+    full.resize(start + kChunk, '\0');
     for (int i = 0; i < kChunk; ++i)
         full[start + i] = 1 + i < m.count ? static_cast<char>(m.param[1 + i]) : '\0';
     list = full.substr(0, full.find('\0'));

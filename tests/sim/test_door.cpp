@@ -153,6 +153,15 @@ TEST(Sim, AllowAndBlockListsTravelInChunksOfEleven)
     EXPECT_EQ(paramsOf(r), "01 00 00 00 00 00 00 00 00 00 00 00");
     ASSERT_TRUE(t.ask(0, MSG_GET_BLACKLIST, {0}, &r));
     EXPECT_EQ(r.count, 12);
+
+    // A list that fills its chunk exactly is sent without a terminating
+    // chunk; what a longer list left in the chunks after it must go.
+    for (int k = 0; k < 3; ++k)
+        ASSERT_TRUE(
+            t.ask(0, MSG_SET_BLACKLIST, {k, 'A', 'A', 'A', 'A', 'A', 'A', 'A', 'A', 'A', 'A', 'A'}, &r));
+    ASSERT_TRUE(t.ask(0, MSG_SET_BLACKLIST, {0, '1', '0', '1', '-', '1', '1', '0', ',', '2', '0', '1'}, &r));
+    ASSERT_TRUE(t.ask(0, MSG_GET_BLACKLIST, {1}, &r));
+    EXPECT_EQ(paramsOf(r), "01 00 00 00 00 00 00 00 00 00 00 00");
 }
 
 TEST(Sim, ReaderAnswersAsADoorWithoutPanelFunctions)
