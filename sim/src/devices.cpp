@@ -587,7 +587,7 @@ void doorMessage(SimDoor& door, const BusMessage& q, std::vector<BusMessage>& ou
         r.param[0] = static_cast<uint8_t>(door.language);
         r.param[1] = static_cast<uint8_t>(door.lockTime);
         r.param[2] = static_cast<uint8_t>(door.vaVolume);
-        r.param[3] = static_cast<uint8_t>(door.mode);
+        r.param[3] = v >= 425 ? static_cast<uint8_t>(door.mode) : 0; // no mode before v4.25
         out.push_back(r);
         return;
     case MSG_SET_DOOR2_PARAM:

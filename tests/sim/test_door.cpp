@@ -124,6 +124,14 @@ TEST(Sim, DoorMessageFormsFollowThePanelVersion)
     ASSERT_TRUE(t.ask(3, MSG_SET_DOOR2_PARAM, {1, 10, 2, 3}, &r));
     ASSERT_TRUE(t.ask(3, MSG_GET_DOOR2_PARAM, {}, &r));
     EXPECT_EQ(paramsOf(r), "01 0A 02 00");
+    // A panel of that age reports no mode, whatever a scenario gave it.
+    orvosim::SimOptions none;
+    SimRig old;
+    ASSERT_TRUE(
+        old.start(R"({"decks": [{"number": 1, "doors": [{"number": 3, "version": 424, "mode": 2}]}]})", none))
+        << old.error;
+    ASSERT_TRUE(old.client.exchange(request(1, door(3), MSG_GET_DOOR2_PARAM), &r));
+    EXPECT_EQ(r.param[3], 0);
     // v3.03 has five blocks, no custom texts, no lists.
     ASSERT_TRUE(t.ask(4, MSG_GET_DOOR_BLOCK, {4, 0}, &r));
     EXPECT_TRUE(t.silent(4, MSG_GET_DOOR_BLOCK, {5, 0}));
