@@ -9,6 +9,7 @@
 #include <fstream>
 #include <getopt.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -92,6 +93,15 @@ bool writeDump(const orvosim::Simulator& sim, const std::string& path)
         return false;
     }
     return true;
+}
+
+// The link is ours to remove only while it still points at our pty: another
+// run may have taken the name over meanwhile.
+bool linksTo(const std::string& link, const std::string& target)
+{
+    char buf[4096];
+    const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf - 1);
+    return n > 0 && std::string(buf, static_cast<size_t>(n)) == target;
 }
 
 int usageError(const std::string& what)
@@ -271,7 +281,17 @@ int main(int argc, char** argv)
         return 1;
     }
     if (!link.empty()) {
-        ::unlink(link.c_str());
+        // Replace a stale link of an earlier run, but never a file the user
+        // happened to name: that would be lost.
+        struct stat st {};
+        if (::lstat(link.c_str(), &st) == 0) {
+            if (!S_ISLNK(st.st_mode)) {
+                std::fprintf(stderr, "orvo-sim: %s exists and is not a symbolic link; not replacing it\n",
+                             link.c_str());
+                return 1;
+            }
+            ::unlink(link.c_str());
+        }
         if (::symlink(path.c_str(), link.c_str()) != 0) {
             std::fprintf(stderr, "orvo-sim: cannot create link %s: %s\n", link.c_str(), std::strerror(errno));
             return 1;
@@ -295,7 +315,7 @@ int main(int argc, char** argv)
     sim.stop();
     if (!dump.empty() && !writeDump(sim, dump))
         status = 1;
-    if (!link.empty())
+    if (!link.empty() && linksTo(link, path))
         ::unlink(link.c_str());
     return status;
 }

@@ -155,6 +155,18 @@ TEST(Sim, ProgramRefusesBadOptionsAndDocumentsEveryOption)
     const auto badSilent = run("--silent 1:lamp");
     EXPECT_EQ(badSilent.first, 1);
     EXPECT_NE(badSilent.second.find("unknown node type"), std::string::npos);
+    // A file of the user's at the link's name is kept, not replaced.
+    const std::string precious = tempPath("precious.txt");
+    {
+        std::ofstream f(precious);
+        f << "keep me\n";
+    }
+    const auto taken = run("--link " + precious);
+    EXPECT_EQ(taken.first, 1);
+    EXPECT_NE(taken.second.find("not a symbolic link"), std::string::npos) << taken.second;
+    EXPECT_EQ(readFile(precious), "keep me\n");
+    std::remove(precious.c_str());
+
     const auto missing = run("--scenario /nonexistent/x.json");
     EXPECT_EQ(missing.first, 1);
     EXPECT_NE(missing.second.find("cannot open"), std::string::npos);
