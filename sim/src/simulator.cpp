@@ -367,7 +367,9 @@ struct Simulator::Impl {
         trafficQueue.push_back(msg(n, door, n, deckNode, MSG_DOOR_IS_OPEN));
         if (deck.events.size() < 65535)
             deck.events.push_back(event);
-        ++inst->emcCounter;
+        // The counter is a 16-bit value as the scenario format holds it (the
+        // poll shows its low byte), so a dump after a long run still reloads.
+        inst->emcCounter = (inst->emcCounter + 1) & 0xFFFF;
     }
 
     void sendTraffic()
