@@ -215,9 +215,17 @@ struct Reader {
         if (!cJSON_IsArray(keys) || cJSON_GetArraySize(keys) > 10)
             return fail(at + ".progKeys", "expected an array of at most 10 key numbers");
         int k = 0;
-        for (const cJSON* t = keys->child; t; t = t->next, ++k)
-            if (!tag(t, at + ".progKeys[" + std::to_string(k) + "]", &d.progKeys[k]))
+        for (const cJSON* t = keys->child; t; t = t->next, ++k) {
+            const std::string kw = at + ".progKeys[" + std::to_string(k) + "]";
+            // A key is its number, or written as the model's tag record.
+            if (cJSON_IsObject(t)) {
+                const cJSON* n = cJSON_GetObjectItemCaseSensitive(t, "number");
+                if (n && !tag(n, kw + ".number", &d.progKeys[k]))
+                    return false;
+            } else if (!tag(t, kw, &d.progKeys[k])) {
                 return false;
+            }
+        }
         return true;
     }
 
@@ -435,6 +443,24 @@ struct Reader {
                 d.doors[i].reader = true;
             if (relayMask & (1 << i))
                 d.relays[i].present = true;
+        }
+        // The model's per-deck version tables may stand in for the devices'
+        // own fields: a non-zero entry sets that door's or unit's version
+        // (or channel count). Presence still comes from the lists and masks.
+        std::array<int, 16> doorVersions{}, relayVersions{}, relayCounts{};
+        if (!intArray(obj, "doorVersions", at, &doorVersions, 0, 455) ||
+            !intArray(obj, "relayVersions", at, &relayVersions, 0, 255) ||
+            !intArray(obj, "relayCounts", at, &relayCounts, 0, 4))
+            return false;
+        for (int i = 0; i < 16; ++i) {
+            if (doorVersions[i] > 0 && doorVersions[i] < 200)
+                return fail(at + ".doorVersions[" + std::to_string(i) + "]", "expected 0 or 200 to 455");
+            if (doorVersions[i])
+                d.doors[i].version = doorVersions[i];
+            if (relayVersions[i])
+                d.relays[i].version = relayVersions[i];
+            if (relayCounts[i])
+                d.relays[i].count = relayCounts[i];
         }
         if (const cJSON* lg = cJSON_GetObjectItemCaseSensitive(obj, "log"))
             if (!log(lg, at + ".log", d))

@@ -108,6 +108,23 @@ TEST(Sim, MasksOfTheModelBringDevicesWithDefaults)
     EXPECT_EQ(paramsOf(r), "00 1E 3C 5A 05 00 02 40 00 04 00");
     ASSERT_TRUE(rig.client.exchange(request(6, MakeNode(NODE_RELAY, 1), MSG_ENQ_DOOR, {1, 0, 0, 62}), &r));
     EXPECT_EQ(paramsOf(r), "69 01");
+
+    // The model's version tables and tag records are understood as well.
+    SimRig model;
+    ASSERT_TRUE(model.start(R"({"decks": [{"number": 6, "version": 2064, "doorMask": 3, "relayMask": 1,
+        "doorVersions": [316, 0], "relayVersions": [103], "relayCounts": [2],
+        "doors": [{"number": 0, "progKeys": [{"colour": 0, "number": "12AB000FFF"}]}]}]})"))
+        << model.error;
+    ASSERT_TRUE(model.client.exchange(request(6, kDeck, MSG_DOOR_VERSION, {0}), &r));
+    EXPECT_EQ(paramsOf(r), "74 E1 00 00 00 00 00 00");
+    ASSERT_TRUE(model.client.exchange(request(6, MakeNode(NODE_RELAY, 0), MSG_ENQ_DOOR, {1, 0, 0, 62}), &r));
+    EXPECT_EQ(paramsOf(r), "67 02");
+    ASSERT_TRUE(model.client.exchange(request(6, MakeNode(NODE_DOOR, 0), MSG_GET_PROG_RFIDKEY, {1}), &r));
+    EXPECT_EQ(paramsOf(r), "01 12 AB 00 0F FF");
+    orvosim::Simulator refused;
+    std::string error;
+    EXPECT_FALSE(refused.loadScenarioJson(R"({"decks": [{"number": 1, "doorVersions": [150]}]})", &error));
+    EXPECT_NE(error.find("doorVersions[0]"), std::string::npos) << error;
 }
 
 TEST(Sim, DocumentSeedsDecksDoorsAndRelays)
