@@ -55,7 +55,7 @@ int CReadProcedure::Run()
     AssignText(m_system->validKeys, kDefaultValidKeys);
     m_start = std::chrono::steady_clock::now();
 
-    const int first = m_params.first;
+    const int first = m_params.FirstDeck();
     const int last = m_params.LastDeck();
     m_host->SetRange(first * 24, (last + 1) * 24);
     PostText("Searching for flats...");

@@ -28,7 +28,7 @@ int CWriteProcedure::Run()
 {
     m_flats = 0;
     m_decks = 0;
-    const int first = m_params.first;
+    const int first = m_params.FirstDeck();
     const int last = m_params.LastDeck();
     m_host->SetRange(first * 24, (last + 1) * 24);
     m_start = std::chrono::steady_clock::now();

@@ -357,4 +357,68 @@ TEST(ReadWrite, ReadRangeWithFirstAboveLastReadsNothing)
     EXPECT_EQ(host.summaryText.rfind("Complete\nRead 0 flats on 0 deck(s)\n", 0), 0u);
 }
 
+TEST(ReadWrite, ReadTagsOnlyFromDecksThatKeepThem)
+{
+    // Main decks keep tags from major 2, expansion decks from minor 23: an
+    // expansion deck at v2.022 has none.
+    struct Case {
+        int version;
+        bool expansion, tags;
+    };
+    const Case cases[] = {{1099, false, false},
+                          {2000, false, true},
+                          {1022, true, false},
+                          {1023, true, true},
+                          {2022, true, false}};
+    const int count = static_cast<int>(std::size(cases));
+    const std::string flats = "\"flats\":[{\"slot\":0,\"address\":\"1\",\"tags\":[{\"colour\":3,\"number\":"
+                              "\"0000000001\"}]},{\"slot\":1,\"address\":\"\"},{\"slot\":2,\"address\":\"\"},"
+                              "{\"slot\":3,\"address\":\"\"},{\"slot\":4,\"address\":\"\"}]";
+    std::vector<std::string> decks;
+    for (int n = 0; n < count; ++n)
+        decks.push_back(DeckJson(n, cases[n].version, cases[n].expansion, flats));
+    SimBus bus(Scenario(decks));
+    CMemorySettings settings;
+    auto system = NewSystem(&settings);
+    RecordingHost host;
+    std::atomic<bool> cancel{false};
+    CReadProcedure job(&bus.conn, Selection(0, count - 1, true, true, false, false, false), system.get(),
+                       &host, &cancel);
+    job.SetClosingPause(0);
+    ASSERT_EQ(job.Run(), kJobFinished);
+    EXPECT_TRUE(host.prompts.empty());
+    for (int n = 0; n < count; ++n) {
+        SCOPED_TRACE("deck v" + std::to_string(cases[n].version) + (cases[n].expansion ? " expansion" : ""));
+        const CDeck& deck = system->decks[n];
+        EXPECT_EQ(deck.flats[0].address, "1");
+        EXPECT_EQ(CountPrefix(host.texts, "Reading flat 1 on deck " + std::to_string(n) + " (key "),
+                  cases[n].tags ? 5 : 0);
+        EXPECT_EQ(deck.flats[0].tags[0].number, cases[n].tags ? "0000000001" : kNoRfid);
+        EXPECT_EQ(deck.flats[0].tags[0].colour, cases[n].tags ? 3 : 0);
+    }
+}
+
+TEST(ReadWrite, ReadRangeStaysWithinTheModelsDecks)
+{
+    // A stored or typed range may reach below 0 or up to 255; the model keeps 0-254.
+    SimBus bus(Scenario({DeckJson(0, 2064, false), DeckJson(254, 2064, false)}));
+    CMemorySettings settings;
+    for (auto [first, last] : {std::pair{-3, 0}, std::pair{254, 255}}) {
+        SCOPED_TRACE(std::to_string(first) + "-" + std::to_string(last));
+        auto system = NewSystem(&settings);
+        RecordingHost host;
+        std::atomic<bool> cancel{false};
+        CReadProcedure job(&bus.conn, Selection(first, last, false, false, false, false, false), system.get(),
+                           &host, &cancel);
+        job.SetClosingPause(0);
+        ASSERT_EQ(job.Run(), kJobFinished);
+        EXPECT_EQ(job.DecksFound(), 1);
+        EXPECT_TRUE(host.prompts.empty());
+        EXPECT_EQ(host.rangeLower, (first < 0 ? 0 : first) * 24);
+        ASSERT_FALSE(host.positions.empty());
+        EXPECT_EQ(host.positions.front(), (first < 0 ? 0 : first) * 24);
+        EXPECT_LT(host.positions.back(), 255 * 24);
+    }
+}
+
 } // namespace

@@ -15,6 +15,8 @@ public:
     int doorSettings = 1;      // door settings
     int readRelays = 1;        // relay units (read only)
 
-    // Last deck actually visited: the model keeps decks 0-254 only.
+    // Decks actually visited: the model keeps decks 0-254 only, and a range
+    // from the stored settings or the command line may reach past either end.
+    int FirstDeck() const { return first < 0 ? 0 : first; }
     int LastDeck() const { return last > 254 ? 254 : last; }
 };
