@@ -4,6 +4,8 @@
 #include <string>
 
 #include "simbus.h"
+#include "wendrel/msgcodes.h"
+#include "wendrel/orvomsg.h"
 
 namespace {
 
@@ -303,6 +305,210 @@ TEST(ReadWrite, TagNumbersConvertPairByPair)
     EXPECT_EQ(std::vector<int>(bytes, bytes + 5), (std::vector<int>{0x12, 0x03, 0x00, 0x00, 0x00}));
     const unsigned char received[5] = {0x12, 0xAB, 0x00, 0x0F, 0xFF};
     EXPECT_EQ(TagNumberText(received), "12AB000FFF");
+}
+
+} // namespace
+
+namespace {
+
+// Passes every request to the session and keeps a copy, so a test sees what
+// went out, including requests the simulated firmware ignores.
+class LoggingLink : public IBusLink {
+public:
+    explicit LoggingLink(COrvoSerialConnection* conn) : m_conn(conn) {}
+    bool Exchange(const _orvo_msg& request, _orvo_msg* reply) override
+    {
+        sent.push_back(request);
+        _orvo_msg copy = request;
+        return m_conn->SendMsg(&copy, reply, 1500);
+    }
+    bool IsLost() const override { return m_conn->IsLost(); }
+
+    std::vector<_orvo_msg> To(int deck, int code) const
+    {
+        std::vector<_orvo_msg> found;
+        for (const _orvo_msg& m : sent)
+            if (m.dstDeck == deck && m.code == code)
+                found.push_back(m);
+        return found;
+    }
+    // Codes sent to one door, in order.
+    std::vector<int> DoorCodes(int deck, int door) const
+    {
+        std::vector<int> codes;
+        for (const _orvo_msg& m : sent)
+            if (m.dstDeck == deck && m.dstNode == MakeNode(NODE_DOOR, door))
+                codes.push_back(m.code);
+        return codes;
+    }
+    std::vector<_orvo_msg> sent;
+
+private:
+    COrvoSerialConnection* m_conn;
+};
+
+std::vector<int> Params(const _orvo_msg& m)
+{
+    return std::vector<int>(m.param, m.param + m.count);
+}
+
+void SetFirmware(CDeck& deck, int version, bool expansion)
+{
+    deck.version = version;
+    deck.versionMajor = version / 1000;
+    deck.versionMinor = version % 1000;
+    deck.expansion = expansion;
+}
+
+TEST(ReadWrite, WriteSendsWhatEachFirmwareTakes)
+{
+    SimBus bus(R"({"decks":[
+ {"number":0,"version":1036,"doorMask":7,"readerMask":6,
+  "doors":[{"number":0,"version":303},{"number":1,"version":406,"reader":true},
+           {"number":2,"version":301,"reader":true}]},
+ {"number":1,"version":1017},{"number":2,"version":2051},{"number":3,"version":2052},
+ {"number":4,"version":1022,"expansion":true},{"number":5,"version":2022,"expansion":true}]})");
+    CMemorySettings settings;
+    auto system = NewSystem(&settings);
+    const int versions[] = {1036, 1017, 2051, 2052, 1022, 2022};
+    for (int n = 0; n < 6; ++n) {
+        CDeck& deck = system->decks[n];
+        SetFirmware(deck, versions[n], n >= 4);
+        deck.doorCadence = 0x1234;
+        deck.conciergeCadence = 0x5678;
+        deck.serialNumber = "SER" + std::to_string(n);
+        deck.maskPrivacy = 1;
+        deck.conciergeAckNakTones = 1;
+        deck.primary[0] = 5;
+        deck.globalAccess[0] = 0;
+        deck.doorGroups[0][3] = 4;
+        deck.doorGroups[0][5] = 6;
+        deck.rangeOddEven[0] = 0x0102;
+        deck.rangeOddEven[1] = 0x0304;
+        deck.rangeAccessKeys[0] = 0x0506;
+        deck.rangeAccessKeys[1] = 0x0708;
+        deck.rangeAccessCalls[0] = 0x090A;
+        deck.rangeAccessCalls[1] = 0x0B0C;
+    }
+    CDeck& deck0 = system->decks[0];
+    deck0.doorMask = 7;
+    deck0.doorVersions[0] = 303;
+    deck0.doorVersions[1] = 406;
+    deck0.doorVersions[2] = 301;
+    deck0.doors[1].reader = 1;
+    deck0.doors[2].reader = 1;
+    deck0.doors[0].progKeys[0].number = "0102030405";
+    deck0.doors[0].progKeys[1].number = "123";
+    system->decks[4].doorMask = 1; // an expansion deck gets no door settings whatever it records
+    system->decks[4].doorVersions[0] = 425;
+
+    LoggingLink link(&bus.conn);
+    RecordingHost host;
+    std::atomic<bool> cancel{false};
+    CReadWriteParameters params = Selection(0, 5, false, false, true, true, false);
+    params.writeSerialNumber = 1;
+    CWriteProcedure write(&link, params, system.get(), &host, &cancel);
+    write.SetClosingPause(0);
+    ASSERT_EQ(write.Run(), kJobFinished);
+    EXPECT_TRUE(host.prompts.empty());
+    EXPECT_EQ(write.DecksWritten(), 6);
+
+    const std::vector<int> tone = {0, 0x12, 0x34, 0xAA, 0x55};
+    // Cadences from main v1.018 / expansion v1.009, serial number from 1.037 / 1.022,
+    // deck options from 1.027 / 1.015 with their second byte from 1.032 / 1.018.
+    for (int n : {0, 2, 3, 4, 5}) {
+        SCOPED_TRACE("deck " + std::to_string(n));
+        ASSERT_EQ(link.To(n, MSG_SET_DOOR_TONE).size(), 1u);
+        EXPECT_EQ(Params(link.To(n, MSG_SET_DOOR_TONE)[0]), tone);
+        ASSERT_EQ(link.To(n, MSG_SET_CONCIERGE_TONE).size(), 1u);
+        EXPECT_EQ(Params(link.To(n, MSG_SET_CONCIERGE_TONE)[0]),
+                  (std::vector<int>{0, 0x56, 0x78, 0xAA, 0x55}));
+        ASSERT_EQ(link.To(n, MSG_SET_DECK_OPTIONS).size(), 1u);
+        EXPECT_EQ(Params(link.To(n, MSG_SET_DECK_OPTIONS)[0]), (std::vector<int>{1, 1}));
+    }
+    EXPECT_TRUE(link.To(1, MSG_SET_DOOR_TONE).empty());
+    EXPECT_TRUE(link.To(1, MSG_SET_DECK_OPTIONS).empty());
+    EXPECT_TRUE(link.To(0, MSG_SET_SERIAL_NUMBER).empty());
+    EXPECT_TRUE(link.To(1, MSG_SET_SERIAL_NUMBER).empty());
+    ASSERT_EQ(link.To(4, MSG_SET_SERIAL_NUMBER).size(), 1u);
+    EXPECT_EQ(Params(link.To(4, MSG_SET_SERIAL_NUMBER)[0]), (std::vector<int>{'S', 'E', 'R', '4', 0, 0}));
+
+    // The access block: globals 10 or 16 (from 2.045), ranges 10 or 20 (from
+    // 2.051 on write), door access with four groups before 1.037, odd/even
+    // from minor 25 with its second word from 2.051, range access from 2.052.
+    EXPECT_EQ(link.To(0, MSG_ASSIGN_GLOBAL).size(), 10u);
+    EXPECT_EQ(link.To(2, MSG_ASSIGN_GLOBAL).size(), 16u);
+    EXPECT_EQ(link.To(1, MSG_ASSIGN_RANGE).size(), 10u);
+    EXPECT_EQ(link.To(2, MSG_ASSIGN_RANGE).size(), 20u);
+    ASSERT_EQ(link.To(0, MSG_ASSIGN_DOOR_ACCESS).size(), 16u);
+    EXPECT_EQ(Params(link.To(0, MSG_ASSIGN_DOOR_ACCESS)[0]), (std::vector<int>{0, 1, 0, 0, 0, 0, 4}));
+    ASSERT_EQ(link.To(2, MSG_ASSIGN_DOOR_ACCESS).size(), 16u);
+    EXPECT_EQ(Params(link.To(2, MSG_ASSIGN_DOOR_ACCESS)[0]),
+              (std::vector<int>{0, 1, 0, 0, 0, 0, 4, 0, 6, 0, 0}));
+    ASSERT_EQ(link.To(0, MSG_ASSIGN_RANGE_OE).size(), 1u);
+    EXPECT_EQ(Params(link.To(0, MSG_ASSIGN_RANGE_OE)[0]), (std::vector<int>{2, 1}));
+    EXPECT_TRUE(link.To(1, MSG_ASSIGN_RANGE_OE).empty());
+    ASSERT_EQ(link.To(2, MSG_ASSIGN_RANGE_OE).size(), 1u);
+    EXPECT_EQ(Params(link.To(2, MSG_ASSIGN_RANGE_OE)[0]), (std::vector<int>{2, 1, 4, 3}));
+    EXPECT_TRUE(link.To(2, MSG_SET_RANGE_ACCESS).empty());
+    ASSERT_EQ(link.To(3, MSG_SET_RANGE_ACCESS).size(), 1u);
+    EXPECT_EQ(Params(link.To(3, MSG_SET_RANGE_ACCESS)[0]),
+              (std::vector<int>{6, 5, 8, 7, 0x0A, 9, 0x0C, 0x0B}));
+    for (int code : {MSG_ASSIGN_GLOBAL, MSG_ASSIGN_RANGE, MSG_ASSIGN_DOOR_ACCESS, MSG_ASSIGN_RANGE_OE})
+        EXPECT_TRUE(link.To(4, code).empty()) << code;
+
+    // Doors, by their stored versions.
+    std::vector<int> codes(15, MSG_SET_USER_CODE);
+    std::vector<int> reader406 = {MSG_SET_DOOR_SERIAL_NUMBER, MSG_SET_DOOR2_PARAM};
+    reader406.insert(reader406.end(), codes.begin(), codes.end());
+    reader406.insert(reader406.end(), {MSG_SET_DR_LINK, MSG_SET_SPEED_DIAL, MSG_SET_RELAY_REVERSE});
+    EXPECT_EQ(link.DoorCodes(0, 1), reader406);
+    EXPECT_EQ(link.DoorCodes(0, 2), codes) << "a v3.01 reader takes its user codes only";
+    std::vector<int> panel303 = {MSG_SET_DOOR_SERIAL_NUMBER, MSG_SET_DOOR2_PARAM};
+    panel303.insert(panel303.end(), codes.begin(), codes.end());
+    panel303.insert(panel303.end(), 8, MSG_SET_DOOR_WELCOME);
+    panel303.push_back(MSG_SET_DOOR_BLOCK_OPERATION);
+    panel303.insert(panel303.end(), 10, MSG_SET_DOOR_BLOCK);
+    EXPECT_EQ(link.DoorCodes(0, 0), panel303) << "five blocks up to v3.03";
+    for (const _orvo_msg& m : link.sent)
+        if (m.code == MSG_SET_DR_LINK) {
+            EXPECT_EQ(m.count, 1) << "one parameter before v4.07";
+        }
+    EXPECT_TRUE(link.DoorCodes(4, 0).empty());
+
+    // Programming keys go out as broadcasts, one per key, 250 ms apart.
+    const std::vector<_orvo_msg> keys = link.To(0, MSG_SET_PROG_RFIDKEY);
+    ASSERT_EQ(keys.size(), 10u);
+    for (const _orvo_msg& key : keys) {
+        EXPECT_EQ(key.dstNode, MakeNode(NODE_BROADCAST, 0));
+        EXPECT_EQ(key.count, 6);
+    }
+    EXPECT_EQ(Params(keys[0]), (std::vector<int>{1, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(Params(keys[1]), (std::vector<int>{2, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(Params(keys[9]), (std::vector<int>{10, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(write.PauseMs(), 6 * 50 + 2 * 500 + 10 * 250);
+}
+
+TEST(ReadWrite, WriteTagsOnlyWhereTheLiveFirmwareKeepsThem)
+{
+    // The model claims tags everywhere; the decks' own answers decide.
+    SimBus bus(R"({"decks":[{"number":0,"version":1099},{"number":1,"version":1022,"expansion":true},
+ {"number":2,"version":2022,"expansion":true}]})");
+    CMemorySettings settings;
+    auto system = NewSystem(&settings);
+    for (int n = 0; n < 3; ++n)
+        SetFirmware(system->decks[n], 2064, false);
+    LoggingLink link(&bus.conn);
+    RecordingHost host;
+    std::atomic<bool> cancel{false};
+    CWriteProcedure write(&link, Selection(0, 2, false, true, false, false, false), system.get(), &host,
+                          &cancel);
+    write.SetEraseTags([] { return false; });
+    write.SetClosingPause(0);
+    ASSERT_EQ(write.Run(), kJobFinished);
+    for (int n = 0; n < 3; ++n)
+        EXPECT_TRUE(link.To(n, MSG_SET_FLAT_RFIDKEY).empty()) << n;
+    EXPECT_EQ(link.sent.size(), 3u * 4) << "each deck: enquiry, two cadences and its options only";
 }
 
 } // namespace
