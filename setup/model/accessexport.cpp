@@ -181,7 +181,10 @@ bool AccessExport::Complete()
     }
     char dateFrom[32], dateTo[32];
     std::snprintf(dateFrom, sizeof dateFrom, "%04d-%02d-%02d", year, month, day);
-    std::snprintf(dateTo, sizeof dateTo, "%04d-%02d-%02d", 2099, month, day);
+    // 2099 is no leap year: a key made on 29 February runs to the 28th
+    // rather than to a date that does not exist.
+    const int dayTo = month == 2 && day == 29 ? 28 : day;
+    std::snprintf(dateTo, sizeof dateTo, "%04d-%02d-%02d", 2099, month, dayTo);
 
     cJSON* keys = cJSON_GetObjectItemCaseSensitive(m_root, "keys");
     for (Key& key : m_pendingKeys) {

@@ -144,6 +144,18 @@ TEST_F(ExportTest, keys_numberedPerDeckWithAreaMasks)
     }
 }
 
+TEST_F(ExportTest, keyMadeOnLeapDay_runsToAnExistingDate)
+{
+    TestSystem sys;
+    FillGoldenInstallation(*sys);
+    AccessExport::Instance().SetToday(2028, 2, 29);
+    JsonDoc doc(Export(*sys));
+    cJSON* key = cJSON_GetArrayItem(doc.Get("keys"), 0);
+    ASSERT_NE(key, nullptr);
+    EXPECT_STREQ(cJSON_GetObjectItemCaseSensitive(key, "dateFrom")->valuestring, "2028-02-29");
+    EXPECT_STREQ(cJSON_GetObjectItemCaseSensitive(key, "dateTo")->valuestring, "2099-02-28");
+}
+
 TEST_F(ExportTest, fifteenthArea_failsTheSaveAndKeepsTheOldFile)
 {
     TestSystem sys;
