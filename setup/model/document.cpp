@@ -331,13 +331,18 @@ std::string BuildText(COrvoSystem& system, int form, AccessExport& access)
     return out.Text();
 }
 
-// The path cut at the last "." of its file name, plus ".json".
+// The path cut at the last "." of its file name, plus ".json". A name that
+// already ends in ".json" in any case is kept: on a case-sensitive file
+// system "site.JSON" and "site.json" would otherwise be two files, and the
+// chosen one would keep the deck sections instead of the export.
 std::string JsonPathFor(const std::string& path)
 {
     size_t slash = path.rfind('/');
     size_t dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return path + ".json";
+    if (QByteArray::fromStdString(path.substr(dot)).toLower() == ".json")
+        return path;
     return path.substr(0, dot) + ".json";
 }
 

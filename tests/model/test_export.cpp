@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <cJSON.h>
@@ -59,6 +61,10 @@ TEST_F(ExportTest, formTwoWithOtherExtension_writesSectionsThenExportBeside)
     EXPECT_NE(sections.find("Door Groups="), std::string::npos);
     EXPECT_EQ(sections.find("Flat0="), std::string::npos) << "form 2 writes no flat keys";
     EXPECT_EQ(ReadFileBytes(PathIn("site.json")), ReadFileBytes(TestDataPath("golden.json")));
+    // A name ending in ".json" in other capitals holds the export itself.
+    ASSERT_TRUE(sys->Save(PathIn("caps.JSON"), 2));
+    EXPECT_EQ(ReadFileBytes(PathIn("caps.JSON")), ReadFileBytes(TestDataPath("golden.json")));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(PathIn("caps.json"))));
     // A dot in a folder name is not an extension.
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("v1.2"));
     ASSERT_TRUE(sys->Save(PathIn("v1.2/site"), 2));
