@@ -51,7 +51,7 @@ std::unique_ptr<COrvoSystem> FullInstallation(int plantedDuplicates)
     return system;
 }
 
-// The pairwise loops as designed, for outer decks [first, last).
+// The plain pairwise loops, without an index, for outer decks [first, last).
 size_t NaiveConflicts(const COrvoSystem& s, int first, int last)
 {
     size_t found = 0;

@@ -84,7 +84,7 @@ TEST(Orvoctl, export_writesTheAccessJson)
     EXPECT_TRUE(actual == expectedBefore || actual == expectedAfter) << actual;
 }
 
-TEST(Orvoctl, export_tooManyAreas_printsTheDesignedMessage)
+TEST(Orvoctl, export_tooManyAreas_printsTheFailureMessage)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath("crowded.json");

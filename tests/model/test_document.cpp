@@ -354,7 +354,7 @@ TEST_F(DocumentTest, saveFailingHalfWay_keepsTheOldDocument)
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 1) << "no temporary file may be left behind";
 }
 
-TEST(ProfileText, listsAndNumbers_parseAsDesigned)
+TEST(ProfileText, listsAndNumbers_parseLikeTheProfileFunctions)
 {
     EXPECT_EQ(SplitProfileList("1,2,", 4), (std::vector<std::string>{"1", "2", "", ""}));
     EXPECT_EQ(SplitProfileList("a,,b,c", 2), (std::vector<std::string>{"a", ""}));

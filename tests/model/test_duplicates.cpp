@@ -10,7 +10,7 @@
 
 namespace {
 
-// The pairwise loops exactly as the check is designed, without any index.
+// The plain pairwise loops of the check, without any index.
 std::vector<std::string> NaiveReportLines(const COrvoSystem& s)
 {
     std::vector<std::string> lines;

@@ -13,7 +13,7 @@ class IOrvoSettings {
 public:
     virtual ~IOrvoSettings() = default;
 
-    // section is one of the designed sections ("Orvo", "Comms", "System", "Settings").
+    // section is one of the store's sections ("Orvo", "Comms", "System", "Settings").
     virtual int GetInt(const std::string& section, const std::string& key, int defaultValue) = 0;
     virtual std::string GetString(const std::string& section, const std::string& key,
                                   const std::string& defaultValue) = 0;

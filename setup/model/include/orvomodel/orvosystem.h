@@ -212,7 +212,7 @@ public:
     // Reads the document at path. With merge, decks already in use are kept
     // and only free deck numbers are filled from the file. A missing or
     // unreadable file yields the defaults and returns false with the reason
-    // in *error (callers following the design ignore the result).
+    // in *error (the application's Open ignores it and shows nothing).
     bool Load(const std::string& path, bool merge, std::string* error = nullptr);
     // The same from a document's bytes already in memory; path is left alone.
     void LoadText(std::string_view text, bool merge);
@@ -233,7 +233,7 @@ public:
     bool ExportJson(const std::string& jsonPath, SaveOutcome* outcome = nullptr);
 
     // Every duplicate flat address and key tag, both sides of each pair, in
-    // the order of the designed loops.
+    // the order of a full pairwise scan.
     std::vector<DuplicateConflict> FindDuplicates() const;
     // The same, handed over one at a time, in order, without collecting them.
     void ForEachDuplicate(const std::function<void(const DuplicateConflict&)>& visit) const;
