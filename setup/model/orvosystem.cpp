@@ -78,6 +78,8 @@ void CDeck::Clear(int number)
 {
     node.index = number;
     description.clear();
+    // Reset with the rest: a deck added by hand after New must start as a
+    // main deck, not as whatever kind the previous document had there.
     expansion = 0;
     doorMask = 0;
     relayMask = 0;

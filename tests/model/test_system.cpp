@@ -93,6 +93,7 @@ TEST(SystemModel, deckClear_resetsOnlyTheResettableFields)
     deck.relayCounts[3] = 4;
     deck.serialNumber = "S1";
     deck.readerMask = 5;
+    deck.expansion = 1;
     deck.doorMask = 7;
     deck.primary[2] = 0;
     deck.globalAccess[2] = 1;
@@ -109,6 +110,9 @@ TEST(SystemModel, deckClear_resetsOnlyTheResettableFields)
     deck.Clear(9);
     EXPECT_FALSE(deck.InUse());
     EXPECT_EQ(deck.doorMask, 0);
+    // A deck added by hand after New keeps every field it is not given; it
+    // must not turn into an expansion deck because an earlier document had one.
+    EXPECT_EQ(deck.expansion, 0);
     EXPECT_EQ(deck.primary[2], 1);
     EXPECT_EQ(deck.globalAccess[2], 0);
     EXPECT_EQ(deck.rangeAccessKeys[1], 0x03FF);
