@@ -235,7 +235,8 @@ TEST(ReadWrite, ReadDoorsFollowTheirVersions)
         EXPECT_EQ(door.language, v >= 302 ? 3 : 0);
         EXPECT_EQ(door.lockTime, v >= 302 ? 7 : 5);
         EXPECT_EQ(door.vaVolume, v >= 302 ? 33 : 0);
-        EXPECT_EQ(door.mode, v >= 302 ? 2 : 0);
+        // Panels before v4.25 have no mode and report 0 in its byte.
+        EXPECT_EQ(door.mode, v >= 425 ? 2 : 0);
         EXPECT_EQ(door.drLink, v >= 312 ? 17 : 0);
         EXPECT_EQ(door.inOption, v >= 407 ? 9 : 0);
         EXPECT_EQ(door.speedDialNo, v >= 316 ? "12" + std::to_string(d % 10) : "");
