@@ -85,7 +85,7 @@ IDocFileDialogs& CSetupDoc::Dialogs()
 void CSetupDoc::SetPathName(const QString& path)
 {
     m_pathName = path;
-    m_title = path.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(path).fileName();
+    m_title = path.isEmpty() ? NewTitle() : QFileInfo(path).fileName();
     emit titleChanged(m_title);
 }
 

@@ -111,7 +111,7 @@ TEST_F(ShellDocumentTest, saveThenOpen_roundTripsTheInstallation)
     doc->OnNewDocument();
     EXPECT_EQ(RootLabel(), QStringLiteral("ORVO System"));
     EXPECT_TRUE(DeckLabels().isEmpty());
-    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Untitled - Setup"));
+    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Orvo - Setup"));
 
     dialogs.openPath = FilePath(QStringLiteral("harbour.orvo"));
     doc->OnFileOpen(app->Frame());
@@ -121,7 +121,7 @@ TEST_F(ShellDocumentTest, saveThenOpen_roundTripsTheInstallation)
     EXPECT_EQ(DeckLabels(), (QStringList{"Main - #0", "Annex - #7"}));
     EXPECT_EQ(system->decks[0].flats[0].address, "101");
     // The Open command leaves the document's title and the recent files alone.
-    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Untitled - Setup"));
+    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Orvo - Setup"));
     EXPECT_TRUE(app->RecentFiles().isEmpty());
 }
 

@@ -52,6 +52,10 @@ public:
     // Returns true when something was saved.
     bool OnFileSave(QWidget* parent);
 
+    // The title of a document without a file: its type's name, as the
+    // framework names new documents.
+    static QString NewTitle() { return QStringLiteral("Orvo"); }
+
     QString PathName() const { return m_pathName; }
     QString Title() const { return m_title; }
 
@@ -80,5 +84,5 @@ private:
     std::unique_ptr<COrvoSystem> m_system;
     IDocFileDialogs* m_dialogs = nullptr;
     QString m_pathName;
-    QString m_title = QStringLiteral("Untitled");
+    QString m_title = NewTitle();
 };
