@@ -225,7 +225,7 @@ bool CSetupApp::OnUpgradeOption(QWidget* parent)
 {
     const bool erase =
         ShellMessage(parent, QStringLiteral("Erase RFID keys on next write?"),
-                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Question,
+                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::NoIcon,
                      QStringLiteral("Upgrade Option")) == QMessageBox::Yes;
     AccessExport::Instance().SetEraseKeysOnNextWrite(erase);
     return erase;

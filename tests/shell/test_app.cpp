@@ -72,7 +72,7 @@ TEST_F(ShellAppTest, startWithoutSettings_givesDefaultsFullAccessNoLogin)
     EXPECT_EQ(app->comms.showDuplicatesReport, 0);
     EXPECT_DOUBLE_EQ(COrvoSerialConnection::GetTimeoutMult(), 1.0);
     EXPECT_EQ(app->SessionDevice(), QStringLiteral("/dev/ttyS0"));
-    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Untitled - Setup"));
+    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Orvo - Setup"));
     EXPECT_FALSE(Action(ID_UPGRADE_OPTION)->isChecked());
     EXPECT_EQ(app->Doc()->System()->description, "ORVO System");
     // Nothing is written back at start-up.
@@ -206,6 +206,7 @@ TEST_F(ShellAppTest, upgradeOption_setsOrClearsTheEraseFlag)
     EXPECT_EQ(messages.shown[0].title, QStringLiteral("Upgrade Option"));
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("Erase RFID keys on next write?"));
     EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(messages.shown[0].icon, QMessageBox::NoIcon);
     EXPECT_TRUE(AccessExport::Instance().EraseKeysOnNextWrite());
     EXPECT_TRUE(Action(ID_UPGRADE_OPTION)->isChecked());
 
