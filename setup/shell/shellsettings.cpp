@@ -2,8 +2,11 @@
 
 #include <QSettings>
 
+#include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <locale.h>
 
 namespace {
 
@@ -57,9 +60,14 @@ void WriteProfileString(const QString& section, const QString& key, const QStrin
 
 bool ParseTimeoutMultiplier(const QString& text, double* value)
 {
+    // The text is written with a full stop whatever the desktop's language,
+    // while QApplication has switched the process to the user's numeric
+    // locale, where "2.5" would read as 2.
+    static const locale_t cNumeric = newlocale(LC_NUMERIC_MASK, "C", locale_t(nullptr));
     const QByteArray bytes = text.toLatin1();
-    double parsed = 0;
-    if (std::sscanf(bytes.constData(), "%lf", &parsed) != 1)
+    char* end = nullptr;
+    const double parsed = strtod_l(bytes.constData(), &end, cNumeric);
+    if (end == bytes.constData())
         return false;
     if (!std::isfinite(parsed) || parsed <= 0 || parsed > 1000)
         return false;

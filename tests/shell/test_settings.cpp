@@ -4,6 +4,9 @@
 
 #include <QApplication>
 
+#include <clocale>
+#include <string>
+
 namespace {
 
 class ShellSettingsTest : public ShellTest {};
@@ -51,4 +54,23 @@ TEST_F(ShellSettingsTest, unparsableTimeout_keepsStartingMultiplier)
     CommsSettings comms;
     ReadCommsSettings(&comms);
     EXPECT_DOUBLE_EQ(comms.timeoutMultiplier, 1.5);
+}
+
+TEST_F(ShellSettingsTest, timeoutText_readsTheSameUnderACommaDecimalLocale)
+{
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    bool switched = false;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "nl_NL.UTF-8"}) {
+        if (std::setlocale(LC_NUMERIC, name)) {
+            switched = true;
+            break;
+        }
+    }
+    if (!switched)
+        GTEST_SKIP() << "no locale with a decimal comma is installed";
+    double value = 1.5;
+    const bool ok = ParseTimeoutMultiplier(QStringLiteral("2.5"), &value);
+    std::setlocale(LC_NUMERIC, before.c_str());
+    EXPECT_TRUE(ok);
+    EXPECT_DOUBLE_EQ(value, 2.5);
 }
