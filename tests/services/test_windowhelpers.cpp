@@ -33,9 +33,13 @@ TEST_F(ServicesHelpers, SetCurDataSelectsTheFirstMatch)
     EXPECT_EQ(combo.GetCurData(), -1);
     EXPECT_EQ(combo.currentIndex(), 3);
 
-    // Items added without data never match.
+    // An item added without data reads as 0 and is found again by 0.
     combo.addItem("no data");
-    EXPECT_EQ(combo.SetCurData(0), -1);
+    combo.setCurrentIndex(4);
+    const int read = combo.GetCurData();
+    EXPECT_EQ(read, 0);
+    combo.setCurrentIndex(-1);
+    EXPECT_EQ(combo.SetCurData(read), 4);
 }
 
 TEST_F(ServicesHelpers, DataExchangeGoesBothWays)

@@ -27,9 +27,10 @@ int CComboBox2::GetCurData() const
 
 int CComboBox2::SetCurData(int value)
 {
+    // An item added without data carries 0, as GetCurData reads it, so a
+    // value read back from the box always selects the same item again.
     for (int i = 0; i < count(); ++i) {
-        QVariant data = itemData(i);
-        if (data.isValid() && data.toInt() == value) {
+        if (itemData(i).toInt() == value) {
             setCurrentIndex(i);
             return i;
         }
