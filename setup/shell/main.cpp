@@ -10,7 +10,11 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Setup"));
     QApplication::setOrganizationName(QStringLiteral("Quendral Orvo"));
     QApplication::setApplicationVersion(QStringLiteral(ORVOSETUP_VERSION_TEXT));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvosetup/orvosetup.svg")));
+    // The drawings at fixed sizes stand in where Qt's SVG support is not installed.
+    QIcon icon(QStringLiteral(":/orvosetup/orvosetup.svg"));
+    icon.addFile(QStringLiteral(":/orvosetup/orvosetup-32.png"));
+    icon.addFile(QStringLiteral(":/orvosetup/orvosetup-64.png"));
+    QApplication::setWindowIcon(icon);
     QApplication::setDesktopFileName(QStringLiteral("orvosetup"));
 
     QCommandLineParser parser;
