@@ -297,7 +297,9 @@ public:
         if (!ParsePolicy(parser.value(options.onTimeout), policy))
             return Usage("--on-timeout wants retry:N, skip or cancel");
 
-        m_timeoutMult = 1.0;
+        // As the application does: a stored text that is not a number leaves
+        // the multiplier at its initial 1.5.
+        m_timeoutMult = 1.5;
         QString stored = store.value(QStringLiteral("Comms/Timeout"), QStringLiteral("1.0")).toString();
         double value = 0;
         if (std::sscanf(stored.toLatin1().constData(), "%lf", &value) == 1 && value > 0)
