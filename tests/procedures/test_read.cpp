@@ -326,7 +326,7 @@ TEST(ReadWrite, ReadEmptySlotLimitEndsScansOfFlatsTagsAndRelays)
             EXPECT_EQ(CountPrefix(host.texts, "Reading flat 1 on deck 0 (key "), 6);
             EXPECT_EQ(deck.relayMask, 5) << "relays 3-6 missing end the relay scan before 9";
             EXPECT_EQ(CountPrefix(host.texts, "Reading Relay "), 7);
-            // Eight missing flat slots answer nothing: each was a prompt answered No.
+            // The scan ends before the first slot without a handset: nothing prompts.
             EXPECT_TRUE(host.prompts.empty());
         } else {
             EXPECT_EQ(CountPrefix(host.texts, "Reading flat 24 on deck 0"), 1 + 10);

@@ -37,8 +37,8 @@ public:
 };
 
 // The bus as a job sees it: one request, and its reply when one is wanted.
-// The session adapter is the production link; nothing else is meant to
-// implement it outside this library.
+// The session adapter is the production link; a test may wrap the session in
+// a link of its own to see exactly what went out.
 class IBusLink {
 public:
     virtual ~IBusLink() = default;
