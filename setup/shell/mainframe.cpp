@@ -5,11 +5,13 @@
 #include "orvoshell/orvotreeview.h"
 #include "orvoshell/setupapp.h"
 #include "orvoshell/setupdoc.h"
+#include "orvoshell/shellmessages.h"
 
 #include <wendrel/user.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -239,7 +241,14 @@ void CMainFrame::OnPasswords()
     context.users = &copy;
     if (m_app->Features()->Run(ID_VIEW_PASSWORDS, context) == 1) {
         m_app->Users().Copy(copy);
-        m_app->Users().Save();
+        // The edited users are in force for this run either way; a database
+        // that was not written must not pass for saved.
+        if (!m_app->Users().Save()) {
+            ShellMessage(this,
+                         QStringLiteral("The user database could not be saved to %1.")
+                             .arg(QDir::toNativeSeparators(m_app->Users().GetPath())),
+                         QMessageBox::Ok, QMessageBox::Warning);
+        }
     }
     copy.RemoveAll();
 }

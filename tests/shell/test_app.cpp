@@ -360,4 +360,13 @@ TEST_F(ShellAppTest, passwords_replaceAndSaveTheListOnlyOnOk)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     ASSERT_TRUE(reloaded.FromBytes(file.readAll()));
     EXPECT_EQ(reloaded.GetCount(), before + 1);
+    EXPECT_TRUE(messages.shown.empty());
+
+    // A database that cannot be written is reported, not passed over.
+    app->Users().SetPath(userFile + QStringLiteral("/inside/User.dat"));
+    Action(ID_VIEW_PASSWORDS)->trigger();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("could not be saved")));
+    EXPECT_EQ(app->Users().GetCount(), before + 2);
 }
