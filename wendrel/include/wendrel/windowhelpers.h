@@ -10,7 +10,8 @@
 
 #include "wendrel/export.h"
 
-// A combo box whose items carry an integer each (Qt::UserRole).
+// A combo box whose items carry an integer each (Qt::UserRole); an item
+// added without one carries 0.
 class WENDREL_API CComboBox2 : public QComboBox {
     Q_OBJECT
 public:
