@@ -98,6 +98,12 @@ TEST(ReadWrite, WriteCancelStopsAtEachCancellationPoint)
         return tag ? Dump::Text(tag, "number") : std::string("FFFFFFFFFF");
     };
     const WriteCancel cases[] = {
+        {"Writing Ringtone Cadences",
+         [&](const cJSON* d) {
+             EXPECT_EQ(flatAddress(d, 0), "101") << "no flat is written after a cancel in the deck settings";
+             EXPECT_EQ(Dump::Text(d, "globalFlats", 0), "900");
+             EXPECT_EQ(Dump::Int(d, "rangeOddEven", 1), 0x66) << "the odd/even unit ignores the cancel";
+         }},
         {"Writing flat 2 on deck 0",
          [&](const cJSON* d) {
              EXPECT_EQ(flatAddress(d, 1), "W1");
