@@ -297,13 +297,10 @@ public:
         if (!ParsePolicy(parser.value(options.onTimeout), policy))
             return Usage("--on-timeout wants retry:N, skip or cancel");
 
-        // As the application does: a stored text that is not a number leaves
+        // As the application does: a stored text that does not parse leaves
         // the multiplier at its initial 1.5.
-        m_timeoutMult = 1.5;
-        QString stored = store.value(QStringLiteral("Comms/Timeout"), QStringLiteral("1.0")).toString();
-        double value = 0;
-        if (std::sscanf(stored.toLatin1().constData(), "%lf", &value) == 1 && value > 0)
-            m_timeoutMult = value;
+        const QString stored = store.value(QStringLiteral("Comms/Timeout"), QStringLiteral("1.0")).toString();
+        m_timeoutMult = ParseTimeoutMultiplier(stored.toStdString(), 1.5);
         if (parser.isSet(options.timeoutMult)) {
             bool ok = false;
             m_timeoutMult = parser.value(options.timeoutMult).toDouble(&ok);

@@ -3,7 +3,23 @@
 #include <QSettings>
 #include <QString>
 
+#include <cmath>
 #include <cstdlib>
+#include <locale.h>
+
+double ParseTimeoutMultiplier(const std::string& text, double fallback)
+{
+    // Both front ends run under the user's numeric locale (Qt switches to it),
+    // where "2.5" would read as 2; the stored text always uses a full stop.
+    static const locale_t cNumeric = newlocale(LC_NUMERIC_MASK, "C", locale_t(nullptr));
+    char* end = nullptr;
+    const double parsed = strtod_l(text.c_str(), &end, cNumeric);
+    if (end == text.c_str())
+        return fallback;
+    if (!std::isfinite(parsed) || parsed <= 0 || parsed > 1000)
+        return fallback;
+    return parsed;
+}
 
 int CMemorySettings::GetInt(const std::string& section, const std::string& key, int defaultValue)
 {

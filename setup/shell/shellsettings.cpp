@@ -1,12 +1,10 @@
 #include "orvoshell/shellsettings.h"
 
+#include "orvomodel/orvosettings.h"
+
 #include <QSettings>
 
-#include <clocale>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <locale.h>
 
 namespace {
 
@@ -58,30 +56,14 @@ void WriteProfileString(const QString& section, const QString& key, const QStrin
     store.setValue(KeyPath(section, key), value);
 }
 
-bool ParseTimeoutMultiplier(const QString& text, double* value)
-{
-    // The text is written with a full stop whatever the desktop's language,
-    // while QApplication has switched the process to the user's numeric
-    // locale, where "2.5" would read as 2.
-    static const locale_t cNumeric = newlocale(LC_NUMERIC_MASK, "C", locale_t(nullptr));
-    const QByteArray bytes = text.toLatin1();
-    char* end = nullptr;
-    const double parsed = strtod_l(bytes.constData(), &end, cNumeric);
-    if (end == bytes.constData())
-        return false;
-    if (!std::isfinite(parsed) || parsed <= 0 || parsed > 1000)
-        return false;
-    *value = parsed;
-    return true;
-}
-
 void ReadCommsSettings(CommsSettings* settings)
 {
     const QString comms = QStringLiteral("Comms");
     const QString orvo = QStringLiteral("Orvo");
     settings->comPort = GetProfileInt(comms, QStringLiteral("Port"), 1);
-    ParseTimeoutMultiplier(GetProfileString(comms, QStringLiteral("Timeout"), QStringLiteral("1.0")),
-                           &settings->timeoutMultiplier);
+    settings->timeoutMultiplier = ParseTimeoutMultiplier(
+        GetProfileString(comms, QStringLiteral("Timeout"), QStringLiteral("1.0")).toStdString(),
+        settings->timeoutMultiplier);
     settings->autoCommPort = GetProfileInt(comms, QStringLiteral("Auto Comm Port"), 0);
     settings->adapterLabel = GetProfileString(comms, QStringLiteral("Quendral Label"), DefaultAdapterLabel());
     settings->device = GetProfileString(comms, QStringLiteral("Device"), QString());

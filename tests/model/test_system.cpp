@@ -3,6 +3,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <clocale>
+#include <string>
+
 #include "modelfixtures.h"
 
 namespace {
@@ -53,6 +56,40 @@ TEST(SystemModel, qsettingsStore_keepsSectionsAsGroups)
     system->Clear();
     EXPECT_EQ(system->validKeys, "0123456789AB");
     EXPECT_EQ(reopened.value("Orvo/Valid Keys").toString(), "0123456789AB");
+}
+
+TEST(SystemModel, timeoutText_parsesLeadingNumberOnly)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+        double value;
+    } cases[] = {
+        {"1.0", true, 1.0}, {"2.25", true, 2.25}, {"  3", true, 3.0}, {"1.5abc", true, 1.5},
+        {"abc", false, 0},  {"", false, 0},       {"0", false, 0},    {"-2", false, 0},
+        {"nan", false, 0},  {"inf", false, 0},    {"1e9", false, 0},  {".5", true, 0.5},
+    };
+    // A fallback no case can parse to tells a refusal from an accepted value.
+    const double fallback = -1;
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(ParseTimeoutMultiplier(c.text, fallback), c.ok ? c.value : fallback) << c.text;
+}
+
+TEST(SystemModel, timeoutText_readsTheSameUnderACommaDecimalLocale)
+{
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    bool switched = false;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "nl_NL.UTF-8"}) {
+        if (std::setlocale(LC_NUMERIC, name)) {
+            switched = true;
+            break;
+        }
+    }
+    if (!switched)
+        GTEST_SKIP() << "no locale with a decimal comma is installed";
+    const double value = ParseTimeoutMultiplier("2.5", 1.5);
+    std::setlocale(LC_NUMERIC, before.c_str());
+    EXPECT_DOUBLE_EQ(value, 2.5);
 }
 
 TEST(SystemModel, saveForm_followsTheExactExtension)

@@ -9,6 +9,13 @@
 
 class QSettings;
 
+// Reads the stored "Comms"/"Timeout" text the way it was written ("%lf"):
+// leading number with a full stop whatever the desktop's language, trailing
+// text ignored. Gives fallback when the text does not start with a number or
+// the value would make every reply time out at once or never (not finite,
+// zero, negative, above 1000).
+double ParseTimeoutMultiplier(const std::string& text, double fallback);
+
 class IOrvoSettings {
 public:
     virtual ~IOrvoSettings() = default;

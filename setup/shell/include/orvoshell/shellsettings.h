@@ -10,11 +10,6 @@ QString GetProfileString(const QString& section, const QString& key, const QStri
 void WriteProfileInt(const QString& section, const QString& key, int value);
 void WriteProfileString(const QString& section, const QString& key, const QString& value);
 
-// Parses a stored "Timeout" text the way it was written ("%lf"): leading
-// number, trailing text ignored. Values that would make every reply time out
-// at once or never (not finite, zero, negative) are refused.
-bool ParseTimeoutMultiplier(const QString& text, double* value);
-
 // Communication and access settings read when the main window is created.
 struct CommsSettings {
     int comPort = 1;
