@@ -1,8 +1,5 @@
 #include "orvomodel/accessexport.h"
 
-#include <QFile>
-#include <QSaveFile>
-
 #include <cJSON.h>
 
 #include <algorithm>
@@ -10,6 +7,8 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+
+#include "atomicfile.h"
 
 namespace {
 
@@ -229,11 +228,5 @@ bool AccessExport::Write(const std::string& path, std::string* error)
     std::string text = Text();
     if (m_overflow)
         return false;
-    QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
-    bool ok = file.open(QIODevice::WriteOnly) &&
-              file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
-    ok = ok ? file.commit() : (file.cancelWriting(), false);
-    if (!ok && error)
-        *error = path + ": " + file.errorString().toStdString();
-    return ok;
+    return WriteFileAtomically(path, text, error);
 }

@@ -1,10 +1,10 @@
 // The .orvo document: one "Orvo" section, then one "Deck%d" section per deck
 // in use, keys in a fixed order.
-#include <QFile>
-#include <QSaveFile>
+#include <QByteArray>
 
 #include <cstdio>
 
+#include "atomicfile.h"
 #include "orvomodel/accessexport.h"
 #include "orvomodel/orvosystem.h"
 #include "orvomodel/profile.h"
@@ -61,25 +61,6 @@ void ReadIntList(const CProfileReader& reader, const std::string& section, const
     std::vector<std::string> items = ReadList(reader, section, key, N);
     for (size_t i = 0; i < N; ++i)
         values[i] = static_cast<T>(ParseProfileInt(items[i])); // narrowed to the field's width
-}
-
-QString FileName(const std::string& path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-bool WriteWhole(const std::string& path, const std::string& text, std::string* error)
-{
-    QSaveFile file(FileName(path));
-    bool ok = file.open(QIODevice::WriteOnly) &&
-              file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
-    if (ok)
-        ok = file.commit();
-    else
-        file.cancelWriting();
-    if (!ok && error)
-        *error = path + ": " + file.errorString().toStdString();
-    return ok;
 }
 
 void LoadFlat(const CProfileReader& reader, const std::string& section, const char* prefix, int slot,
@@ -394,7 +375,7 @@ bool COrvoSystem::Save(const std::string& documentPath, int form, SaveOutcome* o
     AccessExport& access = AccessExport::Instance();
     std::string text = BuildText(*this, form, access);
     if (form == 1) {
-        result.fileFailed = !WriteWhole(documentPath, text, &result.error);
+        result.fileFailed = !WriteFileAtomically(documentPath, text, &result.error);
         return !result.fileFailed;
     }
     const std::string jsonPath = JsonPathFor(documentPath);
@@ -404,11 +385,11 @@ bool COrvoSystem::Save(const std::string& documentPath, int form, SaveOutcome* o
         return false;
     }
     // The deck sections only survive where the export does not replace them.
-    if (jsonPath != documentPath && !WriteWhole(documentPath, text, &result.error)) {
+    if (jsonPath != documentPath && !WriteFileAtomically(documentPath, text, &result.error)) {
         result.fileFailed = true;
         return false;
     }
-    result.fileFailed = !WriteWhole(jsonPath, json, &result.error);
+    result.fileFailed = !WriteFileAtomically(jsonPath, json, &result.error);
     return !result.fileFailed;
 }
 
@@ -433,6 +414,6 @@ bool COrvoSystem::ExportJson(const std::string& jsonPath, SaveOutcome* outcome)
         result.exportFailed = true;
         return false;
     }
-    result.fileFailed = !WriteWhole(jsonPath, json, &result.error);
+    result.fileFailed = !WriteFileAtomically(jsonPath, json, &result.error);
     return !result.fileFailed;
 }
