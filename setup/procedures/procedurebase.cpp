@@ -7,6 +7,7 @@
 
 #include "modeltext.h"
 #include "orvoprocedures/procedure.h"
+#include "wendrel/msgcodes.h"
 #include "wendrel/orvomsg.h"
 
 #include "orvomodel/orvosystem.h"
@@ -85,13 +86,19 @@ bool CBusProcedure::Send(int deck, int type, int number, int code, int count, co
     return answered;
 }
 
+int CBusProcedure::PackParams(std::initializer_list<int> values, unsigned char* bytes)
+{
+    int count = 0;
+    for (int value : values)
+        bytes[count++] = static_cast<unsigned char>(value);
+    return count;
+}
+
 bool CBusProcedure::Send(int deck, int type, int number, int code, std::initializer_list<int> params,
                          _orvo_msg* reply)
 {
     unsigned char bytes[ORVO_MAX_PARAMS] = {};
-    int count = 0;
-    for (int value : params)
-        bytes[count++] = static_cast<unsigned char>(value);
+    const int count = PackParams(params, bytes);
     return Send(deck, type, number, code, count, bytes, reply);
 }
 
@@ -121,10 +128,20 @@ bool CBusProcedure::SendPrompted(int deck, int type, int number, int code, std::
                                  _orvo_msg* reply, const std::string& prompt)
 {
     unsigned char bytes[ORVO_MAX_PARAMS] = {};
-    int count = 0;
-    for (int value : params)
-        bytes[count++] = static_cast<unsigned char>(value);
+    const int count = PackParams(params, bytes);
     return SendPrompted(deck, type, number, code, count, bytes, reply, prompt);
+}
+
+bool CBusProcedure::EnquireDeck(int n, _orvo_msg* reply)
+{
+    for (int attempt = 0;; ++attempt) {
+        Pause(50);
+        if (Send(n, NODE_DECK, 0, MSG_ENQ, 0, nullptr, reply))
+            return true;
+        // No: the caller moves to the next deck; Cancel: its loop ends on the flag.
+        if (m_lost || !Ask(Format("Timeout waiting for reply from MSG_ENQ\nDeck %d, Retry ?", n), attempt))
+            return false;
+    }
 }
 
 int CBusProcedure::Finish(const char* summaryFormat, int flats, int decks)

@@ -69,13 +69,8 @@ void CReadProcedure::ReadDeck(int n)
     CDeck& deck = m_system->decks[n];
     PostPos(n * 24);
     _orvo_msg reply{};
-    for (int attempt = 0;; ++attempt) {
-        Pause(50);
-        if (Send(n, NODE_DECK, 0, MSG_ENQ, 0, nullptr, &reply))
-            break;
-        if (Lost() || !Ask(Format("Timeout waiting for reply from MSG_ENQ\nDeck %d, Retry ?", n), attempt))
-            return; // No: next deck; Cancel: the loop ends on the flag
-    }
+    if (!EnquireDeck(n, &reply))
+        return;
     ++m_decks;
     deck.expansion = reply.param[0] != 0;
     deck.ringTime = reply.param[1];
@@ -292,9 +287,7 @@ std::string CReadProcedure::CollectText(int n, int door, int code, std::initiali
     _orvo_msg reply{};
     for (int part = 0; part < 2 && !stop; ++part) {
         unsigned char params[ORVO_MAX_PARAMS] = {};
-        int count = 0;
-        for (int value : head)
-            params[count++] = static_cast<unsigned char>(value);
+        int count = PackParams(head, params);
         // The part number follows the head, except for the speed dial name
         // whose part leads (head is then empty and a 0 follows).
         if (code == MSG_GET_SPEED_DIAL_NAME) {

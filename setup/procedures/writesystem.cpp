@@ -42,13 +42,8 @@ void CWriteProcedure::WriteDeck(int n)
     CDeck& deck = m_system->decks[n];
     PostPos(n * 24);
     _orvo_msg reply{};
-    for (int attempt = 0;; ++attempt) {
-        Pause(50);
-        if (Send(n, NODE_DECK, 0, MSG_ENQ, 0, nullptr, &reply))
-            break;
-        if (Lost() || !Ask(Format("Timeout waiting for reply from MSG_ENQ\nDeck %d, Retry ?", n), attempt))
-            return;
-    }
+    if (!EnquireDeck(n, &reply))
+        return;
     // The deck's own answer decides what its firmware takes; the rest of the
     // decisions follow what the model recorded for it.
     m_liveExpansion = reply.param[0] != 0;
@@ -205,16 +200,16 @@ void CWriteProcedure::WriteAccess(int n)
 }
 
 void CWriteProcedure::SendText(int n, int door, int code, std::initializer_list<int> head,
-                               const std::string& text, int part)
+                               const std::string& text)
 {
-    unsigned char params[ORVO_MAX_PARAMS] = {};
-    int count = 0;
-    for (int value : head)
-        params[count++] = static_cast<unsigned char>(value);
-    params[count++] = static_cast<unsigned char>(part);
-    PutChars(&params[count], text, static_cast<size_t>(8 * part), 8);
-    _orvo_msg reply{};
-    Send(n, NODE_DOOR, door, code, count + 8, params, &reply);
+    for (int part = 0; part < 2; ++part) {
+        unsigned char params[ORVO_MAX_PARAMS] = {};
+        int count = PackParams(head, params);
+        params[count++] = static_cast<unsigned char>(part);
+        PutChars(&params[count], text, static_cast<size_t>(8 * part), 8);
+        _orvo_msg reply{};
+        Send(n, NODE_DOOR, door, code, count + 8, params, &reply);
+    }
 }
 
 void CWriteProcedure::WriteDoors(int n)
@@ -255,8 +250,7 @@ void CWriteProcedure::WriteDoors(int n)
             Send(n, NODE_DOOR, d, MSG_SET_SPEED_DIAL, 4, params, &reply);
         }
         if (v >= 407 && !reader)
-            for (int part = 0; part < 2; ++part)
-                SendText(n, d, MSG_SET_SPEED_DIAL_NAME, {}, TextOf(door.speedDialDisplay), part);
+            SendText(n, d, MSG_SET_SPEED_DIAL_NAME, {}, TextOf(door.speedDialDisplay));
         if (v >= 320)
             Send(n, NODE_DOOR, d, MSG_SET_RELAY_REVERSE, {door.reverseRelay & 0xFF}, &reply);
         if (reader)
@@ -270,20 +264,15 @@ void CWriteProcedure::WriteDoors(int n)
             Pause(250);
         }
         for (int line = 0; line < 4; ++line)
-            for (int part = 0; part < 2; ++part)
-                SendText(n, d, MSG_SET_DOOR_WELCOME, {line}, TextOf(door.welcomeLines[line]), part);
+            SendText(n, d, MSG_SET_DOOR_WELCOME, {line}, TextOf(door.welcomeLines[line]));
         Send(n, NODE_DOOR, d, MSG_SET_DOOR_BLOCK_OPERATION, {door.blockCtrlOperation & 0xFF}, &reply);
         const int blocks = v > 303 ? 10 : 5;
         for (int b = 0; b < blocks; ++b)
-            for (int part = 0; part < 2; ++part)
-                SendText(n, d, MSG_SET_DOOR_BLOCK, {b}, TextOf(door.blocks[b]), part);
+            SendText(n, d, MSG_SET_DOOR_BLOCK, {b}, TextOf(door.blocks[b]));
         if (v >= 421) {
-            for (int part = 0; part < 2; ++part)
-                SendText(n, d, MSG_SET_CUSTOM_TEXT, {0, 0}, TextOf(door.doorOpenLine1), part);
-            for (int part = 0; part < 2; ++part)
-                SendText(n, d, MSG_SET_CUSTOM_TEXT, {0, 1}, TextOf(door.doorOpenLine2), part);
-            for (int part = 0; part < 2; ++part)
-                SendText(n, d, MSG_SET_CUSTOM_TEXT, {1, 0}, TextOf(door.concierge), part);
+            SendText(n, d, MSG_SET_CUSTOM_TEXT, {0, 0}, TextOf(door.doorOpenLine1));
+            SendText(n, d, MSG_SET_CUSTOM_TEXT, {0, 1}, TextOf(door.doorOpenLine2));
+            SendText(n, d, MSG_SET_CUSTOM_TEXT, {1, 0}, TextOf(door.concierge));
         }
     }
 }

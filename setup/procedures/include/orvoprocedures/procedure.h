@@ -101,6 +101,11 @@ protected:
                       _orvo_msg* reply, const std::string& prompt);
     // Asks the installer; records Cancel. Returns true for Yes.
     bool Ask(const std::string& prompt, int attempt);
+    // The deck's MSG_ENQ, paced and asked again until answered; false when the
+    // installer skips the deck, cancels, or the connection is lost.
+    bool EnquireDeck(int n, _orvo_msg* reply);
+    // Puts the values into bytes as parameter bytes; returns how many.
+    static int PackParams(std::initializer_list<int> values, unsigned char* bytes);
     bool Lost() const { return m_lost; }
 
     // The common end of both jobs: status, summary box, pause, result.
@@ -163,8 +168,8 @@ private:
     void WriteFlats(int n, bool rfid);
     void WriteAccess(int n);
     void WriteDoors(int n);
-    void SendText(int n, int door, int code, std::initializer_list<int> head, const std::string& text,
-                  int part);
+    // Sends the text in its two parts of eight characters.
+    void SendText(int n, int door, int code, std::initializer_list<int> head, const std::string& text);
 
     std::function<bool()> m_eraseTags;
     int m_flats = 0;
