@@ -10,6 +10,27 @@ namespace {
 constexpr int kItemTimeout = 1000;
 constexpr int kTimeout = 1500;
 
+// Log indexes, addresses and sizes travel as 16-bit words, low byte first.
+void putWord(_orvo_msg& msg, int at, int value)
+{
+    msg.param[at] = static_cast<unsigned char>(value & 0xFF);
+    msg.param[at + 1] = static_cast<unsigned char>((value >> 8) & 0xFF);
+}
+
+int word(const _orvo_msg& reply, int at)
+{
+    return reply.param[at] + 256 * reply.param[at + 1];
+}
+
+// A deck request carrying one word.
+_orvo_msg wordRequest(int deck, unsigned char code, int value)
+{
+    _orvo_msg msg = wendrel::deckRequest(deck, code);
+    msg.count = 2;
+    putWord(msg, 0, value);
+    return msg;
+}
+
 } // namespace
 
 bool COrvoSerialConnection::GetLogCount(unsigned char deck, int* count)
@@ -19,16 +40,13 @@ bool COrvoSerialConnection::GetLogCount(unsigned char deck, int* count)
     if (!SendMsg(&msg, &reply, kTimeout))
         return false;
     if (count)
-        *count = reply.param[0] + 256 * reply.param[1];
+        *count = word(reply, 0);
     return true;
 }
 
 bool COrvoSerialConnection::GetLogItem(int deck, int index, _log_event* event)
 {
-    _orvo_msg msg = wendrel::deckRequest(deck, MSG_GET_LOG_EVENT);
-    msg.count = 2;
-    msg.param[0] = static_cast<unsigned char>(index & 0xFF);
-    msg.param[1] = static_cast<unsigned char>((index >> 8) & 0xFF);
+    _orvo_msg msg = wordRequest(deck, MSG_GET_LOG_EVENT, index);
     _orvo_msg reply{};
     if (!SendMsg(&msg, &reply, kItemTimeout))
         return false;
@@ -51,18 +69,15 @@ bool COrvoSerialConnection::GetMaxLog(int deck, int* areaSize, int* deviceSize)
     if (!SendMsg(&msg, &reply, kTimeout))
         return false;
     if (areaSize)
-        *areaSize = reply.param[0] + 256 * reply.param[1];
+        *areaSize = word(reply, 0);
     if (deviceSize)
-        *deviceSize = reply.param[2] + 256 * reply.param[3];
+        *deviceSize = word(reply, 2);
     return true;
 }
 
 bool COrvoSerialConnection::ReadRandomLog(int deck, int address, int* value)
 {
-    _orvo_msg msg = wendrel::deckRequest(deck, MSG_RANDOM_READ_LOG);
-    msg.count = 2;
-    msg.param[0] = static_cast<unsigned char>(address & 0xFF);
-    msg.param[1] = static_cast<unsigned char>((address >> 8) & 0xFF);
+    _orvo_msg msg = wordRequest(deck, MSG_RANDOM_READ_LOG, address);
     _orvo_msg reply{};
     if (!SendMsg(&msg, &reply, kItemTimeout))
         return false;
@@ -74,12 +89,9 @@ bool COrvoSerialConnection::ReadRandomLog(int deck, int address, int* value)
 
 bool COrvoSerialConnection::WriteRandomLog(int deck, int address, int value)
 {
-    _orvo_msg msg = wendrel::deckRequest(deck, MSG_RANDOM_WRITE_LOG);
+    _orvo_msg msg = wordRequest(deck, MSG_RANDOM_WRITE_LOG, address);
     msg.count = 4;
-    msg.param[0] = static_cast<unsigned char>(address & 0xFF);
-    msg.param[1] = static_cast<unsigned char>((address >> 8) & 0xFF);
-    msg.param[2] = static_cast<unsigned char>(value & 0xFF);
-    msg.param[3] = static_cast<unsigned char>((value >> 8) & 0xFF);
+    putWord(msg, 2, value);
     _orvo_msg reply{};
     return SendMsg(&msg, &reply, kItemTimeout);
 }
