@@ -74,6 +74,25 @@ _orvo_msg standardRecord(int srcDeck, unsigned char srcNode, int dstDeck, unsign
     return msg;
 }
 
+_orx_msg extendedRecord(int srcPrefix, int srcDeck, unsigned char srcNode, int srcChannel, int dstPrefix,
+                        int dstDeck, unsigned char dstNode, int dstChannel, unsigned char code,
+                        unsigned char count, const unsigned char (&p)[12])
+{
+    _orx_msg msg{};
+    msg.srcPrefix = static_cast<unsigned char>(srcPrefix);
+    msg.srcDeck = static_cast<unsigned char>(srcDeck);
+    msg.srcNode = srcNode;
+    msg.srcChannel = static_cast<unsigned char>(srcChannel & 3);
+    msg.dstPrefix = static_cast<unsigned char>(dstPrefix);
+    msg.dstDeck = static_cast<unsigned char>(dstDeck);
+    msg.dstNode = dstNode;
+    msg.dstChannel = static_cast<unsigned char>(dstChannel & 3);
+    msg.code = code;
+    msg.count = count;
+    std::memcpy(msg.param, p, sizeof msg.param);
+    return msg;
+}
+
 unsigned char node(int number, int type)
 {
     return MakeNode(type, number);
@@ -201,15 +220,8 @@ bool COrvoSerialConnection::SendOrxMsg(_orx_msg* reply, unsigned char srcType, i
                                        unsigned char p10, unsigned char p11)
 {
     const unsigned char p[12] = {p0, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11};
-    _orx_msg msg{};
-    msg.srcNode = static_cast<unsigned char>(srcType & 7);
-    msg.dstPrefix = static_cast<unsigned char>(dstPrefix);
-    msg.dstDeck = static_cast<unsigned char>(dstDeck);
-    msg.dstNode = node(dstNumber, dstType);
-    msg.dstChannel = static_cast<unsigned char>(dstChannel & 3);
-    msg.code = code;
-    msg.count = count;
-    std::memcpy(msg.param, p, sizeof msg.param);
+    _orx_msg msg = extendedRecord(0, 0, static_cast<unsigned char>(srcType & 7), 0, dstPrefix, dstDeck,
+                                  node(dstNumber, dstType), dstChannel, code, count, p);
     return SendOrxMsg(&msg, reply, 1500);
 }
 
@@ -223,18 +235,8 @@ bool COrvoSerialConnection::SendOrxTestMsg(_orx_msg* reply, int srcPrefix, int s
                                            unsigned char p11)
 {
     const unsigned char p[12] = {p0, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11};
-    _orx_msg msg{};
-    msg.srcPrefix = static_cast<unsigned char>(srcPrefix);
-    msg.srcDeck = static_cast<unsigned char>(srcDeck);
-    msg.srcNode = node(srcNumber, srcType);
-    msg.srcChannel = static_cast<unsigned char>(srcChannel & 3);
-    msg.dstPrefix = static_cast<unsigned char>(dstPrefix);
-    msg.dstDeck = static_cast<unsigned char>(dstDeck);
-    msg.dstNode = node(dstNumber, dstType);
-    msg.dstChannel = static_cast<unsigned char>(dstChannel & 3);
-    msg.code = code;
-    msg.count = count;
-    std::memcpy(msg.param, p, sizeof msg.param);
+    _orx_msg msg = extendedRecord(srcPrefix, srcDeck, node(srcNumber, srcType), srcChannel, dstPrefix,
+                                  dstDeck, node(dstNumber, dstType), dstChannel, code, count, p);
     return SendOrxTestMsg(&msg, reply, 1500);
 }
 
