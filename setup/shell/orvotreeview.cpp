@@ -62,6 +62,30 @@ private:
     QWidget* m_owner;
 };
 
+// The node an item shows when it is of that kind, else null.
+NodeInfo* NodeOfKind(const QTreeWidgetItem* item, int kind)
+{
+    NodeInfo* node = COrvoTreeView::NodeOf(item);
+    return node && node->kind == kind ? node : nullptr;
+}
+
+#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
+// Asks what to transfer. A deck of -1 offers the whole range; a write also
+// carries whether the deck serial numbers go out (administrators only).
+bool AskTransfer(QWidget* owner, bool read, int deck, int administrator, CReadWriteParameters* params)
+{
+    COrvoReadWriteDlg dlg(owner, read, deck < 0);
+    if (deck >= 0)
+        dlg.m_params.first = dlg.m_params.last = deck;
+    if (!read)
+        dlg.m_params.writeSerialNumber = administrator;
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    *params = dlg.m_params;
+    return true;
+}
+#endif
+
 bool ProceduresAvailable()
 {
 #ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
@@ -367,11 +391,11 @@ void COrvoTreeView::OnRead()
     SessionScope session(m_app, this);
     if (!session.IsOpen())
         return;
-    COrvoReadWriteDlg dlg(this, true, true);
-    if (dlg.exec() != QDialog::Accepted)
+    CReadWriteParameters params;
+    if (!AskTransfer(this, true, -1, m_app->comms.administrator, &params))
         return;
     clear();
-    RunReadDialog(window(), &m_app->Session(), System(), dlg.m_params, true);
+    RunReadDialog(window(), &m_app->Session(), System(), params, true);
     Rebuild();
 #endif
 }
@@ -385,28 +409,26 @@ void COrvoTreeView::OnWrite()
     DuplicateBoxes boxes(this);
     if (!System()->CheckDuplicates(&boxes, m_app->comms.showDuplicatesReport == 1))
         return;
-    COrvoReadWriteDlg dlg(this, false, true);
-    dlg.m_params.writeSerialNumber = m_app->comms.administrator;
-    if (dlg.exec() != QDialog::Accepted)
+    CReadWriteParameters params;
+    if (!AskTransfer(this, false, -1, m_app->comms.administrator, &params))
         return;
-    RunWriteDialog(window(), &m_app->Session(), System(), dlg.m_params, true);
+    RunWriteDialog(window(), &m_app->Session(), System(), params, true);
 #endif
 }
 
 void COrvoTreeView::OnReadDeck()
 {
-    NodeInfo* node = SelectedNode();
-    if (!node || node->kind != NodeKindDeck)
+    NodeInfo* node = NodeOfKind(currentItem(), NodeKindDeck);
+    if (!node)
         return;
 #ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
     {
         SessionScope session(m_app, this);
         if (!session.IsOpen())
             return;
-        COrvoReadWriteDlg dlg(this, true, false);
-        dlg.m_params.first = dlg.m_params.last = node->index;
-        if (dlg.exec() == QDialog::Accepted)
-            RunReadDialog(window(), &m_app->Session(), System(), dlg.m_params, false);
+        CReadWriteParameters params;
+        if (AskTransfer(this, true, node->index, m_app->comms.administrator, &params))
+            RunReadDialog(window(), &m_app->Session(), System(), params, false);
     }
     Rebuild();
 #endif
@@ -414,19 +436,17 @@ void COrvoTreeView::OnReadDeck()
 
 void COrvoTreeView::OnWriteDeck()
 {
-    NodeInfo* node = SelectedNode();
-    if (!node || node->kind != NodeKindDeck)
+    NodeInfo* node = NodeOfKind(currentItem(), NodeKindDeck);
+    if (!node)
         return;
 #ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
     SessionScope session(m_app, this);
     if (!session.IsOpen())
         return;
-    COrvoReadWriteDlg dlg(this, false, false);
-    dlg.m_params.first = dlg.m_params.last = node->index;
-    dlg.m_params.writeSerialNumber = m_app->comms.administrator;
-    if (dlg.exec() != QDialog::Accepted)
+    CReadWriteParameters params;
+    if (!AskTransfer(this, false, node->index, m_app->comms.administrator, &params))
         return;
-    RunWriteDialog(window(), &m_app->Session(), System(), dlg.m_params, false);
+    RunWriteDialog(window(), &m_app->Session(), System(), params, false);
 #endif
 }
 
@@ -440,8 +460,7 @@ void COrvoTreeView::OnCheckDuplicates()
 void COrvoTreeView::OnEditSystem()
 {
     QTreeWidgetItem* item = currentItem();
-    NodeInfo* node = NodeOf(item);
-    if (!node || node->kind != NodeKindSystem)
+    if (!NodeOfKind(item, NodeKindSystem))
         return;
     FeatureContext context;
     RunFeature(ID_EDIT_SYSTEM, context);
@@ -450,8 +469,7 @@ void COrvoTreeView::OnEditSystem()
 
 void COrvoTreeView::OnAddToSystem(int id)
 {
-    NodeInfo* node = SelectedNode();
-    if (!node || node->kind != NodeKindSystem)
+    if (!NodeOfKind(currentItem(), NodeKindSystem))
         return;
     FeatureContext context;
     RunFeature(id, context);
@@ -461,8 +479,8 @@ void COrvoTreeView::OnAddToSystem(int id)
 void COrvoTreeView::OnEditDeck()
 {
     QTreeWidgetItem* item = currentItem();
-    NodeInfo* node = NodeOf(item);
-    if (!node || node->kind != NodeKindDeck)
+    NodeInfo* node = NodeOfKind(item, NodeKindDeck);
+    if (!node)
         return;
     FeatureContext context;
     context.deck = &System()->decks[node->index];
@@ -472,8 +490,8 @@ void COrvoTreeView::OnEditDeck()
 
 void COrvoTreeView::OnAddToDeck(int id)
 {
-    NodeInfo* node = SelectedNode();
-    if (!node || node->kind != NodeKindDeck)
+    NodeInfo* node = NodeOfKind(currentItem(), NodeKindDeck);
+    if (!node)
         return;
     FeatureContext context;
     context.deck = &System()->decks[node->index];
@@ -484,8 +502,8 @@ void COrvoTreeView::OnAddToDeck(int id)
 void COrvoTreeView::OnEditDoor()
 {
     QTreeWidgetItem* item = currentItem();
-    NodeInfo* node = NodeOf(item);
-    if (!node || node->kind != NodeKindDoor)
+    NodeInfo* node = NodeOfKind(item, NodeKindDoor);
+    if (!node)
         return;
     CDeck* deck = ParentDeck(item);
     if (!deck)
@@ -519,8 +537,8 @@ void COrvoTreeView::OnEditDoor()
 void COrvoTreeView::OnEditRelay()
 {
     QTreeWidgetItem* item = currentItem();
-    NodeInfo* node = NodeOf(item);
-    if (!node || node->kind != NodeKindRelay)
+    NodeInfo* node = NodeOfKind(item, NodeKindRelay);
+    if (!node)
         return;
     CDeck* deck = ParentDeck(item);
     if (!deck)
@@ -542,8 +560,8 @@ void COrvoTreeView::OnEditRelay()
 void COrvoTreeView::OnEditFlat()
 {
     QTreeWidgetItem* item = currentItem();
-    NodeInfo* node = NodeOf(item);
-    if (!node || node->kind != NodeKindFlat)
+    NodeInfo* node = NodeOfKind(item, NodeKindFlat);
+    if (!node)
         return;
     CDeck* deck = ParentDeck(item);
     if (!deck)
@@ -556,44 +574,30 @@ void COrvoTreeView::OnEditFlat()
     RefreshLabel(item);
 }
 
-void COrvoTreeView::OnBusFeature(int id)
+void COrvoTreeView::OnBusFeature(int id, int nodeType)
 {
     SessionScope session(m_app, this);
     if (!session.IsOpen())
         return;
     FeatureContext context;
     context.session = &m_app->Session();
+    context.nodeType = nodeType;
     RunFeature(id, context);
 }
 
 void COrvoTreeView::OnConfigureDoor()
 {
     Rebuild();
-    QTreeWidgetItem* root = topLevelItem(0);
-    NodeInfo* node = NodeOf(root);
-    if (!node || node->kind != NodeKindSystem)
+    if (!NodeOfKind(topLevelItem(0), NodeKindSystem))
         return;
-    SessionScope session(m_app, this);
-    if (!session.IsOpen())
-        return;
-    FeatureContext context;
-    context.session = &m_app->Session();
-    context.nodeType = 2;
-    RunFeature(ID_CONFIGURE_DOOR, context);
+    OnBusFeature(ID_CONFIGURE_DOOR, 2);
 }
 
 void COrvoTreeView::OnSystemBusFeature(int id)
 {
-    NodeInfo* node = SelectedNode();
-    if (!node || node->kind != NodeKindSystem)
+    if (!NodeOfKind(currentItem(), NodeKindSystem))
         return;
-    SessionScope session(m_app, this);
-    if (!session.IsOpen())
-        return;
-    FeatureContext context;
-    context.session = &m_app->Session();
-    context.nodeType = id == ID_CONFIGURE_RELAY ? 5 : 0;
-    RunFeature(id, context);
+    OnBusFeature(id, id == ID_CONFIGURE_RELAY ? 5 : 0);
 }
 
 void COrvoTreeView::OnOptions()

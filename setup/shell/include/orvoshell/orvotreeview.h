@@ -63,7 +63,8 @@ private:
     void OnEditDoor();
     void OnEditRelay();
     void OnEditFlat();
-    void OnBusFeature(int id);
+    // nodeType: the single element kind the feature reads (2 door, 5 relay), 0 for none.
+    void OnBusFeature(int id, int nodeType = 0);
     void OnConfigureDoor();
     void OnSystemBusFeature(int id);
     void OnOptions();
