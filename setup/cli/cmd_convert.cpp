@@ -1,10 +1,4 @@
-#include <QCommandLineParser>
-#include <QFile>
-
-#include <memory>
-
 #include "commands.h"
-#include "orvomodel/orvosettings.h"
 #include "orvomodel/orvosystem.h"
 
 int RunConvertCommand(const QStringList& args)
@@ -15,23 +9,14 @@ int RunConvertCommand(const QStringList& args)
         "order, CR LF line ends, malformed key tags reset to no key.\n\n"
         "Options:\n"
         "  -o, --output FILE  the document to write (required; may be IN.orvo)\n";
-    QCommandLineParser parser;
-    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("Document to write."), QStringLiteral("FILE"));
-    parser.addOption(output);
+    CDocumentCommand command(usage);
+    command.RequireOutput(QStringLiteral("Document to write."),
+                          "orvoctl convert: the output file is missing (-o OUT.orvo)\n");
     int status = kExitOk;
-    if (!ParseCommandLine(parser, args, 1, usage, &status))
+    if (!command.Open(args, &status))
         return status;
-    if (parser.value(output).isEmpty()) {
-        PrintError("orvoctl convert: the output file is missing (-o OUT.orvo)\n");
-        return kExitUsage;
-    }
-    CMemorySettings settings;
-    auto system = std::make_unique<COrvoSystem>(&settings);
-    if (!LoadDocument(parser.positionalArguments().at(0), *system))
-        return kExitUsage;
     SaveOutcome outcome;
-    if (system->Save(QFile::encodeName(parser.value(output)).toStdString(), 1, &outcome))
+    if (command.System().Save(command.OutputPath(), 1, &outcome))
         return kExitOk;
     PrintError("orvoctl: " + outcome.error + "\n");
     return kExitFailed;

@@ -1,10 +1,4 @@
-#include <QCommandLineParser>
-#include <QFile>
-
-#include <memory>
-
 #include "commands.h"
-#include "orvomodel/orvosettings.h"
 #include "orvomodel/orvosystem.h"
 
 namespace {
@@ -24,23 +18,14 @@ int RunExportCommand(const QStringList& args)
                                      "Writes the JSON access export of the installation to OUT.json.\n\n"
                                      "Options:\n"
                                      "  -o, --output FILE  the JSON file to write (required)\n";
-    QCommandLineParser parser;
-    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("JSON file to write."), QStringLiteral("FILE"));
-    parser.addOption(output);
+    CDocumentCommand command(usage);
+    command.RequireOutput(QStringLiteral("JSON file to write."),
+                          "orvoctl export: the output file is missing (-o OUT.json)\n");
     int status = kExitOk;
-    if (!ParseCommandLine(parser, args, 1, usage, &status))
+    if (!command.Open(args, &status))
         return status;
-    if (parser.value(output).isEmpty()) {
-        PrintError("orvoctl export: the output file is missing (-o OUT.json)\n");
-        return kExitUsage;
-    }
-    CMemorySettings settings;
-    auto system = std::make_unique<COrvoSystem>(&settings);
-    if (!LoadDocument(parser.positionalArguments().at(0), *system))
-        return kExitUsage;
     SaveOutcome outcome;
-    if (system->ExportJson(QFile::encodeName(parser.value(output)).toStdString(), &outcome))
+    if (command.System().ExportJson(command.OutputPath(), &outcome))
         return kExitOk;
     if (outcome.exportFailed)
         PrintError(std::string(kJsonFailureTitle) + ": " + TerminalText(kJsonFailureText) + "\n");

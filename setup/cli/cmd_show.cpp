@@ -1,9 +1,4 @@
-#include <QCommandLineParser>
-
-#include <memory>
-
 #include "commands.h"
-#include "orvomodel/orvosettings.h"
 #include "orvomodel/treelabels.h"
 
 int RunShowCommand(const QStringList& args)
@@ -12,16 +7,12 @@ int RunShowCommand(const QStringList& args)
         "Usage: orvoctl show DOC.orvo\n\n"
         "Prints the installation as the system tree shows it, one item per line,\n"
         "indented two spaces per level.\n";
-    QCommandLineParser parser;
+    CDocumentCommand command(usage);
     int status = kExitOk;
-    if (!ParseCommandLine(parser, args, 1, usage, &status))
+    if (!command.Open(args, &status))
         return status;
-    CMemorySettings settings;
-    auto system = std::make_unique<COrvoSystem>(&settings);
-    if (!LoadDocument(parser.positionalArguments().at(0), *system))
-        return kExitUsage;
     std::string text;
-    for (const TreeEntry& entry : BuildTreeEntries(*system))
+    for (const TreeEntry& entry : BuildTreeEntries(command.System()))
         text += std::string(static_cast<size_t>(entry.depth) * 2, ' ') + entry.label + "\n";
     PrintOut(text);
     return kExitOk;

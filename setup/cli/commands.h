@@ -4,11 +4,15 @@
 // 2 unusable arguments or input.
 #pragma once
 
+#include <QCommandLineParser>
 #include <QStringList>
 
+#include <memory>
+#include <optional>
 #include <string>
 
-class COrvoSystem;
+#include "orvomodel/orvosettings.h"
+#include "orvomodel/orvosystem.h"
 
 int RunShowCommand(const QStringList& args);
 int RunCheckCommand(const QStringList& args);
@@ -22,8 +26,6 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
 // Helpers shared by the commands.
-class QCommandLineParser;
-
 // Parses args; on a parse error or a wrong number of positional arguments
 // prints the reason and returns false with *status = 2. --help prints the
 // usage text and returns false with *status = 0.
@@ -34,3 +36,29 @@ bool ParseCommandLine(QCommandLineParser& parser, const QStringList& args, int p
 bool LoadDocument(const QString& path, COrvoSystem& system);
 void PrintOut(const std::string& text);
 void PrintError(const std::string& text);
+
+// A command working on one document given as its only file argument, loaded
+// with in-memory settings so that orvoctl never reads or changes the user's.
+class CDocumentCommand {
+public:
+    explicit CDocumentCommand(const char* usage) : m_usage(usage) {}
+
+    // Adds the required "-o, --output FILE"; missingText is printed when it is absent.
+    void RequireOutput(const QString& description, const char* missingText);
+    // Parses args, checks the output option, then loads the document. False
+    // with *status set (as ParseCommandLine and LoadDocument do) when the
+    // command cannot go on.
+    bool Open(const QStringList& args, int* status);
+
+    COrvoSystem& System() { return *m_system; }
+    // The output file as a local path (only after Open with RequireOutput).
+    std::string OutputPath() const;
+
+private:
+    const char* m_usage;
+    QCommandLineParser m_parser;
+    std::optional<QCommandLineOption> m_output;
+    const char* m_missingOutput = nullptr;
+    CMemorySettings m_settings;
+    std::unique_ptr<COrvoSystem> m_system;
+};

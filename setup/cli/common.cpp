@@ -2,6 +2,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <memory>
 
 #include "commands.h"
 #include "orvomodel/orvosystem.h"
@@ -55,4 +56,35 @@ bool LoadDocument(const QString& path, COrvoSystem& system)
         return false;
     }
     return true;
+}
+
+void CDocumentCommand::RequireOutput(const QString& description, const char* missingText)
+{
+    m_output.emplace(QStringList{QStringLiteral("o"), QStringLiteral("output")}, description,
+                     QStringLiteral("FILE"));
+    m_parser.addOption(*m_output);
+    m_missingOutput = missingText;
+}
+
+bool CDocumentCommand::Open(const QStringList& args, int* status)
+{
+    *status = kExitOk;
+    if (!ParseCommandLine(m_parser, args, 1, m_usage, status))
+        return false;
+    if (m_output && m_parser.value(*m_output).isEmpty()) {
+        PrintError(m_missingOutput);
+        *status = kExitUsage;
+        return false;
+    }
+    m_system = std::make_unique<COrvoSystem>(&m_settings);
+    if (!LoadDocument(m_parser.positionalArguments().at(0), *m_system)) {
+        *status = kExitUsage;
+        return false;
+    }
+    return true;
+}
+
+std::string CDocumentCommand::OutputPath() const
+{
+    return QFile::encodeName(m_parser.value(*m_output)).toStdString();
 }
