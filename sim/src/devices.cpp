@@ -187,6 +187,56 @@ TagBytes takeTag(const BusMessage& m, int offset)
     return t;
 }
 
+// A fixed-width digit field (serial number, speed dial): a get sends it padded
+// with 0, a set keeps the non-zero characters, as address fields are read.
+void digitsMessage(std::string& field, int width, bool set, const BusMessage& q, BusMessage& r,
+                   std::vector<BusMessage>& out)
+{
+    if (set) {
+        field = textSkippingZeros(q, 0, width);
+        out.push_back(ack(q));
+        return;
+    }
+    r.count = static_cast<uint8_t>(width);
+    putText(r, 0, field, width);
+    out.push_back(r);
+}
+
+// A text carried in two parts of eight characters behind `head` parameter
+// bytes, the last of which names the part: a set stores that part, a get
+// echoes the head and sends the part.
+void textPartMessage(std::string& text, int head, bool set, const BusMessage& q, BusMessage& r,
+                     std::vector<BusMessage>& out)
+{
+    const int part = q.param[head - 1];
+    if (set) {
+        storePart(text, part, q, head);
+        out.push_back(ack(q));
+        return;
+    }
+    r.count = static_cast<uint8_t>(head + 8);
+    for (int i = 0; i < head; ++i)
+        r.param[i] = q.param[i];
+    putText(r, head, part8(text, part), 8);
+    out.push_back(r);
+}
+
+// The allow and block lists of a door or relay channel, a chunk per exchange.
+void listMessage(std::string& allowList, std::string& blockList, int chunks, const BusMessage& q,
+                 BusMessage& r, std::vector<BusMessage>& out)
+{
+    if (q.count < 1 || q.param[0] >= chunks)
+        return;
+    std::string& list = (q.code == MSG_GET_WHITELIST || q.code == MSG_SET_WHITELIST) ? allowList : blockList;
+    if (q.code == MSG_SET_WHITELIST || q.code == MSG_SET_BLACKLIST) {
+        setChunk(list, q.param[0], q);
+        out.push_back(ack(q));
+        return;
+    }
+    getChunk(r, list, q.param[0]);
+    out.push_back(r);
+}
+
 bool isSilent(const DispatchContext& ctx, int deck, uint8_t node)
 {
     if (!ctx.silent)
@@ -568,17 +618,10 @@ void doorMessage(SimDoor& door, const BusMessage& q, std::vector<BusMessage>& ou
         return;
     }
     case MSG_GET_DOOR_SERIAL_NUMBER:
-        if (v < 302)
-            return;
-        r.count = 6;
-        putText(r, 0, door.serialNo, 6);
-        out.push_back(r);
-        return;
     case MSG_SET_DOOR_SERIAL_NUMBER:
         if (v < 302)
             return;
-        door.serialNo = textSkippingZeros(q, 0, 6);
-        out.push_back(ack(q));
+        digitsMessage(door.serialNo, 6, q.code == MSG_SET_DOOR_SERIAL_NUMBER, q, r, out);
         return;
     case MSG_GET_DOOR2_PARAM:
         if (v < 302)
@@ -618,31 +661,16 @@ void doorMessage(SimDoor& door, const BusMessage& q, std::vector<BusMessage>& ou
         out.push_back(ack(q));
         return;
     case MSG_GET_SPEED_DIAL:
-        if (v < 316)
-            return;
-        r.count = 4;
-        putText(r, 0, door.speedDialNo, 4);
-        out.push_back(r);
-        return;
     case MSG_SET_SPEED_DIAL:
         if (v < 316)
             return;
-        door.speedDialNo = textSkippingZeros(q, 0, 4);
-        out.push_back(ack(q));
+        digitsMessage(door.speedDialNo, 4, q.code == MSG_SET_SPEED_DIAL, q, r, out);
         return;
     case MSG_GET_SPEED_DIAL_NAME:
-        if (v < 407 || q.count < 1 || q.param[0] > 1)
-            return;
-        r.count = 9;
-        r.param[0] = q.param[0];
-        putText(r, 1, part8(door.speedDialDisplay, q.param[0]), 8);
-        out.push_back(r);
-        return;
     case MSG_SET_SPEED_DIAL_NAME:
         if (v < 407 || q.count < 1 || q.param[0] > 1)
             return;
-        storePart(door.speedDialDisplay, q.param[0], q, 1);
-        out.push_back(ack(q));
+        textPartMessage(door.speedDialDisplay, 1, q.code == MSG_SET_SPEED_DIAL_NAME, q, r, out);
         return;
     case MSG_GET_RELAY_REVERSE:
         if (v < 320)
@@ -669,17 +697,7 @@ void doorMessage(SimDoor& door, const BusMessage& q, std::vector<BusMessage>& ou
     case MSG_SET_DOOR_WELCOME: {
         if (q.count < 2 || q.param[0] > 3 || q.param[1] > 1)
             return;
-        std::string& line = door.welcomeLines[q.param[0]];
-        if (q.code == MSG_SET_DOOR_WELCOME) {
-            storePart(line, q.param[1], q, 2);
-            out.push_back(ack(q));
-            return;
-        }
-        r.count = 10;
-        r.param[0] = q.param[0];
-        r.param[1] = q.param[1];
-        putText(r, 2, part8(line, q.param[1]), 8);
-        out.push_back(r);
+        textPartMessage(door.welcomeLines[q.param[0]], 2, q.code == MSG_SET_DOOR_WELCOME, q, r, out);
         return;
     }
     case MSG_GET_DOOR_BLOCK_OPERATION:
@@ -698,17 +716,7 @@ void doorMessage(SimDoor& door, const BusMessage& q, std::vector<BusMessage>& ou
         const int blocks = v > 303 ? 10 : 5;
         if (q.count < 2 || q.param[0] >= blocks || q.param[1] > 1)
             return;
-        std::string& name = door.blocks[q.param[0]];
-        if (q.code == MSG_SET_DOOR_BLOCK) {
-            storePart(name, q.param[1], q, 2);
-            out.push_back(ack(q));
-            return;
-        }
-        r.count = 10;
-        r.param[0] = q.param[0];
-        r.param[1] = q.param[1];
-        putText(r, 2, part8(name, q.param[1]), 8);
-        out.push_back(r);
+        textPartMessage(door.blocks[q.param[0]], 2, q.code == MSG_SET_DOOR_BLOCK, q, r, out);
         return;
     }
     case MSG_GET_CUSTOM_TEXT:
@@ -724,35 +732,16 @@ void doorMessage(SimDoor& door, const BusMessage& q, std::vector<BusMessage>& ou
             text = &door.concierge;
         if (!text)
             return;
-        if (q.code == MSG_SET_CUSTOM_TEXT) {
-            storePart(*text, q.param[2], q, 3);
-            out.push_back(ack(q));
-            return;
-        }
-        r.count = 11;
-        r.param[0] = q.param[0];
-        r.param[1] = q.param[1];
-        r.param[2] = q.param[2];
-        putText(r, 3, part8(*text, q.param[2]), 8);
-        out.push_back(r);
+        textPartMessage(*text, 3, q.code == MSG_SET_CUSTOM_TEXT, q, r, out);
         return;
     }
     case MSG_GET_WHITELIST:
     case MSG_GET_BLACKLIST:
     case MSG_SET_WHITELIST:
     case MSG_SET_BLACKLIST: {
-        const int chunks = (v >= 429 ? 187 : 66) / kChunk;
-        if (v < 420 || q.count < 1 || q.param[0] >= chunks)
+        if (v < 420)
             return;
-        std::string& list =
-            (q.code == MSG_GET_WHITELIST || q.code == MSG_SET_WHITELIST) ? door.allowList : door.blockList;
-        if (q.code == MSG_SET_WHITELIST || q.code == MSG_SET_BLACKLIST) {
-            setChunk(list, q.param[0], q);
-            out.push_back(ack(q));
-            return;
-        }
-        getChunk(r, list, q.param[0]);
-        out.push_back(r);
+        listMessage(door.allowList, door.blockList, (v >= 429 ? 187 : 66) / kChunk, q, r, out);
         return;
     }
     default:
@@ -821,18 +810,7 @@ void channelMessage(SimRelayUnit& unit, SimRelayChannel& ch, const BusMessage& q
     case MSG_GET_BLACKLIST:
     case MSG_SET_WHITELIST:
     case MSG_SET_BLACKLIST: {
-        const int chunks = (unit.version >= 104 ? 187 : 66) / kChunk;
-        if (q.count < 1 || q.param[0] >= chunks)
-            return;
-        std::string& list =
-            (q.code == MSG_GET_WHITELIST || q.code == MSG_SET_WHITELIST) ? ch.allowList : ch.blockList;
-        if (q.code == MSG_SET_WHITELIST || q.code == MSG_SET_BLACKLIST) {
-            setChunk(list, q.param[0], q);
-            out.push_back(ack(q));
-            return;
-        }
-        getChunk(r, list, q.param[0]);
-        out.push_back(r);
+        listMessage(ch.allowList, ch.blockList, (unit.version >= 104 ? 187 : 66) / kChunk, q, r, out);
         return;
     }
     default:
