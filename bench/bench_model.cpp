@@ -14,6 +14,8 @@
 #include "orvomodel/duplicates.h"
 #include "orvomodel/orvosystem.h"
 
+#include "../tests/model/naiveduplicates.h"
+
 namespace {
 
 std::unique_ptr<COrvoSystem> FullInstallation(int plantedDuplicates)
@@ -55,33 +57,7 @@ std::unique_ptr<COrvoSystem> FullInstallation(int plantedDuplicates)
 size_t NaiveConflicts(const COrvoSystem& s, int first, int last)
 {
     size_t found = 0;
-    for (int d1 = first; d1 < last; ++d1)
-        for (int d2 = 0; d2 < kDeckCount; ++d2) {
-            if (s.decks[d1].version < 1 || s.decks[d2].version < 1)
-                continue;
-            for (int i = 0; i < kFlatSlots; ++i)
-                for (int j = 0; j < kFlatSlots; ++j)
-                    if (!(d1 == d2 && i == j) && !s.decks[d1].flats[i].address.empty() &&
-                        s.decks[d1].flats[i].address == s.decks[d2].flats[j].address)
-                        ++found;
-        }
-    for (int d1 = first; d1 < last; ++d1)
-        for (int d2 = 0; d2 < kDeckCount; ++d2) {
-            const CDeck& a = s.decks[d1];
-            const CDeck& b = s.decks[d2];
-            if (a.version < 1 || b.version < 1 || !a.SupportsRfid() || !b.SupportsRfid())
-                continue;
-            for (int i = 0; i < kFlatSlots; ++i)
-                for (int j = 0; j < kFlatSlots; ++j)
-                    for (int k1 = 0; k1 < kTagsPerFlat; ++k1)
-                        for (int k2 = 0; k2 < kTagsPerFlat; ++k2) {
-                            if (d1 == d2 && i == j && k1 == k2)
-                                continue;
-                            const std::string& n = a.flats[i].tags[k1].number;
-                            if (n != kNoRfid && !n.empty() && n == b.flats[j].tags[k2].number)
-                                ++found;
-                        }
-        }
+    ForEachNaiveConflict(s, first, last, [&](const NaiveConflict&) { ++found; });
     return found;
 }
 

@@ -6,57 +6,29 @@
 #include <random>
 
 #include "modelfixtures.h"
+#include "naiveduplicates.h"
 #include "orvomodel/duplicates.h"
 
 namespace {
 
-// The plain pairwise loops of the check, without any index.
+// The report lines of the plain pairwise loops.
 std::vector<std::string> NaiveReportLines(const COrvoSystem& s)
 {
     std::vector<std::string> lines;
     char text[512];
-    for (int d1 = 0; d1 < kDeckCount; ++d1)
-        for (int d2 = 0; d2 < kDeckCount; ++d2) {
-            if (s.decks[d1].version < 1 || s.decks[d2].version < 1)
-                continue;
-            for (int i = 0; i < kFlatSlots; ++i)
-                for (int j = 0; j < kFlatSlots; ++j) {
-                    if (d1 == d2 && i == j)
-                        continue;
-                    const std::string& a = s.decks[d1].flats[i].address;
-                    if (!a.empty() && a == s.decks[d2].flats[j].address) {
-                        std::snprintf(
-                            text, sizeof text,
-                            "ADDRESS CONFLICT: Deck %d, Node %d is the same as Deck %d, Node %d (%s)", d1,
-                            i + 1, d2, j + 1, a.c_str());
-                        lines.push_back(text);
-                    }
-                }
-        }
-    for (int d1 = 0; d1 < kDeckCount; ++d1)
-        for (int d2 = 0; d2 < kDeckCount; ++d2) {
-            const CDeck& a = s.decks[d1];
-            const CDeck& b = s.decks[d2];
-            if (a.version < 1 || b.version < 1 || !a.SupportsRfid() || !b.SupportsRfid())
-                continue;
-            for (int i = 0; i < kFlatSlots; ++i)
-                for (int j = 0; j < kFlatSlots; ++j)
-                    for (int k1 = 0; k1 < kTagsPerFlat; ++k1)
-                        for (int k2 = 0; k2 < kTagsPerFlat; ++k2) {
-                            if (d1 == d2 && i == j && k1 == k2)
-                                continue;
-                            const std::string& n = a.flats[i].tags[k1].number;
-                            if (n != kNoRfid && !n.empty() && n == b.flats[j].tags[k2].number) {
-                                std::snprintf(
-                                    text, sizeof text,
-                                    "RFID CONFLICT: Deck %d, Flat %s, Key %d is the same as Deck %d, "
-                                    "Flat %s, Key %d (%s)",
-                                    d1, a.flats[i].address.c_str(), k1 + 1, d2, b.flats[j].address.c_str(),
-                                    k2 + 1, n.c_str());
-                                lines.push_back(text);
-                            }
-                        }
-        }
+    ForEachNaiveConflict(s, 0, kDeckCount, [&](const NaiveConflict& c) {
+        if (c.key1 < 0)
+            std::snprintf(text, sizeof text,
+                          "ADDRESS CONFLICT: Deck %d, Node %d is the same as Deck %d, Node %d (%s)", c.deck1,
+                          c.slot1 + 1, c.deck2, c.slot2 + 1, c.value.c_str());
+        else
+            std::snprintf(text, sizeof text,
+                          "RFID CONFLICT: Deck %d, Flat %s, Key %d is the same as Deck %d, "
+                          "Flat %s, Key %d (%s)",
+                          c.deck1, s.decks[c.deck1].flats[c.slot1].address.c_str(), c.key1 + 1, c.deck2,
+                          s.decks[c.deck2].flats[c.slot2].address.c_str(), c.key2 + 1, c.value.c_str());
+        lines.push_back(text);
+    });
     return lines;
 }
 
