@@ -96,17 +96,21 @@ void CProgressDlg::PostEnd(int result)
         this, [this, result] { done(result); }, Qt::QueuedConnection);
 }
 
+void CProgressDlg::RunOnGuiThread(const std::function<void()>& body)
+{
+    if (QThread::currentThread() == thread())
+        body();
+    else
+        QMetaObject::invokeMethod(this, body, Qt::BlockingQueuedConnection);
+}
+
 RetryAnswer CProgressDlg::AskRetry(const QString& text)
 {
     QMessageBox::StandardButton button = QMessageBox::No;
-    auto ask = [&] {
+    RunOnGuiThread([&] {
         button = WendrelMessageBox(this, text, QMessageBox::Critical,
                                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    };
-    if (QThread::currentThread() == thread())
-        ask();
-    else
-        QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
+    });
     if (button == QMessageBox::Yes)
         return RetryAnswer::Yes;
     if (button == QMessageBox::Cancel) {
@@ -118,14 +122,10 @@ RetryAnswer CProgressDlg::AskRetry(const QString& text)
 
 void CProgressDlg::ShowSummary(const QString& caption, const QString& text, bool error)
 {
-    auto show = [&] {
+    RunOnGuiThread([&] {
         WendrelMessageBox(this, text, error ? QMessageBox::Critical : QMessageBox::Information,
                           QMessageBox::Ok, caption);
-    };
-    if (QThread::currentThread() == thread())
-        show();
-    else
-        QMetaObject::invokeMethod(this, show, Qt::BlockingQueuedConnection);
+    });
 }
 
 void CProgressDlgHost::SetText(const std::string& text)
@@ -148,54 +148,50 @@ void CProgressDlgHost::ConnectionLost(const std::string& text)
     m_dialog->PostText(QString::fromLatin1(text));
 }
 
-COrvoReadDlg::COrvoReadDlg(QWidget* parent, COrvoSerialConnection* conn, const CReadWriteParameters* params,
-                           COrvoSystem* system, const QString& title)
+CProcedureDlg::CProcedureDlg(QWidget* parent, COrvoSerialConnection* conn, const CReadWriteParameters* params,
+                             COrvoSystem* system, const QString& title)
     : CProgressDlg(parent, conn, title), m_params(params), m_system(system)
 {
 }
 
 void COrvoReadDlg::StartWork()
 {
-    StartThread([this] {
-        CReadProcedure job(m_conn, *m_params, m_system, &m_host, &m_cancel);
-        PostEnd(job.Run());
-    });
-}
-
-COrvoWriteDlg::COrvoWriteDlg(QWidget* parent, COrvoSerialConnection* conn, const CReadWriteParameters* params,
-                             COrvoSystem* system, const QString& title)
-    : CProgressDlg(parent, conn, title), m_params(params), m_system(system)
-{
+    StartJob<CReadProcedure>();
 }
 
 void COrvoWriteDlg::StartWork()
 {
-    StartThread([this] {
-        CWriteProcedure job(m_conn, *m_params, m_system, &m_host, &m_cancel);
-        PostEnd(job.Run());
-    });
+    StartJob<CWriteProcedure>();
 }
 
-int RunReadDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
-                  const CReadWriteParameters& params, bool wholeSystem)
+namespace {
+
+// Runs the job's dialog over the whole system or over the first deck only.
+template <typename Dialog>
+int RunJobDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
+                 const CReadWriteParameters& params, bool wholeSystem, const QString& title)
 {
     CReadWriteParameters covered = params;
     if (!wholeSystem)
         covered.last = covered.first;
-    COrvoReadDlg dialog(parent, conn, &covered, system,
-                        wholeSystem ? QStringLiteral("Reading Orvo System")
-                                    : QStringLiteral("Reading Orvo Deck"));
+    Dialog dialog(parent, conn, &covered, system, title);
     return dialog.exec();
+}
+
+} // namespace
+
+int RunReadDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
+                  const CReadWriteParameters& params, bool wholeSystem)
+{
+    return RunJobDialog<COrvoReadDlg>(parent, conn, system, params, wholeSystem,
+                                      wholeSystem ? QStringLiteral("Reading Orvo System")
+                                                  : QStringLiteral("Reading Orvo Deck"));
 }
 
 int RunWriteDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
                    const CReadWriteParameters& params, bool wholeSystem)
 {
-    CReadWriteParameters covered = params;
-    if (!wholeSystem)
-        covered.last = covered.first;
-    COrvoWriteDlg dialog(parent, conn, &covered, system,
-                         wholeSystem ? QStringLiteral("Writing Orvo System")
-                                     : QStringLiteral("Writing Orvo Deck"));
-    return dialog.exec();
+    return RunJobDialog<COrvoWriteDlg>(parent, conn, system, params, wholeSystem,
+                                       wholeSystem ? QStringLiteral("Writing Orvo System")
+                                                   : QStringLiteral("Writing Orvo Deck"));
 }

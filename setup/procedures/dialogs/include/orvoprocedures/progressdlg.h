@@ -57,6 +57,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     // Runs body on the worker thread.
     void StartThread(std::function<void()> body);
+    // Runs body on the GUI thread and waits for it (at once when already there).
+    void RunOnGuiThread(const std::function<void()>& body);
 
     COrvoSerialConnection* m_conn;
     std::atomic<bool> m_cancel{false};
@@ -84,14 +86,23 @@ private:
     CProgressDlg* m_dialog;
 };
 
-class COrvoReadDlg : public CProgressDlg {
+// The dialog of one bus job over the model and the chosen decks.
+class CProcedureDlg : public CProgressDlg {
     Q_OBJECT
 public:
-    COrvoReadDlg(QWidget* parent, COrvoSerialConnection* conn, const CReadWriteParameters* params,
-                 COrvoSystem* system, const QString& title = QString());
+    CProcedureDlg(QWidget* parent, COrvoSerialConnection* conn, const CReadWriteParameters* params,
+                  COrvoSystem* system, const QString& title = QString());
 
 protected:
-    void StartWork() override;
+    // Runs a Job (CReadProcedure, CWriteProcedure) on the worker thread; its
+    // result ends the dialog.
+    template <typename Job> void StartJob()
+    {
+        StartThread([this] {
+            Job job(m_conn, *m_params, m_system, &m_host, &m_cancel);
+            PostEnd(job.Run());
+        });
+    }
 
 private:
     const CReadWriteParameters* m_params;
@@ -99,17 +110,20 @@ private:
     CProgressDlgHost m_host{this};
 };
 
-class COrvoWriteDlg : public CProgressDlg {
+class COrvoReadDlg : public CProcedureDlg {
     Q_OBJECT
 public:
-    COrvoWriteDlg(QWidget* parent, COrvoSerialConnection* conn, const CReadWriteParameters* params,
-                  COrvoSystem* system, const QString& title = QString());
+    using CProcedureDlg::CProcedureDlg;
 
 protected:
     void StartWork() override;
+};
 
-private:
-    const CReadWriteParameters* m_params;
-    COrvoSystem* m_system;
-    CProgressDlgHost m_host{this};
+class COrvoWriteDlg : public CProcedureDlg {
+    Q_OBJECT
+public:
+    using CProcedureDlg::CProcedureDlg;
+
+protected:
+    void StartWork() override;
 };
