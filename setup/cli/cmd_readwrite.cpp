@@ -26,21 +26,26 @@
 
 namespace {
 
+// The help lines of the options read and write share (BusOptions below).
+// clang-format off
+#define ORVOCTL_BUS_OPTIONS_HELP \
+    "  --device PATH        serial device of the installation (default: the stored\n" \
+    "                       settings \"Comms\" Device, else Port)\n" \
+    "  --demo               use the built-in simulated installation\n" \
+    "  --decks A-B          deck range, or one deck A (default: stored First/Last)\n" \
+    "  --what LIST          flats,tags,access,doors,relays (default: stored choices)\n" \
+    "  --on-timeout POLICY  answer when a device does not reply: retry:N (then\n" \
+    "                       skip), skip or cancel (default retry:3)\n" \
+    "  --timeout-mult X     reply time-out multiplier (default: stored \"Timeout\")\n" \
+    "  --quiet              no progress output\n"
+
 const char* const kReadUsage =
     "Usage: orvoctl read -o OUT.orvo [options]\n\n"
     "Reads the installation over the bus and saves it as a document (also what\n"
     "was read when the job stops short). Exit status 0 complete, 2 cancelled,\n"
     "3 port cannot be opened, 4 connection lost.\n\n"
     "Options:\n"
-    "  --device PATH        serial device of the installation (default: the stored\n"
-    "                       settings \"Comms\" Device, else Port)\n"
-    "  --demo               use the built-in simulated installation\n"
-    "  --decks A-B          deck range, or one deck A (default: stored First/Last)\n"
-    "  --what LIST          flats,tags,access,doors,relays (default: stored choices)\n"
-    "  --on-timeout POLICY  answer when a device does not reply: retry:N (then\n"
-    "                       skip), skip or cancel (default retry:3)\n"
-    "  --timeout-mult X     reply time-out multiplier (default: stored \"Timeout\")\n"
-    "  --quiet              no progress output\n"
+    ORVOCTL_BUS_OPTIONS_HELP
     "  -o, --output FILE    document to write\n";
 
 const char* const kWriteUsage =
@@ -49,17 +54,10 @@ const char* const kWriteUsage =
     "duplicate flat addresses and key tags (exit 1 when any are found). Exit\n"
     "status 0 complete, 2 cancelled, 3 port cannot be opened, 4 connection lost.\n\n"
     "Options:\n"
-    "  --device PATH        serial device of the installation (default: the stored\n"
-    "                       settings \"Comms\" Device, else Port)\n"
-    "  --demo               use the built-in simulated installation\n"
-    "  --decks A-B          deck range, or one deck A (default: stored First/Last)\n"
-    "  --what LIST          flats,tags,access,doors,relays (default: stored choices)\n"
-    "  --on-timeout POLICY  answer when a device does not reply: retry:N (then\n"
-    "                       skip), skip or cancel (default retry:3)\n"
-    "  --timeout-mult X     reply time-out multiplier (default: stored \"Timeout\")\n"
-    "  --quiet              no progress output\n"
+    ORVOCTL_BUS_OPTIONS_HELP
     "  --serial             also write the deck serial numbers\n"
     "  --erase-tags         write every flat key tag as empty (the document keeps them)\n";
+// clang-format on
 
 constexpr int kExitCancelled = 2;
 constexpr int kExitNoPort = 3;
