@@ -400,19 +400,21 @@ void COrvoTreeView::OnRead()
 #endif
 }
 
-void COrvoTreeView::OnWrite()
+void COrvoTreeView::OnWrite([[maybe_unused]] int deck)
 {
 #ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
     SessionScope session(m_app, this);
     if (!session.IsOpen())
         return;
-    DuplicateBoxes boxes(this);
-    if (!System()->CheckDuplicates(&boxes, m_app->comms.showDuplicatesReport == 1))
-        return;
+    if (deck < 0) {
+        DuplicateBoxes boxes(this);
+        if (!System()->CheckDuplicates(&boxes, m_app->comms.showDuplicatesReport == 1))
+            return;
+    }
     CReadWriteParameters params;
-    if (!AskTransfer(this, false, -1, m_app->comms.administrator, &params))
+    if (!AskTransfer(this, false, deck, m_app->comms.administrator, &params))
         return;
-    RunWriteDialog(window(), &m_app->Session(), System(), params, true);
+    RunWriteDialog(window(), &m_app->Session(), System(), params, deck < 0);
 #endif
 }
 
@@ -436,18 +438,8 @@ void COrvoTreeView::OnReadDeck()
 
 void COrvoTreeView::OnWriteDeck()
 {
-    NodeInfo* node = NodeOfKind(currentItem(), NodeKindDeck);
-    if (!node)
-        return;
-#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
-    SessionScope session(m_app, this);
-    if (!session.IsOpen())
-        return;
-    CReadWriteParameters params;
-    if (!AskTransfer(this, false, node->index, m_app->comms.administrator, &params))
-        return;
-    RunWriteDialog(window(), &m_app->Session(), System(), params, false);
-#endif
+    if (NodeInfo* node = NodeOfKind(currentItem(), NodeKindDeck))
+        OnWrite(node->index);
 }
 
 void COrvoTreeView::OnCheckDuplicates()

@@ -52,7 +52,8 @@ private:
     QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, const QString& text, NodeInfo* node);
 
     void OnRead();
-    void OnWrite();
+    // deck -1: the whole installation, after the duplicate check.
+    void OnWrite(int deck = -1);
     void OnReadDeck();
     void OnWriteDeck();
     void OnCheckDuplicates();
