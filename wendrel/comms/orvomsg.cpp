@@ -66,6 +66,23 @@ template <typename Msg> int packBody(char* out, Msg* msg, const unsigned char* h
     return static_cast<int>(p - out);
 }
 
+// The reverse of packBody: fills the header fields, code, count and
+// parameters; returns 1, or 0 (record untouched) when the frame is unusable.
+template <typename Msg>
+int unpackBody(const char* text, int len, Msg* msg, unsigned char* const* header, int headerBytes)
+{
+    const int n = checkFrame(text, len, 2 * headerBytes + 4);
+    if (n < 0)
+        return 0;
+    for (int i = 0; i < headerBytes; ++i)
+        *header[i] = byteAt(text, 2 * i);
+    msg->code = byteAt(text, 2 * headerBytes);
+    msg->count = static_cast<unsigned char>(n);
+    for (int i = 0; i < n; ++i)
+        msg->param[i] = byteAt(text, 2 * headerBytes + 4 + 2 * i);
+    return 1;
+}
+
 } // namespace
 
 extern "C" WENDREL_API int msgPack(char* out, _orvo_msg* msg)
@@ -76,18 +93,10 @@ extern "C" WENDREL_API int msgPack(char* out, _orvo_msg* msg)
 
 extern "C" WENDREL_API int msgUnpack(const char* text, int len, _orvo_msg* msg)
 {
-    const int n = checkFrame(text, len, 12);
-    if (n < 0)
+    if (msg == nullptr)
         return 0;
-    msg->srcDeck = byteAt(text, 0);
-    msg->srcNode = byteAt(text, 2);
-    msg->dstDeck = byteAt(text, 4);
-    msg->dstNode = byteAt(text, 6);
-    msg->code = byteAt(text, 8);
-    msg->count = static_cast<unsigned char>(n);
-    for (int i = 0; i < n; ++i)
-        msg->param[i] = byteAt(text, 12 + 2 * i);
-    return 1;
+    unsigned char* const header[4] = {&msg->srcDeck, &msg->srcNode, &msg->dstDeck, &msg->dstNode};
+    return unpackBody(text, len, msg, header, 4);
 }
 
 extern "C" WENDREL_API int msgOrxPack(char* out, _orx_msg* msg)
@@ -99,22 +108,11 @@ extern "C" WENDREL_API int msgOrxPack(char* out, _orx_msg* msg)
 
 extern "C" WENDREL_API int msgOrxUnpack(const char* text, int len, _orx_msg* msg)
 {
-    const int n = checkFrame(text, len, 20);
-    if (n < 0)
+    if (msg == nullptr)
         return 0;
-    msg->srcPrefix = byteAt(text, 0);
-    msg->srcDeck = byteAt(text, 2);
-    msg->srcNode = byteAt(text, 4);
-    msg->srcChannel = byteAt(text, 6);
-    msg->dstPrefix = byteAt(text, 8);
-    msg->dstDeck = byteAt(text, 10);
-    msg->dstNode = byteAt(text, 12);
-    msg->dstChannel = byteAt(text, 14);
-    msg->code = byteAt(text, 16);
-    msg->count = static_cast<unsigned char>(n);
-    for (int i = 0; i < n; ++i)
-        msg->param[i] = byteAt(text, 20 + 2 * i);
-    return 1;
+    unsigned char* const header[8] = {&msg->srcPrefix, &msg->srcDeck, &msg->srcNode, &msg->srcChannel,
+                                      &msg->dstPrefix, &msg->dstDeck, &msg->dstNode, &msg->dstChannel};
+    return unpackBody(text, len, msg, header, 8);
 }
 
 extern "C" WENDREL_API void msgAddChannelParam(_orvo_msg* msg, unsigned char channel)
