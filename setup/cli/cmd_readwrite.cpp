@@ -8,6 +8,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <unistd.h>
 
@@ -378,9 +379,8 @@ private:
 #endif
 };
 
-int RunJob(CBusProcedure& job, CCommandLineHost& host)
+int RunJob(CBusProcedure& job)
 {
-    (void)host;
     g_cancel.store(false);
     auto previous = std::signal(SIGINT, OnInterrupt);
     int result = job.Run();
@@ -389,6 +389,23 @@ int RunJob(CBusProcedure& job, CCommandLineHost& host)
     if (job.ConnectionWasLost())
         return kExitLost;
     return result == kJobCancelled ? kExitCancelled : kExitOk;
+}
+
+// Opens the session, runs a Job (read or write) with the host as its front
+// end and closes the session; setup, when given, finishes the job first.
+template <typename Job>
+int RunOnBus(CBusCommand& command, const CReadWriteParameters& params, COrvoSystem* system,
+             CCommandLineHost& host, const std::function<void(Job&)>& setup = {})
+{
+    if (!command.Open())
+        return kExitNoPort;
+    Job job(command.Connection(), params, system, &host, &g_cancel);
+    if (setup)
+        setup(job);
+    job.SetClosingPause(0);
+    const int exitStatus = RunJob(job);
+    command.Close();
+    return exitStatus;
 }
 
 } // namespace
@@ -417,13 +434,10 @@ int RunReadCommand(const QStringList& args)
     QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
     COrvoQSettings settings(store);
     auto system = std::make_unique<COrvoSystem>(&settings);
-    if (!command.Open())
-        return kExitNoPort;
     CCommandLineHost host(policy, command.Quiet());
-    CReadProcedure job(command.Connection(), params, system.get(), &host, &g_cancel);
-    job.SetClosingPause(0);
-    int exitStatus = RunJob(job, host);
-    command.Close();
+    const int exitStatus = RunOnBus<CReadProcedure>(command, params, system.get(), host);
+    if (exitStatus == kExitNoPort)
+        return exitStatus; // nothing was read, so nothing is saved
 
     // What was read is kept even when the job stopped short.
     const std::string path = QFile::encodeName(parser.value(output)).toStdString();
@@ -470,14 +484,9 @@ int RunWriteCommand(const QStringList& args)
         PrintError(args.value(0).toStdString() + ": duplicates found, nothing written\n");
         return kExitFailed;
     }
-    if (!command.Open())
-        return kExitNoPort;
     CCommandLineHost host(policy, command.Quiet());
-    CWriteProcedure job(command.Connection(), params, system.get(), &host, &g_cancel);
     const bool erase = parser.isSet(eraseTags);
-    job.SetEraseTags([erase] { return erase; });
-    job.SetClosingPause(0);
-    int exitStatus = RunJob(job, host);
-    command.Close();
-    return exitStatus;
+    return RunOnBus<CWriteProcedure>(command, params, system.get(), host, [erase](CWriteProcedure& job) {
+        job.SetEraseTags([erase] { return erase; });
+    });
 }
