@@ -5,6 +5,7 @@
 #include <cjson/cJSON.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -111,6 +112,17 @@ inline CReadWriteParameters Selection(int first, int last, bool flats, bool tags
 }
 
 // The simulator's dump, parsed; deck n of it, or null.
+// Reads the installation into system, every prompt answered No; gives the
+// job's result. For tests that only need the model as the bus has it.
+inline int ReadInto(SimBus& bus, const CReadWriteParameters& params, COrvoSystem* system)
+{
+    RecordingHost host;
+    std::atomic<bool> cancel{false};
+    CReadProcedure read(&bus.conn, params, system, &host, &cancel);
+    read.SetClosingPause(0);
+    return read.Run();
+}
+
 class Dump {
 public:
     explicit Dump(const std::string& json) : m_root(cJSON_Parse(json.c_str())) {}

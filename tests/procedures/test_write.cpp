@@ -103,14 +103,7 @@ TEST(ReadWrite, WriteSendsTheModelAndReadGivesItBack)
     SimBus bus(kScenario);
     CMemorySettings settings;
     auto system = NewSystem(&settings);
-    {
-        RecordingHost host;
-        std::atomic<bool> cancel{false};
-        CReadProcedure read(&bus.conn, Selection(0, 2, true, true, true, true, false), system.get(), &host,
-                            &cancel);
-        read.SetClosingPause(0);
-        ASSERT_EQ(read.Run(), kJobFinished);
-    }
+    ASSERT_EQ(ReadInto(bus, Selection(0, 2, true, true, true, true, false), system.get()), kJobFinished);
     EditModel(*system);
 
     RecordingHost host;
@@ -200,11 +193,7 @@ TEST(ReadWrite, WriteSendsTheModelAndReadGivesItBack)
     // Read it back: the model returns, except where the read keeps less.
     auto back = NewSystem(&settings);
     back->maxEmptySlots = 0;
-    RecordingHost readHost;
-    CReadProcedure read(&bus.conn, Selection(0, 2, true, true, true, true, false), back.get(), &readHost,
-                        &cancel);
-    read.SetClosingPause(0);
-    ASSERT_EQ(read.Run(), kJobFinished);
+    ASSERT_EQ(ReadInto(bus, Selection(0, 2, true, true, true, true, false), back.get()), kJobFinished);
     for (int n = 0; n < 3; ++n) {
         const CDeck& a = system->decks[n];
         const CDeck& b = back->decks[n];
@@ -255,14 +244,7 @@ TEST(ReadWrite, WriteSerialNumberAndErasedTagsOnlyWhenAsked)
     SimBus bus(kScenario);
     CMemorySettings settings;
     auto system = NewSystem(&settings);
-    {
-        RecordingHost host;
-        std::atomic<bool> cancel{false};
-        CReadProcedure read(&bus.conn, Selection(1, 1, true, true, false, false, false), system.get(), &host,
-                            &cancel);
-        read.SetClosingPause(0);
-        ASSERT_EQ(read.Run(), kJobFinished);
-    }
+    ASSERT_EQ(ReadInto(bus, Selection(1, 1, true, true, false, false, false), system.get()), kJobFinished);
     CDeck& deck = system->decks[1];
     deck.serialNumber = "NEW1";
     deck.flats[0].tags[0] = {2, "12AB000FFF"};
