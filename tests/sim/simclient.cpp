@@ -117,15 +117,19 @@ std::vector<std::string> SimClient::frames(const std::string& bytes)
     return out;
 }
 
-bool SimClient::exchange(const _orvo_msg& msg, _orvo_msg* reply, int waitMs)
+namespace {
+
+// The first frame among bodies that decodes as a Msg addressed back to the
+// request's node type, as the session filters.
+template <typename Msg, size_t BufferSize>
+bool firstReply(const std::vector<std::string>& bodies, const Msg& request, Msg* reply,
+                int (*unpack)(const char*, int, Msg*))
 {
-    send(msg);
-    for (const std::string& body : frames(readRaw(waitMs))) {
-        char buf[40] = {};
+    for (const std::string& body : bodies) {
+        char buf[BufferSize] = {};
         std::memcpy(buf, body.data(), std::min<size_t>(body.size(), sizeof buf));
-        _orvo_msg m{};
-        // As the session does: only a frame addressed back to our node type.
-        if (msgUnpack(buf, sizeof buf, &m) && NodeTypeOf(m.dstNode) == NodeTypeOf(msg.srcNode)) {
+        Msg m{};
+        if (unpack(buf, sizeof buf, &m) && NodeTypeOf(m.dstNode) == NodeTypeOf(request.srcNode)) {
             *reply = m;
             return true;
         }
@@ -133,19 +137,18 @@ bool SimClient::exchange(const _orvo_msg& msg, _orvo_msg* reply, int waitMs)
     return false;
 }
 
+} // namespace
+
+bool SimClient::exchange(const _orvo_msg& msg, _orvo_msg* reply, int waitMs)
+{
+    send(msg);
+    return firstReply<_orvo_msg, 40>(frames(readRaw(waitMs)), msg, reply, msgUnpack);
+}
+
 bool SimClient::exchange(const _orx_msg& msg, _orx_msg* reply, int waitMs)
 {
     send(msg);
-    for (const std::string& body : frames(readRaw(waitMs))) {
-        char buf[50] = {};
-        std::memcpy(buf, body.data(), std::min<size_t>(body.size(), sizeof buf));
-        _orx_msg m{};
-        if (msgOrxUnpack(buf, sizeof buf, &m) && NodeTypeOf(m.dstNode) == NodeTypeOf(msg.srcNode)) {
-            *reply = m;
-            return true;
-        }
-    }
-    return false;
+    return firstReply<_orx_msg, 50>(frames(readRaw(waitMs)), msg, reply, msgOrxUnpack);
 }
 
 _orvo_msg request(int deck, unsigned char node, int code, std::initializer_list<int> params)
