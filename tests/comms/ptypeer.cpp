@@ -161,22 +161,29 @@ std::string orxFrameOf(_orx_msg msg)
     return std::string(1, STX) + std::string(text, n) + std::string(1, ETX);
 }
 
+namespace {
+
+// A frame body as the session's receive buffer holds it, decoded.
+template <typename Msg, size_t BufferSize>
+Msg decodeAs(const std::string& body, int (*unpack)(const char*, int, Msg*))
+{
+    char text[BufferSize] = {};
+    std::memcpy(text, body.data(), std::min<size_t>(body.size(), sizeof text));
+    Msg msg{};
+    EXPECT_EQ(unpack(text, sizeof text, &msg), 1) << body;
+    return msg;
+}
+
+} // namespace
+
 _orvo_msg decodeBody(const std::string& body)
 {
-    char text[40] = {};
-    std::memcpy(text, body.data(), std::min<size_t>(body.size(), sizeof text));
-    _orvo_msg msg{};
-    EXPECT_EQ(msgUnpack(text, sizeof text, &msg), 1) << body;
-    return msg;
+    return decodeAs<_orvo_msg, 40>(body, msgUnpack);
 }
 
 _orx_msg decodeOrxBody(const std::string& body)
 {
-    char text[50] = {};
-    std::memcpy(text, body.data(), std::min<size_t>(body.size(), sizeof text));
-    _orx_msg msg{};
-    EXPECT_EQ(msgOrxUnpack(text, sizeof text, &msg), 1) << body;
-    return msg;
+    return decodeAs<_orx_msg, 50>(body, msgOrxUnpack);
 }
 
 _orvo_msg deckReply(int deck, unsigned char code, std::initializer_list<unsigned char> params)
