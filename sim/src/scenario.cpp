@@ -36,6 +36,15 @@ struct Reader {
         return integerValue(item, where + "." + key, out, lo, hi);
     }
 
+    // As integer, but the key must be there: it names the record meant.
+    bool requiredInteger(const cJSON* obj, const char* key, const std::string& where, int* out, long long lo,
+                         long long hi)
+    {
+        if (!cJSON_GetObjectItemCaseSensitive(obj, key))
+            return fail(where, std::string("missing \"") + key + "\"");
+        return integer(obj, key, where, out, lo, hi);
+    }
+
     bool integerValue(const cJSON* item, const std::string& where, int* out, long long lo, long long hi)
     {
         if (cJSON_IsBool(item)) {
@@ -149,9 +158,7 @@ struct Reader {
     bool flat(const cJSON* obj, const std::string& where, SimDeck& deck)
     {
         int slot = -1;
-        if (!cJSON_GetObjectItemCaseSensitive(obj, "slot"))
-            return fail(where, "missing \"slot\"");
-        if (!integer(obj, "slot", where, &slot, 0, 23))
+        if (!requiredInteger(obj, "slot", where, &slot, 0, 23))
             return false;
         SimFlat& f = deck.flats[slot];
         f.handset = true;
@@ -182,9 +189,7 @@ struct Reader {
     bool door(const cJSON* obj, const std::string& where, SimDeck& deck)
     {
         int number = -1;
-        if (!cJSON_GetObjectItemCaseSensitive(obj, "number"))
-            return fail(where, "missing \"number\"");
-        if (!integer(obj, "number", where, &number, 0, 15))
+        if (!requiredInteger(obj, "number", where, &number, 0, 15))
             return false;
         SimDoor& d = deck.doors[number];
         d.present = true;
@@ -232,9 +237,7 @@ struct Reader {
     bool relay(const cJSON* obj, const std::string& where, SimDeck& deck)
     {
         int position = -1;
-        if (!cJSON_GetObjectItemCaseSensitive(obj, "position"))
-            return fail(where, "missing \"position\"");
-        if (!integer(obj, "position", where, &position, 0, 15))
+        if (!requiredInteger(obj, "position", where, &position, 0, 15))
             return false;
         SimRelayUnit& u = deck.relays[position];
         u.present = true;
@@ -351,9 +354,7 @@ struct Reader {
         if (!cJSON_IsObject(obj))
             return fail(where, "expected an object");
         int number = -1;
-        if (!cJSON_GetObjectItemCaseSensitive(obj, "number"))
-            return fail(where, "missing \"number\"");
-        if (!integer(obj, "number", where, &number, 0, 254))
+        if (!requiredInteger(obj, "number", where, &number, 0, 254))
             return false;
         if (inst.deck(number))
             return fail(where, "deck " + std::to_string(number) + " given twice");
