@@ -49,27 +49,9 @@ int openClient(const std::string& path)
     return fd;
 }
 
-// Reads until an ETX; records when each byte arrived. False on a 2 s silence.
-bool readReply(int fd, std::vector<Clock::time_point>* stamps)
-{
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 2000) <= 0)
-            return false;
-        char buf[64];
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        const auto now = Clock::now();
-        for (ssize_t i = 0; i < n; ++i) {
-            if (stamps)
-                stamps->push_back(now);
-            if (buf[i] == char(ETX))
-                return true;
-        }
-    }
-}
-
-// Reads until `frames` ETXs have come, stamping every byte; bytes of the next
-// answer that arrive in the same read as an ETX are counted too.
+// Reads until `frames` ETXs have come, stamping every byte when stamps is
+// given; bytes of the next answer that arrive in the same read as an ETX are
+// counted too. False on a 2 s silence.
 bool readFrames(int fd, int frames, std::vector<Clock::time_point>* stamps)
 {
     while (frames > 0) {
@@ -80,7 +62,8 @@ bool readFrames(int fd, int frames, std::vector<Clock::time_point>* stamps)
         const ssize_t n = ::read(fd, buf, sizeof buf);
         const auto now = Clock::now();
         for (ssize_t i = 0; i < n; ++i) {
-            stamps->push_back(now);
+            if (stamps)
+                stamps->push_back(now);
             if (buf[i] == char(ETX))
                 --frames;
         }
@@ -94,6 +77,17 @@ double percentile(std::vector<double> v, double q)
     return v[static_cast<size_t>(q * (v.size() - 1))];
 }
 
+// Serves the demo installation on a pty; false (and says why) when it cannot.
+bool startDemo(orvosim::Simulator& sim, std::string* path)
+{
+    sim.loadDemo();
+    std::string error;
+    if (sim.startPty(path, &error))
+        return true;
+    std::fprintf(stderr, "bench_sim: %s\n", error.c_str());
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -103,19 +97,16 @@ int main(int argc, char** argv)
 
     {
         orvosim::Simulator sim;
-        sim.loadDemo();
-        std::string path, error;
-        if (!sim.startPty(&path, &error)) {
-            std::fprintf(stderr, "bench_sim: %s\n", error.c_str());
+        std::string path;
+        if (!startDemo(sim, &path))
             return 1;
-        }
         const int fd = openClient(path);
         std::vector<double> micros;
         micros.reserve(requests);
         for (int i = 0; i < requests; ++i) {
             const auto t0 = Clock::now();
             if (::write(fd, enq.data(), enq.size()) != static_cast<ssize_t>(enq.size()) ||
-                !readReply(fd, nullptr)) {
+                !readFrames(fd, 1, nullptr)) {
                 std::fprintf(stderr, "bench_sim: no reply to request %d\n", i);
                 return 1;
             }
@@ -131,12 +122,9 @@ int main(int argc, char** argv)
         options.pace = true;
         options.latencyMs = 5;
         orvosim::Simulator sim(options);
-        sim.loadDemo();
-        std::string path, error;
-        if (!sim.startPty(&path, &error)) {
-            std::fprintf(stderr, "bench_sim: %s\n", error.c_str());
+        std::string path;
+        if (!startDemo(sim, &path))
             return 1;
-        }
         const int fd = openClient(path);
         // Turnaround: from the request's ETX to the first byte of the answer.
         double turnaround = 0;
@@ -144,7 +132,7 @@ int main(int argc, char** argv)
         for (int i = 0; i < rounds; ++i) {
             std::vector<Clock::time_point> stamps;
             const auto t0 = Clock::now();
-            if (::write(fd, enq.data(), enq.size()) < 0 || !readReply(fd, &stamps)) {
+            if (::write(fd, enq.data(), enq.size()) < 0 || !readFrames(fd, 1, &stamps)) {
                 std::fprintf(stderr, "bench_sim: no paced reply\n");
                 return 1;
             }
