@@ -69,6 +69,15 @@ public:
     }
     void ConnectionLost(const std::string& text) override { lostText = text; }
 
+    // Raises the cancel flag when the job posts trigger, as a press of Cancel would.
+    void CancelOn(const std::string& trigger, std::atomic<bool>* cancel)
+    {
+        onText = [trigger, cancel](const std::string& text) {
+            if (text == trigger)
+                cancel->store(true);
+        };
+    }
+
     bool Posted(const std::string& text) const
     {
         for (const std::string& t : texts)

@@ -65,10 +65,7 @@ TEST(ReadWrite, ReadCancelStopsAtEachCancellationPoint)
         system->maxEmptySlots = 2;
         RecordingHost host;
         std::atomic<bool> cancel{false};
-        host.onText = [&](const std::string& text) {
-            if (text == c.trigger)
-                cancel = true;
-        };
+        host.CancelOn(c.trigger, &cancel);
         CReadProcedure job(&bus.conn, Selection(0, 1, true, true, true, false, false), system.get(), &host,
                            &cancel);
         job.SetClosingPause(0);
@@ -160,10 +157,7 @@ TEST(ReadWrite, WriteCancelStopsAtEachCancellationPoint)
         }
         RecordingHost host;
         std::atomic<bool> cancel{false};
-        host.onText = [&](const std::string& text) {
-            if (text == c.trigger)
-                cancel = true;
-        };
+        host.CancelOn(c.trigger, &cancel);
         CWriteProcedure job(&bus.conn, Selection(0, 1, true, true, true, false, false), system.get(), &host,
                             &cancel);
         job.SetEraseTags([] { return false; });
@@ -198,10 +192,7 @@ TEST(ReadWrite, ReadPromptAnswersRetrySkipAndCancel)
             return attempt < 2 ? RetryAnswer::Yes : RetryAnswer::No;
         };
         // A Cancel pressed while the request waits is dropped by the prompt that follows.
-        host.onText = [&](const std::string& text) {
-            if (text == "Reading flat 2 on deck 0")
-                cancel = true;
-        };
+        host.CancelOn("Reading flat 2 on deck 0", &cancel);
         CReadProcedure job(&bus.conn, Selection(0, 1, true, false, false, false, false), system.get(), &host,
                            &cancel);
         job.SetClosingPause(0);
