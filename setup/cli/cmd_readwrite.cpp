@@ -21,9 +21,7 @@
 #include "wendrel/commsprompt.h"
 #include "wendrel/orvoserialconnection.h"
 
-#ifdef ORVOCTL_HAVE_SIM
 #include "orvosim/simulator.h"
-#endif
 
 namespace {
 
@@ -323,7 +321,6 @@ public:
     bool Open()
     {
         if (m_demo) {
-#ifdef ORVOCTL_HAVE_SIM
             m_sim = std::make_unique<orvosim::Simulator>();
             m_sim->loadDemo();
             std::string error;
@@ -332,10 +329,6 @@ public:
                 return false;
             }
             m_autoSearch = false;
-#else
-            PrintError(m_name + ": this build has no demo installation\n");
-            return false;
-#endif
         }
         m_conn.SetPrompt(&m_prompt);
         bool open = m_device.empty() ? m_conn.Open(&m_prompt, m_port, m_autoSearch, m_label)
@@ -344,18 +337,9 @@ public:
         return open;
     }
 
-    void Close()
-    {
-        m_conn.Close();
-    }
-    COrvoSerialConnection* Connection()
-    {
-        return &m_conn;
-    }
-    bool Quiet() const
-    {
-        return m_quiet;
-    }
+    void Close() { m_conn.Close(); }
+    COrvoSerialConnection* Connection() { return &m_conn; }
+    bool Quiet() const { return m_quiet; }
 
 private:
     bool Usage(const std::string& reason)
@@ -374,9 +358,7 @@ private:
     std::string m_label;
     CCommandLinePrompt m_prompt;
     COrvoSerialConnection m_conn;
-#ifdef ORVOCTL_HAVE_SIM
     std::unique_ptr<orvosim::Simulator> m_sim;
-#endif
 };
 
 int RunJob(CBusProcedure& job)

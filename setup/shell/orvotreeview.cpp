@@ -13,9 +13,7 @@
 #include <orvomodel/orvosystem.h>
 #include <orvomodel/treelabels.h>
 
-#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
 #include <orvoprocedures/readwritedialogs.h>
-#endif
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -69,7 +67,6 @@ NodeInfo* NodeOfKind(const QTreeWidgetItem* item, int kind)
     return node && node->kind == kind ? node : nullptr;
 }
 
-#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
 // Asks what to transfer. A deck of -1 offers the whole range; a write also
 // carries whether the deck serial numbers go out (administrators only).
 bool AskTransfer(QWidget* owner, bool read, int deck, int administrator, CReadWriteParameters* params)
@@ -84,15 +81,10 @@ bool AskTransfer(QWidget* owner, bool read, int deck, int administrator, CReadWr
     *params = dlg.m_params;
     return true;
 }
-#endif
 
 bool ProceduresAvailable()
 {
-#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
     return true;
-#else
-    return false;
-#endif
 }
 
 // Commands whose work is a dialog contributed by another part.
@@ -387,7 +379,6 @@ bool COrvoTreeView::RunFeature(int id, FeatureContext& context)
 
 void COrvoTreeView::OnRead()
 {
-#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
     SessionScope session(m_app, this);
     if (!session.IsOpen())
         return;
@@ -397,12 +388,10 @@ void COrvoTreeView::OnRead()
     clear();
     RunReadDialog(window(), &m_app->Session(), System(), params, true);
     Rebuild();
-#endif
 }
 
 void COrvoTreeView::OnWrite([[maybe_unused]] int deck)
 {
-#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
     SessionScope session(m_app, this);
     if (!session.IsOpen())
         return;
@@ -415,7 +404,6 @@ void COrvoTreeView::OnWrite([[maybe_unused]] int deck)
     if (!AskTransfer(this, false, deck, m_app->comms.administrator, &params))
         return;
     RunWriteDialog(window(), &m_app->Session(), System(), params, deck < 0);
-#endif
 }
 
 void COrvoTreeView::OnReadDeck()
@@ -423,7 +411,6 @@ void COrvoTreeView::OnReadDeck()
     NodeInfo* node = NodeOfKind(currentItem(), NodeKindDeck);
     if (!node)
         return;
-#ifdef ORVOSHELL_HAVE_PROCEDURE_DIALOGS
     {
         SessionScope session(m_app, this);
         if (!session.IsOpen())
@@ -433,7 +420,6 @@ void COrvoTreeView::OnReadDeck()
             RunReadDialog(window(), &m_app->Session(), System(), params, false);
     }
     Rebuild();
-#endif
 }
 
 void COrvoTreeView::OnWriteDeck()

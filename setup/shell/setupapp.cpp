@@ -17,9 +17,7 @@
 #include <wendrel/passworddlg.h>
 #include <wendrel/user.h>
 
-#ifdef ORVOSHELL_HAVE_SIM
 #include <orvosim/simulator.h>
-#endif
 
 #include <QApplication>
 #include <QFileInfo>
@@ -34,11 +32,7 @@ const QString kRecentSection = QStringLiteral("Recent File List");
 
 void CSetupApp::SimulatorDeleter::operator()(orvosim::Simulator* simulator) const
 {
-#ifdef ORVOSHELL_HAVE_SIM
     delete simulator;
-#else
-    (void)simulator;
-#endif
 }
 
 CSetupApp::CSetupApp() : m_store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"))
@@ -156,7 +150,6 @@ void CSetupApp::CloseSession()
 
 bool CSetupApp::StartDemo(QString* error)
 {
-#ifdef ORVOSHELL_HAVE_SIM
     std::unique_ptr<orvosim::Simulator, SimulatorDeleter> simulator(new orvosim::Simulator);
     simulator->loadDemo();
     std::string slave;
@@ -168,10 +161,6 @@ bool CSetupApp::StartDemo(QString* error)
     m_simulator = std::move(simulator);
     m_demoDevice = QString::fromStdString(slave);
     return true;
-#else
-    *error = QStringLiteral("This build has no simulated installation.");
-    return false;
-#endif
 }
 
 void CSetupApp::SetFeatureDialogs(IFeatureDialogs* features)
