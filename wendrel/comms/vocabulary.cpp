@@ -127,7 +127,7 @@ const char* const kNames[120] = {
     "MSG_SET_CUSTOM_TEXT",
 };
 
-const char* const kNodeTypes[8] = {"Broadcast", "Flat", "Door", "Concierge",
+const char* const kNodeTypes[8] = {"Broadcast", "Flat",  "Door", "Concierge",
                                    "Engineer",  "Relay", "Deck", "Reader"};
 
 // Undefined codes are named in one shared buffer; callers must not keep the pointer.

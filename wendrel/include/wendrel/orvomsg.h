@@ -26,8 +26,14 @@ constexpr unsigned char MakeNode(int type, int number)
 {
     return static_cast<unsigned char>(((number & 0x1F) << 3) | (type & 0x07));
 }
-constexpr int NodeTypeOf(unsigned char node) { return node & 0x07; }
-constexpr int NodeNumberOf(unsigned char node) { return node >> 3; }
+constexpr int NodeTypeOf(unsigned char node)
+{
+    return node & 0x07;
+}
+constexpr int NodeNumberOf(unsigned char node)
+{
+    return node >> 3;
+}
 
 constexpr unsigned char STX = 0x02;
 constexpr unsigned char ETX = 0x03;
