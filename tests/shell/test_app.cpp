@@ -96,7 +96,7 @@ TEST_F(ShellAppTest, storedCommsSettings_reachTheSession)
     EXPECT_EQ(app->SessionDevice(), QStringLiteral("/dev/ttyUSB1"));
 }
 
-TEST_F(ShellAppTest, menusAndToolBar_carryEveryDesignedCommand)
+TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)
 {
     ASSERT_TRUE(Start());
     QStringList texts;

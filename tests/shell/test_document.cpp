@@ -270,7 +270,7 @@ void AnswerFileDialog(const QString& file, bool tickMerge, const QString& filter
 
 } // namespace
 
-TEST_F(ShellDocumentTest, realFileDialogs_offerTheDesignedChoices)
+TEST_F(ShellDocumentTest, realFileDialogs_offerTheFileTypesAndMergeBox)
 {
     doc->SetFileDialogs(nullptr);
     system->decks[3].description = "Three";

@@ -8,7 +8,7 @@ class ShellSettingsTest : public ShellTest {};
 
 } // namespace
 
-TEST_F(ShellSettingsTest, noStoredSettings_giveDesignedDefaults)
+TEST_F(ShellSettingsTest, noStoredSettings_giveTheDefaults)
 {
     CommsSettings comms;
     ReadCommsSettings(&comms);

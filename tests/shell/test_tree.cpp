@@ -95,7 +95,7 @@ TEST_F(ShellTreeTest, newDocument_showsOnlyTheRoot)
     EXPECT_EQ(view->SelectedNode(), &system->node);
 }
 
-TEST_F(ShellTreeTest, mainAndExpansionDecks_haveDesignedStructureAndLabels)
+TEST_F(ShellTreeTest, mainAndExpansionDecks_haveTheirStructureAndLabels)
 {
     BuildInstallation();
     EXPECT_EQ(Root()->text(0), QStringLiteral("Tower"));

@@ -14,8 +14,8 @@
 
 namespace {
 
-// Process-wide, as the design shares them between every session object; one
-// feature at a time uses the bus, atomics only keep the worker thread honest.
+// Process-wide and shared by every session object: only one
+// feature at a time uses the bus; atomics only keep the worker thread honest.
 std::atomic<double> g_timeoutMult{1.0};
 std::atomic<unsigned char> g_relayTag{0};
 

@@ -67,8 +67,8 @@ void PutText(QByteArray& out, const QString& text)
     PutU32(out, static_cast<quint32>(text.size()));
     for (QChar c : text) {
         quint32 code = ToAnsi(c);
-        // The generator values are kept to 0-32767, the range the file was
-        // designed around, whatever RAND_MAX is here.
+        // The generator values are kept to 0-32767, the range the file format
+        // was made for, whatever RAND_MAX is here.
         quint32 low = static_cast<quint32>(std::rand()) & 0x7FFF;
         quint32 high = ((static_cast<quint32>(std::rand()) & 0x7FFF) >> 8) & 0xFF;
         PutU32(out, low | (code << 16) | (high << 24));

@@ -38,7 +38,7 @@ public:
     // The one application object of the process (null before construction).
     static CSetupApp* Instance();
 
-    // Start-up in its designed order; false ends the program.
+    // Start-up in its fixed order; false ends the program.
     bool InitInstance(const StartOptions& options);
 
     CSetupDoc* Doc() const { return m_doc.get(); }

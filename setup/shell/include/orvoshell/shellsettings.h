@@ -22,7 +22,7 @@ struct CommsSettings {
     int showDuplicatesReport = 0;
 };
 
-// Reads the keys in their designed order; multiplier stays at its value when
+// Reads the keys in their fixed order; multiplier stays at its value when
 // "Timeout" does not parse.
 void ReadCommsSettings(CommsSettings* settings);
 
