@@ -115,14 +115,23 @@ void PtyPeer::run()
 {
     std::string body;
     bool inFrame = false;
-    while (!m_stop) {
+    // Once stopped, keep reading until the line has been quiet for a while:
+    // the pty hands written bytes over asynchronously, so a frame the session
+    // has just written may not be readable yet.
+    for (;;) {
         pollfd p{m_master, POLLIN, 0};
-        if (poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN))
+        if (poll(&p, 1, m_stop ? 50 : 10) <= 0 || !(p.revents & POLLIN)) {
+            if (m_stop)
+                return;
             continue;
+        }
         char buf[256];
         const ssize_t n = read(m_master, buf, sizeof buf);
-        if (n <= 0)
+        if (n <= 0) {
+            if (m_stop)
+                return;
             continue;
+        }
         for (ssize_t i = 0; i < n; ++i) {
             const char c = buf[i];
             if (c == STX) {
