@@ -21,6 +21,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 
+#include <optional>
+
 namespace {
 
 QString Text(const std::string& text)
@@ -65,6 +67,15 @@ NodeInfo* NodeOfKind(const QTreeWidgetItem* item, int kind)
 {
     NodeInfo* node = COrvoTreeView::NodeOf(item);
     return node && node->kind == kind ? node : nullptr;
+}
+
+// Firmware gate of an element editor: false, with the box, when too old.
+bool FirmwareAtLeast(QWidget* owner, int version, int needed, const char* message)
+{
+    if (version >= needed)
+        return true;
+    ShellMessage(owner, QString::fromLatin1(message));
+    return false;
 }
 
 // Asks what to transfer. A deck of -1 offers the whole range; a write also
@@ -267,6 +278,15 @@ CDeck* COrvoTreeView::ParentDeck(QTreeWidgetItem* item) const
     if (!node || node->kind != NodeKindDeck || node->index < 0 || node->index >= kDeckCount)
         return nullptr;
     return &System()->decks[node->index];
+}
+
+NodeInfo* COrvoTreeView::ElementOf(QTreeWidgetItem* item, int kind, CDeck** deck) const
+{
+    NodeInfo* node = NodeOfKind(item, kind);
+    if (!node)
+        return nullptr;
+    *deck = ParentDeck(item);
+    return *deck ? node : nullptr;
 }
 
 void COrvoTreeView::RefreshLabel(QTreeWidgetItem* item)
@@ -480,33 +500,24 @@ void COrvoTreeView::OnAddToDeck(int id)
 void COrvoTreeView::OnEditDoor()
 {
     QTreeWidgetItem* item = currentItem();
-    NodeInfo* node = NodeOfKind(item, NodeKindDoor);
-    if (!node)
+    CDeck* deck = nullptr;
+    NodeInfo* node = ElementOf(item, NodeKindDoor, &deck);
+    if (!node ||
+        !FirmwareAtLeast(this, deck->version, 1029, "Not supported, deck is running firmware < v1.029") ||
+        !FirmwareAtLeast(this, deck->doorVersions[node->index], 203,
+                         "Not supported, selected door is running firmware < v2.03"))
         return;
-    CDeck* deck = ParentDeck(item);
-    if (!deck)
-        return;
-    if (deck->version < 1029) {
-        ShellMessage(this, QStringLiteral("Not supported, deck is running firmware < v1.029"));
-        return;
-    }
-    if (deck->doorVersions[node->index] < 203) {
-        ShellMessage(this, QStringLiteral("Not supported, selected door is running firmware < v2.03"));
-        return;
-    }
     FeatureContext context;
     context.deck = deck;
     context.door = &deck->doors[node->index];
     context.online =
         GetProfileInt(QStringLiteral("System"), QStringLiteral("Read Write Door Settings"), 0) == 0;
+    std::optional<SessionScope> session;
     if (context.online) {
-        SessionScope session(m_app, this);
-        if (!session.IsOpen())
+        session.emplace(m_app, this);
+        if (!session->IsOpen())
             return;
         context.session = &m_app->Session();
-        RunFeature(ID_EDIT_DOOR, context);
-        RefreshLabel(item);
-        return;
     }
     RunFeature(ID_EDIT_DOOR, context);
     RefreshLabel(item);
@@ -514,17 +525,11 @@ void COrvoTreeView::OnEditDoor()
 
 void COrvoTreeView::OnEditRelay()
 {
-    QTreeWidgetItem* item = currentItem();
-    NodeInfo* node = NodeOfKind(item, NodeKindRelay);
-    if (!node)
+    CDeck* deck = nullptr;
+    NodeInfo* node = ElementOf(currentItem(), NodeKindRelay, &deck);
+    if (!node ||
+        !FirmwareAtLeast(this, deck->version, 2064, "Not supported, deck is running firmware < v2.064"))
         return;
-    CDeck* deck = ParentDeck(item);
-    if (!deck)
-        return;
-    if (deck->version < 2064) {
-        ShellMessage(this, QStringLiteral("Not supported, deck is running firmware < v2.064"));
-        return;
-    }
     SessionScope session(m_app, this);
     if (!session.IsOpen())
         return;
@@ -538,11 +543,9 @@ void COrvoTreeView::OnEditRelay()
 void COrvoTreeView::OnEditFlat()
 {
     QTreeWidgetItem* item = currentItem();
-    NodeInfo* node = NodeOfKind(item, NodeKindFlat);
+    CDeck* deck = nullptr;
+    NodeInfo* node = ElementOf(item, NodeKindFlat, &deck);
     if (!node)
-        return;
-    CDeck* deck = ParentDeck(item);
-    if (!deck)
         return;
     FeatureContext context;
     context.deck = deck;

@@ -48,6 +48,9 @@ private:
     COrvoSystem* System() const;
     // The deck above the selected element (parent walk), or null.
     CDeck* ParentDeck(QTreeWidgetItem* item) const;
+    // The element of that kind an item shows, with its deck; null when the
+    // item is of another kind or has no deck above it.
+    NodeInfo* ElementOf(QTreeWidgetItem* item, int kind, CDeck** deck) const;
     void RefreshLabel(QTreeWidgetItem* item);
     QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, const QString& text, NodeInfo* node);
 
