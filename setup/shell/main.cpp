@@ -1,4 +1,8 @@
+#include "orvoadmin/admin.h"
+#include "orvoeditors/editors.h"
+#include "orvologging/logging.h"
 #include "orvoshell/setupapp.h"
+#include "orvotools/tools.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -35,6 +39,10 @@ int main(int argc, char** argv)
         options.documentPath = parser.positionalArguments().constFirst();
 
     CSetupApp setup;
+    RegisterEditors(setup.Registry());
+    RegisterLogging(setup.Registry());
+    RegisterTools(setup.Registry());
+    RegisterAdmin(setup.Registry());
     if (!setup.InitInstance(options))
         return 1;
     return app.exec();

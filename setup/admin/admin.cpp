@@ -1,0 +1,8 @@
+#include "orvoadmin/admin.h"
+
+#include "registration.h"
+
+void RegisterAdmin(CFeatureRegistry& registry)
+{
+    RegisterAdminDialogs(registry);
+}

@@ -1,0 +1,221 @@
+#include "bus.h"
+
+#include <QSettings>
+
+#include <csignal>
+#include <unistd.h>
+
+#include "commands.h"
+#include "orvomodel/orvosettings.h"
+#include "orvosim/simulator.h"
+
+namespace {
+
+std::atomic<bool> g_cancel{false};
+
+extern "C" void OnInterrupt(int)
+{
+    g_cancel.store(true);
+}
+
+} // namespace
+
+std::atomic<bool>& CancelFlag()
+{
+    return g_cancel;
+}
+
+CInterruptGuard::CInterruptGuard()
+{
+    g_cancel.store(false);
+    m_previous = std::signal(SIGINT, OnInterrupt);
+}
+
+CInterruptGuard::~CInterruptGuard()
+{
+    std::signal(SIGINT, m_previous);
+}
+
+bool ParsePolicy(const QString& text, TimeoutPolicy* policy)
+{
+    if (text == QLatin1String("skip")) {
+        policy->kind = TimeoutPolicy::Skip;
+        return true;
+    }
+    if (text == QLatin1String("cancel")) {
+        policy->kind = TimeoutPolicy::Cancel;
+        return true;
+    }
+    if (text.startsWith(QLatin1String("retry:"))) {
+        bool ok = false;
+        int retries = text.mid(6).toInt(&ok);
+        if (!ok || retries < 0)
+            return false;
+        policy->kind = TimeoutPolicy::Retry;
+        policy->retries = retries;
+        return true;
+    }
+    return false;
+}
+
+CCommandLineHost::CCommandLineHost(TimeoutPolicy policy, bool quiet)
+    : m_policy(policy), m_quiet(quiet), m_tty(isatty(2))
+{
+}
+
+CCommandLineHost::~CCommandLineHost()
+{
+    EndBar();
+}
+
+void CCommandLineHost::SetRange(int lower, int upper)
+{
+    m_lower = lower;
+    m_upper = upper;
+    m_pos = lower;
+}
+
+void CCommandLineHost::SetPos(int pos)
+{
+    m_pos = pos;
+    if (m_tty && !m_quiet)
+        Draw();
+}
+
+void CCommandLineHost::SetText(const std::string& text)
+{
+    m_text = text;
+    if (m_quiet)
+        return;
+    if (m_tty)
+        Draw();
+    else
+        PrintError(text + "\n");
+}
+
+RetryAnswer CCommandLineHost::AskRetry(const std::string& text, int attempt)
+{
+    RetryAnswer answer = RetryAnswer::No;
+    if (m_policy.kind == TimeoutPolicy::Cancel)
+        answer = RetryAnswer::Cancel;
+    else if (m_policy.kind == TimeoutPolicy::Retry && attempt < m_policy.retries)
+        answer = RetryAnswer::Yes;
+    static const char* const kWords[] = {"retry", "skip", "cancel"};
+    std::string oneLine = text;
+    for (char& c : oneLine)
+        if (c == '\n')
+            c = ' ';
+    EndBar();
+    PrintError(oneLine + " -> " + kWords[static_cast<int>(answer)] + "\n");
+    ++m_prompts;
+    return answer;
+}
+
+void CCommandLineHost::ConnectionLost(const std::string& text)
+{
+    EndBar();
+    PrintError(text + "\n");
+}
+
+void CCommandLineHost::Draw()
+{
+    const int width = 30;
+    const int span = m_upper > m_lower ? m_upper - m_lower : 1;
+    int done = (m_pos - m_lower) * width / span;
+    done = done < 0 ? 0 : (done > width ? width : done);
+    std::string bar = "\r[" + std::string(static_cast<size_t>(done), '#') +
+                      std::string(static_cast<size_t>(width - done), ' ') + "] " + m_text;
+    if (bar.size() < m_lastWidth)
+        bar += std::string(m_lastWidth - bar.size(), ' ');
+    m_lastWidth = bar.size();
+    PrintError(bar);
+    m_drawn = true;
+}
+
+void CCommandLineHost::EndBar()
+{
+    if (m_drawn)
+        PrintError("\n");
+    m_drawn = false;
+    m_lastWidth = 0;
+}
+
+bool CCommandLinePrompt::RetryCancel(const std::string& text)
+{
+    PrintError("orvoctl: " + text + "\n");
+    return false;
+}
+
+void CCommandLinePrompt::Message(const std::string& text)
+{
+    PrintError("orvoctl: " + text + "\n");
+}
+
+bool CCommandLinePrompt::YesNo(const std::string& text)
+{
+    PrintError("orvoctl: " + text + " -> no\n");
+    return false;
+}
+
+CBusSession::CBusSession(const QString& name) : m_name(name.toStdString()) {}
+
+CBusSession::~CBusSession() = default;
+
+bool CBusSession::Usage(const std::string& reason) const
+{
+    PrintError(m_name + ": " + reason + "\n");
+    return false;
+}
+
+bool CBusSession::Prepare(QCommandLineParser& parser, const BusOptions& options)
+{
+    QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
+    if (!ParsePolicy(parser.value(options.onTimeout), &m_policy))
+        return Usage("--on-timeout wants retry:N, skip or cancel");
+
+    // As the application does: a stored text that does not parse leaves
+    // the multiplier at its initial 1.5.
+    const QString stored = store.value(QStringLiteral("Comms/Timeout"), QStringLiteral("1.0")).toString();
+    m_timeoutMult = ParseTimeoutMultiplier(stored.toStdString(), 1.5);
+    if (parser.isSet(options.timeoutMult)) {
+        bool ok = false;
+        m_timeoutMult = parser.value(options.timeoutMult).toDouble(&ok);
+        if (!ok || !(m_timeoutMult > 0))
+            return Usage("--timeout-mult wants a positive number");
+    }
+    m_demo = parser.isSet(options.demo);
+    m_device = parser.value(options.device).toStdString();
+    m_port = store.value(QStringLiteral("Comms/Port"), 1).toInt();
+    m_autoSearch = store.value(QStringLiteral("Comms/Auto Comm Port"), 0).toInt() != 0;
+    m_label = store.value(QStringLiteral("Comms/Quendral Label"), QStringLiteral("QRL51730"))
+                  .toString()
+                  .toStdString();
+    if (m_device.empty() && !m_demo)
+        m_device = store.value(QStringLiteral("Comms/Device"), QString()).toString().toStdString();
+    m_quiet = parser.isSet(options.quiet);
+    return true;
+}
+
+bool CBusSession::Open()
+{
+    if (m_demo) {
+        m_sim = std::make_unique<orvosim::Simulator>();
+        m_sim->loadDemo();
+        std::string error;
+        if (!m_sim->startPty(&m_device, &error)) {
+            PrintError(m_name + ": the demo installation did not start: " + error + "\n");
+            return false;
+        }
+        m_autoSearch = false;
+    }
+    m_conn.SetPrompt(&m_prompt);
+    bool open = m_device.empty() ? m_conn.Open(&m_prompt, m_port, m_autoSearch, m_label)
+                                 : m_conn.Open(&m_prompt, m_device, m_autoSearch, m_label);
+    COrvoSerialConnection::SetTimeoutMult(m_timeoutMult);
+    return open;
+}
+
+void CBusSession::Close()
+{
+    m_conn.Close();
+}

@@ -1,0 +1,66 @@
+#include "orvomodel/modeltext.h"
+
+#include <QByteArray>
+
+namespace {
+
+// Bytes 0x80-0x9F of Windows-1252; the rest of the code page is Latin-1.
+constexpr char16_t kHighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char16_t CharOf(unsigned char byte)
+{
+    return byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : char16_t(byte);
+}
+
+// The byte of one character, or -1 when the code page has none.
+int ByteOf(char16_t ch)
+{
+    if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF))
+        return ch;
+    for (int i = 0; i < 32; ++i)
+        if (kHighControls[i] == ch)
+            return 0x80 + i;
+    return -1;
+}
+
+} // namespace
+
+QString TextFromModel(std::string_view bytes)
+{
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (size_t i = 0; i < bytes.size(); ++i)
+        out[i] = QChar(CharOf(static_cast<unsigned char>(bytes[i])));
+    return text;
+}
+
+std::string TextToModel(const QString& text, bool* replaced)
+{
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(text.size()));
+    bool lost = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i; // one character outside the code page, not two
+        const int byte = ByteOf(ch.unicode());
+        if (byte < 0) {
+            bytes += '?';
+            lost = true;
+        } else {
+            bytes += static_cast<char>(byte);
+        }
+    }
+    if (replaced)
+        *replaced = lost;
+    return bytes;
+}
+
+std::string ModelTextToUtf8(std::string_view bytes)
+{
+    return TextFromModel(bytes).toUtf8().toStdString();
+}

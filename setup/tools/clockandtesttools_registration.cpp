@@ -1,0 +1,8 @@
+#include "registration.h"
+
+#include "orvoshell/featuredialogs.h"
+
+void RegisterClockAndTestTools(CFeatureRegistry& registry)
+{
+    (void)registry;
+}
