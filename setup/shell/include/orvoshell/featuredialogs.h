@@ -26,6 +26,7 @@ struct FeatureContext {
     bool keyTags = false;                     // flat editor: the deck holds key tags
     int nodeType = 0;                         // single door/relay read: 2 door, 5 relay
     CUserList* users = nullptr;               // Passwords: the copy to edit
+    bool changed = false;                     // set by a dialog whose OK changed the document
 };
 
 class IFeatureDialogs {
