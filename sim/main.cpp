@@ -52,6 +52,9 @@ const char kUsage[] = "Usage: orvo-sim [options]\n"
                       "                         DECK, DECK:TYPE or DECK:TYPE:NUMBER, TYPE one of\n"
                       "                         deck, flat, door, relay, reader (or 0-7), DECK a\n"
                       "                         number or * (e.g. 2,1:door:3,*:relay)\n"
+                      "  --mute LIST            requests left unanswered by message code,\n"
+                      "                         comma-separated CODE (always) or CODE:N (the first\n"
+                      "                         N), e.g. 115:1,113\n"
                       "\n"
                       "  -v, --verbose          log every frame received and sent to stderr\n"
                       "  -h, --help             show this help\n";
@@ -131,6 +134,7 @@ int main(int argc, char** argv)
         kForeign,
         kTraffic,
         kSilent,
+        kMute,
         kResetTime
     };
     static const option longOptions[] = {{"scenario", required_argument, nullptr, kScenario},
@@ -148,6 +152,7 @@ int main(int argc, char** argv)
                                          {"foreign", required_argument, nullptr, kForeign},
                                          {"traffic", required_argument, nullptr, kTraffic},
                                          {"silent", required_argument, nullptr, kSilent},
+                                         {"mute", required_argument, nullptr, kMute},
                                          {"reset-time", required_argument, nullptr, kResetTime},
                                          {"verbose", no_argument, nullptr, 'v'},
                                          {"help", no_argument, nullptr, 'h'},
@@ -218,7 +223,9 @@ int main(int argc, char** argv)
                 return usageError("--traffic needs frames per second from 0 to 1000");
             break;
         }
+        case kMute:
         case kSilent: {
+            std::vector<std::string>& entries = c == kMute ? options.mute : options.silent;
             std::string list = optarg;
             size_t start = 0;
             while (start <= list.size()) {
@@ -226,7 +233,7 @@ int main(int argc, char** argv)
                 const std::string item =
                     list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
                 if (!item.empty())
-                    options.silent.push_back(item);
+                    entries.push_back(item);
                 if (comma == std::string::npos)
                     break;
                 start = comma + 1;

@@ -825,7 +825,7 @@ void relayMessage(Installation& inst, SimDeck& deck, const BusMessage& q, std::v
         if (number >= 16)
             return;
         SimRelayUnit& unit = deck.relays[number];
-        if (!unit.present || (q.extended && !unit.extended))
+        if (!unit.present || (q.extended && !unit.extended) || (!q.extended && unit.extendedOnly))
             return;
         BusMessage r = replyTo(q, q.code);
         r.count = 2;
@@ -853,6 +853,8 @@ void relayMessage(Installation& inst, SimDeck& deck, const BusMessage& q, std::v
             unit = &deck.relays[number];
             channel = q.dstChannel & 3;
         }
+    } else if (number < 16 && deck.relays[number].present && deck.relays[number].extendedOnly) {
+        return;
     } else if (number < 16 && deck.relays[number].present && deck.relays[number].version >= 105) {
         unit = &deck.relays[number];
         const int source = NodeNumberOf(q.srcNode);
@@ -860,13 +862,13 @@ void relayMessage(Installation& inst, SimDeck& deck, const BusMessage& q, std::v
     } else {
         for (int p = 0; p < 16 && p <= number; ++p) {
             SimRelayUnit& u = deck.relays[p];
-            if (u.present && u.version < 105 && number < p + u.count) {
+            if (u.present && !u.extendedOnly && u.version < 105 && number < p + u.count) {
                 unit = &u;
                 channel = number - p;
             }
         }
     }
-    if (!unit || channel >= unit->count || channel >= 4)
+    if (!unit || channel >= unit->count || channel >= static_cast<int>(unit->channels.size()))
         return;
     channelMessage(*unit, unit->channels[channel], q, out);
 }

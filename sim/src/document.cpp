@@ -329,11 +329,11 @@ void buildDemo(Installation* inst)
     d0.primary[1] = 0;
     d0.doorGroups[1] = {1, 2, 0, 0, 0, 0, 0, 0};
     d0.rangeOddEven = {0x0001, 0};
-    d0.relays[0] = SimRelayUnit{true, 106, 4, true, {}};
+    d0.relays[0] = SimRelayUnit{true, 106, 4, true, false, {}};
     d0.relays[0].channels[1].mode = 7;
     d0.relays[0].channels[1].drLink = 2;
     d0.relays[0].channels[2].allowList = "101,102";
-    d0.relays[4] = SimRelayUnit{true, 103, 2, false, {}};
+    d0.relays[4] = SimRelayUnit{true, 103, 2, false, false, {}};
 
     // Deck 1: an older main deck; doors below the speed-dial generation.
     SimDeck& d1 = inst->addDeck(1);
@@ -349,7 +349,7 @@ void buildDemo(Installation* inst)
     demoTag(d1.flats[1], 0, 8, "12AB000FFF"); // the same tag as deck 0, flat 101: a planted duplicate
     demoDoor(d1, 0, 304, "Entrance B");
     demoDoor(d1, 1, 303, "Side door B");
-    d1.relays[0] = SimRelayUnit{true, 104, 1, false, {}};
+    d1.relays[0] = SimRelayUnit{true, 104, 1, false, false, {}};
 
     // Deck 2: first-generation firmware: no tags, no serial number.
     SimDeck& d2 = inst->addDeck(2);

@@ -72,9 +72,10 @@ struct SimRelayChannel {
 struct SimRelayUnit {
     bool present = false;
     int version = 105; // hundredths
-    int count = 1;     // channels, 1-4
+    int count = 1;     // channels, 1-8 (the editor handles four)
     bool extended = false;
-    std::array<SimRelayChannel, 4> channels;
+    bool extendedOnly = false; // ignores standard records (channels and enquiry)
+    std::array<SimRelayChannel, 8> channels;
 };
 
 using LogEvent = std::array<uint8_t, 12>;

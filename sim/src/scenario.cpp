@@ -242,14 +242,16 @@ struct Reader {
         SimRelayUnit& u = deck.relays[position];
         u.present = true;
         const std::string at = where + "(relay " + std::to_string(position) + ")";
-        if (!integer(obj, "version", at, &u.version, 0, 255) || !integer(obj, "count", at, &u.count, 1, 4) ||
-            !boolean(obj, "extended", at, &u.extended))
+        if (!integer(obj, "version", at, &u.version, 0, 255) || !integer(obj, "count", at, &u.count, 1, 8) ||
+            !boolean(obj, "extended", at, &u.extended) || !boolean(obj, "extendedOnly", at, &u.extendedOnly))
             return false;
+        if (u.extendedOnly)
+            u.extended = true;
         const cJSON* channels = cJSON_GetObjectItemCaseSensitive(obj, "channels");
         if (!channels)
             return true;
-        if (!cJSON_IsArray(channels) || cJSON_GetArraySize(channels) > 4)
-            return fail(at + ".channels", "expected an array of at most 4 channels");
+        if (!cJSON_IsArray(channels) || cJSON_GetArraySize(channels) > 8)
+            return fail(at + ".channels", "expected an array of at most 8 channels");
         int i = 0;
         for (const cJSON* c = channels->child; c; c = c->next, ++i) {
             SimRelayChannel& ch = u.channels[i];
@@ -451,7 +453,7 @@ struct Reader {
         std::array<int, 16> doorVersions{}, relayVersions{}, relayCounts{};
         if (!intArray(obj, "doorVersions", at, &doorVersions, 0, 455) ||
             !intArray(obj, "relayVersions", at, &relayVersions, 0, 255) ||
-            !intArray(obj, "relayCounts", at, &relayCounts, 0, 4))
+            !intArray(obj, "relayCounts", at, &relayCounts, 0, 8))
             return false;
         for (int i = 0; i < 16; ++i) {
             if (doorVersions[i] > 0 && doorVersions[i] < 200)
@@ -643,8 +645,9 @@ cJSON* deckJson(int number, const SimDeck& d)
         cJSON_AddNumberToObject(x, "version", u.version);
         cJSON_AddNumberToObject(x, "count", u.count);
         cJSON_AddBoolToObject(x, "extended", u.extended);
+        cJSON_AddBoolToObject(x, "extendedOnly", u.extendedOnly);
         cJSON* channels = cJSON_CreateArray();
-        for (int i = 0; i < u.count && i < 4; ++i) {
+        for (int i = 0; i < u.count && i < 8; ++i) {
             const SimRelayChannel& ch = u.channels[i];
             cJSON* c = cJSON_CreateObject();
             cJSON_AddBoolToObject(c, "reverse", ch.reverse);

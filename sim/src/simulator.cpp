@@ -10,10 +10,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <poll.h>
 #include <random>
@@ -97,6 +99,7 @@ std::string timestamp()
 struct Simulator::Impl {
     SimOptions opt;
     std::vector<SilentNode> silent;
+    std::map<int, long> muted; // message code -> requests still to ignore (-1: all)
     std::string optionError;
 
     mutable std::mutex mutex; // guards inst and stats
@@ -241,6 +244,12 @@ struct Simulator::Impl {
         {
             std::lock_guard<std::mutex> lock(mutex);
             ++stats.requests;
+            auto mute = muted.find(req.code);
+            if (mute != muted.end() && mute->second != 0) {
+                if (mute->second > 0)
+                    --mute->second;
+                return;
+            }
             DispatchContext ctx;
             ctx.nowMs = monotonicNanos() / 1'000'000LL;
             ctx.wallSeconds = static_cast<long long>(std::time(nullptr));
@@ -482,6 +491,19 @@ Simulator::Simulator(SimOptions options) : d(std::make_unique<Impl>())
             d->silent.push_back(node);
         else if (d->optionError.empty())
             d->optionError = error;
+    }
+    for (const std::string& s : options.mute) {
+        char* end = nullptr;
+        const long code = std::strtol(s.c_str(), &end, 10);
+        long times = -1;
+        if (end != s.c_str() && *end == ':')
+            times = std::strtol(end + 1, &end, 10);
+        if (end == s.c_str() || *end != '\0' || code < 0 || code > 255 || times < -1) {
+            if (d->optionError.empty())
+                d->optionError = "bad muted code \"" + s + "\": expected CODE or CODE:N";
+            continue;
+        }
+        d->muted[static_cast<int>(code)] = times;
     }
     d->inst->clear();
 }

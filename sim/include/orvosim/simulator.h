@@ -26,6 +26,9 @@ struct SimOptions {
     // "DECK:TYPE:NUMBER"; TYPE is a node type name (deck, flat, door, relay,
     // reader) or its number 0-7; DECK may be "*" for every deck.
     std::vector<std::string> silent;
+    // Requests left unanswered by message code, whoever they are for: "CODE"
+    // (always) or "CODE:N" (the first N such requests), CODE in decimal.
+    std::vector<std::string> mute;
     bool verbose = false; // log frames to stderr
     int resetMs = 3000;   // how long the installation stays silent after MSG_RESET
 };
