@@ -21,6 +21,8 @@ const Command kCommands[] = {
     {"convert", "convert IN.orvo -o OUT.orvo", "load a document and save it again", RunConvertCommand},
     {"read", "read ...", "read the installation over the bus into a document", RunReadCommand},
     {"write", "write ...", "write a document to the installation over the bus", RunWriteCommand},
+    {"relay", "relay show|set ...", "show or set one relay unit's channels over the bus (JSON)",
+     RunRelayCommand},
 };
 
 std::string Usage()
