@@ -1,0 +1,138 @@
+// User administration and the options dialog.
+//
+// CUserListDlg edits a CUserList in place: the caller hands it a copy and
+// keeps (and saves) that copy only when the dialog ends with OK. COptionsDlg
+// holds its own copies of the settings it shows; the caller fills them, runs
+// the dialog and applies them after OK.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <memory>
+
+class CUser;
+class CUserList;
+class QLineEdit;
+class QTreeWidgetItem;
+
+namespace Ui {
+class CUserListDlg;
+class CNewUserDlg;
+class COptionsDlg;
+} // namespace Ui
+
+// The master password that grants administrator mode.
+inline constexpr const char* kMasterPassword = "73519";
+
+class CUserListDlg : public QDialog {
+    Q_OBJECT
+public:
+    CUserListDlg(QWidget* parent, CUserList* users);
+    ~CUserListDlg() override;
+
+public slots:
+    void OnNew();
+    void OnEdit();
+    void OnDelete();
+
+private:
+    void AddRow(CUser* user);
+    void ShowRow(QTreeWidgetItem* row);
+    static CUser* UserOf(const QTreeWidgetItem* row);
+
+    std::unique_ptr<Ui::CUserListDlg> m_ui;
+    CUserList* m_users;
+};
+
+// The details of one user; OK checks that the name and password are not
+// another user's and has a changed password typed again.
+class CNewUserDlg : public QDialog {
+    Q_OBJECT
+public:
+    CNewUserDlg(QWidget* parent, const CUserList* users, const QString& name, const QString& password,
+                int restricted);
+    ~CNewUserDlg() override;
+
+    QString Name() const;
+    QString Password() const;
+    int Restricted() const;
+
+public slots:
+    void accept() override;
+
+private:
+    void Refuse(const QString& text, QLineEdit* focus);
+
+    std::unique_ptr<Ui::CNewUserDlg> m_ui;
+    const CUserList* m_users;
+    QString m_originalName;
+    QString m_originalPassword;
+};
+
+// "Repeat Password": OK only while the field is not empty.
+class CConfirmPasswordDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CConfirmPasswordDlg(QWidget* parent);
+    QString Password() const;
+
+private:
+    QLineEdit* m_password;
+};
+
+// The administrator check: OK with the master password, Cancel otherwise.
+class CAccessPasswordDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAccessPasswordDlg(QWidget* parent);
+
+public slots:
+    void accept() override;
+
+private:
+    QLineEdit* m_password;
+};
+
+class COptionsDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit COptionsDlg(QWidget* parent);
+    ~COptionsDlg() override;
+
+    // Puts the copies into the controls (exec does this first).
+    void Load();
+    int exec() override;
+
+    // The copies, filled by the caller and read back after OK.
+    int comPort = 0;
+    QString device; // a device path; when not empty it wins over comPort
+    bool autoCommPort = false;
+    QString adapterLabel;
+    double timeoutMultiplier = 0.0;
+    QString defaultMainName;
+    QString defaultExpName;
+    bool showResults = false;
+    bool usePasswords = false;
+    bool showDuplicatesReport = false;
+    int maxEmptySlots = 4;
+    int administrator = 0;
+    // The access level of the login: "Use Passwords" only at level 0.
+    int loginLevel = 0;
+
+public slots:
+    void accept() override;
+
+private:
+    void ApplySearchRule();
+    void OnAccessLevel(int index);
+    void OnPortChosen();
+    // The device named by the COM Port control's text ("" for a port number).
+    QString DeviceOfText(const QString& text) const;
+
+    std::unique_ptr<Ui::COptionsDlg> m_ui;
+};
+
+// A hint when the current user may not open the serial device (not in the
+// dialout group); empty when it may, or when the device does not exist.
+QString DevicePermissionHint(const QString& device);

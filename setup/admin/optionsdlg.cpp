@@ -1,0 +1,179 @@
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSerialPortInfo>
+
+#include <unistd.h>
+
+#include "orvoadmin/admindialogs.h"
+#include "orvoshell/shellmessages.h"
+#include "ui_optionsdlg.h"
+
+namespace {
+
+// A listed port shows its path, description and USB serial number; the path
+// itself travels in the item's data.
+QString PortText(const QSerialPortInfo& port)
+{
+    QStringList about;
+    if (!port.description().isEmpty())
+        about << port.description();
+    if (!port.serialNumber().isEmpty())
+        about << port.serialNumber();
+    return about.isEmpty()
+               ? port.systemLocation()
+               : QStringLiteral("%1  (%2)").arg(port.systemLocation(), about.join(QStringLiteral(", ")));
+}
+
+// Whole numbers as the dialog's fields take them: optional sign, digits.
+bool ParseInteger(const QString& text, int* value)
+{
+    bool ok = false;
+    const int number = text.trimmed().toInt(&ok);
+    if (ok)
+        *value = number;
+    return ok;
+}
+
+} // namespace
+
+QString DevicePermissionHint(const QString& device)
+{
+    if (device.isEmpty() || !QFileInfo::exists(device))
+        return QString();
+    const QByteArray path = device.toLocal8Bit();
+    if (::access(path.constData(), R_OK | W_OK) == 0)
+        return QString();
+    return QStringLiteral("You may not open %1: your user must be a member of the 'dialout' group "
+                          "(sudo usermod -aG dialout $USER, then log in again).")
+        .arg(device);
+}
+
+COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::COptionsDlg>())
+{
+    m_ui->setupUi(this);
+    for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts())
+        m_ui->comPort->addItem(PortText(port), port.systemLocation());
+    m_ui->accessLevel->addItems({QStringLiteral("Default"), QStringLiteral("Administrator")});
+    m_ui->portHint->setVisible(false);
+    connect(m_ui->autoCommPort, &QCheckBox::clicked, this, &COptionsDlg::ApplySearchRule);
+    connect(m_ui->accessLevel, &QComboBox::currentIndexChanged, this, &COptionsDlg::OnAccessLevel);
+    connect(m_ui->comPort, &QComboBox::activated, this, [this](int index) {
+        m_ui->comPort->setEditText(m_ui->comPort->itemData(index).toString());
+        OnPortChosen();
+    });
+    connect(m_ui->comPort->lineEdit(), &QLineEdit::editingFinished, this, &COptionsDlg::OnPortChosen);
+    connect(m_ui->buttonBox, &QDialogButtonBox::accepted, this, &COptionsDlg::accept);
+    connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+COptionsDlg::~COptionsDlg() = default;
+
+void COptionsDlg::Load()
+{
+    m_ui->comPort->setCurrentIndex(-1);
+    m_ui->comPort->setEditText(device.isEmpty() ? QString::number(comPort) : device);
+    m_ui->autoCommPort->setChecked(autoCommPort);
+    m_ui->adapterLabel->setText(adapterLabel);
+    m_ui->timeoutMultiplier->setText(QString::number(timeoutMultiplier));
+    m_ui->defaultMainName->setText(defaultMainName);
+    m_ui->defaultExpName->setText(defaultExpName);
+    m_ui->showResults->setChecked(showResults);
+    m_ui->usePasswords->setChecked(usePasswords);
+    m_ui->showDuplicatesReport->setChecked(showDuplicatesReport);
+    m_ui->maxEmptySlots->setText(QString::number(maxEmptySlots));
+    ApplySearchRule();
+    m_ui->usePasswords->setEnabled(loginLevel == 0);
+    QSignalBlocker block(m_ui->accessLevel);
+    m_ui->accessLevel->setCurrentIndex(administrator != 0 ? 1 : 0);
+    OnPortChosen();
+}
+
+int COptionsDlg::exec()
+{
+    Load();
+    return QDialog::exec();
+}
+
+void COptionsDlg::ApplySearchRule()
+{
+    // The adapter is found through the system's serial-port list, which is
+    // always there: the search can always be switched on.
+    const bool search = m_ui->autoCommPort->isChecked();
+    m_ui->adapterLabel->setEnabled(search);
+    m_ui->comPort->setEnabled(!search);
+}
+
+void COptionsDlg::OnAccessLevel(int index)
+{
+    if (index == 0) {
+        administrator = 0;
+        return;
+    }
+    if (administrator != 0)
+        return;
+    CAccessPasswordDlg check(this);
+    if (check.exec() == QDialog::Accepted) {
+        administrator = 1;
+    } else {
+        QSignalBlocker block(m_ui->accessLevel);
+        m_ui->accessLevel->setCurrentIndex(0);
+    }
+}
+
+QString COptionsDlg::DeviceOfText(const QString& text) const
+{
+    const QString trimmed = text.trimmed();
+    const int listed = m_ui->comPort->findText(trimmed);
+    if (listed >= 0)
+        return m_ui->comPort->itemData(listed).toString();
+    int number = 0;
+    return ParseInteger(trimmed, &number) ? QString() : trimmed;
+}
+
+void COptionsDlg::OnPortChosen()
+{
+    const QString hint = DevicePermissionHint(DeviceOfText(m_ui->comPort->currentText()));
+    m_ui->portHint->setText(hint);
+    m_ui->portHint->setVisible(!hint.isEmpty());
+}
+
+void COptionsDlg::accept()
+{
+    auto refuse = [this](const QString& text, QWidget* field) {
+        ShellMessage(this, text, QMessageBox::Ok, QMessageBox::Warning);
+        field->setFocus();
+    };
+    // The port: a classic port number, or a device path that wins over it.
+    int port = comPort;
+    const QString portText = m_ui->comPort->currentText().trimmed();
+    const QString path = DeviceOfText(portText);
+    if (path.isEmpty() && !ParseInteger(portText, &port))
+        return refuse(QStringLiteral("Please enter an integer."), m_ui->comPort);
+    if (!path.isEmpty() && !path.startsWith(QLatin1Char('/')))
+        return refuse(QStringLiteral("Please enter a port number or a device path such as /dev/ttyUSB0."),
+                      m_ui->comPort);
+    bool ok = false;
+    const double multiplier = QLocale::c().toDouble(m_ui->timeoutMultiplier->text().trimmed(), &ok);
+    if (!ok)
+        return refuse(QStringLiteral("Please enter a number."), m_ui->timeoutMultiplier);
+    if (multiplier < 1.0 || multiplier > 20.0)
+        return refuse(QStringLiteral("Please enter a number between 1 and 20."), m_ui->timeoutMultiplier);
+    int emptySlots = 0;
+    if (!ParseInteger(m_ui->maxEmptySlots->text(), &emptySlots))
+        return refuse(QStringLiteral("Please enter an integer."), m_ui->maxEmptySlots);
+
+    comPort = port;
+    device = path;
+    timeoutMultiplier = multiplier;
+    maxEmptySlots = emptySlots;
+    autoCommPort = m_ui->autoCommPort->isChecked();
+    adapterLabel = m_ui->adapterLabel->text();
+    defaultMainName = m_ui->defaultMainName->text();
+    defaultExpName = m_ui->defaultExpName->text();
+    showResults = m_ui->showResults->isChecked();
+    usePasswords = m_ui->usePasswords->isChecked();
+    showDuplicatesReport = m_ui->showDuplicatesReport->isChecked();
+    administrator = m_ui->accessLevel->currentIndex() > 0 ? 1 : 0;
+    QDialog::accept();
+}
