@@ -104,3 +104,42 @@ TEST(Sim, RelayTimingFormsFollowTheUnitVersion)
     ASSERT_TRUE(rig.client.exchange(channelRequest(0, 1, MSG_GET_BLACKLIST, {0}), &r));
     EXPECT_EQ(paramsOf(r), "00 41 42 00 00 00 00 00 00 00 00 00");
 }
+
+TEST(Sim, ExtendedOnlyUnitsAndUnitsOfMoreThanFourChannels)
+{
+    SimRig rig;
+    ASSERT_TRUE(rig.start(R"({"decks": [{"number": 1, "relays": [
+        {"position": 0, "version": 106, "count": 2, "extendedOnly": true},
+        {"position": 2, "version": 105, "count": 6, "channels": [{}, {}, {}, {}, {}, {"address": 9}]}]}]})"))
+        << rig.error;
+    _orvo_msg r{};
+    _orx_msg xr{};
+    // An extended-only unit ignores every standard record, its enquiry included.
+    EXPECT_FALSE(rig.client.exchange(request(1, relay(0), MSG_ENQ_DOOR, {1, 0, 0, 62}), &r, 150));
+    EXPECT_FALSE(rig.client.exchange(channelRequest(0, 1, MSG_GET_RELAY_ADDRESS), &r, 150));
+    ASSERT_TRUE(rig.client.exchange(orxRequest(1, relay(0), 1, MSG_GET_RELAY_ADDRESS), &xr));
+    // Channel 5 of a six-channel unit answers the standard way.
+    ASSERT_TRUE(rig.client.exchange(request(1, relay(2), MSG_ENQ_DOOR, {1, 0, 0, 62}), &r));
+    EXPECT_EQ(paramsOf(r), "69 06");
+    ASSERT_TRUE(rig.client.exchange(channelRequest(2, 5, MSG_GET_RELAY_ADDRESS), &r));
+    EXPECT_EQ(paramsOf(r), "09");
+    EXPECT_FALSE(rig.client.exchange(channelRequest(2, 6, MSG_GET_RELAY_ADDRESS), &r, 150));
+}
+
+TEST(Sim, MutedCodesGoUnansweredTheGivenNumberOfTimes)
+{
+    SimRig rig;
+    orvosim::SimOptions options;
+    options.mute = {"115:2"}; // MSG_GET_RELAY_ADDRESS
+    ASSERT_TRUE(rig.start(kBasicScenario, options)) << rig.error;
+    _orvo_msg r{};
+    EXPECT_FALSE(rig.client.exchange(request(1, relay(4), MSG_GET_RELAY_ADDRESS), &r, 150));
+    ASSERT_TRUE(rig.client.exchange(request(1, relay(4), MSG_GET_DR_LINK), &r)) << "other codes answer";
+    EXPECT_FALSE(rig.client.exchange(request(1, relay(4), MSG_GET_RELAY_ADDRESS), &r, 150));
+    EXPECT_TRUE(rig.client.exchange(request(1, relay(4), MSG_GET_RELAY_ADDRESS), &r));
+
+    SimRig bad;
+    options.mute = {"115:x"};
+    EXPECT_FALSE(bad.start(kBasicScenario, options));
+    EXPECT_NE(bad.error.find("115:x"), std::string::npos) << bad.error;
+}

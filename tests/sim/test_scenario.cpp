@@ -82,7 +82,7 @@ TEST(Sim, ScenarioFileLoadsAndBadScenariosAreRefusedWithAReason)
         {R"({"decks": [{"number": 1, "flats": [{"slot": 0, "tags": [{"number": "12AB"}]}]}]})",
          "hexadecimal"},
         {R"({"decks": [{"number": 1, "doors": [{"number": 0, "version": "4.25"}]}]})", "expected a number"},
-        {R"({"decks": [{"number": 1, "relays": [{"position": 0, "count": 5}]}]})", "count"},
+        {R"({"decks": [{"number": 1, "relays": [{"position": 0, "count": 9}]}]})", "count"},
         {R"({"decks": [{"number": 1, "rangeMin": [1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21]}]})",
          "at most 20"},
         {R"({"decks": [{"number": 1, "log": {"events": ["00"]}}]})", "24 hexadecimal"},
