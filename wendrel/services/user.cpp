@@ -108,8 +108,8 @@ public:
         text.clear();
         text.reserve(static_cast<int>(length));
         for (quint32 i = 0; i < length; ++i) {
-            quint32 word;
-            U32(word);
+            quint32 word = 0;
+            U32(word); // cannot fail: the length was checked against the bytes present
             text.append(FromAnsi((word >> 16) & 0xFF));
         }
         return true;
