@@ -21,6 +21,8 @@ const Command kCommands[] = {
     {"convert", "convert IN.orvo -o OUT.orvo", "load a document and save it again", RunConvertCommand},
     {"read", "read ...", "read the installation over the bus into a document", RunReadCommand},
     {"write", "write ...", "write a document to the installation over the bus", RunWriteCommand},
+    {"door", "door show|set ...", "print or change one door panel's settings as JSON", RunDoorCommand},
+    {"reboot", "reboot ...", "ask the whole installation to restart", RunRebootCommand},
 };
 
 std::string Usage()
