@@ -148,8 +148,7 @@ void CDoorDlg::Initialise()
              std::initializer_list<QWidget*>{m_ui->serialNo, m_ui->blockSelect, m_ui->welcomeScreen,
                                              m_ui->lockTime, m_ui->vaVolume, m_ui->language, m_ui->progKeys})
             w->setEnabled(false);
-        m_ui->mode->setEnabled(false);
-        m_ui->codedAccess->setText(QStringLiteral("Code/Speed Dial"));
+        m_ui->mode->setEnabled(false); // left empty; the button keeps its caption
     } else {
         m_ui->serialNo->setText(TextFromModel(s.serialNo.value_or(std::string())));
         FillLockTime(m_ui->lockTime);

@@ -144,7 +144,9 @@ TEST_P(DoorEditorBands, onlineOpensWithThePanelsValuesAndOkWritesThemBack)
     EXPECT_EQ(allow->isEnabled(), band.lists);
     EXPECT_EQ(allow->toPlainText(), band.lists ? "1-5,7" : "");
     EXPECT_EQ(Child<QPushButton>(&dlg, "customText")->isEnabled(), band.customText);
-    EXPECT_EQ(Child<QPushButton>(&dlg, "codedAccess")->text(), band.mode ? "Speed Dial" : "Code/Speed Dial");
+    EXPECT_EQ(Child<QPushButton>(&dlg, "codedAccess")->text(), band.mode       ? "Speed Dial"
+                                                               : band.lockTime ? "Code/Speed Dial"
+                                                                               : "Coded Access");
 
     if (band.lockTime)
         lockTime->setCurrentIndex(9);
@@ -452,6 +454,45 @@ TEST_F(DoorEditorTest, singleDoorReadOpensTheEditorOnTheDoorFound)
             ASSERT_EQ(messages.shown.size(), 1u);
             EXPECT_EQ(messages.shown[0].text, "Door 3 not found");
             EXPECT_EQ(messages.shown[0].title, "Error");
+        }
+    }
+}
+
+TEST_F(DoorEditorTest, singleRelayReadOpensTheRelayEditorWithHowTheUnitAnswered)
+{
+    struct Case {
+        const char* address;
+        bool found, extended;
+        int version, count;
+    };
+    SimBus bus(R"({"decks":[{"number":0,"version":2064,"relays":[
+      {"position":7,"version":105,"count":2},{"position":9,"version":106,"count":4,"extended":true}]}]})");
+    TestApp app;
+    std::vector<FeatureContext> opened;
+    std::vector<std::pair<int, int>> seen;
+    app.Registry().Register(ID_EDIT_RELAY, [&](FeatureContext& c) {
+        opened.push_back(c);
+        const int n = c.relay->node.index;
+        seen.emplace_back(c.deck->relayVersions[n], c.deck->relayCounts[n]);
+        return 1;
+    });
+    for (const Case& c :
+         {Case{"7", true, false, 105, 2}, Case{"9", true, true, 106, 4}, Case{"8", false, false, 0, 0}}) {
+        opened.clear();
+        seen.clear();
+        messages.shown.clear();
+        CReadDoorRelay read(nullptr, &bus.conn, nullptr, 5);
+        EXPECT_EQ(read.windowTitle(), "Read Relay");
+        Child<QLineEdit>(&read, "address")->setText(QString::fromLatin1(c.address));
+        PressOk(&read);
+        ASSERT_EQ(opened.size(), c.found ? 1u : 0u) << c.address;
+        if (c.found) {
+            EXPECT_EQ(opened[0].extended, c.extended) << c.address;
+            EXPECT_EQ(opened[0].session, &bus.conn);
+            EXPECT_EQ(seen[0], std::make_pair(c.version, c.count));
+        } else {
+            ASSERT_EQ(messages.shown.size(), 1u);
+            EXPECT_EQ(messages.shown[0].text, "Relay 8 not found");
         }
     }
 }
