@@ -18,6 +18,9 @@
 #include "orvoeditors/readdoorrelay.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/featuredialogs.h"
+#include "orvoshell/mainframe.h"
+#include "orvoshell/orvotreeview.h"
+#include "orvoshell/setupdoc.h"
 #include "shelltestsupport.h"
 #include "wendrel/msgcodes.h"
 
@@ -518,6 +521,50 @@ TEST_F(DoorEditorTest, rebootSilencesTheInstallationAndTheButtonWaitsForItsTimer
     EXPECT_TRUE(button->isEnabled());
     EXPECT_EQ(button->text(), "Reboot ORVO System");
     EXPECT_TRUE(dlg.RestoreTimer()->isActive()) << "the timer keeps repeating";
+}
+
+TEST_F(DoorEditorTest, editDoorFromTheTreeOnTheDemoInstallation)
+{
+    for (bool online : {true, false}) {
+        Store(QStringLiteral("System/Read Write Door Settings"), online ? 0 : 1);
+        TestApp app;
+        ASSERT_TRUE(app.InitInstance({}));
+        RegisterEditors(app.Registry());
+        orvosim::Simulator sim;
+        sim.loadDemo();
+        std::string device, error;
+        ASSERT_TRUE(sim.startPty(&device, &error)) << error;
+        app.comms.device = QString::fromStdString(device);
+        CDeck& main = app.Doc()->System()->decks[0];
+        main.description = "Main";
+        main.versionMajor = 2;
+        main.versionMinor = 64;
+        main.version = 2064;
+        main.doorMask = 1 << 1;
+        main.doorVersions[1] = 425;
+        main.doors[1].description = "Front";
+        main.doors[1].lockTime = 9;
+        COrvoTreeView* view = app.Frame()->View();
+        view->Rebuild();
+        QTreeWidgetItem* item = view->topLevelItem(0)->child(0)->child(0)->child(0);
+        view->setCurrentItem(item);
+        int shownLockTime = -2;
+        WhenModal<CDoorDlg>([&](CDoorDlg* dlg) {
+            shownLockTime = Child<QComboBox>(dlg, "lockTime")->currentIndex();
+            Child<QComboBox>(dlg, "lockTime")->setCurrentIndex(42);
+            Child<QLineEdit>(dlg, "description")->setText(QStringLiteral("Gate"));
+            PressOk(dlg);
+        });
+        view->OnCommand(ID_EDIT_DOOR);
+        Dump dump(sim.dumpJson());
+        const cJSON* simDoor =
+            Dump::Find(cJSON_GetObjectItemCaseSensitive(dump.Deck(0), "doors"), "number", 1);
+        EXPECT_EQ(shownLockTime, online ? 5 : 9) << "the demo panel holds 5, the model 9";
+        EXPECT_EQ(Dump::Int(simDoor, "lockTime") == 42, online) << online;
+        EXPECT_EQ(main.doors[1].lockTime, 42);
+        EXPECT_EQ(item->text(0), "Gate - #1 (v4.25)");
+        EXPECT_FALSE(app.Session().Created()) << "the session is closed afterwards";
+    }
 }
 
 TEST_F(DoorEditorTest, commandsAreRegistered)
