@@ -295,6 +295,14 @@ std::vector<std::string> Values(const OptionalTexts& list, size_t count)
     return values;
 }
 
+bool Known(const OptionalTexts& list, size_t count)
+{
+    if (list.size() < count)
+        return false;
+    return std::all_of(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(count),
+                       [](const std::optional<std::string>& text) { return text.has_value(); });
+}
+
 // Sends the groups the file touched. A setting sharing its message with
 // members the file does not hold goes out with the values just read.
 void WriteGroups(CDoorPanel& panel, const std::set<Group>& groups, const DoorState& s, int v)
@@ -324,15 +332,19 @@ void WriteGroups(CDoorPanel& panel, const std::set<Group>& groups, const DoorSta
     if (groups.count(Block))
         w.blockList = d.blockList;
     panel.WriteSettings(w);
-    if (groups.count(Welcome))
-        panel.WriteWelcome(Values(s.welcome, static_cast<size_t>(CDoorPanel::WelcomeLinesEdited(v))));
-    if (groups.count(Blocks))
+    // Texts written together go out only when every one of them is known, so
+    // an entry the panel did not give is never overwritten with nothing; the
+    // read-back then reports the member as not written.
+    const size_t welcomeLines = static_cast<size_t>(CDoorPanel::WelcomeLinesEdited(v));
+    if (groups.count(Welcome) && Known(s.welcome, welcomeLines))
+        panel.WriteWelcome(Values(s.welcome, welcomeLines));
+    if (groups.count(Blocks) && Known(s.blocks, s.blocks.size()))
         panel.WriteBlocks(s.blockOperation, Values(s.blocks, s.blocks.size()));
-    if (groups.count(Custom))
+    if (groups.count(Custom) && Known(s.custom, 3))
         panel.WriteCustomText(Values(s.custom, 3));
-    if (groups.count(Keys))
+    if (groups.count(Keys) && Known(s.keys, 10))
         panel.WriteProgKeys(Values(s.keys, 10));
-    if (groups.count(Codes))
+    if (groups.count(Codes) && Known(s.codes, s.codes.size()))
         panel.WriteCodes(Values(s.codes, s.codes.size()));
 }
 
