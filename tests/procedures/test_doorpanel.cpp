@@ -42,6 +42,11 @@ struct Band {
     bool door2, drLink, inOption, speedDial, display, reverse, mode, lists;
 };
 
+void PrintTo(const Band& band, std::ostream* out)
+{
+    *out << "door v" << band.version;
+}
+
 const Band kBands[] = {
     {301, false, false, false, false, false, false, false, false},
     {302, true, false, false, false, false, false, false, false},
