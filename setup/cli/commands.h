@@ -21,6 +21,8 @@ int RunConvertCommand(const QStringList& args);
 int RunReadCommand(const QStringList& args);
 int RunWriteCommand(const QStringList& args);
 int RunRelayCommand(const QStringList& args);
+int RunDoorCommand(const QStringList& args);
+int RunRebootCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

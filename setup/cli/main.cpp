@@ -23,6 +23,8 @@ const Command kCommands[] = {
     {"write", "write ...", "write a document to the installation over the bus", RunWriteCommand},
     {"relay", "relay show|set ...", "show or set one relay unit's channels over the bus (JSON)",
      RunRelayCommand},
+    {"door", "door show|set ...", "print or change one door panel's settings as JSON", RunDoorCommand},
+    {"reboot", "reboot ...", "ask the whole installation to restart", RunRebootCommand},
 };
 
 std::string Usage()

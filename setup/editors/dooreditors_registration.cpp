@@ -1,8 +1,32 @@
-#include "registration.h"
-
+#include "orvoeditors/doordlg.h"
+#include "orvoeditors/readdoorrelay.h"
+#include "orvoshell/commandids.h"
 #include "orvoshell/featuredialogs.h"
+#include "registration.h"
 
 void RegisterDoorEditors(CFeatureRegistry& registry)
 {
-    (void)registry;
+    registry.Register(ID_EDIT_DOOR, [](FeatureContext& c) {
+        if (!c.deck || !c.door || (c.online && !c.session))
+            return 0;
+        CDoorDlg dlg(c.parent, c.system, c.deck, c.door, c.session, c.online);
+        const int result = dlg.exec();
+        // The sub-editors store into the door on their own OK, so the
+        // document may have changed even when the editor is cancelled.
+        c.changed = result == QDialog::Accepted || dlg.SubEditorChangedDoor();
+        return result;
+    });
+    auto readDoorRelay = [](FeatureContext& c) {
+        CReadDoorRelay dlg(c.parent, c.session, c.system, c.nodeType == 5 ? 5 : 2);
+        return dlg.exec();
+    };
+    registry.Register(ID_CONFIGURE_DOOR, readDoorRelay);
+    registry.Register(ID_CONFIGURE_RELAY, [readDoorRelay](FeatureContext& c) {
+        c.nodeType = 5;
+        return readDoorRelay(c);
+    });
+    registry.Register(ID_ORVO_REBOOT, [](FeatureContext& c) {
+        CResetOrvoDlg dlg(c.parent, c.session);
+        return dlg.exec();
+    });
 }

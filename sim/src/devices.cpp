@@ -1018,7 +1018,11 @@ std::vector<BusMessage> dispatch(Installation& inst, const BusMessage& q, const 
     const int number = NodeNumberOf(q.dstNode);
     if (type == NODE_BROADCAST) {
         broadcastMessage(inst, q, ctx, out);
-        return out;
+        std::vector<BusMessage> heard;
+        for (const BusMessage& m : out)
+            if (!isSilent(ctx, m.srcDeck, m.srcNode))
+                heard.push_back(m);
+        return heard;
     }
     if (q.dstDeck > 254)
         return out;

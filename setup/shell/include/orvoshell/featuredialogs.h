@@ -25,6 +25,7 @@ struct FeatureContext {
     bool online = false;                      // door editor: work on line
     bool keyTags = false;                     // flat editor: the deck holds key tags
     int nodeType = 0;                         // single door/relay read: 2 door, 5 relay
+    bool extended = false;                    // relay editor: the unit answered the extended enquiry
     CUserList* users = nullptr;               // Passwords: the copy to edit
     bool changed = false;                     // set by a dialog whose OK changed the document
 };

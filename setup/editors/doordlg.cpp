@@ -1,0 +1,387 @@
+#include "orvoeditors/doordlg.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+
+#include "doorprogress.h"
+#include "orvomodel/modeltext.h"
+#include "orvomodel/orvosystem.h"
+#include "orvoshell/setupapp.h"
+#include "orvoshell/shellmessages.h"
+#include "ui_doordlg.h"
+
+int DoorTarget::DeckNumber() const
+{
+    return deck ? deck->node.index : 0;
+}
+
+int DoorTarget::DoorNumber() const
+{
+    return door ? door->node.index : 0;
+}
+
+int DoorTarget::Version() const
+{
+    const int n = DoorNumber();
+    return deck && n >= 0 && n < kDoorsPerDeck ? deck->doorVersions[n] : 0;
+}
+
+namespace {
+
+const char* const kListCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789,- ";
+
+// Text for the model; a character the code page lacks becomes '?' with a beep.
+std::string ToModel(const QString& text)
+{
+    bool replaced = false;
+    std::string bytes = TextToModel(text, &replaced);
+    if (replaced)
+        QApplication::beep();
+    return bytes;
+}
+
+void FillLockTime(QComboBox* list)
+{
+    list->addItem(QStringLiteral("Variable"));
+    list->addItem(QStringLiteral("1 Second"));
+    for (int s = 2; s <= 255; ++s)
+        list->addItem(QStringLiteral("%1 Seconds").arg(s));
+}
+
+void FillVaVolume(QComboBox* list, int v)
+{
+    static const char* const kOptions[] = {
+        "0 / Reader",     "1 / LCM 0-15", "2 / LCM 16-31", "3 / LCM 32-47", "4 / LCM 48-63",
+        "5 / RF-RX",      "6 / CB Trig.", "7 / X Trig.",   "8 / DR & In",   "9 / LiftReader",
+        "10 / No Answer", "11 / Door on", "12 / Unlock 2"};
+    for (int i = 0; i < 64; ++i)
+        list->addItem(v >= 314 && i < 13 ? QString::fromLatin1(kOptions[i]) : QString::number(i));
+}
+
+void FillLanguage(QComboBox* list, int v)
+{
+    if (v >= 400)
+        list->addItems({QStringLiteral("Off - English Only"), QStringLiteral("On - English Default"),
+                        QStringLiteral("On - French Default"), QStringLiteral("On - German Default"),
+                        QStringLiteral("On - Spanish Default")});
+    else
+        list->addItems({QStringLiteral("Off"), QStringLiteral("On")});
+}
+
+void Select(QComboBox* list, const std::optional<int>& value)
+{
+    if (value && *value >= 0 && *value < list->count())
+        list->setCurrentIndex(*value);
+}
+
+// The masked value a list stores; no selection gives the all-ones value.
+int Masked(const QComboBox* list, int mask)
+{
+    return list->currentIndex() & mask;
+}
+
+std::optional<int> Chosen(const QComboBox* list)
+{
+    return list->currentIndex() >= 0 ? std::optional<int>(list->currentIndex()) : std::nullopt;
+}
+
+// The model's settings in the form the panel gives them.
+DoorPanelSettings FromModel(const DoorRecord& d)
+{
+    DoorPanelSettings s;
+    s.serialNo = d.serialNo;
+    s.language = d.language;
+    s.lockTime = d.lockTime;
+    s.vaVolume = d.vaVolume;
+    s.mode = d.mode;
+    s.drLink = d.drLink;
+    s.inOption = d.inOption;
+    s.speedDialNo = d.speedDialNo;
+    s.speedDialDisplay = d.speedDialDisplay;
+    s.reverseRelay = d.reverseRelay != 0;
+    s.allowList = d.allowList;
+    s.blockList = d.blockList;
+    return s;
+}
+
+} // namespace
+
+CDoorDlg::CDoorDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
+                   COrvoSerialConnection* session, bool online)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CDoorDlg>()), m_target{system, deck, door, session, online}
+{
+    m_v = m_target.Version();
+    m_listLength = CDoorPanel::ListLength(m_v);
+    m_ui->setupUi(this);
+    connect(m_ui->buttonBox, &QDialogButtonBox::accepted, this, &CDoorDlg::accept);
+    connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &CDoorDlg::reject);
+    connect(m_ui->welcomeScreen, &QPushButton::clicked, this, &CDoorDlg::OnWelcomeScreen);
+    connect(m_ui->blockSelect, &QPushButton::clicked, this, &CDoorDlg::OnBlockSelect);
+    connect(m_ui->customText, &QPushButton::clicked, this, &CDoorDlg::OnCustomText);
+    connect(m_ui->progKeys, &QPushButton::clicked, this, &CDoorDlg::OnProgKeys);
+    connect(m_ui->codedAccess, &QPushButton::clicked, this, &CDoorDlg::OnCodedAccess);
+    Initialise();
+    connect(m_ui->mode, qOverload<int>(&QComboBox::currentIndexChanged), this, &CDoorDlg::OnModeChanged);
+}
+
+CDoorDlg::~CDoorDlg() = default;
+
+void CDoorDlg::Initialise()
+{
+    const int v = m_v;
+    const DoorRecord& door = *m_target.door;
+    CDoorProgress progress(
+        parentWidget(),
+        QStringLiteral("Reading Door %1 on deck %2").arg(m_target.DoorNumber()).arg(m_target.DeckNumber()));
+    DoorPanelSettings s;
+    if (m_target.online) {
+        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
+        s = panel.ReadSettings();
+    } else {
+        s = FromModel(door);
+    }
+    m_ui->doorVersion->setText(QString::asprintf("v%d.%02d", v / 100, v % 100));
+    m_ui->description->setText(TextFromModel(door.description));
+
+    if (v < 302) {
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{m_ui->serialNo, m_ui->blockSelect, m_ui->welcomeScreen,
+                                             m_ui->lockTime, m_ui->vaVolume, m_ui->language, m_ui->progKeys})
+            w->setEnabled(false);
+        m_ui->mode->setEnabled(false); // left empty; the button keeps its caption
+    } else {
+        m_ui->serialNo->setText(TextFromModel(s.serialNo.value_or(std::string())));
+        FillLockTime(m_ui->lockTime);
+        FillVaVolume(m_ui->vaVolume, v);
+        FillLanguage(m_ui->language, v);
+        m_ui->mode->addItems({QStringLiteral("Digital"), QStringLiteral("Coded Access"),
+                              QStringLiteral("Functional"), QStringLiteral("One Way")});
+        for (QComboBox* list : {m_ui->lockTime, m_ui->vaVolume, m_ui->language, m_ui->mode})
+            list->setCurrentIndex(-1);
+        Select(m_ui->language, s.language);
+        Select(m_ui->lockTime, s.lockTime);
+        Select(m_ui->vaVolume, s.vaVolume);
+        if (!m_target.online || v >= 425)
+            Select(m_ui->mode, s.mode);
+        if (v >= 425) {
+            m_ui->mode->setEnabled(true);
+            ApplyModeEffects(true);
+        } else {
+            m_ui->mode->setEnabled(false);
+            m_ui->codedAccess->setText(QStringLiteral("Code/Speed Dial"));
+        }
+        CSetupApp* app = CSetupApp::Instance();
+        m_ui->serialNo->setEnabled(app && app->comms.administrator);
+    }
+    if (v >= 312) {
+        m_ui->drLink->addItem(QStringLiteral("Off"));
+        for (int d = 0; d < 16; ++d)
+            m_ui->drLink->addItem(QStringLiteral("Door %1").arg(d));
+        m_ui->drLink->setCurrentIndex(-1);
+        Select(m_ui->drLink, s.drLink);
+    } else {
+        m_ui->drLink->setEnabled(false);
+    }
+    if (v >= 407) {
+        m_ui->inOption->addItems({QStringLiteral("Handset Door Release"), QStringLiteral("Request to Exit")});
+        m_ui->inOption->setCurrentIndex(-1);
+        Select(m_ui->inOption, s.inOption);
+    } else {
+        m_ui->inOption->setEnabled(false);
+    }
+    m_ui->speedDial->setEnabled(v >= 316);
+    if (v >= 316)
+        m_ui->speedDial->setText(TextFromModel(s.speedDialNo.value_or(std::string())));
+    m_ui->speedDialDisplay->setEnabled(v >= 407);
+    if (v >= 407)
+        m_ui->speedDialDisplay->setText(TextFromModel(s.speedDialDisplay.value_or(std::string())));
+    const bool reverse = v >= 320 && v <= 399;
+    m_ui->reverseRelay->setEnabled(reverse);
+    m_ui->reverseRelay->setChecked(reverse && s.reverseRelay.value_or(false));
+    if (v >= 420) {
+        m_ui->allowList->setPlainText(TextFromModel(s.allowList.value_or(std::string())));
+        m_ui->blockList->setPlainText(TextFromModel(s.blockList.value_or(std::string())));
+        if (m_target.online) {
+            LimitList(m_ui->allowList);
+            LimitList(m_ui->blockList);
+        }
+    } else {
+        m_ui->allowList->setEnabled(false);
+        m_ui->blockList->setEnabled(false);
+    }
+    m_ui->customText->setEnabled(v >= 421);
+    if (door.reader) {
+        for (QWidget* w : std::initializer_list<QWidget*>{m_ui->progKeys, m_ui->welcomeScreen,
+                                                          m_ui->blockSelect, m_ui->customText})
+            w->setEnabled(false);
+    }
+    m_initialised = true;
+}
+
+void CDoorDlg::LimitList(QObject* object)
+{
+    auto* edit = static_cast<QPlainTextEdit*>(object);
+    connect(edit, &QPlainTextEdit::textChanged, this, [this, edit] {
+        const QString text = edit->toPlainText();
+        if (text.size() <= m_listLength)
+            return;
+        QSignalBlocker block(edit);
+        edit->setPlainText(text.left(m_listLength));
+        QTextCursor cursor = edit->textCursor();
+        cursor.movePosition(QTextCursor::End);
+        edit->setTextCursor(cursor);
+        QApplication::beep();
+    });
+}
+
+void CDoorDlg::ApplyModeEffects(bool opening)
+{
+    if (m_v < 425)
+        return;
+    const bool reader = m_target.door->reader != 0;
+    switch (m_ui->mode->currentIndex()) {
+    case 0:
+        m_ui->codedAccess->setText(QStringLiteral("Coded Access"));
+        m_ui->codedAccess->setEnabled(true);
+        m_ui->blockSelect->setEnabled(!reader);
+        break;
+    case 1:
+        m_ui->codedAccess->setText(QStringLiteral("Coded Access"));
+        m_ui->codedAccess->setEnabled(true);
+        m_ui->blockSelect->setEnabled(false);
+        break;
+    case 2:
+        m_ui->codedAccess->setText(QStringLiteral("Speed Dial"));
+        m_ui->codedAccess->setEnabled(true);
+        m_ui->blockSelect->setEnabled(!opening && !reader);
+        break;
+    case 3:
+        m_ui->codedAccess->setEnabled(false);
+        m_ui->blockSelect->setEnabled(false);
+        break;
+    default:
+        break;
+    }
+}
+
+void CDoorDlg::OnModeChanged(int)
+{
+    ApplyModeEffects(false);
+}
+
+bool CDoorDlg::ListValid(const QString& text) const
+{
+    const QString allowed = QString::fromLatin1(kListCharacters);
+    for (QChar c : text)
+        if (!allowed.contains(c))
+            return false;
+    return true;
+}
+
+void CDoorDlg::accept()
+{
+    const int v = m_v;
+    DoorRecord& door = *m_target.door;
+    const QString allowText = m_ui->allowList->toPlainText();
+    const QString blockText = m_ui->blockList->toPlainText();
+    if (v >= 420) {
+        const char* refusal = !ListValid(allowText)   ? "Invalid Allow List Character"
+                              : !ListValid(blockText) ? "Invalid Block List Character"
+                                                      : nullptr;
+        if (refusal) {
+            ShellMessage(this, QString::fromLatin1(refusal), QMessageBox::Ok, QMessageBox::Critical,
+                         QStringLiteral("Error"));
+            return;
+        }
+    }
+    CDoorProgress progress(
+        parentWidget(),
+        QStringLiteral("Writing Door %1 on deck %2").arg(m_target.DoorNumber()).arg(m_target.DeckNumber()));
+    const std::string serialNo = ToModel(m_ui->serialNo->text());
+    const std::string speedDialNo = ToModel(m_ui->speedDial->text());
+    const std::string speedDialDisplay = ToModel(m_ui->speedDialDisplay->text());
+    const std::string allowList = ToModel(allowText);
+    const std::string blockList = ToModel(blockText);
+    if (m_target.online) {
+        DoorPanelSettings w;
+        w.serialNo = serialNo;
+        // A list still without a selection (its read got no reply) is not written.
+        w.language = Chosen(m_ui->language);
+        w.lockTime = Chosen(m_ui->lockTime);
+        w.vaVolume = Chosen(m_ui->vaVolume);
+        w.mode = Chosen(m_ui->mode);
+        w.drLink = Chosen(m_ui->drLink);
+        w.inOption = Chosen(m_ui->inOption);
+        w.speedDialNo = speedDialNo;
+        w.speedDialDisplay = speedDialDisplay;
+        w.reverseRelay = m_ui->reverseRelay->isChecked();
+        w.allowList = allowList;
+        w.blockList = blockList;
+        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
+        panel.WriteSettings(w);
+    } else {
+        if (v >= 302)
+            door.mode = Masked(m_ui->mode, 0x0F);
+        if (v >= 420) {
+            door.allowList = allowList;
+            door.blockList = blockList;
+        }
+    }
+    // The model takes what the dialog shows. On line, a list the panel gave
+    // no value for keeps the model's value rather than a no-selection mark.
+    auto store = [this](int32_t& field, const QComboBox* list, int mask) {
+        if (!m_target.online || list->currentIndex() >= 0)
+            field = Masked(list, mask);
+    };
+    door.description = ToModel(m_ui->description->text());
+    door.reverseRelay = m_ui->reverseRelay->isChecked() ? 1 : 0;
+    store(door.lockTime, m_ui->lockTime, 0xFF);
+    store(door.language, m_ui->language, 0x0F);
+    store(door.vaVolume, m_ui->vaVolume, 0x3F);
+    store(door.drLink, m_ui->drLink, 0x1F);
+    store(door.inOption, m_ui->inOption, 0x1F);
+    door.speedDialNo = speedDialNo;
+    door.speedDialDisplay = speedDialDisplay;
+    door.serialNo = serialNo;
+    QDialog::accept();
+}
+
+void CDoorDlg::OnWelcomeScreen()
+{
+    CDoorWelcomeScreenDlg dlg(this, m_target.system, m_target.deck, m_target.door, m_target.session,
+                              m_target.online);
+    if (dlg.exec() == QDialog::Accepted)
+        m_subEditorChanged = true;
+}
+
+void CDoorDlg::OnBlockSelect()
+{
+    CDoorBlockSelectDlg dlg(this, m_target.system, m_target.deck, m_target.door, m_target.session,
+                            m_target.online, m_v);
+    if (dlg.exec() == QDialog::Accepted)
+        m_subEditorChanged = true;
+}
+
+void CDoorDlg::OnCustomText()
+{
+    CDoorCustomTextDlg dlg(this, m_target.system, m_target.deck, m_target.door, m_target.session,
+                           m_target.online);
+    if (dlg.exec() == QDialog::Accepted)
+        m_subEditorChanged = true;
+}
+
+void CDoorDlg::OnProgKeys()
+{
+    CDoorProgKeysDlg dlg(this, m_target.system, m_target.deck, m_target.door, m_target.session,
+                         m_target.online);
+    if (dlg.exec() == QDialog::Accepted)
+        m_subEditorChanged = true;
+}
+
+void CDoorDlg::OnCodedAccess()
+{
+    CDoorCodedAccessDlg dlg(this, m_target.system, m_target.deck, m_target.door, m_target.session,
+                            m_target.online, m_ui->mode->currentIndex());
+    if (dlg.exec() == QDialog::Accepted)
+        m_subEditorChanged = true;
+}

@@ -1,0 +1,332 @@
+// The five door sub-editors: welcome screen, block select, custom text,
+// programming keys and coded access.
+#include <QApplication>
+
+#include "doorprogress.h"
+#include "orvoeditors/doordlg.h"
+#include "orvomodel/modeltext.h"
+#include "orvomodel/orvosystem.h"
+#include "orvoshell/shellmessages.h"
+#include "ui_doorblockselectdlg.h"
+#include "ui_doorcodedaccessdlg.h"
+#include "ui_doorcustomtextdlg.h"
+#include "ui_doorprogkeysdlg.h"
+#include "ui_doorwelcomescreendlg.h"
+
+namespace {
+
+std::string ToModel(const QString& text)
+{
+    bool replaced = false;
+    std::string bytes = TextToModel(text, &replaced);
+    if (replaced)
+        QApplication::beep();
+    return bytes;
+}
+
+QString Shown(const std::optional<std::string>& text)
+{
+    return TextFromModel(text.value_or(std::string()));
+}
+
+template <typename Ui> void Connect(QDialog* dlg, Ui* ui)
+{
+    QObject::connect(ui->buttonBox, &QDialogButtonBox::accepted, dlg, &QDialog::accept);
+    QObject::connect(ui->buttonBox, &QDialogButtonBox::rejected, dlg, &QDialog::reject);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- welcome screen
+
+CDoorWelcomeScreenDlg::CDoorWelcomeScreenDlg(QWidget* parent, COrvoSystem* system, CDeck* deck,
+                                             DoorRecord* door, COrvoSerialConnection* session, bool online)
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::CDoorWelcomeScreenDlg>()), m_target{system, deck, door, session, online}
+{
+    m_ui->setupUi(this);
+    Connect(this, m_ui.get());
+    m_lines[0] = m_ui->screen1Line1;
+    m_lines[1] = m_ui->screen1Line2;
+    m_lines[2] = m_ui->screen2Line1;
+    m_lines[3] = m_ui->screen2Line2;
+    const int v = m_target.Version();
+    m_lines[2]->setEnabled(v >= 407);
+    m_lines[3]->setEnabled(v >= 407);
+    CDoorProgress progress(parent, QStringLiteral("Reading Door Panel Welcome Message"));
+    if (online) {
+        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
+        const OptionalTexts lines = panel.ReadWelcome();
+        for (int i = 0; i < CDoorPanel::WelcomeLinesEdited(v); ++i)
+            m_lines[i]->setText(Shown(lines[static_cast<size_t>(i)]));
+    } else {
+        for (int i = 0; i < 4; ++i)
+            m_lines[i]->setText(TextFromModel(door->welcomeLines[i]));
+    }
+}
+
+CDoorWelcomeScreenDlg::~CDoorWelcomeScreenDlg() = default;
+
+void CDoorWelcomeScreenDlg::accept()
+{
+    const int v = m_target.Version();
+    CDoorProgress progress(parentWidget(), QStringLiteral("Writing Door Welcome Message"));
+    // Below 4.07 the panel shows two lines; the other two are left as they are.
+    std::vector<std::string> lines;
+    for (int i = 0; i < CDoorPanel::WelcomeLinesEdited(v); ++i) {
+        lines.push_back(ToModel(m_lines[i]->text()));
+        m_target.door->welcomeLines[i] = lines.back();
+    }
+    if (m_target.online) {
+        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
+        panel.WriteWelcome(lines);
+    }
+    QDialog::accept();
+}
+
+// ---------------------------------------------------------------- block select
+
+CDoorBlockSelectDlg::CDoorBlockSelectDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
+                                         COrvoSerialConnection* session, bool online, int version)
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::CDoorBlockSelectDlg>()), m_target{system, deck, door, session, online},
+      m_v(version)
+{
+    m_ui->setupUi(this);
+    Connect(this, m_ui.get());
+    QLineEdit* blocks[10] = {m_ui->block0, m_ui->block1, m_ui->block2, m_ui->block3, m_ui->block4,
+                             m_ui->block5, m_ui->block6, m_ui->block7, m_ui->block8, m_ui->block9};
+    std::copy(blocks, blocks + 10, m_blocks);
+    const int count = CDoorPanel::BlockCount(m_v);
+    m_ui->operation->addItems({QStringLiteral("Off"), QStringLiteral("Main Entrance - Block Select")});
+    for (int b = 0; b < count; ++b)
+        m_ui->operation->addItem(QStringLiteral("Sub Entrance - Block %1").arg(b));
+    m_ui->operation->setCurrentIndex(-1);
+    for (int b = 5; b < 10; ++b)
+        m_blocks[b]->setEnabled(m_v >= 304);
+    CDoorProgress progress(parent, QStringLiteral("Reading Door Block Messages"));
+    std::optional<int> operation;
+    OptionalTexts names(static_cast<size_t>(count));
+    if (online) {
+        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
+        operation = panel.ReadBlockOperation();
+        names = panel.ReadBlocks();
+    } else {
+        operation = door->blockCtrlOperation;
+        for (int b = 0; b < count; ++b)
+            names[static_cast<size_t>(b)] = door->blocks[b];
+    }
+    if (operation && *operation < m_ui->operation->count())
+        m_ui->operation->setCurrentIndex(*operation);
+    for (int b = 0; b < count; ++b)
+        m_blocks[b]->setText(Shown(names[static_cast<size_t>(b)]));
+}
+
+CDoorBlockSelectDlg::~CDoorBlockSelectDlg() = default;
+
+void CDoorBlockSelectDlg::accept()
+{
+    CDoorProgress progress(parentWidget(), QStringLiteral("Writing Door Block Message"));
+    // An Operation list without a selection (its read got no reply) is
+    // neither sent nor stored.
+    std::optional<int> operation;
+    if (m_ui->operation->currentIndex() >= 0) {
+        operation = m_ui->operation->currentIndex();
+        m_target.door->blockCtrlOperation = *operation;
+    }
+    std::vector<std::string> names;
+    for (int b = 0; b < CDoorPanel::BlockCount(m_v); ++b) {
+        names.push_back(ToModel(m_blocks[b]->text()));
+        m_target.door->blocks[b] = names.back();
+    }
+    if (m_target.online) {
+        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
+        panel.WriteBlocks(operation, names);
+    }
+    QDialog::accept();
+}
+
+// ---------------------------------------------------------------- custom text
+
+CDoorCustomTextDlg::CDoorCustomTextDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
+                                       COrvoSerialConnection* session, bool online)
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::CDoorCustomTextDlg>()), m_target{system, deck, door, session, online}
+{
+    m_ui->setupUi(this);
+    Connect(this, m_ui.get());
+    CDoorProgress progress(parent, QStringLiteral("Reading Door Panel Custom Text"));
+    if (online) {
+        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
+                         &progress);
+        const OptionalTexts texts = panel.ReadCustomText();
+        m_ui->line1->setText(Shown(texts[0]));
+        m_ui->line2->setText(Shown(texts[1]));
+        m_ui->concierge->setText(Shown(texts[2]));
+    } else {
+        m_ui->line1->setText(TextFromModel(door->doorOpenLine1));
+        m_ui->line2->setText(TextFromModel(door->doorOpenLine2));
+        m_ui->concierge->setText(TextFromModel(door->concierge));
+    }
+}
+
+CDoorCustomTextDlg::~CDoorCustomTextDlg() = default;
+
+void CDoorCustomTextDlg::accept()
+{
+    CDoorProgress progress(parentWidget(), QStringLiteral("Writing Door Welcome Message"));
+    DoorRecord& door = *m_target.door;
+    door.doorOpenLine1 = ToModel(m_ui->line1->text());
+    door.doorOpenLine2 = ToModel(m_ui->line2->text());
+    door.concierge = ToModel(m_ui->concierge->text());
+    if (m_target.online) {
+        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
+                         &progress);
+        panel.WriteCustomText({door.doorOpenLine1, door.doorOpenLine2, door.concierge});
+    }
+    QDialog::accept();
+}
+
+// ---------------------------------------------------------------- programming keys
+
+CDoorProgKeysDlg::CDoorProgKeysDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
+                                   COrvoSerialConnection* session, bool online)
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::CDoorProgKeysDlg>()), m_target{system, deck, door, session, online}
+{
+    m_ui->setupUi(this);
+    Connect(this, m_ui.get());
+    QLineEdit* keys[10] = {m_ui->key1, m_ui->key2, m_ui->key3, m_ui->key4, m_ui->key5,
+                           m_ui->key6, m_ui->key7, m_ui->key8, m_ui->key9, m_ui->key10};
+    std::copy(keys, keys + 10, m_keys);
+    CDoorProgress progress(parent, QStringLiteral("Reading Programming Keys"));
+    if (online) {
+        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
+                         &progress);
+        const OptionalTexts read = panel.ReadProgKeys();
+        for (size_t k = 0; k < 10; ++k)
+            if (read[k])
+                door->progKeys[k].number = *read[k]; // the panel's keys go into the model as read
+    }
+    for (int k = 0; k < 10; ++k) {
+        const std::string& number = door->progKeys[k].number;
+        m_keys[k]->setText(number == "FFFFFFFFFF" ? QString() : TextFromModel(number));
+    }
+}
+
+CDoorProgKeysDlg::~CDoorProgKeysDlg() = default;
+
+void CDoorProgKeysDlg::accept()
+{
+    // Every key is checked before anything is stored or sent.
+    for (int k = 0; k < 10; ++k) {
+        if (!ValidProgKey(m_keys[k]->text().toStdString())) {
+            ShellMessage(this, QStringLiteral("Key %1 is invalid").arg(k + 1), QMessageBox::Ok,
+                         QMessageBox::Critical, QStringLiteral("Error"));
+            m_keys[k]->setFocus();
+            return;
+        }
+    }
+    CDoorProgress progress(parentWidget(), QStringLiteral("Writing Programming Keys"));
+    std::vector<std::string> numbers;
+    for (int k = 0; k < 10; ++k) {
+        numbers.push_back(m_keys[k]->text().toUpper().toStdString());
+        m_target.door->progKeys[k].number = numbers.back();
+    }
+    if (m_target.online) {
+        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
+                         &progress);
+        panel.WriteProgKeys(numbers);
+    }
+    QDialog::accept();
+}
+
+// ---------------------------------------------------------------- coded access
+
+CDoorCodedAccessDlg::CDoorCodedAccessDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
+                                         COrvoSerialConnection* session, bool online, int mode)
+    : QDialog(parent),
+      m_ui(std::make_unique<Ui::CDoorCodedAccessDlg>()), m_target{system, deck, door, session, online},
+      m_v(m_target.Version()), m_speedDial(mode == 2)
+{
+    m_ui->setupUi(this);
+    Connect(this, m_ui.get());
+    QLineEdit* rows[15] = {m_ui->row1,  m_ui->row2,  m_ui->row3,  m_ui->row4,  m_ui->row5,
+                           m_ui->row6,  m_ui->row7,  m_ui->row8,  m_ui->row9,  m_ui->row10,
+                           m_ui->row11, m_ui->row12, m_ui->row13, m_ui->row14, m_ui->row15};
+    std::copy(rows, rows + 15, m_rows);
+    QLabel* labels[15] = {m_ui->rowLabel1,  m_ui->rowLabel2,  m_ui->rowLabel3,  m_ui->rowLabel4,
+                          m_ui->rowLabel5,  m_ui->rowLabel6,  m_ui->rowLabel7,  m_ui->rowLabel8,
+                          m_ui->rowLabel9,  m_ui->rowLabel10, m_ui->rowLabel11, m_ui->rowLabel12,
+                          m_ui->rowLabel13, m_ui->rowLabel14, m_ui->rowLabel15};
+    for (int r = 1; r <= 15; ++r) {
+        if (m_speedDial)
+            labels[r - 1]->setText(QStringLiteral("%1 %2").arg(QStringLiteral("Speed Dial")).arg(r));
+        else
+            labels[r - 1]->setText(r == 15 ? QStringLiteral("Trades Code")
+                                           : QStringLiteral("%1 %2").arg(QStringLiteral("Code")).arg(r));
+    }
+    const int slotCount = CDoorPanel::CodeSlots(m_v);
+    const int length = CDoorPanel::CodeLength(m_v);
+    CDoorProgress progress(parent, QStringLiteral("Reading Door %1 Codes").arg(m_target.DoorNumber()));
+    OptionalTexts codes(static_cast<size_t>(slotCount));
+    if (online) {
+        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
+        codes = panel.ReadCodes();
+    } else {
+        for (int s = 0; s < slotCount; ++s)
+            codes[static_cast<size_t>(s)] = door->codes[s];
+    }
+    for (int s = 0; s < 15; ++s) {
+        QLineEdit* field = SlotField(s);
+        if (s >= slotCount) {
+            field->setEnabled(false);
+            continue;
+        }
+        const QString code = Shown(codes[static_cast<size_t>(s)]);
+        // A stored code longer than the panel takes stays whole, so that OK
+        // refuses it rather than cutting it silently.
+        field->setMaxLength(std::max(length, static_cast<int>(code.size())));
+        field->setText(code);
+    }
+}
+
+CDoorCodedAccessDlg::~CDoorCodedAccessDlg() = default;
+
+QLineEdit* CDoorCodedAccessDlg::SlotField(int slot) const
+{
+    if (!m_speedDial)
+        return slot == 0 ? m_rows[14] : m_rows[slot - 1];
+    if (slot == 0)
+        return m_rows[9];
+    if (slot <= 9)
+        return m_rows[slot - 1];
+    return m_rows[slot]; // slotCount 10-14 are rows 11-15
+}
+
+void CDoorCodedAccessDlg::accept()
+{
+    const int slotCount = CDoorPanel::CodeSlots(m_v);
+    const int length = CDoorPanel::CodeLength(m_v);
+    std::vector<std::string> codes;
+    for (int s = 0; s < slotCount; ++s) {
+        const QString text = SlotField(s)->text();
+        if (text.size() > length) {
+            ShellMessage(this, QStringLiteral("User code %1 is longer than %2 digits").arg(s).arg(length),
+                         QMessageBox::Ok, QMessageBox::Critical, QString());
+            SlotField(s)->setFocus();
+            return;
+        }
+        codes.push_back(ToModel(text));
+    }
+    CDoorProgress progress(parentWidget(),
+                           QStringLiteral("Writing Door %1 Codes").arg(m_target.DoorNumber()));
+    if (m_target.online) {
+        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
+        panel.WriteCodes(codes);
+    } else {
+        for (int s = 0; s < slotCount; ++s)
+            m_target.door->codes[s] = codes[static_cast<size_t>(s)];
+    }
+    QDialog::accept();
+}

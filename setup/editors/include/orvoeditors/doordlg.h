@@ -1,0 +1,156 @@
+// The door editor ("Edit Door") and its five sub-editors. On line they read
+// the panel when they open and write it on OK through CDoorPanel; off line
+// they show and store the model's DoorRecord only.
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+#include "orvoprocedures/doorpanel.h"
+
+class COrvoSerialConnection;
+class COrvoSystem;
+class CDeck;
+struct DoorRecord;
+class QLineEdit;
+
+namespace Ui {
+class CDoorDlg;
+class CDoorWelcomeScreenDlg;
+class CDoorBlockSelectDlg;
+class CDoorCustomTextDlg;
+class CDoorProgKeysDlg;
+class CDoorCodedAccessDlg;
+} // namespace Ui
+
+// What every door dialog works on.
+struct DoorTarget {
+    COrvoSystem* system = nullptr;
+    CDeck* deck = nullptr;
+    DoorRecord* door = nullptr;
+    COrvoSerialConnection* session = nullptr;
+    bool online = false;
+
+    int DeckNumber() const;
+    int DoorNumber() const;
+    int Version() const; // the deck's doorVersions entry of the door
+};
+
+class CDoorDlg : public QDialog {
+    Q_OBJECT
+public:
+    CDoorDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
+             COrvoSerialConnection* session, bool online);
+    ~CDoorDlg() override;
+
+    int Version() const { return m_v; }
+    // The list length of the allow and block lists.
+    int ListLength() const { return m_listLength; }
+    // Whether a sub-editor stored into the door (they do so on their own OK,
+    // and the programming keys also when they are read on line).
+    bool SubEditorChangedDoor() const { return m_subEditorChanged; }
+
+public slots:
+    void accept() override;
+
+private slots:
+    void OnModeChanged(int index);
+    void OnWelcomeScreen();
+    void OnBlockSelect();
+    void OnCustomText();
+    void OnProgKeys();
+    void OnCodedAccess();
+
+private:
+    void Initialise();
+    void ApplyModeEffects(bool opening);
+    void LimitList(QObject* edit);
+    bool ListValid(const QString& text) const;
+
+    std::unique_ptr<Ui::CDoorDlg> m_ui;
+    DoorTarget m_target;
+    int m_v;
+    int m_listLength;
+    bool m_initialised = false;
+    bool m_subEditorChanged = false;
+};
+
+class CDoorWelcomeScreenDlg : public QDialog {
+    Q_OBJECT
+public:
+    CDoorWelcomeScreenDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
+                          COrvoSerialConnection* session, bool online);
+    ~CDoorWelcomeScreenDlg() override;
+public slots:
+    void accept() override;
+
+private:
+    std::unique_ptr<Ui::CDoorWelcomeScreenDlg> m_ui;
+    DoorTarget m_target;
+    QLineEdit* m_lines[4];
+};
+
+class CDoorBlockSelectDlg : public QDialog {
+    Q_OBJECT
+public:
+    CDoorBlockSelectDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
+                        COrvoSerialConnection* session, bool online, int version);
+    ~CDoorBlockSelectDlg() override;
+public slots:
+    void accept() override;
+
+private:
+    std::unique_ptr<Ui::CDoorBlockSelectDlg> m_ui;
+    DoorTarget m_target;
+    int m_v;
+    QLineEdit* m_blocks[10];
+};
+
+class CDoorCustomTextDlg : public QDialog {
+    Q_OBJECT
+public:
+    CDoorCustomTextDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
+                       COrvoSerialConnection* session, bool online);
+    ~CDoorCustomTextDlg() override;
+public slots:
+    void accept() override;
+
+private:
+    std::unique_ptr<Ui::CDoorCustomTextDlg> m_ui;
+    DoorTarget m_target;
+};
+
+class CDoorProgKeysDlg : public QDialog {
+    Q_OBJECT
+public:
+    CDoorProgKeysDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
+                     COrvoSerialConnection* session, bool online);
+    ~CDoorProgKeysDlg() override;
+public slots:
+    void accept() override;
+
+private:
+    std::unique_ptr<Ui::CDoorProgKeysDlg> m_ui;
+    DoorTarget m_target;
+    QLineEdit* m_keys[10];
+};
+
+class CDoorCodedAccessDlg : public QDialog {
+    Q_OBJECT
+public:
+    CDoorCodedAccessDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
+                        COrvoSerialConnection* session, bool online, int mode);
+    ~CDoorCodedAccessDlg() override;
+    // The field of a code slot in the current layout.
+    QLineEdit* SlotField(int slot) const;
+public slots:
+    void accept() override;
+
+private:
+    std::unique_ptr<Ui::CDoorCodedAccessDlg> m_ui;
+    DoorTarget m_target;
+    int m_v;
+    bool m_speedDial;
+    QLineEdit* m_rows[15];
+};

@@ -1,0 +1,157 @@
+#include "orvoeditors/readdoorrelay.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "orvoeditors/doordlg.h"
+#include "orvomodel/orvosystem.h"
+#include "orvoprocedures/doorpanel.h"
+#include "orvoshell/commandids.h"
+#include "orvoshell/featuredialogs.h"
+#include "orvoshell/setupapp.h"
+#include "orvoshell/shellmessages.h"
+#include "wendrel/msgcodes.h"
+#include "wendrel/orvoserialconnection.h"
+
+namespace {
+
+// The deck the editors see for a device found outside any document.
+void InitialiseTemporaryDeck(CDeck* deck)
+{
+    deck->Clear(0);
+    deck->description = "Deck";
+    deck->versionMajor = 2;
+    deck->versionMinor = 64;
+    deck->version = 2064;
+    deck->conciergeCadence = 0x0521;
+    deck->doorCadence = 0x0501;
+}
+
+} // namespace
+
+CReadDoorRelay::CReadDoorRelay(QWidget* parent, COrvoSerialConnection* session, COrvoSystem*, int nodeType)
+    : QDialog(parent), m_session(session), m_nodeType(nodeType)
+{
+    setWindowTitle(nodeType == NODE_RELAY ? QStringLiteral("Read Relay") : QStringLiteral("Read Door"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    m_address = new QLineEdit(this);
+    m_address->setObjectName(QStringLiteral("address"));
+    form->addRow(QStringLiteral("Address"), m_address);
+    layout->addLayout(form);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName(QStringLiteral("buttonBox"));
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CReadDoorRelay::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CReadDoorRelay::reject);
+}
+
+void CReadDoorRelay::accept()
+{
+    QDialog::accept();
+    if (!m_session)
+        return;
+    const int n = m_address->text().trimmed().toInt(); // non-numeric text gives 0
+    if (m_nodeType == NODE_RELAY)
+        FindRelayAndEdit(n);
+    else
+        FindDoorAndEdit(n);
+}
+
+void CReadDoorRelay::FindDoorAndEdit(int n)
+{
+    const DoorSearchResult found = n >= 0 && n < kDoorsPerDeck ? FindDoor(m_session, n) : DoorSearchResult();
+    if (!found.found) {
+        ShellMessage(parentWidget(), QStringLiteral("Door %1 not found").arg(n), QMessageBox::Ok,
+                     QMessageBox::Critical, QStringLiteral("Error"));
+        return;
+    }
+    CDeck deck;
+    InitialiseTemporaryDeck(&deck);
+    DoorRecord door;
+    door.Reset(n);
+    deck.doorMask = static_cast<uint16_t>(1u << n);
+    deck.doorVersions[n] = static_cast<int16_t>(found.version);
+    deck.readerMask = 0;
+    if (found.reader) {
+        deck.readerMask = static_cast<uint16_t>(1u << n);
+        door.reader = 1;
+    }
+    CDoorDlg editor(parentWidget(), nullptr, &deck, &door, m_session, true);
+    editor.exec();
+}
+
+void CReadDoorRelay::FindRelayAndEdit(int n)
+{
+    _orx_msg extendedReply{};
+    _orvo_msg reply{};
+    bool extended = m_session->SendOrxMsg(&extendedReply, NODE_ENGINEER, 0, 0, n, 0, NODE_RELAY, MSG_ENQ_DOOR,
+                                          4, 1, 0, 0, 62);
+    bool answered = extended;
+    unsigned char version = extendedReply.param[0], count = extendedReply.param[1];
+    if (!extended) {
+        answered = m_session->SendMsg(&reply, NODE_ENGINEER, 0, n, NODE_RELAY, MSG_ENQ_DOOR, 4, 1, 0, 0, 62);
+        version = reply.param[0];
+        count = reply.param[1];
+    }
+    if (!answered || n < 0 || n >= kRelayPositions) {
+        ShellMessage(parentWidget(), QStringLiteral("Relay %1 not found").arg(n), QMessageBox::Ok,
+                     QMessageBox::Critical, QStringLiteral("Error"));
+        return;
+    }
+    CDeck deck;
+    InitialiseTemporaryDeck(&deck);
+    deck.relayMask = static_cast<uint16_t>(1u << n);
+    deck.relayVersions[n] = version;
+    deck.relayCounts[n] = count;
+    RelayRecord relay;
+    relay.node.index = n;
+    CSetupApp* app = CSetupApp::Instance();
+    if (!app || !app->Registry().Has(ID_EDIT_RELAY))
+        return;
+    FeatureContext context;
+    context.parent = parentWidget();
+    context.deck = &deck;
+    context.relay = &relay;
+    context.session = m_session;
+    context.extended = extended;
+    app->Registry().Run(ID_EDIT_RELAY, context);
+}
+
+CResetOrvoDlg::CResetOrvoDlg(QWidget* parent, COrvoSerialConnection* session)
+    : QDialog(parent), m_session(session)
+{
+    setWindowTitle(QStringLiteral("Re-Boot System"));
+    auto* layout = new QVBoxLayout(this);
+    m_reboot = new QPushButton(QStringLiteral("Reboot ORVO System"), this);
+    m_reboot->setObjectName(QStringLiteral("reboot"));
+    layout->addWidget(m_reboot);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->setObjectName(QStringLiteral("buttonBox"));
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CResetOrvoDlg::reject);
+    connect(m_reboot, &QPushButton::clicked, this, &CResetOrvoDlg::OnReboot);
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("rebootTimer"));
+    m_timer->setInterval(5000);
+    connect(m_timer, &QTimer::timeout, this, &CResetOrvoDlg::OnTimer);
+}
+
+void CResetOrvoDlg::OnReboot()
+{
+    if (m_session)
+        RebootInstallation(m_session);
+    m_reboot->setText(QStringLiteral("Rebooting..."));
+    m_reboot->setEnabled(false);
+    m_timer->start(); // keeps repeating while the dialog is open
+}
+
+void CResetOrvoDlg::OnTimer()
+{
+    m_reboot->setEnabled(true);
+    m_reboot->setText(QStringLiteral("Reboot ORVO System"));
+}

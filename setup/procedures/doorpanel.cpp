@@ -1,0 +1,472 @@
+#include "orvoprocedures/doorpanel.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "orvoprocedures/procedure.h"
+#include "wendrel/msgcodes.h"
+#include "wendrel/orvomsg.h"
+#include "wendrel/orvoserialconnection.h"
+
+IBusLink* MakeSessionLink(COrvoSerialConnection* conn);
+
+namespace {
+
+constexpr int kListChunk = 11;
+constexpr int kTextPart = 8;
+
+// The bytes from..to of a reply without their zero bytes, as address-like
+// texts (serial number, speed dial) are read.
+std::string NonZero(const unsigned char* params, int from, int to)
+{
+    std::string text;
+    for (int i = from; i <= to; ++i)
+        if (params[i] != 0)
+            text += static_cast<char>(params[i]);
+    return text;
+}
+
+std::string UpToZero(const std::string& bytes)
+{
+    return bytes.substr(0, bytes.find('\0'));
+}
+
+// Character i of text as a parameter byte, 0 past its end.
+int CharAt(const std::string& text, size_t i)
+{
+    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+}
+
+} // namespace
+
+CDoorPanel::CDoorPanel(COrvoSerialConnection* conn, int deck, int door, int version, IProcedureHost* host)
+    : m_link(MakeSessionLink(conn)), m_deck(deck), m_door(door), m_version(version), m_host(host)
+{
+}
+
+CDoorPanel::~CDoorPanel()
+{
+    delete m_link;
+}
+
+int CDoorPanel::SettingsSteps(int v)
+{
+    if (v < 302)
+        return 0;
+    if (v < 312)
+        return 2;
+    if (v < 316)
+        return 3;
+    if (v < 407)
+        return 4;
+    if (v < 420)
+        return 5;
+    return 7 + 2 * (ListLength(v) / kListChunk);
+}
+
+bool CDoorPanel::Lost() const
+{
+    return m_link->IsLost();
+}
+
+void CDoorPanel::Begin(int steps)
+{
+    m_pos = 0;
+    if (m_host) {
+        m_host->SetRange(0, steps);
+        m_host->SetPos(0);
+    }
+}
+
+void CDoorPanel::Step()
+{
+    if (m_host)
+        m_host->SetPos(++m_pos);
+}
+
+void CDoorPanel::Pause(int ms)
+{
+    m_pauseMs += ms;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool CDoorPanel::Send(int code, std::vector<int> params, unsigned char* replyParams)
+{
+    _orvo_msg request{};
+    request.srcNode = NODE_ENGINEER;
+    request.dstDeck = static_cast<unsigned char>(m_deck);
+    request.dstNode = MakeNode(NODE_DOOR, m_door);
+    request.code = static_cast<unsigned char>(code);
+    request.count = static_cast<unsigned char>(std::min<size_t>(params.size(), ORVO_MAX_PARAMS));
+    for (int i = 0; i < request.count; ++i)
+        request.param[i] = static_cast<unsigned char>(params[static_cast<size_t>(i)]);
+    _orvo_msg reply{};
+    ++m_exchanges;
+    const bool answered = !m_link->IsLost() && m_link->Exchange(request, &reply);
+    Step();
+    if (answered && replyParams)
+        std::copy(reply.param, reply.param + ORVO_MAX_PARAMS, replyParams);
+    return answered;
+}
+
+std::string CDoorPanel::CollectText(int code, std::vector<int> head, int partAt, int firstChar,
+                                    bool* answered)
+{
+    std::string text;
+    *answered = false;
+    for (int part = 0; part < 2; ++part) {
+        head[static_cast<size_t>(partAt)] = part;
+        unsigned char p[ORVO_MAX_PARAMS] = {};
+        if (!Send(code, head, p))
+            break;
+        *answered = true;
+        for (int i = 0; i < kTextPart; ++i) {
+            if (p[firstChar + i] == 0)
+                return text; // a zero ends the whole text
+            text += static_cast<char>(p[firstChar + i]);
+        }
+    }
+    return text;
+}
+
+void CDoorPanel::SendText(int code, std::vector<int> head, int partAt, const std::string& text)
+{
+    for (int part = 0; part < 2; ++part) {
+        std::vector<int> params = head;
+        params[static_cast<size_t>(partAt)] = part;
+        for (int i = 0; i < kTextPart; ++i)
+            params.push_back(CharAt(text, static_cast<size_t>(kTextPart * part + i)));
+        Send(code, params, nullptr);
+    }
+}
+
+DoorPanelSettings CDoorPanel::ReadSettings()
+{
+    const int v = m_version;
+    DoorPanelSettings s;
+    Begin(SettingsSteps(v));
+    unsigned char p[ORVO_MAX_PARAMS] = {};
+    if (v < 302)
+        return s;
+    if (Send(MSG_GET_DOOR_SERIAL_NUMBER, {}, p))
+        s.serialNo = NonZero(p, 0, 5);
+    if (Send(MSG_GET_DOOR2_PARAM, {}, p)) {
+        s.language = p[0] & 0x0F;
+        s.lockTime = p[1];
+        s.vaVolume = p[2] & 0x3F;
+        if (v >= 425)
+            s.mode = p[3] & 0x0F;
+    }
+    if (v >= 312 && Send(MSG_GET_DR_LINK, {}, p)) {
+        s.drLink = p[0] & 0x1F;
+        if (v >= 407)
+            s.inOption = p[1] & 0x1F;
+    }
+    if (v >= 316 && Send(MSG_GET_SPEED_DIAL, {}, p))
+        s.speedDialNo = NonZero(p, 0, 3);
+    if (v >= 407) {
+        bool answered = false;
+        std::string name = CollectText(MSG_GET_SPEED_DIAL_NAME, {0, 0}, 0, 1, &answered);
+        if (answered)
+            s.speedDialDisplay = name;
+    }
+    if (v >= 320 && v <= 399) {
+        if (Send(MSG_GET_RELAY_REVERSE, {}, p))
+            s.reverseRelay = p[0] != 0;
+    } else if (v >= 400) {
+        s.reverseRelay = false; // the panel has no such setting any more
+    }
+    if (v >= 420) {
+        const int chunks = ListLength(v) / kListChunk;
+        for (int list = 0; list < 2; ++list) {
+            const int code = list == 0 ? MSG_GET_WHITELIST : MSG_GET_BLACKLIST;
+            std::string bytes;
+            bool answered = false;
+            for (int k = 0; k < chunks; ++k) {
+                if (!Send(code, {k}, p))
+                    continue; // a lost chunk is skipped, the next one asked
+                answered = true;
+                bytes.append(reinterpret_cast<const char*>(&p[1]), kListChunk);
+                if (UpToZero(bytes).empty())
+                    break;
+            }
+            if (answered)
+                (list == 0 ? s.allowList : s.blockList) = UpToZero(bytes);
+        }
+    }
+    return s;
+}
+
+void CDoorPanel::WriteSettings(const DoorPanelSettings& s)
+{
+    const int v = m_version;
+    Begin(SettingsSteps(v));
+    if (v >= 302) {
+        if (s.serialNo) {
+            std::vector<int> params;
+            for (size_t i = 0; i < 6; ++i)
+                params.push_back(CharAt(*s.serialNo, i));
+            Send(MSG_SET_DOOR_SERIAL_NUMBER, params, nullptr);
+        }
+        if (s.language && s.lockTime && s.vaVolume) {
+            Send(MSG_SET_DOOR2_PARAM,
+                 {*s.language & 0x0F, *s.lockTime & 0xFF, *s.vaVolume & 0x3F, s.mode ? *s.mode & 0x0F : 0x0F},
+                 nullptr);
+            Pause(500);
+        }
+    }
+    if (v >= 312 && s.drLink) {
+        if (v >= 407) {
+            if (s.inOption)
+                Send(MSG_SET_DR_LINK, {*s.drLink & 0x1F, *s.inOption & 0x1F}, nullptr);
+        } else {
+            Send(MSG_SET_DR_LINK, {*s.drLink & 0x1F}, nullptr);
+        }
+    }
+    if (v >= 316 && s.speedDialNo) {
+        std::vector<int> params;
+        for (size_t i = 0; i < 4; ++i)
+            params.push_back(CharAt(*s.speedDialNo, i));
+        Send(MSG_SET_SPEED_DIAL, params, nullptr);
+    }
+    if (v >= 407 && s.speedDialDisplay)
+        SendText(MSG_SET_SPEED_DIAL_NAME, {0}, 0, *s.speedDialDisplay);
+    if (v >= 320 && s.reverseRelay)
+        Send(MSG_SET_RELAY_REVERSE, {v <= 399 && *s.reverseRelay ? 1 : 0}, nullptr);
+    if (v >= 420) {
+        const int chunks = ListLength(v) / kListChunk;
+        for (int list = 0; list < 2; ++list) {
+            const std::optional<std::string>& typed = list == 0 ? s.allowList : s.blockList;
+            if (!typed)
+                continue;
+            std::string text = *typed;
+            text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+            const int code = list == 0 ? MSG_SET_WHITELIST : MSG_SET_BLACKLIST;
+            for (int k = 0; k < chunks; ++k) {
+                const size_t at = static_cast<size_t>(kListChunk * k);
+                if (k > 0 && at >= text.size())
+                    break;
+                std::vector<int> params{k};
+                for (size_t i = 0; i < kListChunk; ++i)
+                    params.push_back(CharAt(text, at + i));
+                Send(code, params, nullptr);
+            }
+        }
+    }
+}
+
+OptionalTexts CDoorPanel::ReadWelcome()
+{
+    OptionalTexts lines(4);
+    Begin(8);
+    for (int line = 0; line < 4; ++line) {
+        bool answered = false;
+        std::string text = CollectText(MSG_GET_DOOR_WELCOME, {line, 0}, 1, 2, &answered);
+        if (answered)
+            lines[static_cast<size_t>(line)] = text;
+    }
+    return lines;
+}
+
+void CDoorPanel::WriteWelcome(const std::vector<std::string>& lines)
+{
+    Begin(2 * static_cast<int>(lines.size()));
+    for (size_t line = 0; line < lines.size() && line < 4; ++line)
+        SendText(MSG_SET_DOOR_WELCOME, {static_cast<int>(line), 0}, 1, lines[line]);
+}
+
+std::optional<int> CDoorPanel::ReadBlockOperation()
+{
+    Begin(1 + 2 * BlockCount(m_version));
+    unsigned char p[ORVO_MAX_PARAMS] = {};
+    if (Send(MSG_GET_DOOR_BLOCK_OPERATION, {}, p))
+        return p[0];
+    return std::nullopt;
+}
+
+OptionalTexts CDoorPanel::ReadBlocks()
+{
+    OptionalTexts names(static_cast<size_t>(BlockCount(m_version)));
+    for (size_t b = 0; b < names.size(); ++b) {
+        bool answered = false;
+        std::string text = CollectText(MSG_GET_DOOR_BLOCK, {static_cast<int>(b), 0}, 1, 2, &answered);
+        if (answered)
+            names[b] = text;
+    }
+    return names;
+}
+
+void CDoorPanel::WriteBlocks(std::optional<int> operation, const std::vector<std::string>& names)
+{
+    const size_t blocks = static_cast<size_t>(BlockCount(m_version));
+    Begin(1 + 2 * static_cast<int>(blocks));
+    if (operation)
+        Send(MSG_SET_DOOR_BLOCK_OPERATION, {*operation & 0xFF}, nullptr);
+    for (size_t b = 0; b < blocks && b < names.size(); ++b)
+        SendText(MSG_SET_DOOR_BLOCK, {static_cast<int>(b), 0}, 1, names[b]);
+}
+
+namespace {
+// Door-open line 1, line 2, concierge: group and index of each.
+const int kCustomText[3][2] = {{0, 0}, {0, 1}, {1, 0}};
+} // namespace
+
+OptionalTexts CDoorPanel::ReadCustomText()
+{
+    OptionalTexts texts(3);
+    Begin(6);
+    for (size_t t = 0; t < 3; ++t) {
+        bool answered = false;
+        std::string text =
+            CollectText(MSG_GET_CUSTOM_TEXT, {kCustomText[t][0], kCustomText[t][1], 0}, 2, 3, &answered);
+        if (answered)
+            texts[t] = text;
+    }
+    return texts;
+}
+
+void CDoorPanel::WriteCustomText(const std::vector<std::string>& texts)
+{
+    Begin(6);
+    for (size_t t = 0; t < 3 && t < texts.size(); ++t)
+        SendText(MSG_SET_CUSTOM_TEXT, {kCustomText[t][0], kCustomText[t][1], 0}, 2, texts[t]);
+}
+
+OptionalTexts CDoorPanel::ReadProgKeys()
+{
+    OptionalTexts keys(10);
+    Begin(10);
+    for (int k = 0; k < 10; ++k) {
+        unsigned char p[ORVO_MAX_PARAMS] = {};
+        if (!Send(MSG_GET_PROG_RFIDKEY, {k + 1}, p))
+            continue;
+        const bool none = std::all_of(p + 1, p + 6, [](unsigned char b) { return b == 0xFF; });
+        keys[static_cast<size_t>(k)] = none ? std::string() : TagNumberText(&p[1]);
+    }
+    return keys;
+}
+
+void CDoorPanel::WriteProgKeys(const std::vector<std::string>& numbers)
+{
+    Begin(10);
+    for (int k = 0; k < 10; ++k) {
+        const std::string number =
+            static_cast<size_t>(k) < numbers.size() ? numbers[static_cast<size_t>(k)] : "";
+        unsigned char bytes[5] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+        if (number.size() == 10)
+            TagNumberBytes(number, bytes);
+        _orvo_msg request{};
+        request.srcNode = NODE_ENGINEER;
+        request.dstDeck = 0;
+        request.dstNode = MakeNode(NODE_BROADCAST, 0);
+        request.code = MSG_SET_PROG_RFIDKEY;
+        request.count = 6;
+        request.param[0] = static_cast<unsigned char>(k + 1);
+        std::copy(bytes, bytes + 5, &request.param[1]);
+        ++m_exchanges;
+        if (!m_link->IsLost())
+            m_link->Exchange(request, nullptr);
+        Step();
+    }
+    Pause(250);
+}
+
+OptionalTexts CDoorPanel::ReadCodes()
+{
+    const int slotCount = CodeSlots(m_version);
+    const int length = CodeLength(m_version);
+    OptionalTexts codes(static_cast<size_t>(slotCount));
+    Begin(slotCount);
+    for (int s = 0; s < slotCount; ++s) {
+        unsigned char p[ORVO_MAX_PARAMS] = {};
+        if (!Send(MSG_GET_USER_CODE, {s}, p))
+            continue;
+        std::string code;
+        for (int i = 1; i <= length && p[i] != 0; ++i)
+            code += static_cast<char>(p[i]);
+        codes[static_cast<size_t>(s)] = code;
+    }
+    return codes;
+}
+
+void CDoorPanel::WriteCodes(const std::vector<std::string>& codes)
+{
+    const size_t slotCount = static_cast<size_t>(CodeSlots(m_version));
+    Begin(static_cast<int>(slotCount));
+    for (size_t s = 0; s < slotCount; ++s) {
+        const std::string code = s < codes.size() ? codes[s] : std::string();
+        std::vector<int> params{static_cast<int>(s)};
+        for (size_t i = 0; i < 6; ++i)
+            params.push_back(CharAt(code, i));
+        Send(MSG_SET_USER_CODE, params, nullptr);
+    }
+}
+
+bool ValidProgKey(const std::string& number)
+{
+    if (number.empty())
+        return true;
+    return number.size() == 10 && std::all_of(number.begin(), number.end(),
+                                              [](char c) { return isxdigit(static_cast<unsigned char>(c)); });
+}
+
+DoorSearchResult FindDoor(COrvoSerialConnection* conn, int n, int settleMs)
+{
+    DoorSearchResult result;
+    _orvo_msg enquiry{};
+    enquiry.code = MSG_ENQ;
+    _orvo_msg reply{};
+    if (!conn->SendTestMsg(&enquiry, &reply, 1500))
+        return result;
+    result.replies = 1;
+    bool walkEnded = false;
+    while (NodeNumberOf(reply.srcNode) != n && result.replies < 16 && reply.code != MSG_ACK) {
+        _orvo_msg blank{};
+        if (!conn->SendTestMsg(&blank, &reply, 500)) {
+            walkEnded = true; // no further door answers
+            break;
+        }
+        ++result.replies;
+    }
+    if (settleMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
+    // The deck's MSG_ACK closes the walk; it comes from node 0 and is no door.
+    const int type = NodeTypeOf(reply.srcNode);
+    if (walkEnded || reply.code == MSG_ACK || NodeNumberOf(reply.srcNode) != n ||
+        (type != NODE_DOOR && type != NODE_READER))
+        return result;
+    result.found = true;
+    result.version = 200 + reply.param[0];
+    result.reader = type == NODE_READER;
+    return result;
+}
+
+void RebootInstallation(COrvoSerialConnection* conn)
+{
+    conn->Reset();
+}
+
+DoorIdentity QueryDoor(COrvoSerialConnection* conn, int deck, int door)
+{
+    DoorIdentity id;
+    _orvo_msg reply{};
+    if (!conn->SendMsg(&reply, NODE_ENGINEER, deck, 0, NODE_DECK, MSG_ENQ, 0))
+        return id;
+    id.deckAnswered = true;
+    id.deckVersion = reply.param[6] * 1000 + reply.param[7];
+    const int readerMask = reply.param[9] + 256 * reply.param[10];
+    const bool expansion = reply.param[0] != 0;
+    if (expansion || id.deckVersion < 1028 || door < 0 || door > 15)
+        return id;
+    if (!conn->SendMsg(&reply, NODE_ENGINEER, deck, 0, NODE_DECK, MSG_DOOR_VERSION, 1,
+                       static_cast<unsigned char>(door / 8)))
+        return id;
+    const int raw = reply.param[door % 8];
+    id.present = raw != 0;
+    id.version = raw ? 200 + raw : 0;
+    id.reader = ((readerMask >> door) & 1) != 0;
+    return id;
+}

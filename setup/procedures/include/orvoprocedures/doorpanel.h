@@ -1,0 +1,138 @@
+// The exchanges with one door panel, free of widgets: its settings, its
+// texts, its programming keys and its codes, read and written over the open
+// session; plus the search for a single door on the bus and the reboot.
+//
+// Every call runs on the caller's thread and waits for each reply in turn.
+// Progress goes to the host given at construction (may be null): SetRange once
+// per operation, SetPos after each exchange, so a front end can keep its
+// window alive between exchanges. A request without a reply leaves its value
+// empty (std::nullopt); no question is asked and no message is shown.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class COrvoSerialConnection;
+class IBusLink;
+class IProcedureHost;
+
+// The settings the door editor edits. A value is empty when the panel did not
+// answer its request or its firmware lacks the setting; an empty value is
+// not written.
+struct DoorPanelSettings {
+    std::optional<std::string> serialNo;
+    std::optional<int> language, lockTime, vaVolume, mode; // one message
+    std::optional<int> drLink, inOption;                   // one message
+    std::optional<std::string> speedDialNo;
+    std::optional<std::string> speedDialDisplay;
+    std::optional<bool> reverseRelay;
+    std::optional<std::string> allowList, blockList;
+};
+
+using OptionalTexts = std::vector<std::optional<std::string>>;
+
+class CDoorPanel {
+public:
+    // version: the door's firmware in hundredths (the deck's doorVersions entry).
+    CDoorPanel(COrvoSerialConnection* conn, int deck, int door, int version, IProcedureHost* host = nullptr);
+    ~CDoorPanel();
+    CDoorPanel(const CDoorPanel&) = delete;
+    CDoorPanel& operator=(const CDoorPanel&) = delete;
+
+    // The firmware bands of a panel.
+    static int ListLength(int version) { return version >= 429 ? 187 : 66; }
+    // Exchanges of a settings read or write, the progress range.
+    static int SettingsSteps(int version);
+    static int CodeSlots(int version) { return version >= 425 ? 15 : 10; }
+    static int CodeLength(int version) { return version >= 425 ? 4 : 6; }
+    static int BlockCount(int version) { return version >= 304 ? 10 : 5; }
+    static int WelcomeLinesEdited(int version) { return version >= 407 ? 4 : 2; }
+
+    int Version() const { return m_version; }
+    int Deck() const { return m_deck; }
+    int Door() const { return m_door; }
+
+    DoorPanelSettings ReadSettings();
+    // Sends every setting of the panel's firmware that has a value. mode may
+    // be empty where the others are not: below 4.25 the panel keeps no mode,
+    // and its byte goes out as 15 (the list without a selection).
+    void WriteSettings(const DoorPanelSettings& settings);
+
+    // Welcome lines 0-3, all four asked whatever the version.
+    OptionalTexts ReadWelcome();
+    // Sends lines 0 .. lines.size()-1 (their first 16 characters).
+    void WriteWelcome(const std::vector<std::string>& lines);
+
+    std::optional<int> ReadBlockOperation();
+    OptionalTexts ReadBlocks(); // BlockCount(version) names
+    // operation empty: that setting is left as the panel has it.
+    void WriteBlocks(std::optional<int> operation, const std::vector<std::string>& names);
+
+    // Door-open line 1, line 2, concierge.
+    OptionalTexts ReadCustomText();
+    void WriteCustomText(const std::vector<std::string>& texts);
+
+    // Ten numbers: ten hexadecimal digits, or "" for no key.
+    OptionalTexts ReadProgKeys();
+    // Broadcast to the door being configured; no reply is awaited.
+    void WriteProgKeys(const std::vector<std::string>& numbers);
+
+    OptionalTexts ReadCodes(); // CodeSlots(version) codes
+    void WriteCodes(const std::vector<std::string>& codes);
+
+    long Exchanges() const { return m_exchanges; }
+    long PauseMs() const { return m_pauseMs; }
+    // True once the port has failed for good.
+    bool Lost() const;
+
+private:
+    bool Send(int code, std::vector<int> params, unsigned char* reply);
+    std::string CollectText(int code, std::vector<int> head, int partAt, int firstChar, bool* answered);
+    void SendText(int code, std::vector<int> head, int partAt, const std::string& text);
+    void Begin(int steps);
+    void Step();
+    void Pause(int ms);
+
+    IBusLink* m_link;
+    int m_deck;
+    int m_door;
+    int m_version;
+    IProcedureHost* m_host;
+    int m_pos = 0;
+    long m_exchanges = 0;
+    long m_pauseMs = 0;
+};
+
+// Whether a programming key may be written: empty (no key), or ten characters
+// that read as a hexadecimal number.
+bool ValidProgKey(const std::string& number);
+
+// Where the single-door search ended.
+struct DoorSearchResult {
+    bool found = false;
+    int version = 0; // 200 + the answer's first parameter
+    bool reader = false;
+    int replies = 0;
+};
+
+// Finds door n on the bus by the broadcast enquiry walk: the first enquiry
+// waits 1500 ms per character, each following blank record 500 ms; at most 16
+// answers are taken, and an MSG_ACK ends the walk. settleMs is the pause after
+// the walk (1000 ms on a real bus).
+DoorSearchResult FindDoor(COrvoSerialConnection* conn, int n, int settleMs = 1000);
+
+// Asks the whole installation to restart (MSG_RESET broadcast, no reply).
+void RebootInstallation(COrvoSerialConnection* conn);
+
+// What the deck says of one of its doors.
+struct DoorIdentity {
+    bool deckAnswered = false;
+    int deckVersion = 0; // major * 1000 + minor
+    bool present = false;
+    int version = 0; // hundredths
+    bool reader = false;
+};
+
+// Asks deck for its enquiry (reader mask, firmware) and its door versions.
+DoorIdentity QueryDoor(COrvoSerialConnection* conn, int deck, int door);

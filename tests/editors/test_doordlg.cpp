@@ -1,0 +1,583 @@
+// The door editor, its sub-editors, the single door read and the reboot
+// dialog, driven offscreen against the simulator.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "../procedures/simbus.h"
+#include "orvoeditors/doordlg.h"
+#include "orvoeditors/editors.h"
+#include "orvoeditors/readdoorrelay.h"
+#include "orvoshell/commandids.h"
+#include "orvoshell/featuredialogs.h"
+#include "orvoshell/mainframe.h"
+#include "orvoshell/orvotreeview.h"
+#include "orvoshell/setupdoc.h"
+#include "shelltestsupport.h"
+#include "wendrel/msgcodes.h"
+
+namespace {
+
+std::string Scenario(int version, bool reader = false)
+{
+    return R"({"decks":[{"number":0,"version":2064,"doors":[{"number":0,"version":)" +
+           std::to_string(version) + R"(,"reader":)" + (reader ? "true" : "false") +
+           R"(,"serialNo":"S12345","language":1,"lockTime":200,"vaVolume":13,"mode":2,
+    "drLink":5,"inOption":1,"speedDialNo":"1234","speedDialDisplay":"Front desk",
+    "reverseRelay":true,"allowList":"1-5,7","blockList":"9",
+    "welcomeLines":["Welcome","to the","Block","Tower"],"blockCtrlOperation":3,
+    "blocks":["B0","B1","B2","B3","B4","B5","B6","B7","B8","B9"],
+    "doorOpenLine1":"Door open","doorOpenLine2":"Push","concierge":"Porter123",
+    "progKeys":["12AB000FFF",""],
+    "codes":["111111","2","3","4","5","6","7","8","9","10","11","12","13","14","15"]}]}]})";
+}
+
+const cJSON* SimDoor(const Dump& dump)
+{
+    return Dump::Find(cJSON_GetObjectItemCaseSensitive(dump.Deck(0), "doors"), "number", 0);
+}
+
+template <typename T> T* Child(QWidget* dlg, const char* name)
+{
+    T* w = dlg->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_TRUE(w) << name;
+    return w;
+}
+
+void PressOk(QWidget* dlg)
+{
+    auto* box = Child<QDialogButtonBox>(dlg, "buttonBox");
+    QTest::mouseClick(box->button(QDialogButtonBox::Ok), Qt::LeftButton);
+}
+
+// Answers the next modal dialog of type T once it shows.
+template <typename T> void WhenModal(std::function<void(T*)> action)
+{
+    QTimer::singleShot(0, [action] {
+        auto* dlg = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dlg) {
+            WhenModal<T>(action); // not shown yet
+            return;
+        }
+        action(dlg);
+    });
+}
+
+class DoorEditorTest : public ShellTest {
+protected:
+    void UseDoor(int version, bool reader = false)
+    {
+        system = NewSystem(&settings);
+        deck = &system->decks[0];
+        deck->Clear(0);
+        deck->description = "Deck 0";
+        deck->version = 2064;
+        deck->doorMask = 1;
+        deck->doorVersions[0] = static_cast<int16_t>(version);
+        door = &deck->doors[0];
+        door->Reset(0);
+        door->reader = reader ? 1 : 0;
+    }
+
+    CMemorySettings settings;
+    std::unique_ptr<COrvoSystem> system;
+    CDeck* deck = nullptr;
+    DoorRecord* door = nullptr;
+};
+
+struct Band {
+    int version;
+    bool lockTime, drLink, inOption, speedDial, display, reverse, mode, lists, customText;
+};
+
+void PrintTo(const Band& band, std::ostream* out)
+{
+    *out << "door v" << band.version;
+}
+
+const Band kBands[] = {
+    {301, false, false, false, false, false, false, false, false, false},
+    {302, true, false, false, false, false, false, false, false, false},
+    {304, true, false, false, false, false, false, false, false, false},
+    {312, true, true, false, false, false, false, false, false, false},
+    {316, true, true, false, true, false, false, false, false, false},
+    {320, true, true, false, true, false, true, false, false, false},
+    {400, true, true, false, true, false, false, false, false, false},
+    {407, true, true, true, true, true, false, false, false, false},
+    {420, true, true, true, true, true, false, false, true, false},
+    {421, true, true, true, true, true, false, false, true, true},
+    {425, true, true, true, true, true, false, true, true, true},
+    {429, true, true, true, true, true, false, true, true, true},
+};
+
+class DoorEditorBands : public DoorEditorTest, public ::testing::WithParamInterface<Band> {};
+
+TEST_P(DoorEditorBands, onlineOpensWithThePanelsValuesAndOkWritesThemBack)
+{
+    const Band band = GetParam();
+    SimBus bus(Scenario(band.version));
+    UseDoor(band.version);
+    CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
+
+    auto* lockTime = Child<QComboBox>(&dlg, "lockTime");
+    auto* drLink = Child<QComboBox>(&dlg, "drLink");
+    auto* inOption = Child<QComboBox>(&dlg, "inOption");
+    auto* speedDial = Child<QLineEdit>(&dlg, "speedDial");
+    auto* display = Child<QLineEdit>(&dlg, "speedDialDisplay");
+    auto* reverse = Child<QCheckBox>(&dlg, "reverseRelay");
+    auto* mode = Child<QComboBox>(&dlg, "mode");
+    auto* allow = Child<QPlainTextEdit>(&dlg, "allowList");
+    EXPECT_EQ(Child<QLabel>(&dlg, "doorVersion")->text(),
+              QString::asprintf("v%d.%02d", band.version / 100, band.version % 100));
+    EXPECT_EQ(lockTime->isEnabled(), band.lockTime);
+    EXPECT_EQ(lockTime->currentIndex(), band.lockTime ? 200 : -1);
+    EXPECT_EQ(drLink->isEnabled(), band.drLink);
+    EXPECT_EQ(drLink->currentIndex(), band.drLink ? 5 : -1);
+    EXPECT_EQ(inOption->isEnabled(), band.inOption);
+    EXPECT_EQ(speedDial->isEnabled(), band.speedDial);
+    EXPECT_EQ(speedDial->text(), band.speedDial ? "1234" : "");
+    EXPECT_EQ(display->isEnabled(), band.display);
+    EXPECT_EQ(reverse->isEnabled(), band.reverse);
+    EXPECT_EQ(reverse->isChecked(), band.reverse);
+    EXPECT_EQ(mode->isEnabled(), band.mode);
+    EXPECT_EQ(mode->currentIndex(), band.mode ? 2 : -1);
+    EXPECT_EQ(allow->isEnabled(), band.lists);
+    EXPECT_EQ(allow->toPlainText(), band.lists ? "1-5,7" : "");
+    EXPECT_EQ(Child<QPushButton>(&dlg, "customText")->isEnabled(), band.customText);
+    EXPECT_EQ(Child<QPushButton>(&dlg, "codedAccess")->text(), band.mode       ? "Speed Dial"
+                                                               : band.lockTime ? "Code/Speed Dial"
+                                                                               : "Coded Access");
+
+    if (band.lockTime)
+        lockTime->setCurrentIndex(9);
+    if (band.drLink)
+        drLink->setCurrentIndex(13);
+    if (band.speedDial) {
+        speedDial->clear();
+        QTest::keyClicks(speedDial, "556677"); // four characters at most
+    }
+    if (band.reverse)
+        reverse->setChecked(false);
+    if (band.lists)
+        allow->setPlainText(QStringLiteral("10-20, 30"));
+    PressOk(&dlg);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+
+    Dump dump(bus.sim.dumpJson());
+    const cJSON* simDoor = SimDoor(dump);
+    EXPECT_EQ(Dump::Int(simDoor, "lockTime"), band.lockTime ? 9 : 200);
+    EXPECT_EQ(Dump::Int(simDoor, "drLink"), band.drLink ? 13 : 5) << "the list index is the wire value";
+    EXPECT_EQ(Dump::Text(simDoor, "speedDialNo"), band.speedDial ? "5566" : "1234");
+    EXPECT_EQ(Dump::Int(simDoor, "mode"), 2) << "the mode stays as the panel has it";
+    EXPECT_EQ(cJSON_IsTrue(cJSON_GetObjectItem(simDoor, "reverseRelay")), band.version < 320);
+    EXPECT_EQ(Dump::Text(simDoor, "allowList"), band.lists ? "10-20,30" : "1-5,7");
+    if (band.lockTime) {
+        EXPECT_EQ(door->lockTime, 9);
+    }
+    EXPECT_EQ(door->speedDialNo, band.speedDial ? "5566" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, DoorEditorBands, ::testing::ValuesIn(kBands),
+                         [](const auto& info) { return "v" + std::to_string(info.param.version); });
+
+TEST_F(DoorEditorTest, readerDoorHasNoPanelFunctions)
+{
+    SimBus bus(Scenario(425, true));
+    UseDoor(425, true);
+    CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
+    for (const char* name : {"progKeys", "welcomeScreen", "blockSelect", "customText"})
+        EXPECT_FALSE(Child<QPushButton>(&dlg, name)->isEnabled()) << name;
+}
+
+TEST_F(DoorEditorTest, modeEffectsOnBlockSelectAndCodedAccess)
+{
+    struct Case {
+        int mode;
+        bool blockAtOpening, blockAfterChange, codedEnabled;
+        const char* caption;
+    };
+    for (const Case& c :
+         {Case{0, true, true, true, "Coded Access"}, Case{1, false, false, true, "Coded Access"},
+          Case{2, false, true, true, "Speed Dial"}, Case{3, false, false, false, nullptr}}) {
+        UseDoor(425);
+        door->mode = c.mode;
+        CDoorDlg dlg(nullptr, system.get(), deck, door, nullptr, false);
+        auto* block = Child<QPushButton>(&dlg, "blockSelect");
+        auto* coded = Child<QPushButton>(&dlg, "codedAccess");
+        EXPECT_EQ(block->isEnabled(), c.blockAtOpening) << c.mode;
+        EXPECT_EQ(coded->isEnabled(), c.codedEnabled) << c.mode;
+        if (c.caption) {
+            EXPECT_EQ(coded->text(), c.caption);
+        }
+        auto* mode = Child<QComboBox>(&dlg, "mode");
+        mode->setCurrentIndex((c.mode + 1) % 4);
+        mode->setCurrentIndex(c.mode);
+        EXPECT_EQ(block->isEnabled(), c.blockAfterChange) << c.mode;
+    }
+}
+
+TEST_F(DoorEditorTest, offlineEditingChangesOnlyTheModel)
+{
+    SimBus bus(Scenario(429));
+    UseDoor(429);
+    door->lockTime = 12;
+    door->allowList = "1 - 4";
+    door->speedDialNo = "42";
+    CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, false);
+    EXPECT_EQ(Child<QComboBox>(&dlg, "lockTime")->currentIndex(), 12);
+    EXPECT_EQ(Child<QPlainTextEdit>(&dlg, "allowList")->toPlainText(), "1 - 4");
+    Child<QComboBox>(&dlg, "lockTime")->setCurrentIndex(200);
+    Child<QComboBox>(&dlg, "mode")->setCurrentIndex(1);
+    Child<QPlainTextEdit>(&dlg, "allowList")->setPlainText(QStringLiteral("5 - 6"));
+    PressOk(&dlg);
+    EXPECT_EQ(door->lockTime, 200);
+    EXPECT_EQ(door->mode, 1);
+    EXPECT_EQ(door->allowList, "5 - 6") << "stored as typed, spaces kept";
+    EXPECT_EQ(bus.sim.stats().requests, 0);
+}
+
+TEST_F(DoorEditorTest, offlineOldDoorStoresEmptyListsAsAllOnes)
+{
+    UseDoor(311);
+    door->drLink = 3;
+    CDoorDlg dlg(nullptr, system.get(), deck, door, nullptr, false);
+    PressOk(&dlg);
+    EXPECT_EQ(door->drLink, 31);
+    EXPECT_EQ(door->inOption, 31);
+}
+
+TEST_F(DoorEditorTest, invalidListCharacterKeepsTheDialogOpenAndSendsNothing)
+{
+    struct Case {
+        const char* allow;
+        const char* block;
+        const char* message;
+    };
+    for (const Case& c : {Case{"1_2", "", "Invalid Allow List Character"},
+                          Case{"1-2", "a;b", "Invalid Block List Character"}}) {
+        SimBus bus(Scenario(425));
+        UseDoor(425);
+        CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
+        const long before = bus.sim.stats().requests;
+        Child<QPlainTextEdit>(&dlg, "allowList")->setPlainText(QString::fromLatin1(c.allow));
+        Child<QPlainTextEdit>(&dlg, "blockList")->setPlainText(QString::fromLatin1(c.block));
+        messages.shown.clear();
+        PressOk(&dlg);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text, c.message);
+        EXPECT_EQ(messages.shown[0].title, "Error");
+        EXPECT_EQ(messages.shown[0].icon, QMessageBox::Critical);
+        EXPECT_EQ(dlg.result(), 0);
+        EXPECT_EQ(bus.sim.stats().requests, before);
+    }
+}
+
+TEST_F(DoorEditorTest, silentPanelLeavesListsUnselectedAndOkWritesNoneOfThem)
+{
+    orvosim::SimOptions options;
+    options.silent = {"0:door:0"};
+    SimBus bus(Scenario(425), options);
+    UseDoor(425);
+    door->lockTime = 7;
+    CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
+    EXPECT_EQ(Child<QComboBox>(&dlg, "lockTime")->currentIndex(), -1);
+    PressOk(&dlg);
+    EXPECT_EQ(door->lockTime, 7) << "a list the panel gave no value for keeps the model's";
+}
+
+TEST_F(DoorEditorTest, welcomeScreenRoundTrip)
+{
+    for (int version : {406, 407}) {
+        SimBus bus(Scenario(version));
+        UseDoor(version);
+        CDoorWelcomeScreenDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
+        auto* line3 = Child<QLineEdit>(&dlg, "screen2Line1");
+        EXPECT_EQ(line3->isEnabled(), version >= 407);
+        EXPECT_EQ(line3->text(), version >= 407 ? "Block" : "");
+        auto* line1 = Child<QLineEdit>(&dlg, "screen1Line1");
+        line1->clear();
+        QTest::keyClicks(line1, "0123456789ABCDEFGH");
+        EXPECT_EQ(line1->text(), "0123456789ABCDEF");
+        line3->setText(QStringLiteral("New"));
+        PressOk(&dlg);
+        Dump dump(bus.sim.dumpJson());
+        EXPECT_EQ(Dump::Text(SimDoor(dump), "welcomeLines", 0), "0123456789ABCDEF");
+        EXPECT_EQ(Dump::Text(SimDoor(dump), "welcomeLines", 2), version >= 407 ? "New" : "Block");
+        EXPECT_EQ(door->welcomeLines[0], "0123456789ABCDEF");
+    }
+}
+
+TEST_F(DoorEditorTest, blockSelectRoundTrip)
+{
+    for (int version : {303, 304}) {
+        SimBus bus(Scenario(version));
+        UseDoor(version);
+        CDoorBlockSelectDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true, version);
+        auto* operation = Child<QComboBox>(&dlg, "operation");
+        EXPECT_EQ(operation->count(), version == 303 ? 7 : 12);
+        EXPECT_EQ(operation->currentIndex(), 3);
+        EXPECT_EQ(Child<QLineEdit>(&dlg, "block5")->isEnabled(), version >= 304);
+        EXPECT_EQ(Child<QLineEdit>(&dlg, "block4")->text(), "B4");
+        operation->setCurrentIndex(1);
+        Child<QLineEdit>(&dlg, "block4")->setText(QStringLiteral("Tower"));
+        PressOk(&dlg);
+        Dump dump(bus.sim.dumpJson());
+        EXPECT_EQ(Dump::Int(SimDoor(dump), "blockCtrlOperation"), 1);
+        EXPECT_EQ(Dump::Text(SimDoor(dump), "blocks", 4), "Tower");
+        EXPECT_EQ(door->blockCtrlOperation, 1);
+        EXPECT_EQ(door->blocks[4], "Tower");
+    }
+}
+
+TEST_F(DoorEditorTest, customTextRoundTrip)
+{
+    SimBus bus(Scenario(421));
+    UseDoor(421);
+    CDoorCustomTextDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
+    auto* concierge = Child<QLineEdit>(&dlg, "concierge");
+    EXPECT_EQ(concierge->text(), "Porter123");
+    concierge->clear();
+    QTest::keyClicks(concierge, "Caretaker!");
+    EXPECT_EQ(concierge->text(), "Caretaker");
+    PressOk(&dlg);
+    Dump dump(bus.sim.dumpJson());
+    EXPECT_EQ(Dump::Text(SimDoor(dump), "concierge"), "Caretaker");
+    EXPECT_EQ(door->concierge, "Caretaker");
+}
+
+TEST_F(DoorEditorTest, programmingKeysAreCheckedBeforeTheModelChanges)
+{
+    SimBus bus(Scenario(425));
+    UseDoor(425);
+    CDoorProgKeysDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
+    EXPECT_EQ(Child<QLineEdit>(&dlg, "key1")->text(), "12AB000FFF");
+    EXPECT_EQ(door->progKeys[0].number, "12AB000FFF") << "the panel's keys go into the model as read";
+    Child<QLineEdit>(&dlg, "key2")->setText(QStringLiteral("ABCDEF0123"));
+    Child<QLineEdit>(&dlg, "key3")->setText(QStringLiteral("12XY"));
+    PressOk(&dlg);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Key 3 is invalid");
+    EXPECT_EQ(messages.shown[0].title, "Error");
+    EXPECT_EQ(dlg.result(), 0);
+    EXPECT_EQ(door->progKeys[1].number, "") << "nothing stored while a key is invalid";
+
+    Child<QLineEdit>(&dlg, "key3")->clear();
+    PressOk(&dlg);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    Dump dump(bus.sim.dumpJson());
+    EXPECT_EQ(Dump::Text(SimDoor(dump), "progKeys", 1), "ABCDEF0123");
+    EXPECT_EQ(door->progKeys[1].number, "ABCDEF0123");
+}
+
+TEST_F(DoorEditorTest, codedAccessLayoutsAndSlots)
+{
+    SimBus bus(Scenario(425));
+    UseDoor(425);
+    CDoorCodedAccessDlg speed(nullptr, system.get(), deck, door, &bus.conn, true, 2);
+    EXPECT_EQ(Child<QLabel>(&speed, "rowLabel10")->text(), "Speed Dial 10");
+    EXPECT_EQ(Child<QLabel>(&speed, "rowLabel15")->text(), "Speed Dial 15");
+    EXPECT_EQ(speed.SlotField(0), Child<QLineEdit>(&speed, "row10"));
+    EXPECT_EQ(speed.SlotField(14), Child<QLineEdit>(&speed, "row15"));
+    EXPECT_EQ(speed.SlotField(0)->text(), "1111");
+    speed.SlotField(14)->setText(QStringLiteral("99"));
+    PressOk(&speed);
+    Dump dump(bus.sim.dumpJson());
+    EXPECT_EQ(Dump::Text(SimDoor(dump), "codes", 14), "99");
+    EXPECT_EQ(door->codes[14], "") << "on line the codes are not stored";
+
+    CDoorCodedAccessDlg codes(nullptr, system.get(), deck, door, &bus.conn, true, 0);
+    EXPECT_EQ(Child<QLabel>(&codes, "rowLabel15")->text(), "Trades Code");
+    EXPECT_EQ(codes.SlotField(0), Child<QLineEdit>(&codes, "row15"));
+}
+
+TEST_F(DoorEditorTest, codedAccessBelow425HasTenSlotsOfSix)
+{
+    UseDoor(424);
+    door->codes[3] = "1234567"; // longer than the panel takes
+    CDoorCodedAccessDlg dlg(nullptr, system.get(), deck, door, nullptr, false, 0);
+    EXPECT_FALSE(dlg.SlotField(10)->isEnabled());
+    EXPECT_EQ(dlg.SlotField(3)->text(), "1234567");
+    PressOk(&dlg);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "User code 3 is longer than 6 digits");
+    EXPECT_EQ(door->codes[3], "1234567");
+    dlg.SlotField(3)->setText(QStringLiteral("123456"));
+    PressOk(&dlg);
+    EXPECT_EQ(door->codes[3], "123456");
+}
+
+TEST_F(DoorEditorTest, subEditorOpensFromTheDoorEditor)
+{
+    UseDoor(425);
+    door->welcomeLines[0] = "Hi";
+    CDoorDlg dlg(nullptr, system.get(), deck, door, nullptr, false);
+    bool seen = false;
+    WhenModal<CDoorWelcomeScreenDlg>([&](CDoorWelcomeScreenDlg* sub) {
+        seen = Child<QLineEdit>(sub, "screen1Line1")->text() == "Hi";
+        sub->reject();
+    });
+    QTest::mouseClick(Child<QPushButton>(&dlg, "welcomeScreen"), Qt::LeftButton);
+    EXPECT_TRUE(seen);
+}
+
+const char* const kSearch = R"({"decks":[{"number":0,"version":2064,"doors":[
+  {"number":0,"version":425},{"number":2,"version":407,"lockTime":33},{"number":5,"version":429,"reader":true}]}]})";
+
+TEST_F(DoorEditorTest, singleDoorReadOpensTheEditorOnTheDoorFound)
+{
+    struct Case {
+        const char* address;
+        const char* version; // null: not found
+        bool reader;
+    };
+    SimBus bus(kSearch);
+    for (const Case& c : {Case{"2", "v4.07", false}, Case{"5", "v4.29", true}, Case{"3", nullptr, false},
+                          Case{"x", "v4.25", false}}) {
+        messages.shown.clear();
+        CReadDoorRelay read(nullptr, &bus.conn, nullptr, 2);
+        EXPECT_EQ(read.windowTitle(), "Read Door");
+        Child<QLineEdit>(&read, "address")->setText(QString::fromLatin1(c.address));
+        QString version;
+        bool progKeys = true;
+        if (c.version)
+            WhenModal<CDoorDlg>([&](CDoorDlg* editor) {
+                version = Child<QLabel>(editor, "doorVersion")->text();
+                progKeys = Child<QPushButton>(editor, "progKeys")->isEnabled();
+                editor->reject();
+            });
+        PressOk(&read);
+        if (c.version) {
+            EXPECT_EQ(version, c.version) << c.address;
+            EXPECT_EQ(progKeys, !c.reader) << c.address;
+            EXPECT_TRUE(messages.shown.empty());
+        } else {
+            ASSERT_EQ(messages.shown.size(), 1u);
+            EXPECT_EQ(messages.shown[0].text, "Door 3 not found");
+            EXPECT_EQ(messages.shown[0].title, "Error");
+        }
+    }
+}
+
+TEST_F(DoorEditorTest, singleRelayReadOpensTheRelayEditorWithHowTheUnitAnswered)
+{
+    struct Case {
+        const char* address;
+        bool found, extended;
+        int version, count;
+    };
+    SimBus bus(R"({"decks":[{"number":0,"version":2064,"relays":[
+      {"position":7,"version":105,"count":2},{"position":9,"version":106,"count":4,"extended":true}]}]})");
+    TestApp app;
+    std::vector<FeatureContext> opened;
+    std::vector<std::pair<int, int>> seen;
+    app.Registry().Register(ID_EDIT_RELAY, [&](FeatureContext& c) {
+        opened.push_back(c);
+        const int n = c.relay->node.index;
+        seen.emplace_back(c.deck->relayVersions[n], c.deck->relayCounts[n]);
+        return 1;
+    });
+    for (const Case& c :
+         {Case{"7", true, false, 105, 2}, Case{"9", true, true, 106, 4}, Case{"8", false, false, 0, 0}}) {
+        opened.clear();
+        seen.clear();
+        messages.shown.clear();
+        CReadDoorRelay read(nullptr, &bus.conn, nullptr, 5);
+        EXPECT_EQ(read.windowTitle(), "Read Relay");
+        Child<QLineEdit>(&read, "address")->setText(QString::fromLatin1(c.address));
+        PressOk(&read);
+        ASSERT_EQ(opened.size(), c.found ? 1u : 0u) << c.address;
+        if (c.found) {
+            EXPECT_EQ(opened[0].extended, c.extended) << c.address;
+            EXPECT_EQ(opened[0].session, &bus.conn);
+            EXPECT_EQ(seen[0], std::make_pair(c.version, c.count));
+        } else {
+            ASSERT_EQ(messages.shown.size(), 1u);
+            EXPECT_EQ(messages.shown[0].text, "Relay 8 not found");
+        }
+    }
+}
+
+TEST_F(DoorEditorTest, rebootSilencesTheInstallationAndTheButtonWaitsForItsTimer)
+{
+    orvosim::SimOptions options;
+    options.resetMs = 60000;
+    SimBus bus(kSearch, options);
+    CResetOrvoDlg dlg(nullptr, &bus.conn);
+    auto* button = Child<QPushButton>(&dlg, "reboot");
+    EXPECT_EQ(button->text(), "Reboot ORVO System");
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_EQ(button->text(), "Rebooting...");
+    EXPECT_TRUE(dlg.RestoreTimer()->isActive());
+    EXPECT_EQ(dlg.RestoreTimer()->interval(), 5000);
+    QTest::mouseClick(button, Qt::LeftButton); // ignored while disabled
+    _orvo_msg reply{};
+    EXPECT_FALSE(bus.conn.SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0));
+
+    dlg.OnTimer();
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(button->text(), "Reboot ORVO System");
+    EXPECT_TRUE(dlg.RestoreTimer()->isActive()) << "the timer keeps repeating";
+}
+
+TEST_F(DoorEditorTest, editDoorFromTheTreeOnTheDemoInstallation)
+{
+    for (bool online : {true, false}) {
+        Store(QStringLiteral("System/Read Write Door Settings"), online ? 0 : 1);
+        TestApp app;
+        ASSERT_TRUE(app.InitInstance({}));
+        RegisterEditors(app.Registry());
+        orvosim::Simulator sim;
+        sim.loadDemo();
+        std::string device, error;
+        ASSERT_TRUE(sim.startPty(&device, &error)) << error;
+        app.comms.device = QString::fromStdString(device);
+        CDeck& main = app.Doc()->System()->decks[0];
+        main.description = "Main";
+        main.versionMajor = 2;
+        main.versionMinor = 64;
+        main.version = 2064;
+        main.doorMask = 1 << 1;
+        main.doorVersions[1] = 425;
+        main.doors[1].description = "Front";
+        main.doors[1].lockTime = 9;
+        COrvoTreeView* view = app.Frame()->View();
+        view->Rebuild();
+        QTreeWidgetItem* item = view->topLevelItem(0)->child(0)->child(0)->child(0);
+        view->setCurrentItem(item);
+        int shownLockTime = -2;
+        WhenModal<CDoorDlg>([&](CDoorDlg* dlg) {
+            shownLockTime = Child<QComboBox>(dlg, "lockTime")->currentIndex();
+            Child<QComboBox>(dlg, "lockTime")->setCurrentIndex(42);
+            Child<QLineEdit>(dlg, "description")->setText(QStringLiteral("Gate"));
+            PressOk(dlg);
+        });
+        view->OnCommand(ID_EDIT_DOOR);
+        Dump dump(sim.dumpJson());
+        const cJSON* simDoor =
+            Dump::Find(cJSON_GetObjectItemCaseSensitive(dump.Deck(0), "doors"), "number", 1);
+        EXPECT_EQ(shownLockTime, online ? 5 : 9) << "the demo panel holds 5, the model 9";
+        EXPECT_EQ(Dump::Int(simDoor, "lockTime") == 42, online) << online;
+        EXPECT_EQ(main.doors[1].lockTime, 42);
+        EXPECT_EQ(item->text(0), "Gate - #1 (v4.25)");
+        EXPECT_FALSE(app.Session().Created()) << "the session is closed afterwards";
+    }
+}
+
+TEST_F(DoorEditorTest, commandsAreRegistered)
+{
+    CFeatureRegistry registry;
+    RegisterEditors(registry);
+    for (int id : {ID_EDIT_DOOR, ID_CONFIGURE_DOOR, ID_CONFIGURE_RELAY, ID_ORVO_REBOOT})
+        EXPECT_TRUE(registry.Has(id)) << id;
+}
+
+} // namespace

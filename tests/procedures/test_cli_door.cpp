@@ -1,0 +1,190 @@
+// orvoctl door show / set and reboot against the simulator.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+
+#include "simbus.h"
+#include "wendrel/msgcodes.h"
+
+namespace {
+
+struct DoorCliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+DoorCliRun RunOrvoctl(const std::string& arguments)
+{
+    QTemporaryDir dir;
+    const std::string out = dir.filePath("out").toStdString(), err = dir.filePath("err").toStdString();
+    const std::string command = std::string(ORVOCTL_PATH) + " " + arguments + " >" + out + " 2>" + err;
+    DoorCliRun run;
+    int raw = std::system(command.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadAll(out);
+    run.err = ReadAll(err);
+    return run;
+}
+
+const char* const kDoors = R"({"decks":[{"number":0,"version":2064,"doors":[
+  {"number":0,"version":429,"serialNo":"S1","lockTime":7,"allowList":"1-9","welcomeLines":["Hello","World","",""],
+   "codes":["1234"],"progKeys":["12AB000FFF"]},
+  {"number":1,"version":316,"speedDialNo":"12"},
+  {"number":3,"version":425,"reader":true}]}]})";
+
+class OrvoctlDoor : public ::testing::Test {
+protected:
+    void SetUp() override { bus.conn.Close(); }
+    std::string Bus(int door) const
+    {
+        return "--device " + bus.device + " --timeout-mult 0.05 --quiet --deck 0 --door " +
+               std::to_string(door);
+    }
+    std::string File(const std::string& json)
+    {
+        const std::string path = dir.filePath("door.json").toStdString();
+        std::ofstream(path) << json;
+        return path;
+    }
+    cJSON* DumpDoor(Dump& dump, int n)
+    {
+        return const_cast<cJSON*>(
+            Dump::Find(cJSON_GetObjectItemCaseSensitive(dump.Deck(0), "doors"), "number", n));
+    }
+
+    SimBus bus{kDoors};
+    QTemporaryDir dir;
+};
+
+TEST_F(OrvoctlDoor, showPrintsTheMembersOfTheDoorsBand)
+{
+    DoorCliRun run = RunOrvoctl("door show " + Bus(0));
+    ASSERT_EQ(run.status, 0) << run.err;
+    cJSON* root = cJSON_Parse(run.out.c_str());
+    ASSERT_TRUE(root) << run.out;
+    EXPECT_EQ(Dump::Int(root, "version"), 429);
+    EXPECT_EQ(Dump::Text(root, "serialNo"), "S1");
+    EXPECT_EQ(Dump::Int(root, "lockTime"), 7);
+    EXPECT_EQ(Dump::Text(root, "allowList"), "1-9");
+    EXPECT_EQ(Dump::Text(root, "welcomeLines", 1), "World");
+    EXPECT_EQ(Dump::Text(root, "codes", 0), "1234");
+    EXPECT_EQ(cJSON_GetArraySize(cJSON_GetObjectItem(root, "codes")), 15);
+    EXPECT_EQ(Dump::Text(root, "progKeys", 0), "12AB000FFF");
+    cJSON_Delete(root);
+
+    run = RunOrvoctl("door show " + Bus(1));
+    ASSERT_EQ(run.status, 0) << run.err;
+    root = cJSON_Parse(run.out.c_str());
+    EXPECT_EQ(Dump::Text(root, "speedDialNo"), "12");
+    EXPECT_FALSE(cJSON_HasObjectItem(root, "allowList")) << "no lists before v4.20";
+    EXPECT_FALSE(cJSON_HasObjectItem(root, "inOption"));
+    EXPECT_EQ(cJSON_GetArraySize(cJSON_GetObjectItem(root, "welcomeLines")), 2);
+    cJSON_Delete(root);
+
+    run = RunOrvoctl("door show " + Bus(3));
+    ASSERT_EQ(run.status, 0) << run.err;
+    root = cJSON_Parse(run.out.c_str());
+    EXPECT_TRUE(cJSON_IsTrue(cJSON_GetObjectItem(root, "reader")));
+    EXPECT_FALSE(cJSON_HasObjectItem(root, "progKeys")) << "a reader has no panel functions";
+    cJSON_Delete(root);
+}
+
+TEST_F(OrvoctlDoor, setWritesOnlyTheMembersGivenAndReadsThemBack)
+{
+    DoorCliRun run = RunOrvoctl("door set " + Bus(0) + " " +
+                                File(R"({"lockTime":30,"allowList":"10-20, 30","codes":[null,"77"],
+                                         "welcomeLines":[null,"Bye"],"progKeys":["abcdef0123"]})"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    Dump dump(bus.sim.dumpJson());
+    const cJSON* door = DumpDoor(dump, 0);
+    EXPECT_EQ(Dump::Int(door, "lockTime"), 30);
+    EXPECT_EQ(Dump::Text(door, "serialNo"), "S1");
+    EXPECT_EQ(Dump::Text(door, "allowList"), "10-20,30");
+    EXPECT_EQ(Dump::Text(door, "codes", 0), "1234");
+    EXPECT_EQ(Dump::Text(door, "codes", 1), "77");
+    EXPECT_EQ(Dump::Text(door, "welcomeLines", 0), "Hello");
+    EXPECT_EQ(Dump::Text(door, "welcomeLines", 1), "Bye");
+    EXPECT_EQ(Dump::Text(door, "progKeys", 0), "ABCDEF0123");
+}
+
+TEST_F(OrvoctlDoor, refusedInputWritesNothing)
+{
+    struct Case {
+        int door;
+        std::string json;
+    };
+    for (const Case& c :
+         {Case{0, R"({"lockTime":256})"}, Case{0, R"({"allowList":"a_b"})"},
+          Case{0, R"({"serialNo":"1234567"})"}, Case{0, R"({"colour":1})"}, Case{1, R"({"allowList":"1"})"},
+          Case{0, R"({"codes":["12345"]})"}, Case{0, R"({"progKeys":["12AB"]})"}, Case{0, R"([1])"}}) {
+        DoorCliRun run = RunOrvoctl("door set " + Bus(c.door) + " " + File(c.json));
+        EXPECT_EQ(run.status, 2) << c.json << run.err;
+    }
+    Dump dump(bus.sim.dumpJson());
+    EXPECT_EQ(Dump::Int(DumpDoor(dump, 0), "lockTime"), 7);
+}
+
+TEST_F(OrvoctlDoor, unknownDoorExitsOne)
+{
+    DoorCliRun run = RunOrvoctl("door show " + Bus(7));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Door 7 not found on deck 0"), std::string::npos) << run.err;
+}
+
+TEST(OrvoctlDoorSilent, readBackDifferenceExitsOne)
+{
+    // The deck reports the door, but the panel never answers.
+    orvosim::SimOptions options;
+    options.silent = {"0:door:0"};
+    SimBus bus(kDoors, options);
+    bus.conn.Close();
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("door.json").toStdString();
+    std::ofstream(path) << R"({"speedDialNo":"99"})";
+    DoorCliRun run = RunOrvoctl("door set --device " + bus.device +
+                                " --timeout-mult 0.05 --quiet --deck 0 --door 0 " + path);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("\"speedDialNo\" wrote \"99\", reads back null"), std::string::npos) << run.err;
+}
+
+TEST_F(OrvoctlDoor, noPortExitsThree)
+{
+    DoorCliRun run = RunOrvoctl("door show --device /dev/nonexistent-orvo --quiet --deck 0 --door 0");
+    EXPECT_EQ(run.status, 3) << run.err;
+}
+
+TEST(OrvoctlReboot, silencesTheInstallation)
+{
+    SimBus bus(kDoors);
+    bus.conn.Close();
+    DoorCliRun run = RunOrvoctl("reboot --device " + bus.device + " --quiet");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(bus.conn.Open(nullptr, bus.device));
+    _orvo_msg reply{};
+    EXPECT_FALSE(bus.conn.SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0))
+        << "silent while it restarts";
+}
+
+TEST(OrvoctlReboot, demoRuns)
+{
+    DoorCliRun run = RunOrvoctl("reboot --demo");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Reboot sent"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,402 @@
+// The exchanges with one door panel, end to end against the simulator.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "orvoprocedures/doorpanel.h"
+#include "simbus.h"
+#include "wendrel/msgcodes.h"
+
+namespace {
+
+std::string DoorScenario(int version, bool reader = false, const std::string& extra = "")
+{
+    return R"({"decks":[{"number":0,"version":2064,"doors":[{"number":0,"version":)" +
+           std::to_string(version) + R"(,"reader":)" + (reader ? "true" : "false") +
+           R"(,"serialNo":"S12345","language":1,"lockTime":200,"vaVolume":13,"mode":2,
+    "drLink":5,"inOption":1,"speedDialNo":"1234","speedDialDisplay":"Front desk 12345",
+    "reverseRelay":true,"allowList":"1-5,7","blockList":"9",
+    "welcomeLines":["Welcome","to the","Block","Tower"],"blockCtrlOperation":3,
+    "blocks":["B0","B1","B2","B3","B4","B5","B6","B7","B8","B9"],
+    "doorOpenLine1":"Door open","doorOpenLine2":"Push","concierge":"Porter123",
+    "progKeys":["12AB000FFF",""],
+    "codes":["111111","2","3","4","5","6","7","8","9","10","11","12","13","14","15"])" +
+           extra + "}]}]}";
+}
+
+const cJSON* DumpDoor(const Dump& dump, int n = 0)
+{
+    return Dump::Find(cJSON_GetObjectItemCaseSensitive(dump.Deck(0), "doors"), "number", n);
+}
+
+bool DumpBool(const cJSON* o, const char* key)
+{
+    return cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(o, key));
+}
+
+// Which settings a panel of a firmware band has.
+struct Band {
+    int version;
+    bool door2, drLink, inOption, speedDial, display, reverse, mode, lists;
+};
+
+void PrintTo(const Band& band, std::ostream* out)
+{
+    *out << "door v" << band.version;
+}
+
+const Band kBands[] = {
+    {301, false, false, false, false, false, false, false, false},
+    {302, true, false, false, false, false, false, false, false},
+    {311, true, false, false, false, false, false, false, false},
+    {312, true, true, false, false, false, false, false, false},
+    {315, true, true, false, false, false, false, false, false},
+    {316, true, true, false, true, false, false, false, false},
+    {319, true, true, false, true, false, false, false, false},
+    {320, true, true, false, true, false, true, false, false},
+    {399, true, true, false, true, false, true, false, false},
+    {400, true, true, false, true, false, false, false, false},
+    {406, true, true, false, true, false, false, false, false},
+    {407, true, true, true, true, true, false, false, false},
+    {419, true, true, true, true, true, false, false, false},
+    {420, true, true, true, true, true, false, false, true},
+    {424, true, true, true, true, true, false, false, true},
+    {425, true, true, true, true, true, false, true, true},
+    {428, true, true, true, true, true, false, true, true},
+    {429, true, true, true, true, true, false, true, true},
+};
+
+class DoorSettingsBands : public ::testing::TestWithParam<Band> {};
+
+TEST_P(DoorSettingsBands, readsWhatThePanelHoldsAndWritesOnlyItsSettings)
+{
+    const Band band = GetParam();
+    SimBus bus(DoorScenario(band.version));
+    RecordingHost host;
+    CDoorPanel panel(&bus.conn, 0, 0, band.version, &host);
+
+    DoorPanelSettings s = panel.ReadSettings();
+    EXPECT_EQ(host.rangeUpper, CDoorPanel::SettingsSteps(band.version));
+    EXPECT_EQ(s.serialNo.has_value(), band.door2);
+    EXPECT_EQ(s.lockTime.has_value(), band.door2);
+    EXPECT_EQ(s.drLink.has_value(), band.drLink);
+    EXPECT_EQ(s.inOption.has_value(), band.inOption);
+    EXPECT_EQ(s.speedDialNo.has_value(), band.speedDial);
+    EXPECT_EQ(s.speedDialDisplay.has_value(), band.display);
+    EXPECT_EQ(s.mode.has_value(), band.mode);
+    EXPECT_EQ(s.allowList.has_value(), band.lists);
+    if (band.door2) {
+        EXPECT_EQ(*s.serialNo, "S12345");
+        EXPECT_EQ(*s.language, 1);
+        EXPECT_EQ(*s.lockTime, 200);
+        EXPECT_EQ(*s.vaVolume, 13);
+    }
+    if (band.drLink) {
+        EXPECT_EQ(*s.drLink, 5);
+    }
+    if (band.inOption) {
+        EXPECT_EQ(*s.inOption, 1);
+    }
+    if (band.speedDial) {
+        EXPECT_EQ(*s.speedDialNo, "1234");
+    }
+    if (band.display) {
+        EXPECT_EQ(*s.speedDialDisplay, "Front desk 12345");
+    }
+    if (band.mode) {
+        EXPECT_EQ(*s.mode, 2);
+    }
+    if (band.reverse) {
+        EXPECT_EQ(s.reverseRelay, std::optional<bool>(true));
+    }
+    if (band.lists) {
+        EXPECT_EQ(*s.allowList, "1-5,7");
+        EXPECT_EQ(*s.blockList, "9");
+    }
+
+    DoorPanelSettings w;
+    w.serialNo = "S54321";
+    w.language = 2;
+    w.lockTime = 9;
+    w.vaVolume = 40;
+    w.mode = 1;
+    w.drLink = 12;
+    w.inOption = 0;
+    w.speedDialNo = "55";
+    w.speedDialDisplay = "CALL";
+    w.reverseRelay = false;
+    w.allowList = "10-20, 30";
+    w.blockList = "";
+    panel.WriteSettings(w);
+
+    Dump dump(bus.sim.dumpJson());
+    const cJSON* door = DumpDoor(dump);
+    ASSERT_NE(door, nullptr);
+    EXPECT_EQ(Dump::Text(door, "serialNo"), band.door2 ? "S54321" : "S12345");
+    EXPECT_EQ(Dump::Int(door, "lockTime"), band.door2 ? 9 : 200);
+    EXPECT_EQ(Dump::Int(door, "language"), band.door2 ? 2 : 1);
+    EXPECT_EQ(Dump::Int(door, "vaVolume"), band.door2 ? 40 : 13);
+    EXPECT_EQ(Dump::Int(door, "mode"), band.mode ? 1 : 2);
+    EXPECT_EQ(Dump::Int(door, "drLink"), band.drLink ? 12 : 5);
+    EXPECT_EQ(Dump::Int(door, "inOption"), band.inOption ? 0 : 1);
+    EXPECT_EQ(Dump::Text(door, "speedDialNo"), band.speedDial ? "55" : "1234");
+    EXPECT_EQ(Dump::Text(door, "speedDialDisplay"), band.display ? "CALL" : "Front desk 12345");
+    // From 4.00 the tool writes the reverse flag as clear.
+    EXPECT_EQ(DumpBool(door, "reverseRelay"), band.version < 320);
+    EXPECT_EQ(Dump::Text(door, "allowList"), band.lists ? "10-20,30" : "1-5,7");
+    EXPECT_EQ(Dump::Text(door, "blockList"), band.lists ? "" : "9");
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, DoorSettingsBands, ::testing::ValuesIn(kBands),
+                         [](const auto& info) { return "v" + std::to_string(info.param.version); });
+
+TEST(DoorPanel, listsUseSixChunksBelow429AndSeventeenFrom429)
+{
+    const std::string longList(120, 'A');
+    for (int version : {428, 429}) {
+        SimBus bus(DoorScenario(version));
+        CDoorPanel panel(&bus.conn, 0, 0, version);
+        DoorPanelSettings w;
+        w.allowList = longList;
+        panel.WriteSettings(w);
+        EXPECT_EQ(panel.Exchanges(), version == 429 ? 11 : 6) << version;
+        Dump dump(bus.sim.dumpJson());
+        EXPECT_EQ(Dump::Text(DumpDoor(dump), "allowList"), longList.substr(0, version == 429 ? 120 : 66));
+        DoorPanelSettings r = panel.ReadSettings();
+        EXPECT_EQ(*r.allowList, longList.substr(0, version == 429 ? 120 : 66)) << version;
+    }
+}
+
+TEST(DoorPanel, listChunksFollowTheTextLength)
+{
+    struct Case {
+        std::string text;
+        long exchanges;
+    };
+    for (const Case& c : {Case{"", 1}, Case{"ABCDEFGHIJK", 1}, Case{"ABCDEFGHIJKL", 2},
+                          Case{"AB CD EF GH IJ", 1}, Case{"A B CDEFGHI", 1}}) {
+        SimBus bus(DoorScenario(425));
+        CDoorPanel panel(&bus.conn, 0, 0, 425);
+        DoorPanelSettings w;
+        w.allowList = c.text;
+        panel.WriteSettings(w);
+        EXPECT_EQ(panel.Exchanges(), c.exchanges) << c.text;
+    }
+}
+
+TEST(DoorPanel, silentPanelGivesNoValuesAndEmptyValuesAreNotWritten)
+{
+    orvosim::SimOptions options;
+    options.silent = {"0:door:0"};
+    SimBus silent(DoorScenario(429), options);
+    CDoorPanel quiet(&silent.conn, 0, 0, 429);
+    DoorPanelSettings none = quiet.ReadSettings();
+    EXPECT_FALSE(none.serialNo || none.lockTime || none.drLink || none.speedDialNo || none.speedDialDisplay ||
+                 none.allowList || none.blockList);
+
+    SimBus bus(DoorScenario(429));
+    CDoorPanel panel(&bus.conn, 0, 0, 429);
+    DoorPanelSettings partial;
+    partial.speedDialNo = "77";
+    partial.lockTime = 30; // language and volume unknown: the shared message is not sent
+    partial.drLink = 3;    // input option unknown: the shared message is not sent
+    panel.WriteSettings(partial);
+    EXPECT_EQ(panel.Exchanges(), 1);
+    Dump dump(bus.sim.dumpJson());
+    EXPECT_EQ(Dump::Text(DumpDoor(dump), "speedDialNo"), "77");
+    EXPECT_EQ(Dump::Int(DumpDoor(dump), "lockTime"), 200);
+    EXPECT_EQ(Dump::Int(DumpDoor(dump), "drLink"), 5);
+}
+
+TEST(DoorPanel, modeByteIsFifteenWhenUnknown)
+{
+    // A v4.25 panel takes the mode; without a value the byte says "no selection".
+    SimBus bus(DoorScenario(425));
+    CDoorPanel panel(&bus.conn, 0, 0, 425);
+    DoorPanelSettings w = panel.ReadSettings();
+    w.mode.reset();
+    panel.WriteSettings(w);
+    Dump dump(bus.sim.dumpJson());
+    EXPECT_EQ(Dump::Int(DumpDoor(dump), "mode"), 15);
+}
+
+TEST(DoorPanel, welcomeReadsFourLinesAndWritesTheLinesGiven)
+{
+    for (int version : {406, 407}) {
+        SimBus bus(DoorScenario(version));
+        CDoorPanel panel(&bus.conn, 0, 0, version);
+        OptionalTexts lines = panel.ReadWelcome();
+        ASSERT_EQ(lines.size(), 4u);
+        EXPECT_EQ(*lines[0], "Welcome");
+        EXPECT_EQ(*lines[3], "Tower");
+        std::vector<std::string> edited{"0123456789", "X", "Y", "Z"};
+        edited.resize(static_cast<size_t>(CDoorPanel::WelcomeLinesEdited(version)));
+        panel.WriteWelcome(edited);
+        Dump dump(bus.sim.dumpJson());
+        const cJSON* door = DumpDoor(dump);
+        EXPECT_EQ(Dump::Text(door, "welcomeLines", 0), "0123456789");
+        EXPECT_EQ(Dump::Text(door, "welcomeLines", 1), "X");
+        EXPECT_EQ(Dump::Text(door, "welcomeLines", 2), version >= 407 ? "Y" : "Block");
+        EXPECT_EQ(Dump::Text(door, "welcomeLines", 3), version >= 407 ? "Z" : "Tower");
+    }
+}
+
+TEST(DoorPanel, blockNamesFollowTheBlockCount)
+{
+    for (int version : {303, 304}) {
+        SimBus bus(DoorScenario(version));
+        CDoorPanel panel(&bus.conn, 0, 0, version);
+        EXPECT_EQ(panel.ReadBlockOperation(), std::optional<int>(3));
+        OptionalTexts names = panel.ReadBlocks();
+        ASSERT_EQ(names.size(), version == 303 ? 5u : 10u);
+        EXPECT_EQ(*names[4], "B4");
+        std::vector<std::string> edited;
+        for (int b = 0; b < 10; ++b)
+            edited.push_back("Name " + std::to_string(b) + " is long!");
+        panel.WriteBlocks(1, edited);
+        Dump dump(bus.sim.dumpJson());
+        const cJSON* door = DumpDoor(dump);
+        EXPECT_EQ(Dump::Int(door, "blockCtrlOperation"), 1);
+        EXPECT_EQ(Dump::Text(door, "blocks", 4), "Name 4 is long!");
+        EXPECT_EQ(Dump::Text(door, "blocks", 5), version == 303 ? "B5" : "Name 5 is long!");
+    }
+}
+
+TEST(DoorPanel, blockOperationWithoutValueIsNotWritten)
+{
+    SimBus bus(DoorScenario(425));
+    CDoorPanel panel(&bus.conn, 0, 0, 425);
+    panel.WriteBlocks(std::nullopt, {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"});
+    EXPECT_EQ(panel.Exchanges(), 20);
+    Dump dump(bus.sim.dumpJson());
+    EXPECT_EQ(Dump::Int(DumpDoor(dump), "blockCtrlOperation"), 3);
+}
+
+TEST(DoorPanel, customTextRoundTripsAndNeeds421)
+{
+    SimBus bus(DoorScenario(421));
+    CDoorPanel panel(&bus.conn, 0, 0, 421);
+    OptionalTexts texts = panel.ReadCustomText();
+    EXPECT_EQ(*texts[0], "Door open");
+    EXPECT_EQ(*texts[1], "Push");
+    EXPECT_EQ(*texts[2], "Porter123");
+    panel.WriteCustomText({"Line one", "Line two is here", "Concierge"});
+    Dump dump(bus.sim.dumpJson());
+    EXPECT_EQ(Dump::Text(DumpDoor(dump), "doorOpenLine2"), "Line two is here");
+    EXPECT_EQ(Dump::Text(DumpDoor(dump), "concierge"), "Concierge");
+
+    SimBus old(DoorScenario(420));
+    CDoorPanel oldPanel(&old.conn, 0, 0, 420);
+    EXPECT_FALSE(oldPanel.ReadCustomText()[0].has_value());
+}
+
+TEST(DoorPanel, programmingKeysRoundTrip)
+{
+    SimBus bus(DoorScenario(425));
+    CDoorPanel panel(&bus.conn, 0, 0, 425);
+    OptionalTexts keys = panel.ReadProgKeys();
+    EXPECT_EQ(*keys[0], "12AB000FFF");
+    EXPECT_EQ(*keys[1], "");
+    std::vector<std::string> edited(10);
+    edited[1] = "ABCDEF0123";
+    edited[2] = "123"; // not ten characters: cleared in the door
+    panel.WriteProgKeys(edited);
+    Dump dump(bus.sim.dumpJson());
+    const cJSON* door = DumpDoor(dump);
+    EXPECT_EQ(Dump::Text(door, "progKeys", 0), "");
+    EXPECT_EQ(Dump::Text(door, "progKeys", 1), "ABCDEF0123");
+    EXPECT_EQ(Dump::Text(door, "progKeys", 2), "");
+    EXPECT_EQ(panel.PauseMs(), 250);
+}
+
+TEST(DoorPanel, programmingKeyValidity)
+{
+    EXPECT_TRUE(ValidProgKey(""));
+    EXPECT_TRUE(ValidProgKey("12ab000FFF"));
+    EXPECT_FALSE(ValidProgKey("12AB000FF"));
+    EXPECT_FALSE(ValidProgKey("12AB000FFG"));
+    EXPECT_FALSE(ValidProgKey("12AB000FFF0"));
+}
+
+TEST(DoorPanel, codesFollowTheSlotBands)
+{
+    struct Case {
+        int version;
+        size_t slotCount;
+        std::string code;
+    };
+    for (const Case& c : {Case{424, 10, "123456"}, Case{425, 15, "9876"}}) {
+        SimBus bus(DoorScenario(c.version));
+        CDoorPanel panel(&bus.conn, 0, 0, c.version);
+        OptionalTexts codes = panel.ReadCodes();
+        ASSERT_EQ(codes.size(), c.slotCount);
+        EXPECT_EQ(*codes[0], c.version == 424 ? "111111" : "1111");
+        std::vector<std::string> edited(c.slotCount, "");
+        edited[0] = c.code;
+        edited[c.slotCount - 1] = "42";
+        panel.WriteCodes(edited);
+        Dump dump(bus.sim.dumpJson());
+        const cJSON* door = DumpDoor(dump);
+        EXPECT_EQ(Dump::Text(door, "codes", 0), c.code);
+        EXPECT_EQ(Dump::Text(door, "codes", static_cast<int>(c.slotCount) - 1), "42");
+        EXPECT_EQ(Dump::Text(door, "codes", 1), "");
+    }
+}
+
+// Deck 0 with doors 0, 2 and 5 (5 a reader).
+const char* const kSearchScenario = R"({"decks":[{"number":0,"version":2064,"doors":[
+  {"number":0,"version":425},{"number":2,"version":407},{"number":5,"version":429,"reader":true}]}]})";
+
+TEST(DoorSearch, walksTheDoorsUntilTheOneAskedFor)
+{
+    struct Case {
+        int n;
+        bool found;
+        int version;
+        bool reader;
+        int replies;
+    };
+    SimBus bus(kSearchScenario);
+    for (const Case& c :
+         {Case{0, true, 425, false, 1}, Case{2, true, 407, false, 2}, Case{5, true, 429, true, 3},
+          Case{3, false, 0, false, 4}, Case{15, false, 0, false, 4}}) {
+        DoorSearchResult r = FindDoor(&bus.conn, c.n, 0);
+        EXPECT_EQ(r.found, c.found) << c.n;
+        EXPECT_EQ(r.version, c.version) << c.n;
+        EXPECT_EQ(r.reader, c.reader) << c.n;
+        EXPECT_EQ(r.replies, c.replies) << c.n;
+    }
+}
+
+TEST(DoorSearch, deckAcknowledgementIsNoDoorZero)
+{
+    SimBus bus(R"({"decks":[{"number":0,"version":2064}]})");
+    EXPECT_FALSE(FindDoor(&bus.conn, 0, 0).found);
+}
+
+TEST(DoorSearch, silentBusFindsNothing)
+{
+    orvosim::SimOptions options;
+    options.silent = {"*"};
+    SimBus bus(kSearchScenario, options);
+    DoorSearchResult r = FindDoor(&bus.conn, 0, 0);
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.replies, 0);
+}
+
+TEST(Reboot, silencesTheInstallationForItsRebootTime)
+{
+    orvosim::SimOptions options;
+    options.resetMs = 400;
+    SimBus bus(kSearchScenario, options);
+    _orvo_msg reply{};
+    ASSERT_TRUE(bus.conn.SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0));
+    RebootInstallation(&bus.conn);
+    EXPECT_FALSE(bus.conn.SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0));
+    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    EXPECT_TRUE(bus.conn.SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0));
+}
+
+} // namespace
