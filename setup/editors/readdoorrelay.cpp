@@ -10,6 +10,7 @@
 #include "orvoeditors/doordlg.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoprocedures/doorpanel.h"
+#include "orvoprocedures/relayunit.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/featuredialogs.h"
 #include "orvoshell/setupapp.h"
@@ -87,18 +88,9 @@ void CReadDoorRelay::FindDoorAndEdit(int n)
 
 void CReadDoorRelay::FindRelayAndEdit(int n)
 {
-    _orx_msg extendedReply{};
-    _orvo_msg reply{};
-    bool extended = m_session->SendOrxMsg(&extendedReply, NODE_ENGINEER, 0, 0, n, 0, NODE_RELAY, MSG_ENQ_DOOR,
-                                          4, 1, 0, 0, 62);
-    bool answered = extended;
-    unsigned char version = extendedReply.param[0], count = extendedReply.param[1];
-    if (!extended) {
-        answered = m_session->SendMsg(&reply, NODE_ENGINEER, 0, n, NODE_RELAY, MSG_ENQ_DOOR, 4, 1, 0, 0, 62);
-        version = reply.param[0];
-        count = reply.param[1];
-    }
-    if (!answered || n < 0 || n >= kRelayPositions) {
+    RelayUnitFound found;
+    const bool answered = n >= 0 && n < kRelayPositions && FindRelayUnit(m_session, n, &found);
+    if (!answered) {
         ShellMessage(parentWidget(), QStringLiteral("Relay %1 not found").arg(n), QMessageBox::Ok,
                      QMessageBox::Critical, QStringLiteral("Error"));
         return;
@@ -106,8 +98,8 @@ void CReadDoorRelay::FindRelayAndEdit(int n)
     CDeck deck;
     InitialiseTemporaryDeck(&deck);
     deck.relayMask = static_cast<uint16_t>(1u << n);
-    deck.relayVersions[n] = version;
-    deck.relayCounts[n] = count;
+    deck.relayVersions[n] = found.version;
+    deck.relayCounts[n] = found.count;
     RelayRecord relay;
     relay.node.index = n;
     CSetupApp* app = CSetupApp::Instance();
@@ -118,7 +110,7 @@ void CReadDoorRelay::FindRelayAndEdit(int n)
     context.deck = &deck;
     context.relay = &relay;
     context.session = m_session;
-    context.extended = extended;
+    context.extended = found.extended;
     app->Registry().Run(ID_EDIT_RELAY, context);
 }
 
