@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <fcntl.h>
 #include <fstream>
 #include <mutex>
@@ -94,6 +95,9 @@ std::string timestamp()
 
 } // namespace
 
+// How many received frames receivedFrames() remembers.
+constexpr size_t kReceivedKept = 256;
+
 struct Simulator::Impl {
     SimOptions opt;
     std::vector<SilentNode> silent;
@@ -102,6 +106,7 @@ struct Simulator::Impl {
     mutable std::mutex mutex; // guards inst and stats
     std::unique_ptr<Installation> inst = std::make_unique<Installation>();
     SimStats stats;
+    std::deque<std::string> received; // bodies of the latest decoded frames, oldest first
 
     std::thread thread;
     std::atomic<bool> running{false};
@@ -241,6 +246,9 @@ struct Simulator::Impl {
         {
             std::lock_guard<std::mutex> lock(mutex);
             ++stats.requests;
+            received.push_back(body);
+            if (received.size() > kReceivedKept)
+                received.pop_front();
             DispatchContext ctx;
             ctx.nowMs = monotonicNanos() / 1'000'000LL;
             ctx.wallSeconds = static_cast<long long>(std::time(nullptr));
@@ -635,6 +643,12 @@ std::string Simulator::dumpJson() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     return installationToJson(*d->inst);
+}
+
+std::vector<std::string> Simulator::receivedFrames() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return {d->received.begin(), d->received.end()};
 }
 
 SimStats Simulator::stats() const
