@@ -20,6 +20,9 @@ int RunExportCommand(const QStringList& args);
 int RunConvertCommand(const QStringList& args);
 int RunReadCommand(const QStringList& args);
 int RunWriteCommand(const QStringList& args);
+int RunLogCommand(const QStringList& args);
+int RunClockCommand(const QStringList& args);
+int RunTagCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

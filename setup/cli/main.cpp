@@ -21,6 +21,9 @@ const Command kCommands[] = {
     {"convert", "convert IN.orvo -o OUT.orvo", "load a document and save it again", RunConvertCommand},
     {"read", "read ...", "read the installation over the bus into a document", RunReadCommand},
     {"write", "write ...", "write a document to the installation over the bus", RunWriteCommand},
+    {"log", "log --deck N ...", "count, download (.log or CSV) or clear a deck's event log", RunLogCommand},
+    {"clock", "clock [--deck N] [--sync]", "print a deck's clock or set every deck's clock", RunClockCommand},
+    {"tag", "tag find NUMBER ...", "find the flat a key tag belongs to", RunTagCommand},
 };
 
 std::string Usage()
