@@ -1,0 +1,509 @@
+#include "orvologging/eventlogdialogs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <ctime>
+#include <set>
+
+#include "orvoprocedures/eventlogmodel.h"
+#include "orvoshell/shellmessages.h"
+#include "wendrel/orvoserialconnection.h"
+#include "wendrel/progresswnd.h"
+
+namespace {
+
+QLineEdit* DigitsEdit(QWidget* parent, const char* name, int maxLength = 0)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    if (maxLength > 0)
+        edit->setMaxLength(maxLength);
+    return edit;
+}
+
+QPushButton* Button(QWidget* parent, const QString& caption, const char* name)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+// The text as a whole decimal number, as the dialogs read their fields.
+bool ReadNumber(const QString& text, long long* value)
+{
+    bool ok = false;
+    const long long v = text.trimmed().toLongLong(&ok);
+    if (ok)
+        *value = v;
+    return ok;
+}
+
+// The download's progress in the progress window, pumping the interface
+// between items so Cancel (and Escape) can be pressed.
+class CWindowProgress : public IEventLogProgress {
+public:
+    explicit CWindowProgress(CProgressWnd* wnd) : m_wnd(wnd) {}
+    void SetRange(int count) override { m_wnd->SetRange(0, count, 1); }
+    void SetPos(int pos) override { m_wnd->SetPos(pos); }
+    bool Cancelled() override
+    {
+        m_wnd->PeekAndPump(true);
+        return m_wnd->Cancelled();
+    }
+
+private:
+    CProgressWnd* m_wnd;
+};
+
+CLogging2ViewDlg::FileChooser& Chooser()
+{
+    static CLogging2ViewDlg::FileChooser chooser;
+    return chooser;
+}
+
+} // namespace
+
+// ---- Logging ----------------------------------------------------------------
+
+CLogging2Dlg::CLogging2Dlg(COrvoSerialConnection* session, QWidget* parent)
+    : QDialog(parent), m_session(session), m_reader(session)
+{
+    setWindowTitle(QStringLiteral("Logging"));
+    auto* group = new QGroupBox(QStringLiteral("Logging"), this);
+    auto* grid = new QGridLayout(group);
+    m_deck = DigitsEdit(group, "deckNumber", 3);
+    m_result = new QLabel(group);
+    m_result->setObjectName(QStringLiteral("result"));
+    auto* instructions =
+        new QLabel(QStringLiteral("1. Enter required deck number\n"
+                                  "2. Press 'Check' to interrogate the deck\n"
+                                  "3. Press 'Download' to import the logged events\n"
+                                  "4. Press 'Clear Log' to clear logged events from the deck\n"),
+                   group);
+    instructions->setObjectName(QStringLiteral("instructions"));
+    grid->addWidget(new QLabel(QStringLiteral("Deck Number"), group), 0, 0);
+    grid->addWidget(m_deck, 0, 1);
+    grid->addWidget(m_result, 1, 0, 1, 2);
+    grid->addWidget(instructions, 2, 0, 1, 2);
+
+    m_check = Button(this, QStringLiteral("Check"), "check");
+    m_download = Button(this, QStringLiteral("Download"), "download");
+    m_clear = Button(this, QStringLiteral("Clear Log"), "clearLog");
+    auto* close = Button(this, QStringLiteral("Close"), "close");
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* b : {m_check, m_download, m_clear, close})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+
+    connect(m_deck, &QLineEdit::textChanged, this, [this] { DeckChanged(); });
+    connect(m_check, &QPushButton::clicked, this, [this] { OnCheck(); });
+    connect(m_download, &QPushButton::clicked, this, [this] { OnDownload(); });
+    connect(m_clear, &QPushButton::clicked, this, [this] { OnClearLog(); });
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    DeckChanged();
+}
+
+bool CLogging2Dlg::DeckNumber(int* deck) const
+{
+    long long value = 0;
+    if (!ReadNumber(m_deck->text(), &value) || value < 0 || value > 255)
+        return false;
+    *deck = static_cast<int>(value);
+    return true;
+}
+
+void CLogging2Dlg::DeckChanged()
+{
+    int deck = 0;
+    m_check->setEnabled(DeckNumber(&deck));
+    m_result->clear();
+    m_download->setEnabled(false);
+    m_clear->setEnabled(false);
+}
+
+void CLogging2Dlg::OnCheck()
+{
+    int deck = 0;
+    if (!DeckNumber(&deck))
+        return;
+    int count = 0;
+    if (m_reader.Count(deck, &count)) {
+        m_result->setText(QStringLiteral("Deck %1: %2 logged items").arg(deck).arg(count));
+    } else {
+        m_result->setText(QStringLiteral("Deck %1: No reply").arg(deck));
+        count = 0;
+    }
+    m_download->setEnabled(count >= 1);
+    m_clear->setEnabled(count >= 1);
+}
+
+void CLogging2Dlg::OnDownload()
+{
+    int deck = 0;
+    if (!DeckNumber(&deck))
+        return;
+    COrvoEventList events;
+    CEventLogReader::Result result;
+    int missing = 0;
+    {
+        // The window re-enables this dialog when it goes.
+        CProgressWnd progress(this, QStringLiteral("Reading Data Log"), true);
+        CWindowProgress adapter(&progress);
+        result = m_reader.Download(deck, &adapter, &events, &missing);
+        if (result != CEventLogReader::Result::NoReply) {
+            auto* view = new CLogging2ViewDlg(std::move(events), deck, this);
+            view->show();
+        }
+    }
+    if (result == CEventLogReader::Result::NoReply) {
+        ShellMessage(this, QStringLiteral("No reply from system"), QMessageBox::Ok, QMessageBox::Critical);
+        return;
+    }
+    raise();
+    activateWindow();
+}
+
+void CLogging2Dlg::OnClearLog()
+{
+    int deck = 0;
+    if (!DeckNumber(&deck))
+        return;
+    if (ShellMessage(this,
+                     QStringLiteral("This will clear all the logged data from deck %1, Continue ?").arg(deck),
+                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Question) != QMessageBox::Yes)
+        return;
+    if (m_reader.Clear(deck))
+        m_result->setText(QStringLiteral("Deck %1 log is cleared").arg(deck));
+    else
+        m_result->setText(QStringLiteral("No reply from deck %1").arg(deck));
+}
+
+// ---- Log view ---------------------------------------------------------------
+
+void CLogging2ViewDlg::SetFileChooser(FileChooser chooser)
+{
+    Chooser() = std::move(chooser);
+}
+
+CLogging2ViewDlg::CLogging2ViewDlg(COrvoEventList events, int deck, QWidget* parent)
+    : QDialog(parent), m_events(std::move(events)), m_deck(deck)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setWindowTitle(
+        QStringLiteral("Logged events from Deck %1, at %2")
+            .arg(deck)
+            .arg(QString::fromStdString(FormatLocalTime(std::time(nullptr), "%H:%M, %A, %B %d, %Y"))));
+    m_events.SortByTime();
+    m_table = std::make_unique<CEventTableModel>(&m_events);
+    m_filter = new CEventFilterModel(this);
+    m_filter->setSourceModel(m_table.get());
+
+    // Filters, applied as they change.
+    m_text = new QLineEdit(this);
+    m_text->setObjectName(QStringLiteral("filterText"));
+    m_text->setPlaceholderText(QStringLiteral("Search"));
+    m_text->setClearButtonEnabled(true);
+    m_useDates = new QCheckBox(QStringLiteral("From"), this);
+    m_useDates->setObjectName(QStringLiteral("useDates"));
+    m_from = new QDateEdit(this);
+    m_from->setObjectName(QStringLiteral("fromDate"));
+    m_to = new QDateEdit(this);
+    m_to->setObjectName(QStringLiteral("toDate"));
+    QDate first, last;
+    std::set<int> doors;
+    for (const COrvoEvent& e : m_events.Events()) {
+        doors.insert(e.door);
+        if (!e.TimeValid())
+            continue;
+        const QDate d = QDateTime::fromSecsSinceEpoch(e.time).date();
+        if (!first.isValid() || d < first)
+            first = d;
+        if (!last.isValid() || d > last)
+            last = d;
+    }
+    for (QDateEdit* edit : {m_from, m_to}) {
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        edit->setEnabled(false);
+    }
+    m_from->setDate(first.isValid() ? first : QDate::currentDate());
+    m_to->setDate(last.isValid() ? last : QDate::currentDate());
+    m_door = new QComboBox(this);
+    m_door->setObjectName(QStringLiteral("doorFilter"));
+    m_door->addItem(QStringLiteral("All doors"), -1);
+    for (int d : doors)
+        m_door->addItem(QStringLiteral("Door %1").arg(d), d);
+    m_shown = new QLabel(this);
+    m_shown->setObjectName(QStringLiteral("shownCount"));
+
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(m_text, 1);
+    filters->addWidget(m_useDates);
+    filters->addWidget(m_from);
+    filters->addWidget(new QLabel(QStringLiteral("to"), this));
+    filters->addWidget(m_to);
+    filters->addWidget(m_door);
+
+    m_view = new QTableView(this);
+    m_view->setObjectName(QStringLiteral("events"));
+    m_view->setModel(m_filter);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->verticalHeader()->hide();
+    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 4);
+    m_view->setWordWrap(false);
+    m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_view->horizontalHeader()->setSortIndicatorShown(true);
+    m_view->setSortingEnabled(true);
+    m_view->setColumnWidth(CEventTableModel::DateColumn, 130);
+    m_view->setColumnWidth(CEventTableModel::DoorColumn, 60);
+    m_view->setColumnWidth(CEventTableModel::FlatColumn, 180);
+    m_view->horizontalHeader()->setStretchLastSection(true);
+
+    auto* exportLog = Button(this, QStringLiteral("Export"), "export");
+    auto* exportCsv = Button(this, QStringLiteral("Export CSV"), "exportCsv");
+    auto* close = Button(this, QStringLiteral("Close"), "close");
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_shown, 1);
+    buttons->addWidget(exportLog);
+    buttons->addWidget(exportCsv);
+    buttons->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(m_view, 1);
+    layout->addLayout(buttons);
+    resize(520, 420);
+
+    connect(m_text, &QLineEdit::textChanged, this, [this] { ApplyFilters(); });
+    connect(m_useDates, &QCheckBox::toggled, this, [this](bool on) {
+        m_from->setEnabled(on);
+        m_to->setEnabled(on);
+        ApplyFilters();
+    });
+    connect(m_from, &QDateEdit::dateChanged, this, [this] { ApplyFilters(); });
+    connect(m_to, &QDateEdit::dateChanged, this, [this] { ApplyFilters(); });
+    connect(m_door, &QComboBox::currentIndexChanged, this, [this] { ApplyFilters(); });
+    connect(exportLog, &QPushButton::clicked, this, [this] { Export(false); });
+    connect(exportCsv, &QPushButton::clicked, this, [this] { Export(true); });
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    ApplyFilters();
+}
+
+CLogging2ViewDlg::~CLogging2ViewDlg()
+{
+    // The proxy goes first: it still refers to the table.
+    delete m_filter;
+}
+
+void CLogging2ViewDlg::ApplyFilters()
+{
+    m_filter->SetText(m_text->text());
+    if (m_useDates->isChecked())
+        m_filter->SetDateRange(m_from->date(), m_to->date());
+    else
+        m_filter->SetDateRange(QDate(), QDate());
+    m_filter->SetDoor(m_door->currentData().toInt());
+    m_shown->setText(QStringLiteral("%1 of %2 events").arg(m_filter->rowCount()).arg(m_events.Count()));
+}
+
+bool CLogging2ViewDlg::Export(bool csv)
+{
+    const QString filter = csv ? QStringLiteral("CSV Files (*.csv)") : QStringLiteral("Log Files (*.log)");
+    const QString suffix = csv ? QStringLiteral("csv") : QStringLiteral("log");
+    QString path;
+    if (Chooser()) {
+        path = Chooser()(this, QStringLiteral("Export"), filter, suffix);
+    } else {
+        QFileDialog dialog(this, QString(), QStringLiteral("*.") + suffix, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(suffix);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            path = dialog.selectedFiles().first();
+    }
+    if (path.isEmpty())
+        return false;
+    const std::string text = csv ? EventLogCsv(m_events) : EventLogText(m_events, m_deck, std::time(nullptr));
+    const std::string local = path.toLocal8Bit().toStdString();
+    if (const int error = WriteTextFile(local, text)) {
+        ShellMessage(this, QStringLiteral("Error %1 writing logging file <%2>").arg(error).arg(path),
+                     QMessageBox::Ok, QMessageBox::Information);
+        return false;
+    }
+    ShellMessage(this, QStringLiteral("The logging file <%1> was written sucessfully").arg(path),
+                 QMessageBox::Ok, QMessageBox::Information);
+    m_saved = true;
+    return true;
+}
+
+void CLogging2ViewDlg::reject()
+{
+    close();
+}
+
+void CLogging2ViewDlg::closeEvent(QCloseEvent* event)
+{
+    if (!m_saved &&
+        ShellMessage(this, QStringLiteral("The downloaded events have not been saved, Save now?"),
+                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Question) == QMessageBox::Yes &&
+        !Export(false)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+// ---- Test Logging -------------------------------------------------------------
+
+CTestLoggingDlg::CTestLoggingDlg(COrvoSerialConnection* session, QWidget* parent)
+    : QDialog(parent), m_test(session)
+{
+    setWindowTitle(QStringLiteral("Test Logging"));
+    auto* deckGroup = new QGroupBox(QStringLiteral("Deck"), this);
+    auto* deckGrid = new QGridLayout(deckGroup);
+    m_deck = DigitsEdit(deckGroup, "deckNumber", 3);
+    m_deck->setText(QStringLiteral("1"));
+    m_check = Button(deckGroup, QStringLiteral("Check"), "check");
+    m_firmware = new QLabel(deckGroup);
+    m_firmware->setObjectName(QStringLiteral("firmware"));
+    m_lock = new QCheckBox(QStringLiteral("Lock Read/Write Locations"), deckGroup);
+    m_lock->setObjectName(QStringLiteral("lock"));
+    deckGrid->addWidget(new QLabel(QStringLiteral("Deck Number"), deckGroup), 0, 0);
+    deckGrid->addWidget(m_deck, 0, 1);
+    deckGrid->addWidget(m_check, 0, 2);
+    deckGrid->addWidget(new QLabel(QStringLiteral("Firmware"), deckGroup), 1, 0);
+    deckGrid->addWidget(m_firmware, 1, 1, 1, 2);
+    deckGrid->addWidget(m_lock, 2, 0, 1, 3);
+
+    auto* writeGroup = new QGroupBox(QStringLiteral("Write"), this);
+    auto* writeGrid = new QGridLayout(writeGroup);
+    m_writeLocation = DigitsEdit(writeGroup, "writeLocation", 5);
+    m_writeValue = DigitsEdit(writeGroup, "writeValue");
+    m_write = Button(writeGroup, QStringLiteral("Write"), "write");
+    writeGrid->addWidget(new QLabel(QStringLiteral("Location"), writeGroup), 0, 0);
+    writeGrid->addWidget(m_writeLocation, 0, 1);
+    writeGrid->addWidget(new QLabel(QStringLiteral("Value"), writeGroup), 1, 0);
+    writeGrid->addWidget(m_writeValue, 1, 1);
+    writeGrid->addWidget(m_write, 2, 1);
+
+    auto* readGroup = new QGroupBox(QStringLiteral("Read"), this);
+    auto* readGrid = new QGridLayout(readGroup);
+    m_readLocation = DigitsEdit(readGroup, "readLocation", 5);
+    m_readValue = new QLabel(readGroup);
+    m_readValue->setObjectName(QStringLiteral("readValue"));
+    m_read = Button(readGroup, QStringLiteral("Read"), "read");
+    readGrid->addWidget(new QLabel(QStringLiteral("Location"), readGroup), 0, 0);
+    readGrid->addWidget(m_readLocation, 0, 1);
+    readGrid->addWidget(new QLabel(QStringLiteral("Value"), readGroup), 1, 0);
+    readGrid->addWidget(m_readValue, 1, 1);
+    readGrid->addWidget(m_read, 2, 1);
+
+    m_info = new QLabel(QString::fromStdString(CLogMemoryTest::OpeningText()), this);
+    m_info->setObjectName(QStringLiteral("info"));
+    auto* close = Button(this, QStringLiteral("Close"), "close");
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(deckGroup, 0, 0, 1, 2);
+    layout->addWidget(writeGroup, 1, 0);
+    layout->addWidget(readGroup, 1, 1);
+    layout->addWidget(m_info, 2, 0, 1, 2);
+    layout->addWidget(close, 3, 1, Qt::AlignRight);
+
+    connect(m_deck, &QLineEdit::textChanged, this, [this] { DeckChanged(); });
+    connect(m_check, &QPushButton::clicked, this, [this] { OnCheck(); });
+    connect(m_write, &QPushButton::clicked, this, [this] { OnWrite(); });
+    connect(m_read, &QPushButton::clicked, this, [this] { OnRead(); });
+    connect(m_lock, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            m_readLocation->setText(m_writeLocation->text());
+        UpdateControls();
+    });
+    connect(m_writeLocation, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (m_lock->isChecked())
+            m_readLocation->setText(text);
+    });
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    DeckChanged();
+}
+
+void CTestLoggingDlg::DeckChanged()
+{
+    long long deck = 0;
+    m_check->setEnabled(ReadNumber(m_deck->text(), &deck));
+    m_firmware->clear();
+    m_checked = false;
+    UpdateControls();
+}
+
+void CTestLoggingDlg::UpdateControls()
+{
+    const bool enabled = m_checked && m_test.Enabled();
+    for (QWidget* w : std::initializer_list<QWidget*>{m_write, m_read, m_writeLocation, m_writeValue})
+        w->setEnabled(enabled);
+    m_readLocation->setEnabled(enabled && !m_lock->isChecked());
+}
+
+void CTestLoggingDlg::OnCheck()
+{
+    long long deck = 0;
+    if (!ReadNumber(m_deck->text(), &deck))
+        return;
+    m_firmware->setText(QString::fromStdString(m_test.Check(static_cast<int>(deck & 0xFF))));
+    m_info->setText(QString::fromStdString(m_test.InfoText()));
+    m_checked = true;
+    UpdateControls();
+}
+
+void CTestLoggingDlg::OnWrite()
+{
+    long long location = 0, value = 0;
+    if (!ReadNumber(m_writeLocation->text(), &location) || !m_test.LocationValid(location)) {
+        ShellMessage(this, QStringLiteral("Invalid write location"), QMessageBox::Ok, QMessageBox::Critical);
+        m_writeLocation->setFocus();
+        return;
+    }
+    if (!ReadNumber(m_writeValue->text(), &value) || !CLogMemoryTest::ValueValid(value)) {
+        ShellMessage(this, QStringLiteral("Invalid write value"), QMessageBox::Ok, QMessageBox::Critical);
+        m_writeValue->setFocus();
+        return;
+    }
+    if (!m_test.Write(static_cast<int>(location), static_cast<int>(value)))
+        ShellMessage(this, QStringLiteral("Error during random log write operation"));
+}
+
+void CTestLoggingDlg::OnRead()
+{
+    long long location = 0;
+    if (!ReadNumber(m_readLocation->text(), &location) || !m_test.LocationValid(location)) {
+        ShellMessage(this, QStringLiteral("Invalid read location"), QMessageBox::Ok, QMessageBox::Critical);
+        m_readLocation->setFocus();
+        return;
+    }
+    int value = 0;
+    if (m_test.Read(static_cast<int>(location), &value))
+        m_readValue->setText(QString::number(value));
+    else
+        ShellMessage(this, QStringLiteral("Error during random log read operation"));
+}
