@@ -73,6 +73,11 @@ std::string FormatLocalTime(std::time_t t, const char* format)
     std::tm tm{};
     if (!localtime_r(&t, &tm))
         return std::string();
+    return FormatTime(tm, format);
+}
+
+std::string FormatTime(const std::tm& tm, const char* format)
+{
     char buffer[128];
     const size_t n = strftime_l(buffer, sizeof buffer, format, &tm, CLocale());
     return std::string(buffer, n);

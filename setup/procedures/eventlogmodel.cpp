@@ -1,25 +1,47 @@
 #include "orvoprocedures/eventlogmodel.h"
 
-#include <QDateTime>
+#include <algorithm>
+#include <ctime>
+#include <numeric>
+#include <string>
 
 #include "orvomodel/modeltext.h"
 
 CEventTableModel::CEventTableModel(const COrvoEventList* events, QObject* parent)
     : QAbstractTableModel(parent), m_events(events)
 {
-    m_rows.resize(static_cast<size_t>(events->Count()));
-    for (int i = 0; i < events->Count(); ++i) {
+    const int count = events->Count();
+    m_rows.resize(static_cast<size_t>(count));
+    std::vector<std::string> descriptions(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
         const COrvoEvent& e = events->At(i);
         Row& row = m_rows[static_cast<size_t>(i)];
-        row.timeText = QString::fromStdString(e.TimeText());
-        const std::string description = e.Description();
-        row.description = TextFromModel(description);
-        row.descriptionBytes = QByteArray(description.data(), static_cast<qsizetype>(description.size()));
-        row.search = (row.timeText + QLatin1Char('\n') + QStringLiteral("Door %1").arg(e.door) +
-                      QLatin1Char('\n') + row.description)
-                         .toLower();
+        // One local-time conversion gives both the text and the date.
+        const std::time_t t = static_cast<std::time_t>(e.time);
+        std::tm tm{};
+        localtime_r(&t, &tm);
+        row.timeText = QString::fromLatin1(FormatTime(tm, "%H:%M, %B %d, %Y"));
         if (e.TimeValid())
-            row.date = QDateTime::fromSecsSinceEpoch(e.time).date();
+            row.date = QDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+        std::string& description = descriptions[static_cast<size_t>(i)];
+        description = e.Description();
+        row.description = TextFromModel(description);
+        row.search = (row.timeText + QLatin1String("\ndoor ") + QString::number(e.door) + QLatin1Char('\n') +
+                      row.description)
+                         .toLower();
+    }
+    // Sorting by description compares ranks worked out once here.
+    std::vector<int> order(static_cast<size_t>(count));
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        return descriptions[static_cast<size_t>(a)] < descriptions[static_cast<size_t>(b)];
+    });
+    int rank = 0;
+    for (size_t k = 0; k < order.size(); ++k) {
+        if (k > 0 &&
+            descriptions[static_cast<size_t>(order[k])] != descriptions[static_cast<size_t>(order[k - 1])])
+            ++rank;
+        m_rows[static_cast<size_t>(order[k])].descriptionRank = rank;
     }
 }
 
@@ -133,6 +155,6 @@ bool CEventFilterModel::lessThan(const QModelIndex& left, const QModelIndex& rig
     case CEventTableModel::DoorColumn:
         return table->Event(a).door < table->Event(b).door;
     default:
-        return table->DescriptionBytes(a) < table->DescriptionBytes(b);
+        return table->DescriptionRank(a) < table->DescriptionRank(b);
     }
 }

@@ -21,6 +21,8 @@ class COrvoSerialConnection;
 bool LocalTimeFromFields(int year, int month, int day, int hour, int minute, std::time_t* out);
 // strftime of the local time of t with the "C" locale's names.
 std::string FormatLocalTime(std::time_t t, const char* format);
+// strftime of broken-down time with the "C" locale's names.
+std::string FormatTime(const std::tm& tm, const char* format);
 
 class COrvoEvent {
 public:

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QByteArray>
 #include <QDate>
 #include <QSortFilterProxyModel>
 #include <QString>
@@ -28,10 +27,8 @@ public:
     const COrvoEvent& Event(int row) const { return m_events->At(row); }
     const QString& TimeText(int row) const { return m_rows[static_cast<size_t>(row)].timeText; }
     const QString& DescriptionText(int row) const { return m_rows[static_cast<size_t>(row)].description; }
-    const QByteArray& DescriptionBytes(int row) const
-    {
-        return m_rows[static_cast<size_t>(row)].descriptionBytes;
-    }
+    // Position of the row's description in byte order; equal texts share one.
+    int DescriptionRank(int row) const { return m_rows[static_cast<size_t>(row)].descriptionRank; }
     // Lower-case date, door and description, for the text filter.
     const QString& SearchText(int row) const { return m_rows[static_cast<size_t>(row)].search; }
     QDate Date(int row) const { return m_rows[static_cast<size_t>(row)].date; }
@@ -40,7 +37,7 @@ private:
     struct Row {
         QString timeText;
         QString description;
-        QByteArray descriptionBytes;
+        int descriptionRank = 0;
         QString search;
         QDate date; // invalid when the event's date was
     };
