@@ -1,5 +1,7 @@
 #include "orvologging/eventlogdialogs.h"
 
+#include "ui_testloggingdlg.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -378,58 +380,25 @@ void CLogging2ViewDlg::closeEvent(QCloseEvent* event)
 // ---- Test Logging -------------------------------------------------------------
 
 CTestLoggingDlg::CTestLoggingDlg(COrvoSerialConnection* session, QWidget* parent)
-    : QDialog(parent), m_test(session)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CTestLoggingDlg>()), m_test(session)
 {
-    setWindowTitle(QStringLiteral("Test Logging"));
-    auto* deckGroup = new QGroupBox(QStringLiteral("Deck"), this);
-    auto* deckGrid = new QGridLayout(deckGroup);
-    m_deck = DigitsEdit(deckGroup, "deckNumber", 3);
-    m_deck->setText(QStringLiteral("1"));
-    m_check = Button(deckGroup, QStringLiteral("Check"), "check");
-    m_firmware = new QLabel(deckGroup);
-    m_firmware->setObjectName(QStringLiteral("firmware"));
-    m_lock = new QCheckBox(QStringLiteral("Lock Read/Write Locations"), deckGroup);
-    m_lock->setObjectName(QStringLiteral("lock"));
-    deckGrid->addWidget(new QLabel(QStringLiteral("Deck Number"), deckGroup), 0, 0);
-    deckGrid->addWidget(m_deck, 0, 1);
-    deckGrid->addWidget(m_check, 0, 2);
-    deckGrid->addWidget(new QLabel(QStringLiteral("Firmware"), deckGroup), 1, 0);
-    deckGrid->addWidget(m_firmware, 1, 1, 1, 2);
-    deckGrid->addWidget(m_lock, 2, 0, 1, 3);
-
-    auto* writeGroup = new QGroupBox(QStringLiteral("Write"), this);
-    auto* writeGrid = new QGridLayout(writeGroup);
-    m_writeLocation = DigitsEdit(writeGroup, "writeLocation", 5);
-    m_writeValue = DigitsEdit(writeGroup, "writeValue");
-    m_write = Button(writeGroup, QStringLiteral("Write"), "write");
-    writeGrid->addWidget(new QLabel(QStringLiteral("Location"), writeGroup), 0, 0);
-    writeGrid->addWidget(m_writeLocation, 0, 1);
-    writeGrid->addWidget(new QLabel(QStringLiteral("Value"), writeGroup), 1, 0);
-    writeGrid->addWidget(m_writeValue, 1, 1);
-    writeGrid->addWidget(m_write, 2, 1);
-
-    auto* readGroup = new QGroupBox(QStringLiteral("Read"), this);
-    auto* readGrid = new QGridLayout(readGroup);
-    m_readLocation = DigitsEdit(readGroup, "readLocation", 5);
-    m_readValue = new QLabel(readGroup);
-    m_readValue->setObjectName(QStringLiteral("readValue"));
-    m_read = Button(readGroup, QStringLiteral("Read"), "read");
-    readGrid->addWidget(new QLabel(QStringLiteral("Location"), readGroup), 0, 0);
-    readGrid->addWidget(m_readLocation, 0, 1);
-    readGrid->addWidget(new QLabel(QStringLiteral("Value"), readGroup), 1, 0);
-    readGrid->addWidget(m_readValue, 1, 1);
-    readGrid->addWidget(m_read, 2, 1);
-
-    m_info = new QLabel(QString::fromStdString(CLogMemoryTest::OpeningText()), this);
-    m_info->setObjectName(QStringLiteral("info"));
-    auto* close = Button(this, QStringLiteral("Close"), "close");
-
-    auto* layout = new QGridLayout(this);
-    layout->addWidget(deckGroup, 0, 0, 1, 2);
-    layout->addWidget(writeGroup, 1, 0);
-    layout->addWidget(readGroup, 1, 1);
-    layout->addWidget(m_info, 2, 0, 1, 2);
-    layout->addWidget(close, 3, 1, Qt::AlignRight);
+    m_ui->setupUi(this);
+    m_deck = m_ui->deckNumber;
+    m_check = m_ui->check;
+    m_firmware = m_ui->firmware;
+    m_lock = m_ui->lock;
+    m_writeLocation = m_ui->writeLocation;
+    m_writeValue = m_ui->writeValue;
+    m_write = m_ui->write;
+    m_readLocation = m_ui->readLocation;
+    m_readValue = m_ui->readValue;
+    m_read = m_ui->read;
+    m_info = m_ui->info;
+    for (QLineEdit* edit : {m_deck, m_writeLocation, m_writeValue, m_readLocation})
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    m_info->setText(QString::fromStdString(CLogMemoryTest::OpeningText()));
+    auto* close = m_ui->close;
 
     connect(m_deck, &QLineEdit::textChanged, this, [this] { DeckChanged(); });
     connect(m_check, &QPushButton::clicked, this, [this] { OnCheck(); });
@@ -447,6 +416,8 @@ CTestLoggingDlg::CTestLoggingDlg(COrvoSerialConnection* session, QWidget* parent
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     DeckChanged();
 }
+
+CTestLoggingDlg::~CTestLoggingDlg() = default;
 
 void CTestLoggingDlg::DeckChanged()
 {

@@ -1,5 +1,7 @@
 #include "orvotools/clockandtesttools.h"
 
+#include "ui_testdlg.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -27,25 +29,6 @@ QPushButton* Button(QWidget* parent, const QString& caption, const char* name)
     button->setObjectName(QLatin1String(name));
     button->setAutoDefault(false);
     return button;
-}
-
-QLineEdit* ByteEdit(QWidget* parent, const char* name, const QString& text = QStringLiteral("0"))
-{
-    auto* edit = new QLineEdit(text, parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->setValidator(new QIntValidator(0, 255, edit));
-    edit->setMaxLength(3);
-    return edit;
-}
-
-QComboBox* NodeTypeList(QWidget* parent, const char* name, int selected)
-{
-    auto* list = new QComboBox(parent);
-    list->setObjectName(QLatin1String(name));
-    for (int type = 0; type < 8; ++type)
-        list->addItem(QString::fromLatin1(NodeTypeString(type)), type);
-    list->setCurrentIndex(selected);
-    return list;
 }
 
 // The whole text as a decimal number.
@@ -120,68 +103,38 @@ void CRtcDlg::OnSync()
 
 // ---- Test message -----------------------------------------------------------------
 
-CTestDlg::CTestDlg(COrvoSerialConnection* session, QWidget* parent) : QDialog(parent), m_session(session)
+CTestDlg::CTestDlg(COrvoSerialConnection* session, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CTestDlg>()), m_session(session)
 {
-    setWindowTitle(QStringLiteral("Test"));
-    auto* messageGroup = new QGroupBox(QStringLiteral("Message To Send"), this);
-    auto* messageLayout = new QVBoxLayout(messageGroup);
-    m_message = new QComboBox(messageGroup);
-    m_message->setObjectName(QStringLiteral("message"));
-    m_message->setEditable(true);
-    m_message->setInsertPolicy(QComboBox::NoInsert);
+    m_ui->setupUi(this);
+    m_message = m_ui->message;
     for (const MessageEntry& entry : TestMessageEntries())
         m_message->addItem(QString::fromStdString(entry.text), entry.code);
     m_message->setCurrentIndex(0);
-    messageLayout->addWidget(m_message);
-
-    auto nodeGroup = [this](const QString& title, const char* prefix, int type, QLineEdit** deck,
-                            QLineEdit** node, QComboBox** list) {
-        auto* group = new QGroupBox(title, this);
-        auto* grid = new QGridLayout(group);
-        const QByteArray p(prefix);
-        *deck = ByteEdit(group, p + "Deck");
-        *node = ByteEdit(group, p + "Node");
-        *list = NodeTypeList(group, p + "Type", type);
-        grid->addWidget(new QLabel(QStringLiteral("Deck"), group), 0, 0);
-        grid->addWidget(*deck, 0, 1);
-        grid->addWidget(new QLabel(QStringLiteral("Node"), group), 1, 0);
-        grid->addWidget(*node, 1, 1);
-        grid->addWidget(*list, 2, 0, 1, 2);
-        return group;
-    };
-    auto* source = nodeGroup(QStringLiteral("Source"), "source", 4, &m_srcDeck, &m_srcNode, &m_srcType);
-    auto* destination =
-        nodeGroup(QStringLiteral("Destination"), "destination", 0, &m_dstDeck, &m_dstNode, &m_dstType);
-
-    auto* dataGroup = new QGroupBox(QStringLiteral("Data"), this);
-    auto* dataGrid = new QGridLayout(dataGroup);
-    m_count = ByteEdit(dataGroup, "nparam");
-    dataGrid->addWidget(new QLabel(QStringLiteral("NParam"), dataGroup), 0, 0);
-    dataGrid->addWidget(m_count, 0, 1);
-    for (int i = 0; i < 12; ++i) {
-        const QByteArray name = "param" + QByteArray::number(i);
-        m_params[static_cast<size_t>(i)] = ByteEdit(dataGroup, name.constData());
-        dataGrid->addWidget(new QLabel(QStringLiteral("Param %1").arg(i), dataGroup), 1 + i % 6, (i / 6) * 2);
-        dataGrid->addWidget(m_params[static_cast<size_t>(i)], 1 + i % 6, (i / 6) * 2 + 1);
+    m_srcDeck = m_ui->sourceDeck;
+    m_srcNode = m_ui->sourceNode;
+    m_srcType = m_ui->sourceType;
+    m_dstDeck = m_ui->destinationDeck;
+    m_dstNode = m_ui->destinationNode;
+    m_dstType = m_ui->destinationType;
+    m_count = m_ui->nparam;
+    m_params = {m_ui->param0, m_ui->param1, m_ui->param2, m_ui->param3, m_ui->param4,  m_ui->param5,
+                m_ui->param6, m_ui->param7, m_ui->param8, m_ui->param9, m_ui->param10, m_ui->param11};
+    for (int type = 0; type < 8; ++type) {
+        m_srcType->addItem(QString::fromLatin1(NodeTypeString(type)), type);
+        m_dstType->addItem(QString::fromLatin1(NodeTypeString(type)), type);
     }
+    m_srcType->setCurrentIndex(4);
+    m_dstType->setCurrentIndex(0);
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        if (edit != m_message->lineEdit())
+            edit->setValidator(new QIntValidator(0, 255, edit));
 
-    auto* send = Button(this, QStringLiteral("&Send"), "send");
-    auto* close = Button(this, QStringLiteral("Close"), "close");
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(send);
-    buttons->addWidget(close);
-
-    auto* layout = new QGridLayout(this);
-    layout->addWidget(messageGroup, 0, 0, 1, 2);
-    layout->addWidget(source, 1, 0);
-    layout->addWidget(destination, 1, 1);
-    layout->addWidget(dataGroup, 2, 0, 1, 2);
-    layout->addLayout(buttons, 3, 0, 1, 2);
-
-    connect(send, &QPushButton::clicked, this, [this] { OnSend(); });
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_ui->send, &QPushButton::clicked, this, [this] { OnSend(); });
+    connect(m_ui->close, &QPushButton::clicked, this, &QDialog::accept);
 }
+
+CTestDlg::~CTestDlg() = default;
 
 void CTestDlg::OnSend()
 {

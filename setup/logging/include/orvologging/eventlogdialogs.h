@@ -22,6 +22,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+namespace Ui {
+class CTestLoggingDlg;
+}
 
 class CLogging2Dlg : public QDialog {
 public:
@@ -87,6 +90,7 @@ private:
 class CTestLoggingDlg : public QDialog {
 public:
     CTestLoggingDlg(COrvoSerialConnection* session, QWidget* parent = nullptr);
+    ~CTestLoggingDlg() override;
 
     void OnCheck();
     void OnWrite();
@@ -96,6 +100,7 @@ private:
     void DeckChanged();
     void UpdateControls();
 
+    std::unique_ptr<Ui::CTestLoggingDlg> m_ui;
     CLogMemoryTest m_test;
     bool m_checked = false;
     QLineEdit* m_deck;

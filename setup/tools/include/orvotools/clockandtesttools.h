@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 
 class COrvoSerialConnection;
 class QComboBox;
@@ -15,6 +16,9 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTimer;
+namespace Ui {
+class CTestDlg;
+}
 
 class CRtcDlg : public QDialog {
 public:
@@ -32,9 +36,11 @@ private:
 class CTestDlg : public QDialog {
 public:
     CTestDlg(COrvoSerialConnection* session, QWidget* parent = nullptr);
+    ~CTestDlg() override;
     void OnSend();
 
 private:
+    std::unique_ptr<Ui::CTestDlg> m_ui;
     COrvoSerialConnection* m_session;
     QComboBox* m_message;
     QLineEdit* m_srcDeck;
