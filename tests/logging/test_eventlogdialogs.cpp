@@ -95,7 +95,8 @@ TEST_F(EventLogDialogs, CheckEnablesDownloadOnlyForALogWithEvents)
 TEST_F(EventLogDialogs, DownloadOpensAViewPerDownloadAndClearAsksFirst)
 {
     SimBus bus(LoggingScenario());
-    CLogging2Dlg dlg(&bus.conn);
+    auto owned = std::make_unique<CLogging2Dlg>(&bus.conn);
+    CLogging2Dlg& dlg = *owned;
     dlg.show();
     Child<QLineEdit>(&dlg, "deckNumber")->setText("1");
     Click(&dlg, "check");
@@ -122,9 +123,15 @@ TEST_F(EventLogDialogs, DownloadOpensAViewPerDownloadAndClearAsksFirst)
     int count = -1;
     ASSERT_TRUE(bus.conn.GetLogCount(1, &count));
     EXPECT_EQ(count, 0);
-    // Closing the dialog takes the views with it, without the save question.
+    // Closing the dialog takes the unsaved views with it, without the save question.
+    Click(&dlg, "download");
+    QPointer<CLogging2ViewDlg> second(dlg.findChildren<CLogging2ViewDlg*>().last());
+    EXPECT_EQ(dlg.findChildren<CLogging2ViewDlg*>().size(), 2);
     messages.shown.clear();
-    dlg.accept();
+    Click(&dlg, "close");
+    owned.reset();
+    EXPECT_TRUE(second.isNull());
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(EventLogDialogs, CancelInTheProgressWindowShowsWhatWasRead)
