@@ -63,7 +63,12 @@ bool ReadNumber(const QString& text, long long* value)
 class CWindowProgress : public IEventLogProgress {
 public:
     explicit CWindowProgress(CProgressWnd* wnd) : m_wnd(wnd) {}
-    void SetRange(int count) override { m_wnd->SetRange(0, count, 1); }
+    void SetRange(int count) override
+    {
+        m_count = count;
+        m_wnd->SetRange(0, count, 1);
+    }
+    int Count() const { return m_count; }
     void SetPos(int pos) override { m_wnd->SetPos(pos); }
     bool Cancelled() override
     {
@@ -73,6 +78,7 @@ public:
 
 private:
     CProgressWnd* m_wnd;
+    int m_count = 0;
 };
 
 CLogging2ViewDlg::FileChooser& Chooser()
@@ -167,14 +173,14 @@ void CLogging2Dlg::OnDownload()
         return;
     COrvoEventList events;
     CEventLogReader::Result result;
-    int missing = 0;
     {
         // The window re-enables this dialog when it goes.
         CProgressWnd progress(this, QStringLiteral("Reading Data Log"), true);
         CWindowProgress adapter(&progress);
-        result = m_reader.Download(deck, &adapter, &events, &missing);
+        result = m_reader.Download(deck, &adapter, &events);
         if (result != CEventLogReader::Result::NoReply) {
-            auto* view = new CLogging2ViewDlg(std::move(events), deck, this);
+            const int notDownloaded = adapter.Count() - events.Count();
+            auto* view = new CLogging2ViewDlg(std::move(events), deck, this, notDownloaded);
             view->show();
         }
     }
@@ -208,8 +214,8 @@ void CLogging2ViewDlg::SetFileChooser(FileChooser chooser)
     Chooser() = std::move(chooser);
 }
 
-CLogging2ViewDlg::CLogging2ViewDlg(COrvoEventList events, int deck, QWidget* parent)
-    : QDialog(parent), m_events(std::move(events)), m_deck(deck)
+CLogging2ViewDlg::CLogging2ViewDlg(COrvoEventList events, int deck, QWidget* parent, int notDownloaded)
+    : QDialog(parent), m_events(std::move(events)), m_deck(deck), m_notDownloaded(notDownloaded)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
@@ -328,7 +334,10 @@ void CLogging2ViewDlg::ApplyFilters()
     else
         m_filter->SetDateRange(QDate(), QDate());
     m_filter->SetDoor(m_door->currentData().toInt());
-    m_shown->setText(QStringLiteral("%1 of %2 events").arg(m_filter->rowCount()).arg(m_events.Count()));
+    QString shown = QStringLiteral("%1 of %2 events").arg(m_filter->rowCount()).arg(m_events.Count());
+    if (m_notDownloaded > 0)
+        shown += QStringLiteral(" (%1 more in the deck's log were not downloaded)").arg(m_notDownloaded);
+    m_shown->setText(shown);
 }
 
 bool CLogging2ViewDlg::Export(bool csv)

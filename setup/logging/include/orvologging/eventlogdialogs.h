@@ -51,7 +51,9 @@ private:
 class CLogging2ViewDlg : public QDialog {
 public:
     // Takes the events; sorts them oldest first. Deletes itself when closed.
-    CLogging2ViewDlg(COrvoEventList events, int deck, QWidget* parent = nullptr);
+    // notDownloaded: events of the deck's log that are not in the list (no
+    // reply, or the download was cancelled), shown so the gap is not hidden.
+    CLogging2ViewDlg(COrvoEventList events, int deck, QWidget* parent = nullptr, int notDownloaded = 0);
     ~CLogging2ViewDlg() override;
 
     // Asks for a file name and writes the .log (csv false) or CSV file; true
@@ -75,6 +77,7 @@ private:
 
     COrvoEventList m_events;
     int m_deck;
+    int m_notDownloaded;
     bool m_saved = false;
     std::unique_ptr<CEventTableModel> m_table;
     CEventFilterModel* m_filter;
