@@ -19,6 +19,8 @@
 #include "orvoprocedures/eventlogmodel.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/featuredialogs.h"
+#include "orvoshell/mainframe.h"
+#include "orvoshell/orvotreeview.h"
 #include "shelltestsupport.h"
 
 namespace {
@@ -329,6 +331,29 @@ TEST_F(EventLogDialogs, CommandsAreRegistered)
     });
     registry.Run(ID_TEST_LOGGING, context);
     EXPECT_EQ(title, "Test Logging");
+}
+
+TEST_F(EventLogDialogs, LoggingCommandRunsAgainstTheDemoInstallation)
+{
+    TestApp app;
+    StartOptions options;
+    options.demo = true;
+    ASSERT_TRUE(app.InitInstance(options));
+    RegisterLogging(app.Registry());
+    app.Frame()->UpdateCommandStates();
+    ASSERT_TRUE(app.Frame()->Action(ID_ORVO_LOGGING)->isEnabled());
+    QString result;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        dlg->findChild<QLineEdit*>("deckNumber")->setText("0");
+        dlg->findChild<QPushButton*>("check")->click();
+        result = dlg->findChild<QLabel*>("result")->text();
+        dlg->accept();
+    });
+    app.Frame()->View()->OnCommand(ID_ORVO_LOGGING);
+    EXPECT_EQ(result, "Deck 0: 320 logged items");
 }
 
 } // namespace
