@@ -1,5 +1,6 @@
 #include "orvologging/eventlogdialogs.h"
 
+#include "ui_logging2viewdlg.h"
 #include "ui_testloggingdlg.h"
 
 #include <QApplication>
@@ -215,7 +216,8 @@ void CLogging2ViewDlg::SetFileChooser(FileChooser chooser)
 }
 
 CLogging2ViewDlg::CLogging2ViewDlg(COrvoEventList events, int deck, QWidget* parent, int notDownloaded)
-    : QDialog(parent), m_events(std::move(events)), m_deck(deck), m_notDownloaded(notDownloaded)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CLogging2ViewDlg>()), m_events(std::move(events)),
+      m_deck(deck), m_notDownloaded(notDownloaded)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
@@ -228,17 +230,20 @@ CLogging2ViewDlg::CLogging2ViewDlg(COrvoEventList events, int deck, QWidget* par
     m_filter = new CEventFilterModel(this);
     m_filter->setSourceModel(m_table.get());
 
-    // Filters, applied as they change.
-    m_text = new QLineEdit(this);
-    m_text->setObjectName(QStringLiteral("filterText"));
-    m_text->setPlaceholderText(QStringLiteral("Search"));
-    m_text->setClearButtonEnabled(true);
-    m_useDates = new QCheckBox(QStringLiteral("From"), this);
-    m_useDates->setObjectName(QStringLiteral("useDates"));
-    m_from = new QDateEdit(this);
-    m_from->setObjectName(QStringLiteral("fromDate"));
-    m_to = new QDateEdit(this);
-    m_to->setObjectName(QStringLiteral("toDate"));
+    m_ui->setupUi(this);
+    m_text = m_ui->filterText;
+    m_useDates = m_ui->useDates;
+    m_from = m_ui->fromDate;
+    m_to = m_ui->toDate;
+    m_door = m_ui->doorFilter;
+    m_shown = m_ui->shownCount;
+    m_view = m_ui->events;
+    auto* exportLog = m_ui->exportLog;
+    auto* exportCsv = m_ui->exportCsv;
+    auto* close = m_ui->close;
+
+    // The date range starts as the span of the download; the door list holds
+    // the doors it mentions.
     QDate first, last;
     std::set<int> doors;
     for (const COrvoEvent& e : m_events.Events()) {
@@ -251,59 +256,21 @@ CLogging2ViewDlg::CLogging2ViewDlg(COrvoEventList events, int deck, QWidget* par
         if (!last.isValid() || d > last)
             last = d;
     }
-    for (QDateEdit* edit : {m_from, m_to}) {
-        edit->setCalendarPopup(true);
-        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-        edit->setEnabled(false);
-    }
     m_from->setDate(first.isValid() ? first : QDate::currentDate());
     m_to->setDate(last.isValid() ? last : QDate::currentDate());
-    m_door = new QComboBox(this);
-    m_door->setObjectName(QStringLiteral("doorFilter"));
     m_door->addItem(QStringLiteral("All doors"), -1);
     for (int d : doors)
         m_door->addItem(QStringLiteral("Door %1").arg(d), d);
-    m_shown = new QLabel(this);
-    m_shown->setObjectName(QStringLiteral("shownCount"));
 
-    auto* filters = new QHBoxLayout;
-    filters->addWidget(m_text, 1);
-    filters->addWidget(m_useDates);
-    filters->addWidget(m_from);
-    filters->addWidget(new QLabel(QStringLiteral("to"), this));
-    filters->addWidget(m_to);
-    filters->addWidget(m_door);
-
-    m_view = new QTableView(this);
-    m_view->setObjectName(QStringLiteral("events"));
     m_view->setModel(m_filter);
-    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_view->verticalHeader()->hide();
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 4);
-    m_view->setWordWrap(false);
+    // No order until a heading is clicked: the rows stay oldest first.
     m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     m_view->horizontalHeader()->setSortIndicatorShown(true);
     m_view->setSortingEnabled(true);
     m_view->setColumnWidth(CEventTableModel::DateColumn, 130);
     m_view->setColumnWidth(CEventTableModel::DoorColumn, 60);
     m_view->setColumnWidth(CEventTableModel::FlatColumn, 180);
-    m_view->horizontalHeader()->setStretchLastSection(true);
-
-    auto* exportLog = Button(this, QStringLiteral("Export"), "export");
-    auto* exportCsv = Button(this, QStringLiteral("Export CSV"), "exportCsv");
-    auto* close = Button(this, QStringLiteral("Close"), "close");
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_shown, 1);
-    buttons->addWidget(exportLog);
-    buttons->addWidget(exportCsv);
-    buttons->addWidget(close);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(filters);
-    layout->addWidget(m_view, 1);
-    layout->addLayout(buttons);
-    resize(520, 420);
 
     connect(m_text, &QLineEdit::textChanged, this, [this] { ApplyFilters(); });
     connect(m_useDates, &QCheckBox::toggled, this, [this](bool on) {

@@ -23,8 +23,9 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 namespace Ui {
+class CLogging2ViewDlg;
 class CTestLoggingDlg;
-}
+} // namespace Ui
 
 class CLogging2Dlg : public QDialog {
 public:
@@ -75,6 +76,7 @@ protected:
 private:
     void ApplyFilters();
 
+    std::unique_ptr<Ui::CLogging2ViewDlg> m_ui;
     COrvoEventList m_events;
     int m_deck;
     int m_notDownloaded;
