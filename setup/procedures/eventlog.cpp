@@ -79,7 +79,10 @@ std::string FormatLocalTime(std::time_t t, const char* format)
 std::string FormatTime(const std::tm& tm, const char* format)
 {
     char buffer[128];
-    const size_t n = strftime_l(buffer, sizeof buffer, format, &tm, CLocale());
+    const locale_t c = CLocale();
+    // Without a locale object (out of memory) the process locale is the best left.
+    const size_t n = c ? strftime_l(buffer, sizeof buffer, format, &tm, c)
+                       : std::strftime(buffer, sizeof buffer, format, &tm);
     return std::string(buffer, n);
 }
 
