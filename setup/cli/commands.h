@@ -23,6 +23,9 @@ int RunWriteCommand(const QStringList& args);
 int RunRelayCommand(const QStringList& args);
 int RunDoorCommand(const QStringList& args);
 int RunRebootCommand(const QStringList& args);
+int RunLogCommand(const QStringList& args);
+int RunClockCommand(const QStringList& args);
+int RunTagCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

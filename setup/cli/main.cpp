@@ -25,6 +25,9 @@ const Command kCommands[] = {
      RunRelayCommand},
     {"door", "door show|set ...", "print or change one door panel's settings as JSON", RunDoorCommand},
     {"reboot", "reboot ...", "ask the whole installation to restart", RunRebootCommand},
+    {"log", "log --deck N ...", "count, download (.log or CSV) or clear a deck's event log", RunLogCommand},
+    {"clock", "clock [--deck N] [--sync]", "print a deck's clock or set every deck's clock", RunClockCommand},
+    {"tag", "tag find NUMBER ...", "find the flat a key tag belongs to", RunTagCommand},
 };
 
 std::string Usage()

@@ -472,7 +472,7 @@ void deckMessage(Installation& inst, SimDeck& deck, const BusMessage& q, const D
         return;
     case MSG_GET_LOG_EVENT: {
         const int index = q.count >= 2 ? word(q, 0) : -1;
-        if (index < 0 || index >= static_cast<int>(deck.events.size()))
+        if (index < 0 || index >= static_cast<int>(deck.events.size()) || deck.lostEvents.count(index))
             return;
         r.count = 12;
         for (int i = 0; i < 12; ++i)
@@ -482,6 +482,7 @@ void deckMessage(Installation& inst, SimDeck& deck, const BusMessage& q, const D
     }
     case MSG_CLEAR_LOG:
         deck.events.clear();
+        deck.lostEvents.clear();
         out.push_back(ack(q));
         return;
     case MSG_GET_MAX_LOG:

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,7 @@ struct SimDeck {
     std::array<SimDoor, 16> doors;
     std::array<SimRelayUnit, 16> relays;
     std::vector<LogEvent> events;
+    std::set<int> lostEvents; // log items the deck counts but never sends
     int logAreaSize = 4096, logSizePerDevice = 1024;
     std::map<int, int> logWords; // log memory, words not listed read 0
     long long clockOffset = 0;   // deck clock minus the host's UTC clock, seconds

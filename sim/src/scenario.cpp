@@ -348,6 +348,17 @@ struct Reader {
                 deck.events.push_back(ev);
             }
         }
+        if (const cJSON* lost = cJSON_GetObjectItemCaseSensitive(obj, "lost")) {
+            if (!cJSON_IsArray(lost))
+                return fail(where + ".lost", "expected an array of event indexes");
+            int i = 0;
+            for (const cJSON* e = lost->child; e; e = e->next, ++i) {
+                int index = 0;
+                if (!integerValue(e, where + ".lost[" + std::to_string(i) + "]", &index, 0, 65535))
+                    return false;
+                deck.lostEvents.insert(index);
+            }
+        }
         return true;
     }
 
@@ -676,6 +687,10 @@ cJSON* deckJson(int number, const SimDeck& d)
     for (const LogEvent& e : d.events)
         cJSON_AddItemToArray(events, eventJson(e));
     cJSON_AddItemToObject(log, "events", events);
+    cJSON* lost = cJSON_CreateArray();
+    for (int index : d.lostEvents)
+        cJSON_AddItemToArray(lost, cJSON_CreateNumber(index));
+    cJSON_AddItemToObject(log, "lost", lost);
     cJSON_AddItemToObject(o, "log", log);
     return o;
 }

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
@@ -96,6 +97,9 @@ std::string timestamp()
 
 } // namespace
 
+// How many received frames receivedFrames() remembers.
+constexpr size_t kReceivedKept = 256;
+
 struct Simulator::Impl {
     SimOptions opt;
     std::vector<SilentNode> silent;
@@ -105,6 +109,7 @@ struct Simulator::Impl {
     mutable std::mutex mutex; // guards inst and stats
     std::unique_ptr<Installation> inst = std::make_unique<Installation>();
     SimStats stats;
+    std::deque<std::string> received; // bodies of the latest decoded frames, oldest first
 
     std::thread thread;
     std::atomic<bool> running{false};
@@ -244,6 +249,9 @@ struct Simulator::Impl {
         {
             std::lock_guard<std::mutex> lock(mutex);
             ++stats.requests;
+            received.push_back(body);
+            if (received.size() > kReceivedKept)
+                received.pop_front();
             auto mute = muted.find(req.code);
             if (mute != muted.end() && mute->second != 0) {
                 if (mute->second > 0)
@@ -657,6 +665,12 @@ std::string Simulator::dumpJson() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     return installationToJson(*d->inst);
+}
+
+std::vector<std::string> Simulator::receivedFrames() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return {d->received.begin(), d->received.end()};
 }
 
 SimStats Simulator::stats() const

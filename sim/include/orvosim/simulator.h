@@ -63,6 +63,9 @@ public:
 
     std::string dumpJson() const; // state in the scenario format (thread-safe)
     SimStats stats() const;
+    // Bodies (between STX and ETX) of the last 256 frames received that
+    // decoded, oldest first (thread-safe).
+    std::vector<std::string> receivedFrames() const;
 
 private:
     struct Impl;

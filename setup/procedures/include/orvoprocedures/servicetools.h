@@ -1,0 +1,125 @@
+// The small service exchanges of the engineer's tools: a deck's clock, the
+// hand-made test message, the key-tag search, the EMC counter, the add-on
+// module's parameters and the log-memory test. Each talks through the open
+// session and returns what the installer is shown; no widgets.
+#pragma once
+
+#include <array>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "wendrel/orvomsg.h"
+
+class COrvoSerialConnection;
+
+// ---- Clock -----------------------------------------------------------------
+
+enum class ClockReply { Ok, NoReply, BadReply };
+
+// Asks the deck's clock (MSG_GET_TIME). Ok: *time is the deck's fields as
+// local time. BadReply: the deck answered with fields that are no date.
+ClockReply ReadDeckClock(COrvoSerialConnection* session, int deck, std::time_t* time);
+// "The time on deck %d is %s" ("%H:%M GMT %d/%m/%Y"), "No reply from deck %d"
+// or "Error in reply from deck %d".
+std::string DeckClockText(int deck, ClockReply reply, std::time_t time);
+
+// ---- Test message --------------------------------------------------------------
+
+struct TestMessageFields {
+    int code = 0;
+    int srcDeck = 0, srcNode = 0, srcType = 4;
+    int dstDeck = 0, dstNode = 0, dstType = 0;
+    int count = 0; // above 12 means 12
+    std::array<int, 12> params{};
+};
+
+// The Message list: "Select..." then codes 1-121 by name, each with its code.
+struct MessageEntry {
+    std::string text;
+    int code;
+};
+std::vector<MessageEntry> TestMessageEntries();
+// The code the Message list's text stands for: an entry's code, else the text
+// read as a decimal number. False when it is neither ("Select..." included
+// unless it reads as a number, which it does not).
+bool ResolveMessageCode(const std::string& text, int* code);
+// The record exactly as it goes on the bus; every value cut to 8 bits.
+_orvo_msg BuildTestMessage(const TestMessageFields& fields);
+
+// ---- Key-tag search -----------------------------------------------------------
+
+struct TagSearch {
+    bool found = false;
+    std::string flat; // address bytes, zero bytes left out
+    int keySlot = 0;  // 0-9
+    int colour = 0;
+};
+
+// Ten characters forming one hexadecimal number.
+bool ValidTagNumber(const std::string& text);
+// The name of a key tag's colour code; "" for codes without one.
+std::string TagColourName(int code);
+// Broadcasts MSG_FIND_FLAT_RFIDKEY for a valid tag; found is false when no
+// deck answered.
+TagSearch FindKeyTag(COrvoSerialConnection* session, const std::string& tag);
+// The result text: "Key tag %s was found...\nIt belongs to flat %s\nKey %d Colour %s\n"
+// or "Key tag %s was not found...".
+std::string TagSearchText(const std::string& tag, const TagSearch& result);
+
+// ---- EMC --------------------------------------------------------------------
+
+// One poll of the EMC counter (code 254 to the relay type); false without a reply.
+bool PollEmcCounter(COrvoSerialConnection* session, int* value);
+
+// ---- Add-on module ------------------------------------------------------------
+
+enum class ModuleDoorsParse { Ok, InvalidCharacter, InvalidFormat };
+
+// The door list as typed: spaces ignored, empty means "1,2,3,4", exactly four
+// numbers 0-255 separated by commas.
+ModuleDoorsParse ParseModuleDoors(const std::string& text, std::array<int, 4>* doors);
+// MSG_SET_KX7_PARAM with the doors and mode (0 Default, 1 TR8, 2 TR5); true
+// when the module answered.
+bool SendModuleParameters(COrvoSerialConnection* session, const std::array<int, 4>& doors, int mode);
+
+// ---- Log memory ----------------------------------------------------------------
+
+class CLogMemoryTest {
+public:
+    explicit CLogMemoryTest(COrvoSerialConnection* session) : m_session(session) {}
+
+    static std::string OpeningText();
+
+    // Asks the deck's firmware and log layout. Returns the result line:
+    // "v%.3f " or "Deck %d: No reply".
+    std::string Check(int deck);
+    // The information text after a check: the opening text, the number of
+    // devices and their address ranges (no device lines when the deck gave
+    // no size per device).
+    std::string InfoText() const;
+    // Whether reads and writes are allowed: the deck replied with firmware
+    // 1.04 or later and is not an expansion deck.
+    bool Enabled() const { return m_replied && m_version >= 1.04 - 1e-9 && !m_expansion; }
+
+    bool LocationValid(long long location) const { return location >= 0 && location < m_areaSize; }
+    static bool ValueValid(long long value) { return value >= 0 && value < 65536; }
+
+    bool Write(int location, int value);
+    bool Read(int location, int* value);
+
+    int Deck() const { return m_deck; }
+    double Version() const { return m_version; }
+    int AreaSize() const { return m_areaSize; }
+    int SizePerDevice() const { return m_sizePerDevice; }
+    int Devices() const { return m_sizePerDevice > 0 ? m_areaSize / m_sizePerDevice : 0; }
+
+private:
+    COrvoSerialConnection* m_session;
+    int m_deck = 0;
+    bool m_replied = false;
+    double m_version = 0;
+    bool m_expansion = false;
+    int m_areaSize = 0;
+    int m_sizePerDevice = 0;
+};

@@ -1,0 +1,298 @@
+#include "orvoprocedures/servicetools.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "orvoprocedures/eventlog.h"
+#include "wendrel/msgcodes.h"
+#include "wendrel/orvoserialconnection.h"
+#include "wendrel/vocabulary.h"
+
+namespace {
+
+constexpr int kBroadcastType = 0;
+constexpr int kRelayType = 5;
+constexpr int kEngineerType = 4;
+constexpr int kDeckType = 6;
+constexpr int kEmcPollCode = 254;
+
+std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Printf(const char* format, ...)
+{
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int HexValue(char c)
+{
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+}
+
+// Whole text as a decimal number (optional sign), as "%d" would read it with
+// nothing else on the line.
+bool ReadDecimal(const std::string& text, long long* value)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (end == text.c_str() || *end != '\0' || errno == ERANGE)
+        return false;
+    *value = v;
+    return true;
+}
+
+} // namespace
+
+// ---- Clock -----------------------------------------------------------------
+
+ClockReply ReadDeckClock(COrvoSerialConnection* session, int deck, std::time_t* time)
+{
+    // The session's GetTime folds a reply without a date into "no reply";
+    // the clock tool tells the two apart, so it asks itself.
+    _orvo_msg msg{};
+    msg.srcDeck = 0;
+    msg.srcNode = kEngineerType;
+    msg.dstDeck = static_cast<unsigned char>(deck);
+    msg.dstNode = kDeckType;
+    msg.code = MSG_GET_TIME;
+    _orvo_msg reply{};
+    if (!session->SendMsg(&msg, &reply, 1500))
+        return ClockReply::NoReply;
+    const unsigned char* p = reply.param;
+    if (!LocalTimeFromFields(2000 + p[0], p[1], p[2], p[3], p[4], time))
+        return ClockReply::BadReply;
+    return ClockReply::Ok;
+}
+
+std::string DeckClockText(int deck, ClockReply reply, std::time_t time)
+{
+    switch (reply) {
+    case ClockReply::Ok:
+        return Printf("The time on deck %d is %s", deck, FormatLocalTime(time, "%H:%M GMT %d/%m/%Y").c_str());
+    case ClockReply::NoReply:
+        return Printf("No reply from deck %d", deck);
+    case ClockReply::BadReply:
+        break;
+    }
+    return Printf("Error in reply from deck %d", deck);
+}
+
+// ---- Test message --------------------------------------------------------------
+
+std::vector<MessageEntry> TestMessageEntries()
+{
+    std::vector<MessageEntry> entries;
+    entries.push_back({"Select...", -1});
+    for (int code = 1; code <= 121; ++code)
+        entries.push_back({MessageString(code), code});
+    return entries;
+}
+
+bool ResolveMessageCode(const std::string& text, int* code)
+{
+    if (text != "Select...") {
+        for (int c = 1; c <= 121; ++c) {
+            if (text == MessageString(c)) {
+                *code = c;
+                return true;
+            }
+        }
+    }
+    long long number = 0;
+    if (!ReadDecimal(text, &number))
+        return false;
+    *code = static_cast<int>(number);
+    return true;
+}
+
+_orvo_msg BuildTestMessage(const TestMessageFields& f)
+{
+    _orvo_msg msg{};
+    msg.srcDeck = static_cast<unsigned char>(f.srcDeck);
+    msg.srcNode = static_cast<unsigned char>((f.srcNode & 31) * 8 + (f.srcType & 7));
+    msg.dstDeck = static_cast<unsigned char>(f.dstDeck);
+    msg.dstNode = static_cast<unsigned char>(f.dstNode * 8 + (f.dstType & 7));
+    msg.code = static_cast<unsigned char>(f.code);
+    msg.count = static_cast<unsigned char>(f.count > 12 ? 12 : f.count < 0 ? 0 : f.count);
+    for (int i = 0; i < 12; ++i)
+        msg.param[i] = static_cast<unsigned char>(f.params[static_cast<size_t>(i)]);
+    return msg;
+}
+
+// ---- Key-tag search -----------------------------------------------------------
+
+bool ValidTagNumber(const std::string& text)
+{
+    if (text.size() != 10)
+        return false;
+    for (char c : text)
+        if (!IsHexDigit(c))
+            return false;
+    return true;
+}
+
+std::string TagColourName(int code)
+{
+    static const char* const kNames[] = {"Unassigned", "Grey",  "Red",   "Green",      "Blue",     "Yellow",
+                                         "Clear Pink", "Black", "White", "Clear Blue", "Clear Red"};
+    return code >= 0 && code <= 10 ? kNames[code] : "";
+}
+
+TagSearch FindKeyTag(COrvoSerialConnection* session, const std::string& tag)
+{
+    TagSearch result;
+    if (!ValidTagNumber(tag))
+        return result;
+    unsigned char bytes[5];
+    for (int i = 0; i < 5; ++i)
+        bytes[i] = static_cast<unsigned char>(HexValue(tag[2 * i]) * 16 + HexValue(tag[2 * i + 1]));
+    _orvo_msg reply{};
+    if (!session->SendMsg(&reply, kEngineerType, 0, 0, kBroadcastType, MSG_FIND_FLAT_RFIDKEY, 5, bytes[0],
+                          bytes[1], bytes[2], bytes[3], bytes[4]))
+        return result;
+    result.found = true;
+    for (int i = 0; i < 4; ++i)
+        if (reply.param[i] != 0)
+            result.flat += static_cast<char>(reply.param[i]);
+    result.keySlot = reply.param[5];
+    result.colour = reply.param[6];
+    return result;
+}
+
+std::string TagSearchText(const std::string& tag, const TagSearch& result)
+{
+    if (!result.found)
+        return Printf("Key tag %s was not found...", tag.c_str());
+    std::string text = Printf("Key tag %s was found...\n", tag.c_str());
+    text += "It belongs to flat " + result.flat + "\n";
+    text += Printf("Key %d Colour %s\n", result.keySlot + 1, TagColourName(result.colour).c_str());
+    return text;
+}
+
+// ---- EMC --------------------------------------------------------------------
+
+bool PollEmcCounter(COrvoSerialConnection* session, int* value)
+{
+    _orvo_msg reply{};
+    if (!session->SendMsg(&reply, kEngineerType, 0, 0, kRelayType, kEmcPollCode, 0))
+        return false;
+    *value = reply.param[0];
+    return true;
+}
+
+// ---- Add-on module ------------------------------------------------------------
+
+ModuleDoorsParse ParseModuleDoors(const std::string& typed, std::array<int, 4>* doors)
+{
+    std::string text;
+    for (char c : typed)
+        if (c != ' ')
+            text += c;
+    if (text.empty())
+        text = "1,2,3,4";
+    for (char c : text)
+        if (!(c >= '0' && c <= '9') && c != ',')
+            return ModuleDoorsParse::InvalidCharacter;
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    if (parts.size() != 4)
+        return ModuleDoorsParse::InvalidFormat;
+    std::array<int, 4> read{};
+    for (size_t i = 0; i < 4; ++i) {
+        long long v = 0;
+        if (!ReadDecimal(parts[i], &v) || v < 0 || v > 255)
+            return ModuleDoorsParse::InvalidFormat;
+        read[i] = static_cast<int>(v);
+    }
+    *doors = read;
+    return ModuleDoorsParse::Ok;
+}
+
+bool SendModuleParameters(COrvoSerialConnection* session, const std::array<int, 4>& doors, int mode)
+{
+    _orvo_msg reply{};
+    return session->SendMsg(&reply, kEngineerType, 0, 0, kBroadcastType, MSG_SET_KX7_PARAM, 5,
+                            static_cast<unsigned char>(doors[0]), static_cast<unsigned char>(doors[1]),
+                            static_cast<unsigned char>(doors[2]), static_cast<unsigned char>(doors[3]),
+                            static_cast<unsigned char>(mode));
+}
+
+// ---- Log memory ----------------------------------------------------------------
+
+std::string CLogMemoryTest::OpeningText()
+{
+    return "NVRAM logging area test\n"
+           "This is a destuctive test, any values written here will possibly overwrite logged data\n"
+           "All values entered in decimal\n";
+}
+
+std::string CLogMemoryTest::Check(int deck)
+{
+    m_deck = deck;
+    m_replied = false;
+    m_version = 0;
+    m_expansion = false;
+    m_areaSize = 0;
+    m_sizePerDevice = 0;
+    double version = 0;
+    bool expansion = false;
+    if (!m_session->GetFirmware(deck, &version, &expansion))
+        return Printf("Deck %d: No reply", deck);
+    m_replied = true;
+    m_version = version;
+    m_expansion = expansion;
+    // Without an answer the layout stays unknown (size 0): every location is
+    // then refused rather than guessed from an earlier deck.
+    int area = 0, perDevice = 0;
+    if (m_session->GetMaxLog(deck, &area, &perDevice)) {
+        m_areaSize = area;
+        m_sizePerDevice = perDevice;
+    }
+    return Printf("v%.3f ", version);
+}
+
+std::string CLogMemoryTest::InfoText() const
+{
+    std::string text = OpeningText();
+    if (!m_replied)
+        return text;
+    text += "\n";
+    if (m_sizePerDevice <= 0)
+        return text;
+    const int devices = Devices();
+    text += Printf("%d devices\n", devices);
+    for (int i = 0; i < devices; ++i)
+        text += Printf("Devices %d : %d to %d\n", i, i * m_sizePerDevice, (i + 1) * m_sizePerDevice - 1);
+    return text;
+}
+
+bool CLogMemoryTest::Write(int location, int value)
+{
+    return m_session->WriteRandomLog(m_deck, location, value);
+}
+
+bool CLogMemoryTest::Read(int location, int* value)
+{
+    *value = 0;
+    return m_session->ReadRandomLog(m_deck, location, value);
+}

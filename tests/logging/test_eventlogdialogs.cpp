@@ -1,0 +1,359 @@
+// The Logging dialog, the log view and Test Logging, driven offscreen against
+// the simulator.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include "../procedures/eventlogfixtures.h"
+#include "../procedures/simbus.h"
+#include "orvologging/eventlogdialogs.h"
+#include "orvologging/logging.h"
+#include "orvoprocedures/eventlogmodel.h"
+#include "orvoshell/commandids.h"
+#include "orvoshell/featuredialogs.h"
+#include "orvoshell/mainframe.h"
+#include "orvoshell/orvotreeview.h"
+#include "shelltestsupport.h"
+
+namespace {
+
+std::string LoggingScenario()
+{
+    // Deck 1: 300 events; deck 12: an empty log; deck 5: no size per device.
+    std::string json = LogScenario(300);
+    json.insert(json.rfind("]}"), R"(,{"number":12,"version":2064},
+        {"number":5,"version":2064,"log":{"areaSize":512,"sizePerDevice":0}})");
+    return json;
+}
+
+class EventLogDialogs : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        UseFixedTimeZone();
+    }
+    void TearDown() override
+    {
+        CLogging2ViewDlg::SetFileChooser(nullptr);
+        ShellTest::TearDown();
+    }
+    template <typename T> static T* Child(QWidget* parent, const char* name)
+    {
+        T* child = parent->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    static void Click(QWidget* parent, const char* name)
+    {
+        QTest::mouseClick(Child<QPushButton>(parent, name), Qt::LeftButton);
+    }
+    QString Temp(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(EventLogDialogs, CheckEnablesDownloadOnlyForALogWithEvents)
+{
+    SimBus bus(LoggingScenario());
+    CLogging2Dlg dlg(&bus.conn);
+    auto* deck = Child<QLineEdit>(&dlg, "deckNumber");
+    auto* check = Child<QPushButton>(&dlg, "check");
+    auto* download = Child<QPushButton>(&dlg, "download");
+    auto* clear = Child<QPushButton>(&dlg, "clearLog");
+    auto* result = Child<QLabel>(&dlg, "result");
+
+    QTest::keyClicks(deck, "abc");
+    EXPECT_EQ(deck->text(), "");
+    EXPECT_FALSE(check->isEnabled());
+    QTest::keyClicks(deck, "12");
+    EXPECT_TRUE(check->isEnabled());
+    QTest::mouseClick(check, Qt::LeftButton);
+    EXPECT_EQ(result->text(), "Deck 12: 0 logged items");
+    EXPECT_FALSE(download->isEnabled());
+    EXPECT_FALSE(clear->isEnabled());
+
+    deck->setText("9");
+    QTest::mouseClick(check, Qt::LeftButton);
+    EXPECT_EQ(result->text(), "Deck 9: No reply");
+    EXPECT_FALSE(download->isEnabled());
+
+    deck->setText("1");
+    EXPECT_EQ(result->text(), "");
+    QTest::mouseClick(check, Qt::LeftButton);
+    EXPECT_EQ(result->text(), "Deck 1: 300 logged items");
+    EXPECT_TRUE(download->isEnabled());
+    EXPECT_TRUE(clear->isEnabled());
+}
+
+TEST_F(EventLogDialogs, DownloadOpensAViewPerDownloadAndClearAsksFirst)
+{
+    SimBus bus(LoggingScenario());
+    auto owned = std::make_unique<CLogging2Dlg>(&bus.conn);
+    CLogging2Dlg& dlg = *owned;
+    dlg.show();
+    Child<QLineEdit>(&dlg, "deckNumber")->setText("1");
+    Click(&dlg, "check");
+    Click(&dlg, "download");
+    auto views = dlg.findChildren<CLogging2ViewDlg*>();
+    ASSERT_EQ(views.size(), 1);
+    CLogging2ViewDlg* view = views.first();
+    EXPECT_EQ(view->Events().Count(), 300);
+    EXPECT_TRUE(view->windowTitle().startsWith("Logged events from Deck 1, at "))
+        << view->windowTitle().toStdString();
+    EXPECT_EQ(view->findChild<QTableView*>("events")->model()->rowCount(), 300);
+    EXPECT_TRUE(dlg.isEnabled()); // the progress window gave the dialog back
+
+    messages.answers = {QMessageBox::No};
+    Click(&dlg, "clearLog");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "This will clear all the logged data from deck 1, Continue ?");
+    EXPECT_EQ(messages.shown[0].icon, QMessageBox::Question);
+    EXPECT_EQ(Child<QLabel>(&dlg, "result")->text(), "Deck 1: 300 logged items");
+
+    messages.answers = {QMessageBox::Yes};
+    Click(&dlg, "clearLog");
+    EXPECT_EQ(Child<QLabel>(&dlg, "result")->text(), "Deck 1 log is cleared");
+    int count = -1;
+    ASSERT_TRUE(bus.conn.GetLogCount(1, &count));
+    EXPECT_EQ(count, 0);
+    // Closing the dialog takes the unsaved views with it, without the save question.
+    Click(&dlg, "download");
+    QPointer<CLogging2ViewDlg> second(dlg.findChildren<CLogging2ViewDlg*>().last());
+    EXPECT_EQ(dlg.findChildren<CLogging2ViewDlg*>().size(), 2);
+    messages.shown.clear();
+    Click(&dlg, "close");
+    owned.reset();
+    EXPECT_TRUE(second.isNull());
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(EventLogDialogs, CancelInTheProgressWindowShowsWhatWasRead)
+{
+    SimBus bus(LoggingScenario());
+    CLogging2Dlg dlg(&bus.conn);
+    dlg.show();
+    Child<QLineEdit>(&dlg, "deckNumber")->setText("1");
+    Click(&dlg, "check");
+    // Press Cancel as soon as the progress window is up (the download pumps
+    // the event loop between items, so the timer runs then).
+    bool cancelled = false;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (cancelled || !w->isVisible() || !w->windowTitle().startsWith("Reading Data Log"))
+                continue;
+            for (QPushButton* b : w->findChildren<QPushButton*>()) {
+                b->click();
+                cancelled = true;
+                poll.stop();
+                return;
+            }
+        }
+    });
+    poll.start();
+    Click(&dlg, "download");
+    ASSERT_TRUE(cancelled);
+    auto views = dlg.findChildren<CLogging2ViewDlg*>();
+    ASSERT_EQ(views.size(), 1);
+    const int shown = views.first()->Events().Count();
+    EXPECT_LT(shown, 300);
+    EXPECT_EQ(views.first()->findChild<QLabel*>("shownCount")->text(),
+              QStringLiteral("%1 of %1 events (%2 more in the deck's log were not downloaded)")
+                  .arg(shown)
+                  .arg(300 - shown));
+}
+
+COrvoEventList Downloaded(SimBus& bus)
+{
+    CEventLogReader reader(&bus.conn);
+    COrvoEventList events;
+    reader.Download(1, nullptr, &events);
+    return events;
+}
+
+TEST_F(EventLogDialogs, ViewExportsBothFormatsAndAsksBeforeLosingEvents)
+{
+    SimBus bus(LoggingScenario());
+    auto* view = new CLogging2ViewDlg(Downloaded(bus), 1);
+    QPointer<CLogging2ViewDlg> alive(view);
+    view->show();
+
+    // Closing unsaved: Yes, then cancelling the file dialog keeps the window.
+    QString chosen;
+    CLogging2ViewDlg::SetFileChooser(
+        [&](QWidget*, const QString&, const QString&, const QString&) { return chosen; });
+    messages.answers = {QMessageBox::Yes};
+    Click(view, "close");
+    ASSERT_FALSE(alive.isNull());
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_EQ(messages.shown.at(0).text, "The downloaded events have not been saved, Save now?");
+
+    chosen = Temp("missing/x.log");
+    EXPECT_FALSE(view->Export(false));
+    EXPECT_TRUE(messages.shown.back().text.startsWith("Error ")) << messages.shown.back().text.toStdString();
+    EXPECT_FALSE(view->Saved());
+
+    chosen = Temp("deck1.csv");
+    ASSERT_TRUE(view->Export(true));
+    QFile csv(chosen);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().toStdString(), EventLogCsv(view->Events()));
+
+    chosen = Temp("deck1.log");
+    ASSERT_TRUE(view->Export(false));
+    EXPECT_EQ(messages.shown.back().text, "The logging file <" + chosen + "> was written sucessfully");
+    EXPECT_EQ(messages.shown.back().icon, QMessageBox::Information);
+    QFile log(chosen);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().startsWith("ORVO Event Log file from Deck 1\nSaved at "));
+
+    const size_t asked = messages.shown.size();
+    Click(view, "close");
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
+    EXPECT_EQ(messages.shown.size(), asked); // saved: no question
+}
+
+TEST_F(EventLogDialogs, ViewSortsByHeaderAndFiltersAsYouType)
+{
+    SimBus bus(LoggingScenario());
+    auto* view = new CLogging2ViewDlg(Downloaded(bus), 1);
+    view->show();
+    auto* table = Child<QTableView>(view, "events");
+    QHeaderView* header = table->horizontalHeader();
+    auto clickHeader = [&](int section) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
+    };
+    auto doorAt = [&](int row) {
+        return view->Events().At(view->Filter()->mapToSource(view->Filter()->index(row, 0)).row()).door;
+    };
+
+    clickHeader(CEventTableModel::DoorColumn);
+    EXPECT_EQ(doorAt(0), 0);
+    clickHeader(CEventTableModel::DoorColumn);
+    EXPECT_EQ(doorAt(0), 31);
+    EXPECT_EQ(doorAt(299), 0);
+    // The list, and so the export, stays in time order.
+    for (int i = 1; i < view->Events().Count(); ++i)
+        ASSERT_LE(view->Events().At(i - 1).time, view->Events().At(i).time);
+
+    int opened = 0;
+    for (const COrvoEvent& e : view->Events().Events())
+        opened += e.Description().find("Door Opened") != std::string::npos;
+    QTest::keyClicks(Child<QLineEdit>(view, "filterText"), "door opened");
+    EXPECT_EQ(table->model()->rowCount(), opened);
+    EXPECT_EQ(Child<QLabel>(view, "shownCount")->text(), QStringLiteral("%1 of 300 events").arg(opened));
+    view->setAttribute(Qt::WA_DeleteOnClose, false);
+    delete view;
+}
+
+TEST_F(EventLogDialogs, TestLoggingReadsAndWritesTheDecksMemory)
+{
+    SimBus bus(LoggingScenario());
+    CTestLoggingDlg dlg(&bus.conn);
+    auto* write = Child<QPushButton>(&dlg, "write");
+    auto* writeLocation = Child<QLineEdit>(&dlg, "writeLocation");
+    auto* writeValue = Child<QLineEdit>(&dlg, "writeValue");
+    auto* readLocation = Child<QLineEdit>(&dlg, "readLocation");
+    EXPECT_EQ(Child<QLineEdit>(&dlg, "deckNumber")->text(), "1");
+    EXPECT_FALSE(write->isEnabled());
+
+    Click(&dlg, "check");
+    EXPECT_EQ(Child<QLabel>(&dlg, "firmware")->text(), "v2.064 ");
+    EXPECT_TRUE(Child<QLabel>(&dlg, "info")
+                    ->text()
+                    .endsWith("\n4 devices\nDevices 0 : 0 to 1023\n"
+                              "Devices 1 : 1024 to 2047\nDevices 2 : 2048 to 3071\n"
+                              "Devices 3 : 3072 to 4095\n"));
+    ASSERT_TRUE(write->isEnabled());
+
+    writeLocation->setText("4096");
+    writeValue->setText("1");
+    Click(&dlg, "write");
+    EXPECT_EQ(messages.shown.back().text, "Invalid write location");
+    writeLocation->setText("12");
+    writeValue->setText("65536");
+    Click(&dlg, "write");
+    EXPECT_EQ(messages.shown.back().text, "Invalid write value");
+    const size_t shown = messages.shown.size();
+    writeValue->setText("65535");
+    Click(&dlg, "write");
+    EXPECT_EQ(messages.shown.size(), shown);
+
+    QTest::mouseClick(Child<QCheckBox>(&dlg, "lock"), Qt::LeftButton);
+    EXPECT_EQ(readLocation->text(), "12");
+    EXPECT_FALSE(readLocation->isEnabled());
+    Click(&dlg, "read");
+    EXPECT_EQ(Child<QLabel>(&dlg, "readValue")->text(), "65535");
+    writeLocation->setText("7");
+    EXPECT_EQ(readLocation->text(), "7");
+    Click(&dlg, "read");
+    EXPECT_EQ(Child<QLabel>(&dlg, "readValue")->text(), "31");
+
+    // An old deck and a deck without a size per device.
+    Child<QLineEdit>(&dlg, "deckNumber")->setText("2");
+    Click(&dlg, "check");
+    EXPECT_EQ(Child<QLabel>(&dlg, "firmware")->text(), "v1.030 ");
+    EXPECT_FALSE(write->isEnabled());
+    Child<QLineEdit>(&dlg, "deckNumber")->setText("5");
+    Click(&dlg, "check");
+    EXPECT_TRUE(write->isEnabled());
+    EXPECT_FALSE(Child<QLabel>(&dlg, "info")->text().contains("devices"));
+}
+
+TEST_F(EventLogDialogs, CommandsAreRegistered)
+{
+    CFeatureRegistry registry;
+    RegisterLogging(registry);
+    EXPECT_TRUE(registry.Has(ID_ORVO_LOGGING));
+    EXPECT_TRUE(registry.Has(ID_TEST_LOGGING));
+
+    SimBus bus(LoggingScenario());
+    FeatureContext context;
+    context.session = &bus.conn;
+    QString title;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            title = modal->windowTitle();
+            static_cast<QDialog*>(modal)->reject();
+        }
+    });
+    registry.Run(ID_TEST_LOGGING, context);
+    EXPECT_EQ(title, "Test Logging");
+}
+
+TEST_F(EventLogDialogs, LoggingCommandRunsAgainstTheDemoInstallation)
+{
+    TestApp app;
+    StartOptions options;
+    options.demo = true;
+    ASSERT_TRUE(app.InitInstance(options));
+    RegisterLogging(app.Registry());
+    app.Frame()->UpdateCommandStates();
+    ASSERT_TRUE(app.Frame()->Action(ID_ORVO_LOGGING)->isEnabled());
+    QString result;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        dlg->findChild<QLineEdit*>("deckNumber")->setText("0");
+        dlg->findChild<QPushButton*>("check")->click();
+        result = dlg->findChild<QLabel*>("result")->text();
+        dlg->accept();
+    });
+    app.Frame()->View()->OnCommand(ID_ORVO_LOGGING);
+    EXPECT_EQ(result, "Deck 0: 320 logged items");
+}
+
+} // namespace

@@ -1,0 +1,290 @@
+// The engineer's tools against the simulator: clock, test message, key-tag
+// search, EMC counter, add-on module and log memory.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "eventlogfixtures.h"
+#include "orvoprocedures/servicetools.h"
+#include "simbus.h"
+#include "wendrel/msgcodes.h"
+
+namespace {
+
+const char* const kToolsScenario = R"({
+  "emcCounter": 17,
+  "module": {"present": true, "doors": [1, 2, 3, 4], "mode": 0},
+  "decks": [
+    {"number": 0, "version": 2064, "relays": [{"position": 0, "version": 105}]},
+    {"number": 1, "version": 2064,
+     "flats": [{"slot": 0, "address": "101",
+                "tags": [{"number": ""}, {"number": ""}, {"colour": 4, "number": "12AB000FFF"}]}],
+     "log": {"areaSize": 4096, "sizePerDevice": 1024, "words": {"7": 31}}},
+    {"number": 2, "version": 1030},
+    {"number": 3, "version": 1040},
+    {"number": 4, "version": 1025, "expansion": true},
+    {"number": 5, "version": 2064, "log": {"areaSize": 512, "sizePerDevice": 0}}
+  ]})";
+
+class ToolsTest : public ::testing::Test {
+protected:
+    void SetUp() override { UseFixedTimeZone(); }
+
+    // The body of the last frame the simulator received, waiting briefly for
+    // a message sent without a reply to arrive.
+    static std::string LastReceived(SimBus& bus, const std::string& want)
+    {
+        for (int i = 0; i < 100; ++i) {
+            const auto frames = bus.sim.receivedFrames();
+            if (!frames.empty() && frames.back() == want)
+                return want;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        const auto frames = bus.sim.receivedFrames();
+        return frames.empty() ? std::string() : frames.back();
+    }
+    static std::string Packed(_orvo_msg msg)
+    {
+        char body[40] = {};
+        const int n = msgPack(body, &msg);
+        return std::string(body, static_cast<size_t>(n));
+    }
+};
+
+TEST_F(ToolsTest, SyncedClockReadsBackAsTheBroadcastUtcFields)
+{
+    SimBus bus(kToolsScenario);
+    const std::time_t before = std::time(nullptr);
+    ASSERT_TRUE(bus.conn.Sync());
+    std::time_t deckTime = 0;
+    ASSERT_EQ(ReadDeckClock(&bus.conn, 1, &deckTime), ClockReply::Ok);
+    const std::time_t after = std::time(nullptr);
+
+    // The deck keeps the UTC fields and reports them as its local time.
+    const std::string text = DeckClockText(1, ClockReply::Ok, deckTime);
+    std::string expected[2];
+    int i = 0;
+    for (std::time_t t : {before, after}) {
+        std::tm utc{};
+        gmtime_r(&t, &utc);
+        char buffer[64];
+        std::strftime(buffer, sizeof buffer, "%H:%M GMT %d/%m/%Y", &utc);
+        expected[i++] = std::string("The time on deck 1 is ") + buffer;
+    }
+    EXPECT_TRUE(text == expected[0] || text == expected[1]) << text;
+    EXPECT_EQ(FormatLocalTime(deckTime, "%S"), "00");
+}
+
+TEST_F(ToolsTest, ClockTexts)
+{
+    SimBus bus(kToolsScenario);
+    std::time_t t = 0;
+    EXPECT_EQ(ReadDeckClock(&bus.conn, 9, &t), ClockReply::NoReply);
+    EXPECT_EQ(DeckClockText(9, ClockReply::NoReply, 0), "No reply from deck 9");
+    EXPECT_EQ(DeckClockText(3, ClockReply::BadReply, 0), "Error in reply from deck 3");
+    EXPECT_EQ(DeckClockText(3, ClockReply::Ok, Local(2026, 7, 4, 9, 30)),
+              "The time on deck 3 is 09:30 GMT 04/07/2026");
+}
+
+TEST_F(ToolsTest, TestMessageGoesOnTheWireExactlyAsBuilt)
+{
+    SimBus bus(kToolsScenario);
+    struct Case {
+        TestMessageFields fields;
+        _orvo_msg expected;
+    };
+    TestMessageFields call;
+    call.code = MSG_CALL;
+    call.srcType = 4;
+    call.dstDeck = 2;
+    call.dstNode = 1;
+    call.dstType = 2;
+    TestMessageFields full = call;
+    full.count = 20;
+    full.srcDeck = 300; // cut to its low byte
+    full.srcNode = 33;  // node numbers keep five bits
+    for (int i = 0; i < 12; ++i)
+        full.params[static_cast<size_t>(i)] = 250 + i;
+
+    _orvo_msg callMsg{0, 0x04, 2, 0x0A, MSG_CALL, 0, {}};
+    _orvo_msg fullMsg{44, 0x0C, 2, 0x0A, MSG_CALL, 12, {}};
+    for (int i = 0; i < 12; ++i)
+        fullMsg.param[i] = static_cast<unsigned char>(250 + i);
+
+    for (const Case& c : {Case{call, callMsg}, Case{full, fullMsg}}) {
+        _orvo_msg msg = BuildTestMessage(c.fields);
+        EXPECT_EQ(Packed(msg), Packed(c.expected));
+        ASSERT_TRUE(bus.conn.SendTestMsg(&msg, nullptr));
+        EXPECT_EQ(LastReceived(bus, Packed(c.expected)), Packed(c.expected));
+    }
+}
+
+TEST_F(ToolsTest, MessageListResolvesNamesAndNumbers)
+{
+    const auto entries = TestMessageEntries();
+    ASSERT_EQ(entries.size(), 122u);
+    EXPECT_EQ(entries[0].text, "Select...");
+    EXPECT_EQ(entries[3].text, "MSG_CALL");
+    EXPECT_EQ(entries[121].text, "[121]");
+    int code = 0;
+    EXPECT_FALSE(ResolveMessageCode("Select...", &code));
+    EXPECT_FALSE(ResolveMessageCode("hello", &code));
+    EXPECT_FALSE(ResolveMessageCode("", &code));
+    ASSERT_TRUE(ResolveMessageCode("MSG_CALL", &code));
+    EXPECT_EQ(code, 3);
+    ASSERT_TRUE(ResolveMessageCode("254", &code));
+    EXPECT_EQ(code, 254);
+}
+
+TEST_F(ToolsTest, KeyTagSearchFoundAndNotFound)
+{
+    SimBus bus(kToolsScenario);
+    TagSearch found = FindKeyTag(&bus.conn, "12AB000FFF");
+    _orvo_msg sent{0, 0x04, 0, 0x00, MSG_FIND_FLAT_RFIDKEY, 5, {0x12, 0xAB, 0x00, 0x0F, 0xFF}};
+    EXPECT_EQ(bus.sim.receivedFrames().back(), Packed(sent));
+    ASSERT_TRUE(found.found);
+    EXPECT_EQ(TagSearchText("12AB000FFF", found),
+              "Key tag 12AB000FFF was found...\nIt belongs to flat 101\nKey 3 Colour Blue\n");
+
+    TagSearch lowerCase = FindKeyTag(&bus.conn, "12ab000fff");
+    EXPECT_TRUE(lowerCase.found);
+
+    TagSearch missing = FindKeyTag(&bus.conn, "0000000001");
+    EXPECT_FALSE(missing.found);
+    EXPECT_EQ(TagSearchText("0000000001", missing), "Key tag 0000000001 was not found...");
+}
+
+TEST_F(ToolsTest, TagNumbersAndColours)
+{
+    for (const char* good : {"12AB000FFF", "ffffffffff", "0000000000"})
+        EXPECT_TRUE(ValidTagNumber(good)) << good;
+    for (const char* bad : {"", "12AB000FF", "12AB000FFF0", "12AB000FFG", "12AB 00FFF", "-2AB000FFF"})
+        EXPECT_FALSE(ValidTagNumber(bad)) << bad;
+    EXPECT_EQ(TagColourName(0), "Unassigned");
+    EXPECT_EQ(TagColourName(6), "Clear Pink");
+    EXPECT_EQ(TagColourName(10), "Clear Red");
+    EXPECT_EQ(TagColourName(11), "");
+    EXPECT_EQ(TagColourName(-1), "");
+}
+
+TEST_F(ToolsTest, EmcPollReadsTheCounterOnlyWhereARelayAnswers)
+{
+    SimBus bus(kToolsScenario);
+    int value = -1;
+    ASSERT_TRUE(PollEmcCounter(&bus.conn, &value));
+    EXPECT_EQ(value, 17);
+
+    SimBus empty(LogScenario(0));
+    value = -1;
+    EXPECT_FALSE(PollEmcCounter(&empty.conn, &value));
+    EXPECT_EQ(value, -1);
+}
+
+struct DoorsCase {
+    const char* text;
+    ModuleDoorsParse result;
+    std::array<int, 4> doors;
+};
+
+TEST_F(ToolsTest, ModuleDoorListParsing)
+{
+    const DoorsCase cases[] = {
+        {"", ModuleDoorsParse::Ok, {1, 2, 3, 4}},
+        {"   ", ModuleDoorsParse::Ok, {1, 2, 3, 4}},
+        {"5, 6 ,7,8", ModuleDoorsParse::Ok, {5, 6, 7, 8}},
+        {"0,0,0,255", ModuleDoorsParse::Ok, {0, 0, 0, 255}},
+        {"1,2,3", ModuleDoorsParse::InvalidFormat, {}},
+        {"1,2,3,4,5", ModuleDoorsParse::InvalidFormat, {}},
+        {"1,,3,4", ModuleDoorsParse::InvalidFormat, {}},
+        {"1,2,3,256", ModuleDoorsParse::InvalidFormat, {}},
+        {"1,2,3,99999999999999999999", ModuleDoorsParse::InvalidFormat, {}},
+        {"1,2,a,4", ModuleDoorsParse::InvalidCharacter, {}},
+        {"1;2;3;4", ModuleDoorsParse::InvalidCharacter, {}},
+        {"-1,2,3,4", ModuleDoorsParse::InvalidCharacter, {}},
+    };
+    for (const DoorsCase& c : cases) {
+        std::array<int, 4> doors{9, 9, 9, 9};
+        EXPECT_EQ(ParseModuleDoors(c.text, &doors), c.result) << c.text;
+        if (c.result == ModuleDoorsParse::Ok) {
+            EXPECT_EQ(doors, c.doors) << c.text;
+        }
+    }
+}
+
+TEST_F(ToolsTest, ModuleParametersReachTheModule)
+{
+    SimBus bus(kToolsScenario);
+    ASSERT_TRUE(SendModuleParameters(&bus.conn, {5, 6, 7, 8}, 2));
+    const cJSON* root = cJSON_Parse(bus.sim.dumpJson().c_str());
+    const cJSON* module = cJSON_GetObjectItemCaseSensitive(root, "module");
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(Dump::Int(module, "mode"), 2);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(Dump::Int(module, "doors", i), 5 + i);
+    cJSON_Delete(const_cast<cJSON*>(root));
+}
+
+TEST_F(ToolsTest, LogMemoryLayoutAndGates)
+{
+    SimBus bus(kToolsScenario);
+    CLogMemoryTest test(&bus.conn);
+    EXPECT_EQ(test.Check(1), "v2.064 ");
+    EXPECT_TRUE(test.Enabled());
+    EXPECT_EQ(test.Devices(), 4);
+    EXPECT_EQ(test.InfoText(), CLogMemoryTest::OpeningText() +
+                                   "\n4 devices\nDevices 0 : 0 to 1023\nDevices 1 : 1024 to 2047\n"
+                                   "Devices 2 : 2048 to 3071\nDevices 3 : 3072 to 4095\n");
+    EXPECT_TRUE(test.LocationValid(4095));
+    EXPECT_FALSE(test.LocationValid(4096));
+    EXPECT_FALSE(test.LocationValid(-1));
+    EXPECT_TRUE(CLogMemoryTest::ValueValid(65535));
+    EXPECT_FALSE(CLogMemoryTest::ValueValid(65536));
+
+    struct Gate {
+        int deck;
+        const char* result;
+        bool enabled;
+    };
+    for (const Gate& g : {Gate{2, "v1.030 ", false}, Gate{3, "v1.040 ", true}, Gate{4, "v1.025 ", false},
+                          Gate{9, "Deck 9: No reply", false}}) {
+        EXPECT_EQ(test.Check(g.deck), g.result);
+        EXPECT_EQ(test.Enabled(), g.enabled) << g.deck;
+    }
+    EXPECT_EQ(test.InfoText(), CLogMemoryTest::OpeningText());
+}
+
+TEST_F(ToolsTest, LogMemoryWordsReadAndWriteThroughTheDeck)
+{
+    SimBus bus(kToolsScenario);
+    CLogMemoryTest test(&bus.conn);
+    test.Check(1);
+    int value = -1;
+    ASSERT_TRUE(test.Read(7, &value));
+    EXPECT_EQ(value, 31);
+    ASSERT_TRUE(test.Write(4095, 65535));
+    ASSERT_TRUE(test.Read(4095, &value));
+    EXPECT_EQ(value, 65535);
+    ASSERT_TRUE(test.Write(12, 0xABCD));
+    const auto frames = bus.sim.receivedFrames();
+    _orvo_msg sent{0, 0x04, 1, 0x06, MSG_RANDOM_WRITE_LOG, 4, {12, 0, 0xCD, 0xAB}};
+    EXPECT_EQ(frames.back(), Packed(sent));
+    ASSERT_TRUE(test.Read(12, &value));
+    EXPECT_EQ(value, 0xABCD);
+    EXPECT_FALSE(test.Read(4096, &value)); // the deck does not answer beyond its area
+}
+
+TEST_F(ToolsTest, LogMemoryWithSizePerDeviceZeroShowsNoDevices)
+{
+    SimBus bus(kToolsScenario);
+    CLogMemoryTest test(&bus.conn);
+    EXPECT_EQ(test.Check(5), "v2.064 ");
+    EXPECT_TRUE(test.Enabled());
+    EXPECT_EQ(test.Devices(), 0);
+    EXPECT_EQ(test.InfoText(), CLogMemoryTest::OpeningText() + "\n");
+    EXPECT_EQ(test.AreaSize(), 512);
+    EXPECT_TRUE(test.LocationValid(511));
+    EXPECT_FALSE(test.LocationValid(512));
+}
+
+} // namespace
