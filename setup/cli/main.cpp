@@ -21,6 +21,7 @@ const Command kCommands[] = {
     {"convert", "convert IN.orvo -o OUT.orvo", "load a document and save it again", RunConvertCommand},
     {"read", "read ...", "read the installation over the bus into a document", RunReadCommand},
     {"write", "write ...", "write a document to the installation over the bus", RunWriteCommand},
+    {"tags", "tags export|import ...", "key tags to or from a CSV file", RunTagsCommand},
 };
 
 std::string Usage()
