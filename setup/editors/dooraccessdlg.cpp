@@ -4,114 +4,49 @@
 #include "orvomodel/editing.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoshell/shellmessages.h"
+#include "ui_dooraccessdlg.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
-#include <QVBoxLayout>
 
 namespace {
 
-QLineEdit* NumberEdit(QWidget* parent, const QString& name, int width = 48)
+// A control of the form by its object name; the names follow the rows.
+template <typename T> T* Control(QObject* form, const QString& name)
 {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    edit->setMaxLength(6);
-    edit->setFixedWidth(width);
-    return edit;
-}
-
-QCheckBox* Box(QWidget* parent, const QString& name, const QString& text = {})
-{
-    auto* box = new QCheckBox(text, parent);
-    box->setObjectName(name);
-    return box;
+    T* control = form->findChild<T*>(name);
+    Q_ASSERT(control);
+    return control;
 }
 
 } // namespace
 
 CDoorAccessDlg::CDoorAccessDlg(QWidget* parent, CDeck* deck)
-    : QDialog(parent), m_deck(deck), m_version(deck->version)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CDoorAccessDlg>()), m_deck(deck), m_version(deck->version)
 {
-    setWindowTitle(QStringLiteral("Access Areas"));
-    auto* layout = new QVBoxLayout(this);
-    auto* help =
-        new QLabel(QStringLiteral("Access Areas are defined by flat numbers.\n"
-                                  "To setup an Area, set 'From' and 'To' to define a range of flats.\n"
-                                  "By default, each door can Access All Areas\n"
-                                  "To restrict a doors access permission:\n"
-                                  "Uncheck 'All Areas' for that door,\n"
-                                  "Add the permitted Access Areas,\n"
-                                  "Check 'Global' to allow access to any Global Exceptions."),
-                   this);
-    layout->addWidget(help);
-
-    auto* columns = new QHBoxLayout;
-    layout->addLayout(columns);
-
-    auto* areasGroup = new QGroupBox(QStringLiteral("Access Areas"), this);
-    auto* areasGrid = new QGridLayout(areasGroup);
-    const char* headings[] = {"", "From", "To", "Odd / Even", "Permit Keys", "Permit Calls"};
-    for (int c = 0; c < 6; ++c)
-        areasGrid->addWidget(new QLabel(QString::fromLatin1(headings[c]), areasGroup), 0, c);
+    m_ui->setupUi(this);
     for (int a = 0; a < kRangesPerDeck; ++a) {
         const QString n = QString::number(a + 1);
-        areasGrid->addWidget(new QLabel(n, areasGroup), a + 1, 0);
-        m_from[a] = NumberEdit(areasGroup, QStringLiteral("fromEdit") + n);
-        m_to[a] = NumberEdit(areasGroup, QStringLiteral("toEdit") + n);
-        m_oddEven[a] = Box(areasGroup, QStringLiteral("oddEvenBox") + n);
-        m_keys[a] = Box(areasGroup, QStringLiteral("permitKeysBox") + n);
-        m_calls[a] = Box(areasGroup, QStringLiteral("permitCallsBox") + n);
-        areasGrid->addWidget(m_from[a], a + 1, 1);
-        areasGrid->addWidget(m_to[a], a + 1, 2);
-        areasGrid->addWidget(m_oddEven[a], a + 1, 3);
-        areasGrid->addWidget(m_keys[a], a + 1, 4);
-        areasGrid->addWidget(m_calls[a], a + 1, 5);
+        m_from[a] = Control<QLineEdit>(this, QStringLiteral("fromEdit") + n);
+        m_to[a] = Control<QLineEdit>(this, QStringLiteral("toEdit") + n);
+        m_oddEven[a] = Control<QCheckBox>(this, QStringLiteral("oddEvenBox") + n);
+        m_keys[a] = Control<QCheckBox>(this, QStringLiteral("permitKeysBox") + n);
+        m_calls[a] = Control<QCheckBox>(this, QStringLiteral("permitCallsBox") + n);
     }
-    columns->addWidget(areasGroup);
-
-    auto* globalGroup = new QGroupBox(QStringLiteral("Global Exceptions"), this);
-    auto* globalGrid = new QGridLayout(globalGroup);
     for (int g = 0; g < kGlobalFlatSlots; ++g) {
-        const QString n = QString::number(g + 1);
-        globalGrid->addWidget(new QLabel(n, globalGroup), g, 0);
-        m_global[g] = new QLineEdit(globalGroup);
-        m_global[g]->setObjectName(QStringLiteral("globalEdit") + n);
-        m_global[g]->setMaxLength(4);
-        m_global[g]->setFixedWidth(56);
+        m_global[g] = Control<QLineEdit>(this, QStringLiteral("globalEdit%1").arg(g + 1));
         KeepUpperCase(m_global[g]);
-        globalGrid->addWidget(m_global[g], g, 1);
     }
-    columns->addWidget(globalGroup);
-
-    auto* doorsGroup = new QGroupBox(QStringLiteral("Door Access Permissions"), this);
-    auto* doorsGrid = new QGridLayout(doorsGroup);
-    doorsGrid->addWidget(new QLabel(QStringLiteral("All Areas"), doorsGroup), 0, 1);
-    doorsGrid->addWidget(new QLabel(QStringLiteral("Access Areas"), doorsGroup), 0, 2, 1, 8);
-    doorsGrid->addWidget(new QLabel(QStringLiteral("Global"), doorsGroup), 0, 10);
     for (int d = 0; d < kDoorsPerDeck; ++d) {
-        const QString n = QString::number(d);
-        doorsGrid->addWidget(new QLabel(QStringLiteral("Door #") + n, doorsGroup), d + 1, 0);
-        m_allAreas[d] = Box(doorsGroup, QStringLiteral("allAreasBox") + n);
-        doorsGrid->addWidget(m_allAreas[d], d + 1, 1);
-        for (int f = 0; f < kDoorGroupsPerDoor; ++f) {
-            m_areas[d][f] = NumberEdit(doorsGroup, QStringLiteral("areaEdit%1_%2").arg(d).arg(f + 1), 32);
-            doorsGrid->addWidget(m_areas[d][f], d + 1, 2 + f);
-        }
-        m_globalAccess[d] = Box(doorsGroup, QStringLiteral("globalBox") + n);
-        doorsGrid->addWidget(m_globalAccess[d], d + 1, 10);
+        m_allAreas[d] = Control<QCheckBox>(this, QStringLiteral("allAreasBox%1").arg(d));
+        for (int f = 0; f < kDoorGroupsPerDoor; ++f)
+            m_areas[d][f] = Control<QLineEdit>(this, QStringLiteral("areaEdit%1_%2").arg(d).arg(f + 1));
+        m_globalAccess[d] = Control<QCheckBox>(this, QStringLiteral("globalBox%1").arg(d));
         connect(m_allAreas[d], &QCheckBox::clicked, this, [this, d] { ApplyEnabling(d); });
     }
-    layout->addWidget(doorsGroup);
-
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    connect(m_ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     // Area numbers above 20 in the first four fields are dropped on opening.
     CleanDoorGroups(*deck);
@@ -140,6 +75,8 @@ CDoorAccessDlg::CDoorAccessDlg(QWidget* parent, CDeck* deck)
         ApplyEnabling(d);
     }
 }
+
+CDoorAccessDlg::~CDoorAccessDlg() = default;
 
 void CDoorAccessDlg::ApplyEnabling(int door)
 {

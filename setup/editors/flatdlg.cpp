@@ -3,14 +3,13 @@
 #include "editortext.h"
 #include "orvomodel/editing.h"
 #include "orvomodel/orvosystem.h"
+#include "ui_flatwithrfidtagsdlg.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QFormLayout>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -120,10 +119,6 @@ void CRfidColourComboBox::Fill(int colour)
 CFlatDlgBase::CFlatDlgBase(QWidget* parent, COrvoSystem* system, CDeck* deck, CFlat* flat)
     : QDialog(parent), m_system(system), m_deck(deck), m_flat(flat)
 {
-    m_address = new CFlatEdit(this);
-    m_address->setObjectName(QStringLiteral("addressEdit"));
-    m_xInput = new QComboBox(this);
-    m_xInput->setObjectName(QStringLiteral("xInputCombo"));
 }
 
 void CFlatDlgBase::LoadCommon()
@@ -151,6 +146,11 @@ void CFlatDlgBase::StoreCommon()
 CFlatDlg::CFlatDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, CFlat* flat)
     : CFlatDlgBase(parent, system, deck, flat)
 {
+    setWindowTitle(QStringLiteral("Edit Flat"));
+    m_address = new CFlatEdit(this);
+    m_address->setObjectName(QStringLiteral("addressEdit"));
+    m_xInput = new QComboBox(this);
+    m_xInput->setObjectName(QStringLiteral("xInputCombo"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Address"), m_address);
@@ -181,42 +181,23 @@ void CFlatDlg::accept()
 }
 
 CFlatWithRfidTagsDlg::CFlatWithRfidTagsDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, CFlat* flat)
-    : CFlatDlgBase(parent, system, deck, flat)
+    : CFlatDlgBase(parent, system, deck, flat), m_ui(std::make_unique<Ui::CFlatWithRfidTagsDlg>())
 {
-    auto* layout = new QVBoxLayout(this);
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Address"), m_address);
-    form->addRow(QStringLiteral("X-Input"), m_xInput);
-    layout->addLayout(form);
-    auto* grid = new QGridLayout;
+    m_ui->setupUi(this);
+    m_address = m_ui->addressEdit;
+    m_xInput = m_ui->xInputCombo;
     for (int k = 0; k < kTagsPerFlat; ++k) {
-        grid->addWidget(new QLabel(QStringLiteral("Key %1").arg(k + 1), this), k, 0);
-        m_numbers[k] = new CRfidNumberEdit(this);
-        m_numbers[k]->setObjectName(QStringLiteral("keyEdit%1").arg(k + 1));
-        m_colours[k] = new CRfidColourComboBox(this);
-        m_colours[k]->setObjectName(QStringLiteral("colourCombo%1").arg(k + 1));
-        grid->addWidget(m_numbers[k], k, 1);
-        grid->addWidget(m_colours[k], k, 2);
+        m_numbers[k] = findChild<CRfidNumberEdit*>(QStringLiteral("keyEdit%1").arg(k + 1));
+        m_colours[k] = findChild<CRfidColourComboBox*>(QStringLiteral("colourCombo%1").arg(k + 1));
+        Q_ASSERT(m_numbers[k] && m_colours[k]);
         connect(m_numbers[k], &CRfidNumberEdit::enterWhenFull, this, [this, k] {
             if (k + 1 < kTagsPerFlat)
                 m_numbers[k + 1]->setFocus(Qt::TabFocusReason);
         });
     }
-    layout->addLayout(grid);
-    auto* buttons = new QHBoxLayout;
-    // An ordinary button: Enter closes the form only from the address edit.
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setAutoDefault(false);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    cancel->setAutoDefault(false);
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // OK is an ordinary button: Enter closes the form only from the address edit.
+    connect(m_ui->okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_address, &CFlatEdit::focusChanged, this, [this](bool in) { m_addressHasFocus = in; });
 
     for (int k = 0; k < kTagsPerFlat; ++k) {
@@ -226,6 +207,8 @@ CFlatWithRfidTagsDlg::CFlatWithRfidTagsDlg(QWidget* parent, COrvoSystem* system,
     }
     LoadCommon();
 }
+
+CFlatWithRfidTagsDlg::~CFlatWithRfidTagsDlg() = default;
 
 void CFlatWithRfidTagsDlg::keyPressEvent(QKeyEvent* event)
 {

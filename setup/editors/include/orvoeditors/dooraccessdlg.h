@@ -7,14 +7,21 @@
 
 #include <QDialog>
 
+#include <memory>
+
 class CDeck;
 class QCheckBox;
 class QLineEdit;
+
+namespace Ui {
+class CDoorAccessDlg;
+}
 
 class CDoorAccessDlg : public QDialog {
     Q_OBJECT
 public:
     CDoorAccessDlg(QWidget* parent, CDeck* deck);
+    ~CDoorAccessDlg() override;
 
     // Whether OK started storing into the deck (even if it stopped at a bad field).
     bool StoredAnything() const { return m_stored; }
@@ -38,6 +45,7 @@ private:
     // focuses the edit and returns false.
     bool ReadInt(QLineEdit* edit, int low, int high, int* value);
 
+    std::unique_ptr<Ui::CDoorAccessDlg> m_ui;
     CDeck* m_deck;
     int m_version;
     bool m_stored = false;

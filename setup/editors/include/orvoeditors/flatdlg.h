@@ -8,11 +8,16 @@
 #include <QLineEdit>
 
 #include <array>
+#include <memory>
 
 class COrvoSystem;
 class CDeck;
 class CFlat;
 class QCheckBox;
+
+namespace Ui {
+class CFlatWithRfidTagsDlg;
+}
 
 // Upper-case address entry; a printable character that is not a valid key
 // is refused with the error beep, editing keys pass.
@@ -73,8 +78,8 @@ protected:
     COrvoSystem* m_system;
     CDeck* m_deck;
     CFlat* m_flat;
-    CFlatEdit* m_address;
-    QComboBox* m_xInput;
+    CFlatEdit* m_address = nullptr; // created by each form
+    QComboBox* m_xInput = nullptr;
 };
 
 class CFlatDlg : public CFlatDlgBase {
@@ -91,6 +96,7 @@ class CFlatWithRfidTagsDlg : public CFlatDlgBase {
     Q_OBJECT
 public:
     CFlatWithRfidTagsDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, CFlat* flat);
+    ~CFlatWithRfidTagsDlg() override;
     void accept() override;
 
     CRfidNumberEdit* numberEdit(int key) const { return m_numbers[key]; }
@@ -101,6 +107,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    std::unique_ptr<Ui::CFlatWithRfidTagsDlg> m_ui;
     std::array<CRfidNumberEdit*, 10> m_numbers{};
     std::array<CRfidColourComboBox*, 10> m_colours{};
     bool m_addressHasFocus = false;
