@@ -4,6 +4,7 @@
 #include "orvomodel/editing.h"
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
+#include "orvoshell/shellmessages.h"
 #include "ui_deckdlg.h"
 #include "ui_deckringtonedlg.h"
 
@@ -131,6 +132,16 @@ CDeckDlg::~CDeckDlg() = default;
 
 void CDeckDlg::accept()
 {
+    // A deck without a name is no longer part of the installation: it would
+    // vanish from the tree and from the saved document with all its flats.
+    if (m_ui->descriptionEdit->text().trimmed().isEmpty()) {
+        ShellMessage(
+            this,
+            QStringLiteral("Please enter a description: a deck without one is left out of the installation."),
+            QMessageBox::Ok, QMessageBox::Warning);
+        m_ui->descriptionEdit->setFocus();
+        return;
+    }
     // The serial number is taken even when its edit is disabled: it shows
     // the stored one then, so nothing changes.
     m_deck->serialNumber = TextToModel(m_ui->serialEdit->text());

@@ -6,12 +6,14 @@
 #include "ui_flatwithrfidtagsdlg.h"
 
 #include <QApplication>
+
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -42,7 +44,21 @@ QKeyEvent Capital(const QKeyEvent* event, QChar typed)
 CFlatEdit::CFlatEdit(QWidget* parent) : QLineEdit(parent)
 {
     setMaxLength(4);
-    KeepUpperCase(this);
+    // Pasted text obeys the same rules as typed text.
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
+        QString kept;
+        for (QChar c : text) {
+            if (!AddressCharRefused(m_validKeys, c))
+                kept += c.toUpper();
+        }
+        if (kept == text)
+            return;
+        if (kept.size() != text.size())
+            QApplication::beep();
+        const int cursor = cursorPosition() - int(text.size() - kept.size());
+        setText(kept);
+        setCursorPosition(std::max(0, cursor));
+    });
 }
 
 void CFlatEdit::keyPressEvent(QKeyEvent* event)

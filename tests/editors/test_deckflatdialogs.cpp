@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -184,6 +185,18 @@ TEST_F(EditorDialogs, deck_okStoresTheFieldsWithinTheirLimitsAndShowsTheTimes)
     EXPECT_TRUE(dlg.ChangedModel());
 }
 
+TEST_F(EditorDialogs, deck_emptyDescriptionIsRefusedSoTheDeckIsNotLost)
+{
+    CDeckDlg dlg(nullptr, deck, false);
+    Show(dlg);
+    Retype(Child<QLineEdit>(&dlg, "descriptionEdit"), QStringLiteral("  "));
+    QTest::mouseClick(Child<QPushButton>(&dlg, "okButton"), Qt::LeftButton);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(deck->description, "Lobby");
+    EXPECT_TRUE(deck->InUse());
+}
+
 TEST_F(EditorDialogs, deck_administratorEditsTheSerialNumber)
 {
     CDeckDlg dlg(nullptr, deck, true);
@@ -354,6 +367,16 @@ TEST_F(EditorDialogs, flat_addressFollowsTheSystemsValidKeys)
     dlg.addressEdit()->setFocus();
     QTest::keyClicks(dlg.addressEdit(), QStringLiteral("1A4/3"));
     EXPECT_EQ(dlg.addressEdit()->text(), QStringLiteral("13"));
+}
+
+TEST_F(EditorDialogs, flat_pastedAddressKeepsOnlyValidKeys)
+{
+    CFlatDlg dlg(nullptr, system.get(), deck, &deck->flats[0]);
+    Show(dlg);
+    dlg.addressEdit()->setFocus();
+    QApplication::clipboard()->setText(QStringLiteral("1-a2"));
+    QTest::keyClick(dlg.addressEdit(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(dlg.addressEdit()->text(), QStringLiteral("1A2"));
 }
 
 TEST_F(EditorDialogs, flat_tagFormShowsNoKeyAsEmptyAndStoresWhatIsTyped)
