@@ -132,13 +132,15 @@ CDeckDlg::~CDeckDlg() = default;
 
 void CDeckDlg::accept()
 {
-    // A deck without a name is no longer part of the installation: it would
-    // vanish from the tree and from the saved document with all its flats.
-    if (m_ui->descriptionEdit->text().trimmed().isEmpty()) {
-        ShellMessage(
-            this,
-            QStringLiteral("Please enter a description: a deck without one is left out of the installation."),
-            QMessageBox::Ok, QMessageBox::Warning);
+    // A deck without a name is no longer part of the installation: it
+    // leaves the tree and the saved document with all its flats. That is how
+    // a deck added by mistake goes away, so it is asked, not refused.
+    if (m_ui->descriptionEdit->text().trimmed().isEmpty() &&
+        ShellMessage(this,
+                     QStringLiteral("Deck %1 has no description and will be left out of the installation, "
+                                    "with its flats, doors and relays.\nContinue?")
+                         .arg(m_deck->node.index),
+                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning) != QMessageBox::Yes) {
         m_ui->descriptionEdit->setFocus();
         return;
     }

@@ -185,16 +185,20 @@ TEST_F(EditorDialogs, deck_okStoresTheFieldsWithinTheirLimitsAndShowsTheTimes)
     EXPECT_TRUE(dlg.ChangedModel());
 }
 
-TEST_F(EditorDialogs, deck_emptyDescriptionIsRefusedSoTheDeckIsNotLost)
+TEST_F(EditorDialogs, deck_emptyDescriptionDropsTheDeckOnlyWhenConfirmed)
 {
     CDeckDlg dlg(nullptr, deck, false);
     Show(dlg);
-    Retype(Child<QLineEdit>(&dlg, "descriptionEdit"), QStringLiteral("  "));
+    Retype(Child<QLineEdit>(&dlg, "descriptionEdit"), QString());
+    messages.answers = {QMessageBox::No, QMessageBox::Yes};
     QTest::mouseClick(Child<QPushButton>(&dlg, "okButton"), Qt::LeftButton);
     ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Deck 0 has no description")));
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(deck->description, "Lobby");
     EXPECT_TRUE(deck->InUse());
+    QTest::mouseClick(Child<QPushButton>(&dlg, "okButton"), Qt::LeftButton);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_FALSE(deck->InUse());
 }
 
 TEST_F(EditorDialogs, deck_administratorEditsTheSerialNumber)
