@@ -158,7 +158,7 @@ bool ImportKeyTagsCsv(COrvoSystem& system, std::string_view csv, std::string* er
 
     for (const TagRow& row : parsed) {
         RfidTag& tag = system.decks[row.deck].flats[row.slot].tags[row.key];
-        if (row.number.empty()) {
+        if (row.number.empty() || row.number == kNoRfid) {
             tag.Reset();
         } else {
             tag.colour = row.colour;

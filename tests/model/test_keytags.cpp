@@ -103,6 +103,7 @@ TEST_F(KeyTags, importSetsOnlyTheNamedRowsAndEmptyClears)
     std::string error = Import("0,1,101,2,,\n"
                                "0,1,ignored,4,clear pink,abcdef0001\n"
                                "\"0\",1,101,5,7,\"1234567890\"\r\n"
+                               "0,1,101,6,Red,ffffffffff\n"
                                "\n",
                                &ok);
     ASSERT_TRUE(ok) << error;
@@ -114,6 +115,8 @@ TEST_F(KeyTags, importSetsOnlyTheNamedRowsAndEmptyClears)
     EXPECT_EQ(flat.tags[3].colour, 6);
     EXPECT_EQ(flat.tags[4].number, "1234567890");
     EXPECT_EQ(flat.tags[4].colour, 7);
+    EXPECT_EQ(flat.tags[5].number, "FFFFFFFFFF");
+    EXPECT_EQ(flat.tags[5].colour, 0) << "no key: cleared whatever colour is named";
 }
 
 TEST_F(KeyTags, importRefusesTheWholeFileNamingLineAndReason)
