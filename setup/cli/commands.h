@@ -26,6 +26,8 @@ int RunRebootCommand(const QStringList& args);
 int RunLogCommand(const QStringList& args);
 int RunClockCommand(const QStringList& args);
 int RunTagCommand(const QStringList& args);
+int RunTagsCommand(const QStringList& args);
+int RunTagsCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

@@ -28,6 +28,7 @@ const Command kCommands[] = {
     {"log", "log --deck N ...", "count, download (.log or CSV) or clear a deck's event log", RunLogCommand},
     {"clock", "clock [--deck N] [--sync]", "print a deck's clock or set every deck's clock", RunClockCommand},
     {"tag", "tag find NUMBER ...", "find the flat a key tag belongs to", RunTagCommand},
+    {"tags", "tags export|import ...", "key tags to or from a CSV file", RunTagsCommand},
 };
 
 std::string Usage()

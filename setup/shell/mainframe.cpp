@@ -29,6 +29,9 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     AddCommand(m_fileMenu, QStringLiteral("&Open..."), ID_FILE_OPEN, QKeySequence(Qt::CTRL | Qt::Key_O));
     AddCommand(m_fileMenu, QStringLiteral("&Save"), ID_FILE_SAVE, QKeySequence(Qt::CTRL | Qt::Key_S));
     AddCommand(m_fileMenu, QStringLiteral("Save &As..."), ID_FILE_SAVE_AS);
+    m_fileMenu->addSeparator();
+    AddCommand(m_fileMenu, QStringLiteral("Import Key Tags..."), ID_FILE_IMPORT_KEY_TAGS);
+    AddCommand(m_fileMenu, QStringLiteral("Export Key Tags..."), ID_FILE_EXPORT_KEY_TAGS);
     m_recentSeparator = m_fileMenu->addSeparator();
     m_recentEnd = m_fileMenu->addSeparator();
     m_exitAction = AddCommand(m_fileMenu, QStringLiteral("E&xit"), ID_APP_EXIT);
@@ -155,6 +158,10 @@ void CMainFrame::UpdateCommandStates()
         case ID_VIEW_STATUS_BAR:
             it.value()->setEnabled(true);
             break;
+        case ID_FILE_IMPORT_KEY_TAGS:
+        case ID_FILE_EXPORT_KEY_TAGS:
+            it.value()->setEnabled(m_app->Features() && m_app->Features()->Has(id));
+            break;
         default:
             it.value()->setEnabled(m_view->IsCommandEnabled(id));
             break;
@@ -222,10 +229,24 @@ void CMainFrame::OnCommand(int id)
     case ID_VIEW_PASSWORDS:
         OnPasswords();
         break;
+    case ID_FILE_IMPORT_KEY_TAGS:
+    case ID_FILE_EXPORT_KEY_TAGS:
+        OnKeyTagsFile(id);
+        break;
     default:
         m_view->OnCommand(id);
         break;
     }
+}
+
+void CMainFrame::OnKeyTagsFile(int id)
+{
+    if (!m_app->Features() || !m_app->Features()->Has(id))
+        return;
+    FeatureContext context;
+    context.parent = this;
+    context.system = m_doc->System();
+    m_app->Features()->Run(id, context);
 }
 
 void CMainFrame::OnPasswords()

@@ -109,6 +109,8 @@ TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)
                                "&File/&Open...",
                                "&File/&Save",
                                "&File/Save &As...",
+                               "&File/Import Key Tags...",
+                               "&File/Export Key Tags...",
                                "&File/E&xit",
                                "&Orvo",
                                "&Orvo/&Read",

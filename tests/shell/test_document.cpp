@@ -169,12 +169,12 @@ TEST_F(ShellDocumentTest, openDocument_setsTitleAndRecentFiles)
     doc->OnOpenDocument(FilePath(QStringLiteral("c.orvo")));
     EXPECT_EQ(app->RecentFiles(),
               (QStringList{FilePath("c.orvo"), FilePath("e.orvo"), FilePath("d.orvo"), FilePath("b.orvo")}));
-    // The File menu carries them between Save As and Exit.
+    // The File menu carries them between the key-tag commands and Exit.
     QStringList menu;
     for (QAction* action : app->Frame()->FileMenu()->actions())
         menu << action->text();
-    EXPECT_EQ(menu.mid(4, 7),
-              (QStringList{"", "&1 c.orvo", "&2 e.orvo", "&3 d.orvo", "&4 b.orvo", "", "E&xit"}));
+    EXPECT_EQ(menu.mid(4, 10), (QStringList{"", "Import Key Tags...", "Export Key Tags...", "", "&1 c.orvo",
+                                            "&2 e.orvo", "&3 d.orvo", "&4 b.orvo", "", "E&xit"}));
     // They persist in the settings store.
     EXPECT_EQ(StoredText(QStringLiteral("Recent File List/File1")), FilePath("c.orvo"));
 

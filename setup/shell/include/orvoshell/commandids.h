@@ -41,6 +41,8 @@ enum CommandId : int {
     ID_CONFIGURE_RELAY = 32804,
     ID_CONFIGURE_DOOR = 32805,
     ID_TEST_EMC = 32810,
+    ID_FILE_IMPORT_KEY_TAGS = 32950,
+    ID_FILE_EXPORT_KEY_TAGS = 32951,
 };
 
 // Commands enabled only for full access (access level 0).

@@ -31,6 +31,7 @@ private:
     QAction* AddCommand(QMenu* menu, const QString& text, int id, const QKeySequence& shortcut = {});
     void OnCommand(int id);
     void OnPasswords();
+    void OnKeyTagsFile(int id);
     void OnOpenRecent(const QString& path);
 
     CSetupApp* m_app;
