@@ -225,10 +225,29 @@ bool CUserList::Save()
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(data) != data.size() || !file.commit())
+    // The write is buffered: a full disk only shows at the flush, and a
+    // commit after a failed flush would put an empty database in place.
+    if (file.write(data) != data.size() || !file.flush() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit())
         return false;
     m_loadStatus = FileLoaded;
     return true;
+}
+
+QString CUserList::KeepDamagedFile()
+{
+    if (m_loadStatus != FileDamaged || m_path.isEmpty() || !QFile::exists(m_path))
+        return QString();
+    const QString aside = m_path + QStringLiteral(".damaged");
+    QFile::remove(aside);
+    // Moved rather than copied, so the next start finds no damaged file to
+    // report again; the users it may still hold can be recovered by hand.
+    if (!QFile::rename(m_path, aside))
+        return QString();
+    return aside;
 }
 
 void CUserList::Copy(const CUserList& other)

@@ -62,6 +62,10 @@ public:
     // not be written; the previous file is then left as it was. A file that
     // loaded as damaged is first copied to "User.dat.damaged".
     bool Save();
+    // After a Load that found the file damaged: moves it aside as
+    // "User.dat.damaged" (replacing an older one) and returns that path;
+    // empty when there was nothing to move or it could not be moved.
+    QString KeepDamagedFile();
     // Replaces this list's users with copies of other's users, in order.
     void Copy(const CUserList& other);
     // Deletes every user.
