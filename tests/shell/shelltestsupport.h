@@ -18,6 +18,7 @@ struct ShownBox {
     QString text;
     QMessageBox::StandardButtons buttons;
     QMessageBox::Icon icon;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 class ScriptedMessages : public IShellMessages {
@@ -45,6 +46,14 @@ public:
                 return button;
         }
         return QMessageBox::Cancel;
+    }
+    QMessageBox::StandardButton ShowWithDefault(QWidget* owner, const QString& title, const QString& text,
+                                                QMessageBox::StandardButtons buttons, QMessageBox::Icon icon,
+                                                QMessageBox::StandardButton defaultButton) override
+    {
+        const auto answer = Show(owner, title, text, buttons, icon);
+        shown.back().defaultButton = defaultButton;
+        return answer;
     }
     bool OpenFile(const QString& path) override
     {
