@@ -6,22 +6,26 @@
 
 #include "orvoshell/commandids.h"
 #include "orvoshell/mainframe.h"
+#include "orvoshell/orvoreadwritedlg.h"
 #include "orvoshell/orvotreeview.h"
 #include "orvoshell/setupdoc.h"
 #include "orvoshell/shellsettings.h"
 
 #include <orvomodel/accessexport.h>
 #include <orvomodel/orvosystem.h>
+#include <orvosim/simulator.h>
 #include <wendrel/orvoserialconnection.h>
 #include <wendrel/user.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -444,4 +448,86 @@ TEST_F(ProtectedWorkTest, statusBar_namesTheSerialDevice)
     label = app->Frame()->statusBar()->findChild<QLabel*>(QStringLiteral("deviceLabel"));
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text(), QStringLiteral("No serial device set"));
+}
+
+namespace {
+
+// The demo installation with deck 0's last door panel silent, so that a read of
+// door settings asks about it and can be cancelled there.
+class IncompleteReadTest : public ShellTest {
+protected:
+    IncompleteReadTest() : simulator(SilentDoors()) {}
+    static orvosim::SimOptions SilentDoors()
+    {
+        orvosim::SimOptions options;
+        options.silent = {"0:door:5"};
+        return options;
+    }
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        Store(QStringLiteral("Comms/Timeout"), QStringLiteral("0.05"));
+        simulator.loadDemo();
+        std::string device, error;
+        ASSERT_TRUE(simulator.startPty(&device, &error)) << error;
+        Store(QStringLiteral("Comms/Device"), QString::fromStdString(device));
+        app = std::make_unique<TestApp>();
+        ASSERT_TRUE(app->InitInstance({}));
+        view = app->Frame()->View();
+    }
+    void TearDown() override
+    {
+        app.reset();
+        simulator.stop();
+        ShellTest::TearDown();
+    }
+    // Accepts the next selection dialog after edit has changed it.
+    void AnswerSelection(std::function<void(COrvoReadWriteDlg*)> edit)
+    {
+        QTimer::singleShot(0, [this, edit] {
+            auto* dlg = qobject_cast<COrvoReadWriteDlg*>(QApplication::activeModalWidget());
+            if (!dlg) {
+                AnswerSelection(edit);
+                return;
+            }
+            edit(dlg);
+            dlg->accept();
+        });
+    }
+
+    orvosim::Simulator simulator;
+    std::unique_ptr<TestApp> app;
+    COrvoTreeView* view = nullptr;
+};
+
+} // namespace
+
+TEST_F(IncompleteReadTest, cancelledRead_marksTheDeckAndItsWriteAsks)
+{
+    AnswerSelection([](COrvoReadWriteDlg* dlg) {
+        dlg->firstEdit()->setText(QStringLiteral("0"));
+        dlg->lastEdit()->setText(QStringLiteral("1"));
+        dlg->doorSettingsBox()->setChecked(true);
+    });
+    messages.preferred = QMessageBox::Cancel; // the silent doors' questions
+    view->OnCommand(ID_ORVO_READ);
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Retry ?")))
+        << messages.shown[0].text.toStdString();
+    QTreeWidgetItem* deck0 = view->topLevelItem(0)->child(0);
+    ASSERT_NE(deck0, nullptr);
+    EXPECT_TRUE(deck0->text(0).endsWith(QStringLiteral(" - #0 (incomplete)")))
+        << deck0->text(0).toStdString();
+    EXPECT_TRUE(app->Doc()->IsModified());
+
+    messages.shown.clear();
+    messages.answers = {QMessageBox::No};
+    const long before = simulator.stats().requests;
+    view->setCurrentItem(deck0);
+    AnswerSelection([](COrvoReadWriteDlg* dlg) { dlg->flatAddressesBox()->setChecked(true); });
+    view->OnCommand(ID_WRITE_DECK);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Deck 0 was not read completely.")));
+    EXPECT_EQ(simulator.stats().requests, before) << "nothing may go out after No";
+    EXPECT_FALSE(app->Session().Created());
 }
