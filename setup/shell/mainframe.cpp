@@ -291,10 +291,11 @@ void CMainFrame::OnPasswords()
         // The edited users are in force for this run either way; a database
         // that was not written must not pass for saved.
         if (!m_app->Users().Save()) {
-            ShellMessage(this,
-                         QStringLiteral("The user database could not be saved to %1.")
-                             .arg(QDir::toNativeSeparators(m_app->Users().GetPath())),
-                         QMessageBox::Ok, QMessageBox::Warning);
+            ShellMessage(
+                this,
+                QStringLiteral("The user database could not be saved to %1.\n%2")
+                    .arg(QDir::toNativeSeparators(m_app->Users().GetPath()), m_app->Users().LastError()),
+                QMessageBox::Ok, QMessageBox::Warning);
         }
     }
     copy.RemoveAll();

@@ -2,7 +2,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -349,6 +351,7 @@ TEST_F(ServicesUserList, SaveOnAFullDiskFailsAndKeepsEveryUser)
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(ok);
+    EXPECT_EQ(list.LastError(), QString::fromLocal8Bit(std::strerror(EFBIG)));
     QFile file(CUserList::DefaultPath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), TwoUserFile()) << "the old database must stay whole";

@@ -86,6 +86,8 @@ public:
     // Overrides the path that Save writes to (Load always resets it).
     void SetPath(const QString& path) { m_path = path; }
     LoadStatus GetLoadStatus() const { return m_loadStatus; }
+    // Why the last Save failed, in the system's words ("No space left on device").
+    const QString& LastError() const { return m_lastError; }
 
     // <generic data location>/Orvo/Setup/User.dat
     static QString DefaultPath();
@@ -103,4 +105,5 @@ private:
     std::vector<CUser*> m_users;
     QString m_path;
     LoadStatus m_loadStatus = FileMissing;
+    QString m_lastError;
 };
