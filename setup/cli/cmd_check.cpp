@@ -7,19 +7,14 @@ int RunCheckCommand(const QStringList& args)
     static const char* const usage =
         "Usage: orvoctl check DOC.orvo\n\n"
         "Lists every duplicate flat address and key tag as the duplicate report\n"
-        "writes them. Exit status 0 when there are none, 1 when some were found.\n";
+        "writes them, the first 1000 of them followed by how many more there are.\n"
+        "Exit status 0 when there are none, 1 when some were found.\n";
     CDocumentCommand command(usage);
     int status = kExitOk;
     if (!command.Open(args, &status))
         return status;
-    std::vector<DuplicateConflict> conflicts = command.System().FindDuplicates();
-    if (conflicts.empty()) {
-        PrintOut(std::string(kNoDuplicatesText) + "\n");
-        return kExitOk;
-    }
-    std::string text;
-    for (const DuplicateConflict& conflict : conflicts)
-        text += conflict.ReportLine() + "\n";
-    PrintOut(text);
-    return kExitFailed;
+    if (PrintDuplicates(command.System(), false) != 0)
+        return kExitFailed;
+    PrintOut(std::string(kNoDuplicatesText) + "\n");
+    return kExitOk;
 }

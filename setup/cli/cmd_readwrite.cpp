@@ -211,10 +211,7 @@ int RunWriteCommand(const QStringList& args)
         return kExitUsage;
     // Two flats on one address or two keys with one number make an
     // installation misbehave: nothing is written while any are present.
-    const auto conflicts = system->FindDuplicates();
-    if (!conflicts.empty()) {
-        for (const DuplicateConflict& conflict : conflicts)
-            PrintError(conflict.ReportLine() + "\n");
+    if (PrintDuplicates(*system, true) != 0) {
         PrintError(args.value(0).toStdString() + ": duplicates found, nothing written\n");
         return kExitFailed;
     }

@@ -43,6 +43,11 @@ bool ParseCommandLine(QCommandLineParser& parser, const QStringList& args, int p
 // when the file cannot be read.
 bool LoadDocument(const QString& path, COrvoSystem& system);
 void PrintOut(const std::string& text);
+// Prints the duplicate report lines as they are found (to stdout, or stderr
+// when toError), the first kListedConflicts of them, then
+// "... and N more (T conflicts in all)". Returns T, 0 when there are none.
+inline constexpr uint64_t kListedConflicts = 1000;
+uint64_t PrintDuplicates(const COrvoSystem& system, bool toError);
 void PrintError(const std::string& text);
 
 // A command working on one document given as its only file argument, loaded

@@ -49,13 +49,41 @@ bool ParseCommandLine(QCommandLineParser& parser, const QStringList& args, int p
 
 bool LoadDocument(const QString& path, COrvoSystem& system)
 {
-    std::string error;
-    system.Clear();
-    if (!system.Load(QFile::encodeName(path).toStdString(), false, &error)) {
-        PrintError("orvoctl: " + error + "\n");
+    LoadOutcome outcome;
+    system.ClearAll();
+    const std::string file = QFile::encodeName(path).toStdString();
+    if (!system.Load(file, false, &outcome)) {
+        PrintError("orvoctl: " + outcome.error + "\n");
         return false;
     }
+    for (const std::string& note : outcome.outOfRange)
+        PrintError("orvoctl: " + file + ": out of range: " + note + "\n");
     return true;
+}
+
+uint64_t PrintDuplicates(const COrvoSystem& system, bool toError)
+{
+    void (*print)(const std::string&) = toError ? PrintError : PrintOut;
+    // Lines go out in batches as they are found; nothing keeps them all.
+    std::string batch;
+    uint64_t listed = 0;
+    system.ForEachDuplicateWhile([&](const DuplicateConflict& conflict) {
+        batch += conflict.ReportLine() + "\n";
+        if (batch.size() > 16384) {
+            print(batch);
+            batch.clear();
+        }
+        return ++listed < kListedConflicts;
+    });
+    print(batch);
+    if (listed < kListedConflicts)
+        return listed;
+    const uint64_t total = system.CountDuplicates();
+    if (total > listed) {
+        print("... and " + std::to_string(total - listed) + " more (" + std::to_string(total) +
+              " conflicts in all)\n");
+    }
+    return total;
 }
 
 void CDocumentCommand::RequireOutput(const QString& description, const char* missingText)

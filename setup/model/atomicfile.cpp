@@ -3,16 +3,49 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <sys/stat.h>
+
+bool IsWritableTarget(const std::string& path)
+{
+    struct stat info {};
+    // Nothing there yet (or no way to look): the save itself tells why it fails.
+    if (::stat(path.c_str(), &info) != 0)
+        return true;
+    return S_ISREG(info.st_mode);
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error)
 {
+    // Renaming a temporary file over a FIFO or a device node would replace
+    // the node itself with a plain file.
+    if (!IsWritableTarget(path)) {
+        if (error)
+            *error = path + " is not a regular file";
+        return false;
+    }
     QSaveFile file(QFile::decodeName(QByteArray::fromStdString(path)));
-    bool ok = file.open(QIODevice::WriteOnly) &&
-              file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
-    if (ok)
+    // Unbuffered, and written until every byte is out: a short write (the
+    // disk filled up part-way) carries no reason, the next attempt returns
+    // the system's ("No space left on device"). A buffered write would only
+    // fail at the flush inside commit(), which then saves the short file.
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    for (size_t done = 0; ok && done < text.size();) {
+        const qint64 written = file.write(text.data() + done, static_cast<qint64>(text.size() - done));
+        ok = written > 0;
+        if (ok)
+            done += static_cast<size_t>(written);
+    }
+    ok = ok && file.flush() && file.error() == QFileDevice::NoError;
+    // Taken before cancelWriting(), which replaces it with its own wording.
+    QString reason = file.errorString();
+    if (ok) {
         ok = file.commit();
-    else
+        if (!ok)
+            reason = file.errorString();
+    } else {
         file.cancelWriting();
+    }
     if (!ok && error)
-        *error = path + ": " + file.errorString().toStdString();
+        *error = path + ": " + reason.toStdString();
     return ok;
 }

@@ -5,5 +5,12 @@
 
 // Writes text to path through a temporary file that replaces the old one only
 // once everything is written, so a failed save keeps the previous file whole.
-// On failure error (when given) gets "<path>: <reason>".
+// A path naming something other than a regular file (a FIFO, a device, a
+// folder) is refused; a symbolic link to a regular file writes that file.
+// On failure error (when given) gets "<path>: <reason>" with the system's
+// reason, or "<path> is not a regular file".
 bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error);
+
+// False when path names something that exists and is not a regular file
+// (after following symbolic links): targets a save must never replace.
+bool IsWritableTarget(const std::string& path);

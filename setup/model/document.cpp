@@ -1,6 +1,10 @@
 // The .orvo document: one "Orvo" section, then one "Deck%d" section per deck
 // in use, keys in a fixed order.
 #include <QByteArray>
+#include <QFile>
+
+#include <algorithm>
+#include <limits>
 
 #include <cstdio>
 
@@ -45,40 +49,114 @@ template <typename T, size_t N> std::string JoinInts(const T (&values)[N])
     return text;
 }
 
-// Lists are read whole: the last door groups lie beyond the 254-character cut
-// of a single value.
-std::vector<std::string> ReadList(const CProfileReader& reader, const std::string& section, const char* key,
-                                  size_t count)
-{
-    std::string text;
-    reader.Find(section, key, &text);
-    return SplitProfileList(text, count);
-}
+// Reads the keys of one deck section. Every number is kept within the range
+// its field can hold; a stored number outside it is noted, since writing a
+// wrapped value (a door mask of -1 meaning all sixteen doors) to the bus
+// would do harm.
+class CDeckKeys {
+public:
+    CDeckKeys(const CProfileReader& reader, int number, std::vector<std::string>* notes)
+        : m_reader(reader), m_section(Fmt("Deck%d", number)), m_notes(notes)
+    {
+    }
 
-template <typename T, size_t N>
-void ReadIntList(const CProfileReader& reader, const std::string& section, const char* key, T (&values)[N])
-{
-    std::vector<std::string> items = ReadList(reader, section, key, N);
-    for (size_t i = 0; i < N; ++i)
-        values[i] = static_cast<T>(ParseProfileInt(items[i])); // narrowed to the field's width
-}
+    const std::string& Section() const { return m_section; }
 
-void LoadFlat(const CProfileReader& reader, const std::string& section, const char* prefix, int slot,
-              CFlat& flat, bool tags)
+    std::string String(const std::string& key, const std::string& def) const
+    {
+        return m_reader.GetString(m_section, key, def);
+    }
+    bool Bool(const std::string& key, bool def) const { return m_reader.GetBool(m_section, key, def); }
+
+    template <typename T> T Int(const std::string& key, T def) const
+    {
+        std::string text;
+        if (!m_reader.Find(m_section, key, &text))
+            return def;
+        return Limited<T>(text, def, key);
+    }
+
+    // Lists are read whole: the last door groups lie beyond the 254-character
+    // cut of a single value.
+    std::vector<std::string> List(const char* key, size_t count) const
+    {
+        std::string text;
+        m_reader.Find(m_section, key, &text);
+        return SplitProfileList(text, count);
+    }
+
+    template <typename T, size_t N> void IntList(const char* key, T (&values)[N]) const
+    {
+        std::vector<std::string> items = List(key, N);
+        for (size_t i = 0; i < N; ++i)
+            values[i] = Limited<T>(items[i], 0, Fmt("%s item %d", key, static_cast<int>(i + 1)));
+    }
+
+    // A list item of a field of type T (missing or non-numeric items are 0).
+    template <typename T> T Item(const std::string& text, const std::string& where) const
+    {
+        return Limited<T>(text, 0, where);
+    }
+
+private:
+    template <typename T> T Limited(const std::string& text, T def, const std::string& where) const
+    {
+        bool ok = false;
+        const int64_t value = ParseWide(text, &ok);
+        if (!ok)
+            return def;
+        const int64_t lo = std::numeric_limits<T>::min();
+        const int64_t hi = std::numeric_limits<T>::max();
+        const int64_t kept = std::clamp(value, lo, hi);
+        if (kept != value && m_notes) {
+            m_notes->push_back("[" + m_section + "] " + where + "=" + Trimmed(text) + " (limited to " +
+                               std::to_string(kept) + ")");
+        }
+        return static_cast<T>(kept);
+    }
+
+    // A profile integer as ParseProfileInt reads it, without the 32-bit cut.
+    static int64_t ParseWide(std::string_view text, bool* ok)
+    {
+        size_t pos = 0;
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
+            ++pos;
+        bool negative = false;
+        if (pos < text.size() && (text[pos] == '-' || text[pos] == '+'))
+            negative = text[pos++] == '-';
+        *ok = pos < text.size() && text[pos] >= '0' && text[pos] <= '9';
+        int64_t value = 0;
+        for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos)
+            value = std::min<int64_t>(value * 10 + (text[pos] - '0'), int64_t(1) << 40);
+        return negative ? -value : value;
+    }
+
+    static std::string Trimmed(const std::string& text)
+    {
+        std::string shown = text.substr(0, 40);
+        return shown.size() < text.size() ? shown + "..." : shown;
+    }
+
+    const CProfileReader& m_reader;
+    std::string m_section;
+    std::vector<std::string>* m_notes;
+};
+
+void LoadFlat(const CDeckKeys& keys, const char* prefix, int slot, CFlat& flat, bool tags)
 {
     std::string name = Fmt("%s%d", prefix, slot);
-    flat.address = reader.GetString(section, name, "");
-    flat.spareOption = reader.GetBool(section, name + " Spare Option", false);
-    flat.alarmInput = reader.GetInt(section, name + " X", 0);
+    flat.address = keys.String(name, "");
+    flat.spareOption = keys.Bool(name + " Spare Option", false);
+    flat.alarmInput = keys.Int<int32_t>(name + " X", 0);
     if (!tags)
         return;
     for (int k = 0; k < kTagsPerFlat; ++k) {
-        flat.tags[k].colour = reader.GetInt(section, Fmt("RFIDTag F%d K%d Colour", slot, k), 0);
-        flat.tags[k].number = reader.GetString(section, Fmt("RFIDTag F%d K%d Number", slot, k), "");
+        flat.tags[k].colour = keys.Int<int32_t>(Fmt("RFIDTag F%d K%d Colour", slot, k), 0);
+        flat.tags[k].number = keys.String(Fmt("RFIDTag F%d K%d Number", slot, k), "");
     }
 }
 
-void LoadDoor(const CProfileReader& reader, const std::string& section, int d, DoorRecord& target)
+void LoadDoor(const CDeckKeys& keys, int d, DoorRecord& target)
 {
     DoorRecord door; // fields the document does not hold come back empty
     door.node.index = d;
@@ -86,83 +164,102 @@ void LoadDoor(const CProfileReader& reader, const std::string& section, int d, D
     for (RfidTag& key : door.progKeys)
         key.number.clear();
     auto key = [d](const char* suffix) { return Fmt("D%d ", d) + suffix; };
-    door.description = reader.GetString(section, key("Description"), "");
-    door.reader = reader.GetBool(section, key("Reader"), false);
-    door.reverseRelay = reader.GetBool(section, key("Relay"), false);
-    door.language = reader.GetInt(section, key("Language"), 0);
-    door.lockTime = reader.GetInt(section, key("LockTime"), 0);
-    door.vaVolume = reader.GetInt(section, key("VaVolume"), 0);
-    door.drLink = reader.GetInt(section, key("DRLink"), 0);
-    door.inOption = reader.GetInt(section, key("InOption"), 0);
+    door.description = keys.String(key("Description"), "");
+    door.reader = keys.Bool(key("Reader"), false);
+    door.reverseRelay = keys.Bool(key("Relay"), false);
+    door.language = keys.Int<int32_t>(key("Language"), 0);
+    door.lockTime = keys.Int<int32_t>(key("LockTime"), 0);
+    door.vaVolume = keys.Int<int32_t>(key("VaVolume"), 0);
+    door.drLink = keys.Int<int32_t>(key("DRLink"), 0);
+    door.inOption = keys.Int<int32_t>(key("InOption"), 0);
     for (int c = 0; c < kCodesPerDoor; ++c)
-        door.codes[c] = reader.GetString(section, Fmt("D%d Code C%d", d, c), "");
-    door.serialNo = reader.GetString(section, key("SerialNo"), "");
+        door.codes[c] = keys.String(Fmt("D%d Code C%d", d, c), "");
+    door.serialNo = keys.String(key("SerialNo"), "");
     if (!door.reader) {
-        door.speedDialNo = reader.GetString(section, key("SpeedDialNo"), "");
-        door.speedDialDisplay = reader.GetString(section, key("SpeedDialDisplay"), "");
+        door.speedDialNo = keys.String(key("SpeedDialNo"), "");
+        door.speedDialDisplay = keys.String(key("SpeedDialDisplay"), "");
         for (int l = 0; l < kWelcomeLines; ++l)
-            door.welcomeLines[l] = reader.GetString(section, Fmt("D%d WelcomeLine%d", d, l), "");
-        door.blockCtrlOperation = reader.GetInt(section, key("BlockCtrlOperation"), 0);
+            door.welcomeLines[l] = keys.String(Fmt("D%d WelcomeLine%d", d, l), "");
+        door.blockCtrlOperation = keys.Int<int32_t>(key("BlockCtrlOperation"), 0);
         for (int b = 0; b < kBlockTexts; ++b)
-            door.blocks[b] = reader.GetString(section, Fmt("D%d Block", d) + static_cast<char>('A' + b), "");
+            door.blocks[b] = keys.String(Fmt("D%d Block", d) + static_cast<char>('A' + b), "");
         for (int p = 0; p < kProgKeysPerDoor; ++p)
-            door.progKeys[p].number = reader.GetString(section, Fmt("D%d ProgKey%d", d, p), "");
-        door.doorOpenLine1 = reader.GetString(section, key("DoorOpenLine1"), "");
-        door.doorOpenLine2 = reader.GetString(section, key("DoorOpenLine2"), "");
-        door.concierge = reader.GetString(section, key("Concierge"), "");
+            door.progKeys[p].number = keys.String(Fmt("D%d ProgKey%d", d, p), "");
+        door.doorOpenLine1 = keys.String(key("DoorOpenLine1"), "");
+        door.doorOpenLine2 = keys.String(key("DoorOpenLine2"), "");
+        door.concierge = keys.String(key("Concierge"), "");
     }
     target = door;
 }
 
-void LoadDeck(const CProfileReader& reader, int number, CDeck& deck)
+void LoadDeck(const CProfileReader& reader, int number, CDeck& deck, std::vector<std::string>* notes)
 {
-    const std::string section = Fmt("Deck%d", number);
-    deck.description = reader.GetString(section, "Description", "");
+    const CDeckKeys keys(reader, number, notes);
+    deck.description = keys.String("Description", "");
     if (deck.description.empty())
         return;
-    deck.expansion = reader.GetBool(section, "Expansion", false) ? 1 : 0;
-    deck.doorMask = static_cast<uint16_t>(reader.GetInt(section, "Doors", 0));
-    ReadIntList(reader, section, "DoorVersions", deck.doorVersions);
-    deck.relayMask = static_cast<uint16_t>(reader.GetInt(section, "Relays", 0));
-    ReadIntList(reader, section, "RelayVersions", deck.relayVersions);
-    ReadIntList(reader, section, "RelayCount", deck.relayCounts);
-    deck.conciergeCadence = reader.GetInt(section, "Concierge Cadence", 3593);
-    deck.doorCadence = reader.GetInt(section, "Door Cadence", 1281);
-    deck.maskPrivacy = reader.GetInt(section, "Mask Privacy", 0);
-    deck.conciergeAckNakTones = reader.GetInt(section, "Concierge Ack Nak Tones", 0);
-    deck.version = reader.GetInt(section, "Version", 0);
-    deck.versionMajor = reader.GetInt(section, "Version Major", 0);
-    deck.versionMinor = reader.GetInt(section, "Version Minor", 0);
-    std::vector<std::string> globals = ReadList(reader, section, "Global Address", kGlobalFlatSlots);
+    deck.expansion = keys.Bool("Expansion", false) ? 1 : 0;
+    deck.doorMask = keys.Int<uint16_t>("Doors", 0);
+    keys.IntList("DoorVersions", deck.doorVersions);
+    deck.relayMask = keys.Int<uint16_t>("Relays", 0);
+    keys.IntList("RelayVersions", deck.relayVersions);
+    keys.IntList("RelayCount", deck.relayCounts);
+    deck.conciergeCadence = keys.Int<int32_t>("Concierge Cadence", 3593);
+    deck.doorCadence = keys.Int<int32_t>("Door Cadence", 1281);
+    deck.maskPrivacy = keys.Int<int32_t>("Mask Privacy", 0);
+    deck.conciergeAckNakTones = keys.Int<int32_t>("Concierge Ack Nak Tones", 0);
+    deck.version = keys.Int<int32_t>("Version", 0);
+    deck.versionMajor = keys.Int<int32_t>("Version Major", 0);
+    deck.versionMinor = keys.Int<int32_t>("Version Minor", 0);
+    std::vector<std::string> globals = keys.List("Global Address", kGlobalFlatSlots);
     for (int k = 0; k < kGlobalFlatSlots; ++k) {
         deck.globalFlats[k].address = globals[k].substr(0, CProfileReader::kMaxValue);
         deck.globalFlats[k].spareOption = 0;
         deck.globalFlats[k].alarmInput = 0;
     }
-    ReadIntList(reader, section, "Range Min", deck.rangeMin);
-    ReadIntList(reader, section, "Range Max", deck.rangeMax);
-    deck.rangeOddEven[0] = static_cast<uint16_t>(reader.GetInt(section, "Range Odd Even", 0));
-    deck.rangeOddEven[1] = static_cast<uint16_t>(reader.GetInt(section, "Range Odd Even 2", 0));
-    deck.rangeAccessKeys[0] = static_cast<uint16_t>(reader.GetInt(section, "Range Access Keys", 0));
-    deck.rangeAccessKeys[1] = static_cast<uint16_t>(reader.GetInt(section, "Range Access Keys 2", 0));
-    deck.rangeAccessCalls[0] = static_cast<uint16_t>(reader.GetInt(section, "Range Access Calls", 0));
-    deck.rangeAccessCalls[1] = static_cast<uint16_t>(reader.GetInt(section, "Range Access Calls 2", 0));
-    ReadIntList(reader, section, "Primary", deck.primary);
-    ReadIntList(reader, section, "Global Access", deck.globalAccess);
-    std::vector<std::string> groups =
-        ReadList(reader, section, "Door Groups", kDoorsPerDeck * kDoorGroupsPerDoor);
+    keys.IntList("Range Min", deck.rangeMin);
+    keys.IntList("Range Max", deck.rangeMax);
+    deck.rangeOddEven[0] = keys.Int<uint16_t>("Range Odd Even", 0);
+    deck.rangeOddEven[1] = keys.Int<uint16_t>("Range Odd Even 2", 0);
+    deck.rangeAccessKeys[0] = keys.Int<uint16_t>("Range Access Keys", 0);
+    deck.rangeAccessKeys[1] = keys.Int<uint16_t>("Range Access Keys 2", 0);
+    deck.rangeAccessCalls[0] = keys.Int<uint16_t>("Range Access Calls", 0);
+    deck.rangeAccessCalls[1] = keys.Int<uint16_t>("Range Access Calls 2", 0);
+    keys.IntList("Primary", deck.primary);
+    keys.IntList("Global Access", deck.globalAccess);
+    std::vector<std::string> groups = keys.List("Door Groups", kDoorsPerDeck * kDoorGroupsPerDoor);
     for (int d = 0; d < kDoorsPerDeck; ++d)
-        for (int g = 0; g < kDoorGroupsPerDoor; ++g)
-            deck.doorGroups[d][g] = static_cast<uint8_t>(ParseProfileInt(groups[d * kDoorGroupsPerDoor + g]));
+        for (int g = 0; g < kDoorGroupsPerDoor; ++g) {
+            const int item = d * kDoorGroupsPerDoor + g;
+            deck.doorGroups[d][g] = keys.Item<uint8_t>(groups[item], Fmt("Door Groups item %d", item + 1));
+        }
 
     const bool tags = deck.SupportsRfid();
     for (int k = 0; k < kFlatSlots; ++k)
-        LoadFlat(reader, section, "Flat", k, deck.flats[k], tags);
+        LoadFlat(keys, "Flat", k, deck.flats[k], tags);
     for (int k = 0; k < kGlobalFlatSlots; ++k)
-        LoadFlat(reader, section, "WFlat", k, deck.globalFlats[k], false);
+        LoadFlat(keys, "WFlat", k, deck.globalFlats[k], false);
     for (int d = 0; d < kDoorsPerDeck; ++d)
         if (deck.DoorPresent(d))
-            LoadDoor(reader, section, d, deck.doors[d]);
+            LoadDoor(keys, d, deck.doors[d]);
+}
+
+// Deck sections whose number no deck slot has are ignored; say so.
+void NoteStrayDecks(const CProfileReader& reader, std::vector<std::string>* notes)
+{
+    for (std::string_view name : reader.SectionNames()) {
+        if (name.size() <= 4 || QByteArray(name.data(), 4).toLower() != "deck")
+            continue;
+        std::string_view digits = name.substr(4);
+        const bool negative = digits.front() == '-';
+        if (negative)
+            digits.remove_prefix(1);
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
+            continue;
+        const bool tooLarge = digits.size() > 3 || std::stoi(std::string(digits)) >= kDeckCount;
+        if (negative || tooLarge)
+            notes->push_back("[" + std::string(name) + "] ignored: deck numbers are 0-254");
+    }
 }
 
 // The keys from "Description" to "Door Groups", and the ranges offered to the export.
@@ -331,33 +428,85 @@ std::string JsonPathFor(const std::string& path)
 
 namespace {
 
-void LoadFrom(COrvoSystem& system, const CProfileReader& reader, bool merge)
+void LoadFrom(COrvoSystem& system, const CProfileReader& reader, bool merge, LoadOutcome* outcome)
 {
+    std::vector<std::string>* notes = outcome ? &outcome->outOfRange : nullptr;
     system.description = reader.GetString(kOrvoSection, "Description", "");
     system.validKeys = reader.GetString(kOrvoSection, "Valid Keys", kDefaultValidKeys);
     for (int n = 0; n < kDeckCount; ++n)
         if (!merge || system.decks[n].description.empty())
-            LoadDeck(reader, n, system.decks[n]);
+            LoadDeck(reader, n, system.decks[n], notes);
+    if (notes)
+        NoteStrayDecks(reader, notes);
 }
 
 } // namespace
 
-void COrvoSystem::LoadText(std::string_view text, bool merge)
+bool COrvoSystem::IsDocumentText(std::string_view text)
+{
+    if (text.find('\0') != std::string_view::npos)
+        return false;
+    CProfileReader reader;
+    reader.Parse(text);
+    return reader.HasSection(kOrvoSection);
+}
+
+void COrvoSystem::LoadText(std::string_view text, bool merge, LoadOutcome* outcome)
 {
     CProfileReader reader;
     reader.Parse(text);
-    LoadFrom(*this, reader, merge);
+    LoadFrom(*this, reader, merge, outcome);
+}
+
+bool COrvoSystem::ReadDocumentFile(const std::string& documentPath, std::string* text, LoadOutcome* outcome)
+{
+    *outcome = LoadOutcome();
+    text->clear();
+    QFile file(QFile::decodeName(QByteArray::fromStdString(documentPath)));
+    QByteArray bytes;
+    bool readable = file.open(QIODevice::ReadOnly);
+    if (readable) {
+        bytes = file.readAll();
+        readable = file.error() == QFileDevice::NoError;
+    }
+    if (!readable) {
+        outcome->unreadable = true;
+        outcome->error = documentPath + ": " + file.errorString().toStdString();
+        return false;
+    }
+    text->assign(bytes.constData(), static_cast<size_t>(bytes.size()));
+    if (!IsDocumentText(*text)) {
+        // Loading it would give an empty installation that a later save or
+        // write would pass on as if it were the real one.
+        outcome->notDocument = true;
+        outcome->error = documentPath + " is not an Orvo document";
+        text->clear();
+        return false;
+    }
+    return true;
+}
+
+bool COrvoSystem::Load(const std::string& documentPath, bool merge, LoadOutcome* outcome)
+{
+    LoadOutcome local;
+    LoadOutcome& result = outcome ? *outcome : local;
+    std::string text;
+    const bool ok = ReadDocumentFile(documentPath, &text, &result);
+    if (result.notDocument)
+        return false;
+    path = documentPath;
+    // An unreadable file yields the defaults, as it always did.
+    LoadText(text, merge, &result);
+    return ok;
 }
 
 bool COrvoSystem::Load(const std::string& documentPath, bool merge, std::string* error)
 {
-    path = documentPath;
-    CProfileReader reader;
-    bool readable = reader.ParseFile(documentPath, error);
-    if (!readable && error)
-        *error = documentPath + ": " + *error;
-    LoadFrom(*this, reader, merge);
-    return readable;
+    LoadOutcome outcome;
+    const bool ok = Load(documentPath, merge, &outcome);
+    if (!ok && error)
+        *error = outcome.error;
+    return ok;
 }
 
 std::string COrvoSystem::DocumentText()

@@ -58,7 +58,8 @@ bool Settle(Cursor& c, int deck)
     return false;
 }
 
-template <typename Visit> void Merge(std::vector<Cursor>& heap, int deck, Visit onConflict)
+// False when onConflict asked to stop.
+template <typename Visit> bool Merge(std::vector<Cursor>& heap, int deck, Visit onConflict)
 {
     std::vector<Cursor> live;
     for (Cursor& c : heap)
@@ -68,13 +69,15 @@ template <typename Visit> void Merge(std::vector<Cursor>& heap, int deck, Visit 
     while (!live.empty()) {
         std::pop_heap(live.begin(), live.end(), LaterFirst());
         Cursor& c = live.back();
-        onConflict(c);
+        if (!onConflict(c))
+            return false;
         ++c.at;
         if (Settle(c, deck))
             std::push_heap(live.begin(), live.end(), LaterFirst());
         else
             live.pop_back();
     }
+    return true;
 }
 
 std::string AddressText(int d1, int i, int d2, int j, const std::string& address)
@@ -122,6 +125,41 @@ std::vector<DuplicateConflict> COrvoSystem::FindDuplicates() const
 
 void COrvoSystem::ForEachDuplicate(const std::function<void(const DuplicateConflict&)>& visit) const
 {
+    ForEachDuplicateWhile([&visit](const DuplicateConflict& conflict) {
+        visit(conflict);
+        return true;
+    });
+}
+
+uint64_t COrvoSystem::CountDuplicates() const
+{
+    // Every place of a shared address (or tag number) conflicts with every
+    // other place of it, once from each side.
+    std::unordered_map<std::string_view, uint64_t> addresses;
+    std::unordered_map<std::string_view, uint64_t> tags;
+    for (const CDeck& deck : decks) {
+        if (deck.version < 1)
+            continue;
+        const bool tagDeck = deck.SupportsRfid();
+        for (const CFlat& flat : deck.flats) {
+            if (!flat.address.empty())
+                ++addresses[flat.address];
+            if (!tagDeck)
+                continue;
+            for (const RfidTag& tag : flat.tags)
+                if (!tag.number.empty() && tag.number != kNoRfid)
+                    ++tags[tag.number];
+        }
+    }
+    uint64_t total = 0;
+    for (const auto* index : {&addresses, &tags})
+        for (const auto& [text, n] : *index)
+            total += n * (n - 1);
+    return total;
+}
+
+void COrvoSystem::ForEachDuplicateWhile(const std::function<bool(const DuplicateConflict&)>& visit) const
+{
     // Places are indexed in ascending (deck, slot, key) order.
     std::unordered_map<std::string_view, std::vector<Place>> addresses;
     std::unordered_map<std::string_view, std::vector<Place>> tags;
@@ -161,11 +199,13 @@ void COrvoSystem::ForEachDuplicate(const std::function<void(const DuplicateConfl
             if (places.size() > 1)
                 cursors.push_back({&places, 0, i, 0});
         }
-        Merge(cursors, d1, [&](const Cursor& c) {
+        const bool more = Merge(cursors, d1, [&](const Cursor& c) {
             const Place& p = c.Current();
             conflict.text = AddressText(d1, c.slot, p.deck, p.slot, deck.flats[c.slot].address);
-            visit(conflict);
+            return visit(conflict);
         });
+        if (!more)
+            return;
     }
 
     conflict.kind = DuplicateConflict::Rfid;
@@ -184,13 +224,15 @@ void COrvoSystem::ForEachDuplicate(const std::function<void(const DuplicateConfl
                     cursors.push_back({&places, 0, i, k1});
             }
         }
-        Merge(cursors, d1, [&](const Cursor& c) {
+        const bool more = Merge(cursors, d1, [&](const Cursor& c) {
             const Place& p = c.Current();
             const CFlat& outer = deck.flats[c.slot];
             conflict.text = RfidText(d1, outer.address, c.key, p.deck, decks[p.deck].flats[p.slot].address,
                                      p.key, outer.tags[c.key].number);
-            visit(conflict);
+            return visit(conflict);
         });
+        if (!more)
+            return;
     }
 }
 

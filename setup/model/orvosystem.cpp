@@ -114,6 +114,7 @@ void CDeck::Clear(int number)
     for (int r = 0; r < kRelayPositions; ++r)
         relays[r].node.index = r;
     deckItem = doorsItem = flatsItem = relaysItem = 0;
+    readIncomplete = false;
 }
 
 bool CDeck::SupportsRfid() const
@@ -145,6 +146,23 @@ bool COrvoSystem::Clear()
     description = "ORVO System";
     validKeys = m_settings ? m_settings->GetString(kOrvoSection, "Valid Keys", kDefaultValidKeys)
                            : std::string(kDefaultValidKeys);
+    return true;
+}
+
+bool COrvoSystem::ClearAll()
+{
+    Clear();
+    for (CDeck& deck : decks) {
+        for (CFlat* slots : {deck.flats, deck.globalFlats}) {
+            const int count = slots == deck.flats ? kFlatSlots : kGlobalFlatSlots;
+            for (int k = 0; k < count; ++k) {
+                slots[k].spareOption = 0;
+                slots[k].alarmInput = 0;
+                for (RfidTag& tag : slots[k].tags)
+                    tag.Reset();
+            }
+        }
+    }
     return true;
 }
 

@@ -71,6 +71,7 @@ bool CProfileReader::NoCaseEqual::operator()(std::string_view a, std::string_vie
 void CProfileReader::Parse(std::string_view input)
 {
     m_sections.clear();
+    m_sectionOrder.clear();
     m_lastSection = nullptr;
     m_text.assign(input);
     std::string_view text = m_text;
@@ -89,6 +90,8 @@ void CProfileReader::Parse(std::string_view input)
                 // The first section of a name is the one that answers look-ups.
                 auto [it, inserted] = m_sections.try_emplace(Trim(line.substr(1, close - 1)));
                 current = inserted ? &it->second : nullptr;
+                if (inserted)
+                    m_sectionOrder.push_back(it->first);
                 continue;
             }
         }
@@ -105,6 +108,7 @@ void CProfileReader::Parse(std::string_view input)
 bool CProfileReader::ParseFile(const std::string& path, std::string* error)
 {
     m_sections.clear();
+    m_sectionOrder.clear();
     m_lastSection = nullptr;
     QFile file(QFile::decodeName(QByteArray::fromStdString(path)));
     if (!file.open(QIODevice::ReadOnly)) {

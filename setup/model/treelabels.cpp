@@ -9,7 +9,10 @@ std::string SystemLabel(const COrvoSystem& system)
 
 std::string DeckLabel(const CDeck& deck)
 {
-    return deck.description + " - #" + std::to_string(deck.node.index);
+    std::string label = deck.description + " - #" + std::to_string(deck.node.index);
+    if (deck.readIncomplete)
+        label += " (incomplete)";
+    return label;
 }
 
 std::string FlatLabel(const CFlat& flat)

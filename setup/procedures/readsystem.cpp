@@ -59,8 +59,13 @@ int CReadProcedure::Run()
     const int last = m_params.LastDeck();
     m_host->SetRange(first * 24, (last + 1) * 24);
     PostText("Searching for flats...");
-    for (int n = first; n <= last && !Cancelled(); ++n)
+    for (int n = first; n <= last && !Cancelled(); ++n) {
         ReadDeck(n);
+        // A stop inside this deck leaves it and the rest of the range short.
+        if (Cancelled() || Lost())
+            for (int rest = n; rest <= last; ++rest)
+                m_system->decks[rest].readIncomplete = true;
+    }
     return Finish("%s\nRead %d flats on %d deck(s)\n%s", m_flats, m_decks);
 }
 

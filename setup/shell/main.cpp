@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QTemporaryDir>
 
 int main(int argc, char** argv)
 {
@@ -35,6 +36,9 @@ int main(int argc, char** argv)
 
     StartOptions options;
     options.demo = parser.isSet(demo);
+    QTemporaryDir demoSettings;
+    if (options.demo && !CSetupApp::KeepSettingsInMemory(demoSettings))
+        return 1;
     if (!parser.positionalArguments().isEmpty())
         options.documentPath = parser.positionalArguments().constFirst();
 

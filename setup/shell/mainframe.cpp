@@ -7,10 +7,12 @@
 #include "orvoshell/setupdoc.h"
 #include "orvoshell/shellmessages.h"
 
+#include <orvomodel/accessexport.h>
 #include <wendrel/user.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -18,6 +20,12 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+
+namespace {
+
+const QString kGeometryKey = QStringLiteral("Settings/Main Window Geometry");
+
+} // namespace
 
 CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
 {
@@ -34,7 +42,8 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     AddCommand(m_fileMenu, QStringLiteral("Export Key Tags..."), ID_FILE_EXPORT_KEY_TAGS);
     m_recentSeparator = m_fileMenu->addSeparator();
     m_recentEnd = m_fileMenu->addSeparator();
-    m_exitAction = AddCommand(m_fileMenu, QStringLiteral("E&xit"), ID_APP_EXIT);
+    m_exitAction =
+        AddCommand(m_fileMenu, QStringLiteral("E&xit"), ID_APP_EXIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* orvo = menuBar()->addMenu(QStringLiteral("&Orvo"));
     AddCommand(orvo, QStringLiteral("&Read"), ID_ORVO_READ);
@@ -54,6 +63,7 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     AddCommand(test, QStringLiteral("RFID Tags"), ID_TEST_RFID);
     AddCommand(test, QStringLiteral("EMC"), ID_TEST_EMC);
     AddCommand(orvo, QStringLiteral("Options"), ID_ORVO_OPTIONS);
+    orvo->addSeparator();
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     QToolBar* toolBar = new QToolBar(QStringLiteral("Standard"), this);
@@ -74,8 +84,9 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(help, QStringLiteral("&About Setup..."), ID_APP_ABOUT);
 
-    // The Upgrade Option lives only on the tool bar.
-    QAction* upgrade = new QAction(QStringLiteral("Upgrade Option"), this);
+    // The Upgrade Option's tool-bar button and its menu item are one action,
+    // so the keyboard reaches it and the menu shows its state.
+    QAction* upgrade = orvo->addAction(QStringLiteral("Upgrade Option"));
     upgrade->setCheckable(true);
     upgrade->setChecked(false);
     upgrade->setToolTip(QStringLiteral("Upgrade Option: erase RFID keys on next write"));
@@ -107,6 +118,11 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     if (m_app->IsDemo()) {
         m_demoLabel = new QLabel(QStringLiteral("Demo installation on %1").arg(m_app->DemoDevice()), this);
         statusBar()->addPermanentWidget(m_demoLabel);
+    } else {
+        m_deviceLabel = new QLabel(this);
+        m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
+        statusBar()->addPermanentWidget(m_deviceLabel);
+        UpdateDeviceLabel();
     }
     for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
         auto* label = new QLabel(QString::fromLatin1(indicator), this);
@@ -123,6 +139,8 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     connect(app, &CSetupApp::accessLevelChanged, this, &CMainFrame::UpdateCommandStates);
 
     resize(520, 640);
+    // Size and place as the installer left them last time.
+    restoreGeometry(m_app->Store().value(kGeometryKey).toByteArray());
     m_view->setFocus();
     UpdateTitle();
     UpdateRecentFiles();
@@ -130,6 +148,26 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
 }
 
 CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::UpdateDeviceLabel()
+{
+    if (!m_deviceLabel)
+        return;
+    // The device the next command would open: "Device", else the port's.
+    const bool portSet = !m_app->comms.device.isEmpty() || m_app->comms.comPort > 0;
+    m_deviceLabel->setText(portSet ? m_app->SessionDevice() : QStringLiteral("No serial device set"));
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (!m_doc->SaveModified(this)) {
+        event->ignore();
+        return;
+    }
+    m_app->Store().setValue(kGeometryKey, saveGeometry());
+    m_app->Store().sync();
+    event->accept();
+}
 
 QAction* CMainFrame::AddCommand(QMenu* menu, const QString& text, int id, const QKeySequence& shortcut)
 {
@@ -200,15 +238,18 @@ void CMainFrame::UpdateRecentFiles()
 
 void CMainFrame::OnOpenRecent(const QString& path)
 {
+    if (!m_doc->SaveModified(this))
+        return;
     // A vanished file opens as an empty installation, as any missing document does.
-    m_doc->OnOpenDocument(path);
+    m_doc->OnOpenDocument(path, this);
 }
 
 void CMainFrame::OnCommand(int id)
 {
     switch (id) {
     case ID_FILE_NEW:
-        m_doc->OnNewDocument();
+        if (m_doc->SaveModified(this))
+            m_doc->OnNewDocument();
         break;
     case ID_FILE_OPEN:
         m_doc->OnFileOpen(this);
@@ -223,9 +264,15 @@ void CMainFrame::OnCommand(int id)
     case ID_APP_ABOUT:
         m_app->OnAppAbout(this);
         break;
-    case ID_UPGRADE_OPTION:
-        Action(ID_UPGRADE_OPTION)->setChecked(m_app->OnUpgradeOption(this));
+    case ID_UPGRADE_OPTION: {
+        const bool before = AccessExport::Instance().EraseKeysOnNextWrite();
+        const bool erase = m_app->OnUpgradeOption(this);
+        Action(ID_UPGRADE_OPTION)->setChecked(erase);
+        // What the next write does to the key tags has changed.
+        if (erase != before)
+            m_doc->SetModified();
         break;
+    }
     case ID_VIEW_PASSWORDS:
         OnPasswords();
         break;
@@ -265,10 +312,11 @@ void CMainFrame::OnPasswords()
         // The edited users are in force for this run either way; a database
         // that was not written must not pass for saved.
         if (!m_app->Users().Save()) {
-            ShellMessage(this,
-                         QStringLiteral("The user database could not be saved to %1.")
-                             .arg(QDir::toNativeSeparators(m_app->Users().GetPath())),
-                         QMessageBox::Ok, QMessageBox::Warning);
+            ShellMessage(
+                this,
+                QStringLiteral("The user database could not be saved to %1.\n%2")
+                    .arg(QDir::toNativeSeparators(m_app->Users().GetPath()), m_app->Users().LastError()),
+                QMessageBox::Ok, QMessageBox::Warning);
         }
     }
     copy.RemoveAll();

@@ -21,9 +21,13 @@
 #include <QKeyEvent>
 #include <QMenu>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
+
+const char* const kNothingWrittenText =
+    "Nothing was written: the installation has duplicate flat addresses or key tags.";
 
 QString Text(const std::string& text)
 {
@@ -394,11 +398,33 @@ bool COrvoTreeView::RunFeature(int id, FeatureContext& context)
         return false;
     context.parent = this;
     context.system = System();
-    return features->Run(id, context) == QDialog::Accepted;
+    const bool accepted = features->Run(id, context) == QDialog::Accepted;
+    if (context.changed)
+        m_doc->SetModified();
+    return accepted;
+}
+
+bool COrvoTreeView::ConfirmWriteOver(int first, int last)
+{
+    for (int n = std::max(first, 0); n <= last && n < kDeckCount; ++n) {
+        if (!System()->decks[n].readIncomplete)
+            continue;
+        const QString question =
+            QStringLiteral("Deck %1 was not read completely. Writing it may clear settings on the deck. "
+                           "Write anyway?")
+                .arg(n);
+        if (ShellMessages().ShowWithDefault(this, AppTitle(), question, QMessageBox::Yes | QMessageBox::No,
+                                            QMessageBox::Warning, QMessageBox::No) != QMessageBox::Yes)
+            return false;
+    }
+    return true;
 }
 
 void COrvoTreeView::OnRead()
 {
+    // The read replaces the whole model.
+    if (!m_doc->SaveModified(this))
+        return;
     SessionScope session(m_app, this);
     if (!session.IsOpen())
         return;
@@ -407,6 +433,7 @@ void COrvoTreeView::OnRead()
         return;
     clear();
     RunReadDialog(window(), &m_app->Session(), System(), params, true);
+    m_doc->SetModified();
     Rebuild();
 }
 
@@ -417,11 +444,16 @@ void COrvoTreeView::OnWrite([[maybe_unused]] int deck)
         return;
     if (deck < 0) {
         DuplicateBoxes boxes(this);
-        if (!System()->CheckDuplicates(&boxes, m_app->comms.showDuplicatesReport == 1))
+        if (!System()->CheckDuplicates(&boxes, m_app->comms.showDuplicatesReport == 1)) {
+            ShellMessage(this, QString::fromLatin1(kNothingWrittenText), QMessageBox::Ok,
+                         QMessageBox::Warning);
             return;
+        }
     }
     CReadWriteParameters params;
     if (!AskTransfer(this, false, deck, m_app->comms.administrator, &params))
+        return;
+    if (!ConfirmWriteOver(params.FirstDeck(), params.LastDeck()))
         return;
     RunWriteDialog(window(), &m_app->Session(), System(), params, deck < 0);
 }
@@ -436,8 +468,10 @@ void COrvoTreeView::OnReadDeck()
         if (!session.IsOpen())
             return;
         CReadWriteParameters params;
-        if (AskTransfer(this, true, node->index, m_app->comms.administrator, &params))
+        if (AskTransfer(this, true, node->index, m_app->comms.administrator, &params)) {
             RunReadDialog(window(), &m_app->Session(), System(), params, false);
+            m_doc->SetModified();
+        }
     }
     Rebuild();
 }
@@ -621,6 +655,13 @@ void COrvoTreeView::contextMenuEvent(QContextMenuEvent* event)
 
 void COrvoTreeView::keyPressEvent(QKeyEvent* event)
 {
+    // Shift+F10 is the keyboard's way to the context menu, as the menu key is.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        if (QTreeWidgetItem* item = currentItem())
+            ShowContextMenuAt(visualItemRect(item).center());
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         OnCommand(ID_EDIT_FLAT);
         QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);

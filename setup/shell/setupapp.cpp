@@ -20,7 +20,10 @@
 #include <orvosim/simulator.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -87,13 +90,13 @@ bool CSetupApp::InitInstance(const StartOptions& options)
     m_frame = std::make_unique<CMainFrame>(this, m_doc.get());
     m_frame->show();
     ReadCommsSettings();
-    if (options.documentPath.isEmpty())
+    // A file that is no document is refused with a box; the program starts empty.
+    if (options.documentPath.isEmpty() || !m_doc->OnOpenDocument(options.documentPath, m_frame.get()))
         m_doc->OnNewDocument();
-    else
-        m_doc->OnOpenDocument(options.documentPath);
 
     m_users = std::make_unique<CUserList>();
     m_users->Load();
+    ReportDamagedUsers();
 
     if (comms.usePasswords != 0) {
         if (!RunLogin())
@@ -118,6 +121,41 @@ void CSetupApp::ReadCommsSettings()
 {
     ::ReadCommsSettings(&comms);
     COrvoSerialConnection::SetTimeoutMult(comms.timeoutMultiplier);
+    if (m_frame)
+        m_frame->UpdateDeviceLabel();
+}
+
+void CSetupApp::ReportDamagedUsers()
+{
+    if (m_users->GetLoadStatus() != CUserList::FileDamaged)
+        return;
+    // Moved aside, so the box shows once and not at every start.
+    const QString aside = m_users->KeepDamagedFile();
+    const QString kept = aside.isEmpty()
+                             ? QStringLiteral("It could not be kept aside and is still at %1.")
+                                   .arg(QDir::toNativeSeparators(m_users->GetPath()))
+                             : QStringLiteral("A copy was kept as %1.").arg(QDir::toNativeSeparators(aside));
+    ShellMessage(m_frame.get(),
+                 QStringLiteral("The user database was damaged and could not be read. %1\n"
+                                "Only the default user exists now.")
+                     .arg(kept),
+                 QMessageBox::Ok, QMessageBox::Warning);
+}
+
+bool CSetupApp::KeepSettingsInMemory(QTemporaryDir& scratch)
+{
+    if (!scratch.isValid())
+        return false;
+    // The demo starts from the installer's settings, but what it changes goes
+    // to a scratch copy that disappears with the run.
+    const QString stored = QSettings(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup")).fileName();
+    const QString copy = scratch.filePath(QStringLiteral("Quendral Orvo/") + QFileInfo(stored).fileName());
+    QDir().mkpath(QFileInfo(copy).absolutePath());
+    if (QFile::exists(stored) && !QFile::copy(stored, copy))
+        return false;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.path());
+    return true;
 }
 
 QString CSetupApp::SessionDevice() const

@@ -2,9 +2,12 @@
 
 #include "orvoshell/shellmessages.h"
 
+#include <orvomodel/modeltext.h>
 #include <orvomodel/orvosystem.h>
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -91,20 +94,56 @@ void CSetupDoc::SetPathName(const QString& path)
 
 bool CSetupDoc::OnNewDocument()
 {
-    m_system->Clear();
+    // Tags and alarm inputs go too, or the duplicate check would still find
+    // the previous installation's keys in an empty one.
+    m_system->ClearAll();
     SetPathName(QString());
+    m_modified = false;
     emit viewsNeedRebuild();
     return true;
 }
 
-bool CSetupDoc::OnOpenDocument(const QString& path)
+bool CSetupDoc::ReadForOpen(const QString& path, QWidget* parent, std::string* text)
 {
-    m_system->Clear();
-    // A missing or unreadable document opens as an empty installation.
-    m_system->Load(path.toStdString(), false);
+    LoadOutcome outcome;
+    if (COrvoSystem::ReadDocumentFile(QFile::encodeName(path).toStdString(), text, &outcome) ||
+        !outcome.notDocument) {
+        return true; // an unreadable file opens as an empty installation, as designed
+    }
+    ShellMessage(parent, QStringLiteral("%1 is not an Orvo document.").arg(QDir::toNativeSeparators(path)),
+                 QMessageBox::Ok, QMessageBox::Warning);
+    return false;
+}
+
+void CSetupDoc::ReportOutOfRange(const QString& path, const std::vector<std::string>& notes, QWidget* parent)
+{
+    if (notes.empty())
+        return;
+    constexpr size_t kShown = 20;
+    QString text = QStringLiteral("Some values in %1 were out of range and have been limited to what their "
+                                  "fields can hold:\n")
+                       .arg(QDir::toNativeSeparators(path));
+    for (size_t i = 0; i < notes.size() && i < kShown; ++i)
+        text += TextFromModel(notes[i]) + QLatin1Char('\n');
+    if (notes.size() > kShown)
+        text += QStringLiteral("... and %1 more\n").arg(notes.size() - kShown);
+    ShellMessage(parent, text.trimmed(), QMessageBox::Ok, QMessageBox::Warning);
+}
+
+bool CSetupDoc::OnOpenDocument(const QString& path, QWidget* parent)
+{
+    std::string text;
+    if (!ReadForOpen(path, parent, &text))
+        return false;
+    LoadOutcome outcome;
+    m_system->ClearAll();
+    m_system->path = QFile::encodeName(path).toStdString();
+    m_system->LoadText(text, false, &outcome);
     emit viewsNeedRebuild();
     SetPathName(path);
+    m_modified = false;
     emit documentOpened(path);
+    ReportOutOfRange(path, outcome.outOfRange, parent);
     return true;
 }
 
@@ -117,10 +156,42 @@ void CSetupDoc::OnFileOpen(QWidget* parent)
         return;
     memory.lastMerge = merge;
     memory.lastPath = path;
+    std::string text;
+    if (!ReadForOpen(path, parent, &text))
+        return;
+    // A merge adds to the current document; anything else replaces it.
+    if (!merge && !SaveModified(parent))
+        return;
     if (!merge)
-        m_system->Clear();
-    m_system->Load(path.toStdString(), merge);
+        m_system->ClearAll();
+    LoadOutcome outcome;
+    m_system->path = QFile::encodeName(path).toStdString();
+    m_system->LoadText(text, merge, &outcome);
     emit viewsNeedRebuild();
+    if (merge) {
+        m_modified = true;
+    } else {
+        SetPathName(path);
+        m_modified = false;
+    }
+    ReportOutOfRange(path, outcome.outOfRange, parent);
+}
+
+bool CSetupDoc::SaveModified(QWidget* parent)
+{
+    if (!m_modified)
+        return true;
+    switch (ShellMessage(parent, QStringLiteral("Save changes to %1?").arg(m_title),
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning)) {
+    case QMessageBox::Yes:
+        // Only a saved document lets the caller go on; an export or a failed
+        // save keeps the changes where they are.
+        return OnFileSave(parent) && !m_modified;
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool CSetupDoc::OnFileSave(QWidget* parent)
@@ -136,8 +207,13 @@ bool CSetupDoc::OnFileSave(QWidget* parent)
     // The extension decides the form, compared with case as it always was.
     const int form = QFileInfo(path).suffix() == QStringLiteral("orvo") ? 1 : 2;
     SaveOutcome outcome;
-    if (m_system->Save(path.toStdString(), form, &outcome))
+    if (m_system->Save(QFile::encodeName(path).toStdString(), form, &outcome)) {
+        if (form == 1) {
+            SetPathName(path);
+            m_modified = false;
+        }
         return true;
+    }
     if (outcome.exportFailed) {
         ShellMessage(parent, QString::fromLatin1(kJsonFailureText), QMessageBox::Ok, QMessageBox::NoIcon,
                      QString::fromLatin1(kJsonFailureTitle));

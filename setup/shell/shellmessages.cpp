@@ -13,6 +13,14 @@ public:
         QMessageBox box(icon, title, text, buttons, owner);
         return static_cast<QMessageBox::StandardButton>(box.exec());
     }
+    QMessageBox::StandardButton ShowWithDefault(QWidget* owner, const QString& title, const QString& text,
+                                                QMessageBox::StandardButtons buttons, QMessageBox::Icon icon,
+                                                QMessageBox::StandardButton defaultButton) override
+    {
+        QMessageBox box(icon, title, text, buttons, owner);
+        box.setDefaultButton(defaultButton);
+        return static_cast<QMessageBox::StandardButton>(box.exec());
+    }
     bool OpenFile(const QString& path) override
     {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));

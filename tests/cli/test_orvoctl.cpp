@@ -6,6 +6,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 namespace {
 
 struct CliRun {
@@ -14,9 +19,11 @@ struct CliRun {
     std::string err;
 };
 
-CliRun Orvoctl(const QStringList& args)
+CliRun Orvoctl(const QStringList& args, const std::function<void()>& inChild = {})
 {
     QProcess process;
+    if (inChild)
+        process.setChildProcessModifier(inChild);
     process.start(QStringLiteral(ORVOCTL_PATH), args);
     CliRun run;
     if (!process.waitForFinished(60000))
@@ -127,6 +134,116 @@ TEST(Orvoctl, unusableArguments_exitTwoAndSayWhy)
         Orvoctl({"convert", ModelData("golden.orvo"), "-o", dir.filePath("no/such/out.orvo")});
     EXPECT_EQ(unwritable.exitCode, 1);
     EXPECT_NE(unwritable.err.find("out.orvo"), std::string::npos);
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A file system that fills up after 16 bytes, for any user: the file-size
+// limit of the child, with the signal it would raise ignored.
+void SmallFileSizeLimit()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = 16;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TEST(Orvoctl, fullDisk_failsWithTheSystemsReasonAndKeepsTheOldFiles)
+{
+    QTemporaryDir dir;
+    const QString doc = dir.filePath("existing.orvo");
+    const QString json = dir.filePath("existing.json");
+    WriteBytes(doc, "[Orvo]\r\nDescription=Old\r\n");
+    WriteBytes(json, "{}\n");
+    WriteBytes(dir.filePath("tiny.orvo"), "[Orvo]\r\nDescription=T\r\n");
+
+    CliRun convert = Orvoctl({"convert", dir.filePath("tiny.orvo"), "-o", doc}, SmallFileSizeLimit);
+    EXPECT_EQ(convert.exitCode, 1);
+    EXPECT_NE(convert.err.find("File too large"), std::string::npos) << convert.err;
+    EXPECT_EQ(convert.err.find("canceled"), std::string::npos) << convert.err;
+    EXPECT_EQ(Bytes(doc), "[Orvo]\r\nDescription=Old\r\n");
+
+    CliRun exported = Orvoctl({"export", dir.filePath("tiny.orvo"), "-o", json}, SmallFileSizeLimit);
+    EXPECT_EQ(exported.exitCode, 1);
+    EXPECT_NE(exported.err.find("File too large"), std::string::npos) << exported.err;
+    EXPECT_EQ(Bytes(json), "{}\n");
+}
+
+TEST(Orvoctl, outputThatIsNoRegularFile_isRefused)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.orvo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    CliRun run = Orvoctl({"convert", ModelData("golden.orvo"), "-o", fifo});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "orvoctl: " + fifo.toStdString() + " is not a regular file\n");
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(fifo).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+TEST(Orvoctl, inputThatIsNoDocument_exitsTwoAndWritesNothing)
+{
+    QTemporaryDir dir;
+    const QString junk = dir.filePath("junk.bin");
+    WriteBytes(junk, QByteArray("\x7f"
+                                "ELF\0\1\2\3",
+                                8));
+    const QString out = dir.filePath("out.orvo");
+    CliRun run = Orvoctl({"convert", junk, "-o", out});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "orvoctl: " + junk.toStdString() + " is not an Orvo document\n");
+    EXPECT_FALSE(QFile::exists(out));
+
+    // The access export is no document either.
+    CliRun json = Orvoctl({"check", ModelData("golden.json")});
+    EXPECT_EQ(json.exitCode, 2);
+    EXPECT_NE(json.err.find("is not an Orvo document"), std::string::npos);
+}
+
+TEST(Orvoctl, numbersOutOfRange_areLimitedAndNamedOnStandardError)
+{
+    QTemporaryDir dir;
+    const QString in = dir.filePath("range.orvo");
+    WriteBytes(in, "[Orvo]\nDescription=R\n[Deck0]\nDescription=D\nDoors=-1\nRelayVersions=99999\n"
+                   "[Deck255]\nDescription=Far\n");
+    const QString out = dir.filePath("out.orvo");
+    CliRun run = Orvoctl({"convert", in, "-o", out});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string prefix = "orvoctl: " + in.toStdString() + ": out of range: ";
+    EXPECT_EQ(run.err, prefix + "[Deck0] Doors=-1 (limited to 0)\n" + prefix +
+                           "[Deck0] RelayVersions item 1=99999 (limited to 32767)\n" + prefix +
+                           "[Deck255] ignored: deck numbers are 0-254\n");
+    const std::string saved = Bytes(out);
+    EXPECT_NE(saved.find("Doors=0\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("RelayVersions=32767,0,"), std::string::npos);
+}
+
+TEST(Orvoctl, checkOfAnInstallationFullOfConflicts_listsAThousandThenCounts)
+{
+    QTemporaryDir dir;
+    const QString in = dir.filePath("crowded.orvo");
+    QByteArray text = "[Orvo]\r\nDescription=Crowded\r\n";
+    for (int d = 0; d < 255; ++d) {
+        text += "[Deck" + QByteArray::number(d) + "]\r\nDescription=D\r\nVersion=1000\r\n";
+        for (int k = 0; k < 24; ++k)
+            text += "Flat" + QByteArray::number(k) + "=1\r\n";
+    }
+    WriteBytes(in, text);
+    CliRun run = Orvoctl({"check", in});
+    EXPECT_EQ(run.exitCode, 1);
+    const QStringList lines = QString::fromStdString(run.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1001);
+    EXPECT_EQ(lines.first(), "ADDRESS CONFLICT: Deck 0, Node 1 is the same as Deck 0, Node 2 (1)");
+    const qint64 total = 6120LL * 6119LL;
+    EXPECT_EQ(lines.last(),
+              QStringLiteral("... and %1 more (%2 conflicts in all)").arg(total - 1000).arg(total));
 }
 
 TEST(Orvoctl, helpAndVersion)

@@ -2,7 +2,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "testenv.h"
@@ -326,6 +330,50 @@ TEST_F(ServicesUserList, SavingOverADamagedFileKeepsItAside)
     aside.close();
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
     EXPECT_EQ(aside.readAll(), Hex("0500ffff"));
+}
+
+TEST_F(ServicesUserList, SaveOnAFullDiskFailsAndKeepsEveryUser)
+{
+    WriteDatabase(TwoUserFile());
+    CUserList list;
+    list.Load();
+    list.AddTail(new CUser("Cy", "777", 1));
+
+    // A file-size limit stops the write after 8 bytes, as a full disk would.
+    struct rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 8;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool ok = list.Save();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(list.LastError(), QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QFile file(CUserList::DefaultPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), TwoUserFile()) << "the old database must stay whole";
+}
+
+TEST_F(ServicesUserList, DamagedFileIsMovedAsideOnce)
+{
+    WriteDatabase(Hex("0500ffff"));
+    CUserList list;
+    list.Load();
+    const QString aside = list.KeepDamagedFile();
+    EXPECT_EQ(aside, CUserList::DefaultPath() + ".damaged");
+    EXPECT_FALSE(QFile::exists(CUserList::DefaultPath()));
+    QFile kept(aside);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), Hex("0500ffff"));
+
+    CUserList next;
+    next.Load();
+    EXPECT_EQ(next.GetLoadStatus(), CUserList::FileMissing) << "nothing left to report at the next start";
+    EXPECT_TRUE(next.KeepDamagedFile().isEmpty());
+    ExpectOnlyDefaultUser(next);
 }
 
 TEST_F(ServicesUserList, CopiesAreIndependentAndOwnTheirUsers)

@@ -18,6 +18,7 @@ struct ShownBox {
     QString text;
     QMessageBox::StandardButtons buttons;
     QMessageBox::Icon icon;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 class ScriptedMessages : public IShellMessages {
@@ -39,12 +40,24 @@ public:
         }
         if (preferred != QMessageBox::NoButton && buttons.testFlag(preferred))
             return preferred;
+        // Unscripted, the question about unsaved changes is answered No: Yes
+        // would open the real save dialog in the middle of a test.
+        if (text.startsWith(QStringLiteral("Save changes to ")) && buttons.testFlag(QMessageBox::No))
+            return QMessageBox::No;
         for (int bit = 0; bit < 32; ++bit) {
             const auto button = static_cast<QMessageBox::StandardButton>(1u << bit);
             if (buttons.testFlag(button) && (button == QMessageBox::Ok || button == QMessageBox::Yes))
                 return button;
         }
         return QMessageBox::Cancel;
+    }
+    QMessageBox::StandardButton ShowWithDefault(QWidget* owner, const QString& title, const QString& text,
+                                                QMessageBox::StandardButtons buttons, QMessageBox::Icon icon,
+                                                QMessageBox::StandardButton defaultButton) override
+    {
+        const auto answer = Show(owner, title, text, buttons, icon);
+        shown.back().defaultButton = defaultButton;
+        return answer;
     }
     bool OpenFile(const QString& path) override
     {

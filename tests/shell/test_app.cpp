@@ -130,6 +130,7 @@ TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)
                                "&Orvo/&Test/RFID Tags",
                                "&Orvo/&Test/EMC",
                                "&Orvo/Options",
+                               "&Orvo/Upgrade Option",
                                "&View",
                                "&View/&Toolbar",
                                "&View/&Status Bar",
@@ -259,11 +260,15 @@ TEST_F(ShellAppTest, writeWithDuplicates_endsAfterTheMessagesWithSessionClosed)
     deck.flats[3].address = "101";
     messages.answers = {QMessageBox::Yes, QMessageBox::Yes};
     app->Frame()->View()->OnCommand(ID_ORVO_WRITE);
-    ASSERT_EQ(messages.shown.size(), 2u);
+    ASSERT_EQ(messages.shown.size(), 3u);
     EXPECT_TRUE(
         messages.shown[0].text.startsWith(QStringLiteral("A duplicate flat number has been found\n")));
     EXPECT_TRUE(messages.shown[1].text.contains(
         QStringLiteral("Deck 4, Node 4 is the same as Deck 4, Node 1 (101)")));
+    // The stop is said in so many words, not left to silence.
+    EXPECT_EQ(
+        messages.shown[2].text,
+        QStringLiteral("Nothing was written: the installation has duplicate flat addresses or key tags."));
     EXPECT_FALSE(app->Session().Created());
 }
 

@@ -120,8 +120,8 @@ TEST_F(ShellDocumentTest, saveThenOpen_roundTripsTheInstallation)
     EXPECT_EQ(RootLabel(), QStringLiteral("Harbour View"));
     EXPECT_EQ(DeckLabels(), (QStringList{"Main - #0", "Annex - #7"}));
     EXPECT_EQ(system->decks[0].flats[0].address, "101");
-    // The Open command leaves the document's title and the recent files alone.
-    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Orvo - Setup"));
+    // The title follows the opened file; the recent files stay as they were.
+    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("harbour.orvo - Setup"));
     EXPECT_TRUE(app->RecentFiles().isEmpty());
 }
 

@@ -207,8 +207,10 @@ bool CUserList::Save()
     gmtime_r(&now, &utc);
     std::srand(static_cast<unsigned>(utc.tm_sec));
 
-    if (m_path.isEmpty())
+    if (m_path.isEmpty()) {
+        m_lastError = QStringLiteral("no folder for user data");
         return false;
+    }
     CreatePath(m_path);
 
     // A damaged database is kept aside before it is replaced, in case its
@@ -222,13 +224,45 @@ bool CUserList::Save()
     QByteArray data;
     AppendBytes(data);
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered and written until every byte is out: a write cut short by a
+    // full disk carries no reason, the next attempt gives the system's; and a
+    // buffered write would only fail inside commit(), which then puts the
+    // short file in place.
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    if (ok)
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    for (qsizetype done = 0; ok && done < data.size();) {
+        const qint64 written = file.write(data.constData() + done, data.size() - done);
+        ok = written > 0;
+        if (ok)
+            done += written;
+    }
+    ok = ok && file.flush() && file.error() == QFileDevice::NoError;
+    m_lastError = file.errorString(); // before cancelWriting() replaces it
+    if (!ok) {
+        file.cancelWriting();
         return false;
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(data) != data.size() || !file.commit())
+    }
+    if (!file.commit()) {
+        m_lastError = file.errorString();
         return false;
+    }
+    m_lastError.clear();
     m_loadStatus = FileLoaded;
     return true;
+}
+
+QString CUserList::KeepDamagedFile()
+{
+    if (m_loadStatus != FileDamaged || m_path.isEmpty() || !QFile::exists(m_path))
+        return QString();
+    const QString aside = m_path + QStringLiteral(".damaged");
+    QFile::remove(aside);
+    // Moved rather than copied, so the next start finds no damaged file to
+    // report again; the users it may still hold can be recovered by hand.
+    if (!QFile::rename(m_path, aside))
+        return QString();
+    return aside;
 }
 
 void CUserList::Copy(const CUserList& other)

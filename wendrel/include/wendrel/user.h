@@ -62,6 +62,10 @@ public:
     // not be written; the previous file is then left as it was. A file that
     // loaded as damaged is first copied to "User.dat.damaged".
     bool Save();
+    // After a Load that found the file damaged: moves it aside as
+    // "User.dat.damaged" (replacing an older one) and returns that path;
+    // empty when there was nothing to move or it could not be moved.
+    QString KeepDamagedFile();
     // Replaces this list's users with copies of other's users, in order.
     void Copy(const CUserList& other);
     // Deletes every user.
@@ -82,6 +86,8 @@ public:
     // Overrides the path that Save writes to (Load always resets it).
     void SetPath(const QString& path) { m_path = path; }
     LoadStatus GetLoadStatus() const { return m_loadStatus; }
+    // Why the last Save failed, in the system's words ("No space left on device").
+    const QString& LastError() const { return m_lastError; }
 
     // <generic data location>/Orvo/Setup/User.dat
     static QString DefaultPath();
@@ -99,4 +105,5 @@ private:
     std::vector<CUser*> m_users;
     QString m_path;
     LoadStatus m_loadStatus = FileMissing;
+    QString m_lastError;
 };

@@ -187,6 +187,10 @@ public:
     TreeItemHandle doorsItem = 0;
     TreeItemHandle flatsItem = 0;
     TreeItemHandle relaysItem = 0;
+    // The last read stopped on or before this deck (cancelled, connection
+    // lost, requests left unanswered): what the model holds of it may be
+    // short of what the deck holds. Never stored in the document; Clear resets it.
+    bool readIncomplete = false;
 };
 
 // What went wrong in a Save, for the caller's message.
@@ -194,6 +198,17 @@ struct SaveOutcome {
     bool fileFailed = false;   // the document (or export) file could not be written
     bool exportFailed = false; // too many access areas: show kJsonFailureText
     std::string error;         // "<path>: <reason>" when fileFailed
+};
+
+// What a Load found besides the decks.
+struct LoadOutcome {
+    bool unreadable = false;  // the file could not be read: the defaults were loaded
+    bool notDocument = false; // refused as no document: the model was not touched
+    std::string error;        // "<path>: <reason>" or "<path> is not an Orvo document"
+    // Numbers the fields cannot hold, kept at the nearest value they can, and
+    // deck sections outside 0-254, which are ignored; one line each:
+    // "[Deck0] Doors=-1 (limited to 0)".
+    std::vector<std::string> outOfRange;
 };
 
 inline constexpr const char* kJsonFailureTitle = "JSON file failure";
@@ -208,14 +223,28 @@ public:
     // The document's New: no name, every deck slot free, then "ORVO System"
     // and the valid keys from the settings.
     bool Clear();
+    // Clear, and also every flat's key tags, spare option and alarm input,
+    // which Clear leaves for the read: what a new or freshly opened document
+    // starts from.
+    bool ClearAll();
 
     // Reads the document at path. With merge, decks already in use are kept
     // and only free deck numbers are filled from the file. A missing or
     // unreadable file yields the defaults and returns false with the reason
     // in *error (the application's Open ignores it and shows nothing).
     bool Load(const std::string& path, bool merge, std::string* error = nullptr);
+    // The same, telling apart a file that cannot be read (defaults loaded, as
+    // designed) from one that is no document at all (no "[Orvo]" section, or
+    // NUL bytes: refused, the model and path untouched), and listing the
+    // numbers that were out of range.
+    bool Load(const std::string& path, bool merge, LoadOutcome* outcome);
     // The same from a document's bytes already in memory; path is left alone.
-    void LoadText(std::string_view text, bool merge);
+    void LoadText(std::string_view text, bool merge, LoadOutcome* outcome = nullptr);
+    // Reads a document file without touching any model: false with
+    // outcome->unreadable or outcome->notDocument set when it cannot be used.
+    static bool ReadDocumentFile(const std::string& path, std::string* text, LoadOutcome* outcome);
+    // Whether bytes can be a document: an "[Orvo]" section and no NUL byte.
+    static bool IsDocumentText(std::string_view text);
 
     // Form 1 writes the document; form 2 writes the JSON access export to
     // path with its extension replaced by ".json". The old file survives any
@@ -237,6 +266,11 @@ public:
     std::vector<DuplicateConflict> FindDuplicates() const;
     // The same, handed over one at a time, in order, without collecting them.
     void ForEachDuplicate(const std::function<void(const DuplicateConflict&)>& visit) const;
+    // The same until visit returns false.
+    void ForEachDuplicateWhile(const std::function<bool(const DuplicateConflict&)>& visit) const;
+    // How many conflicts ForEachDuplicate would hand over, counted without
+    // building them.
+    uint64_t CountDuplicates() const;
 
     // The duplicate check: asks through ui after each conflict until the user
     // declines, writes the report when asked to and opens it when anything

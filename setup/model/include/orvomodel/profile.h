@@ -36,6 +36,8 @@ public:
     bool GetBool(std::string_view section, std::string_view key, bool def) const;
 
     bool HasSection(std::string_view section) const;
+    // The names of the sections as they stand in the text, first of each name only.
+    const std::vector<std::string_view>& SectionNames() const { return m_sectionOrder; }
 
 private:
     // Names compare without regard to ASCII case.
@@ -52,7 +54,8 @@ private:
 
     std::string m_text;
     std::unordered_map<std::string_view, Section, NoCaseHash, NoCaseEqual>
-        m_sections;                                 // first section of a name
+        m_sections; // first section of a name
+    std::vector<std::string_view> m_sectionOrder;
     mutable const Section* m_lastSection = nullptr; // decks ask many keys of one section in a row
     mutable std::string m_lastSectionName;
 };

@@ -8,7 +8,7 @@
 #include "orvomodel/orvosystem.h"
 
 std::string SystemLabel(const COrvoSystem& system);
-// "%s - #%d"
+// "%s - #%d", followed by " (incomplete)" when its last read stopped short
 std::string DeckLabel(const CDeck& deck);
 // "Handset %d - 101 Smoke", "Handset 6 - Empty"
 std::string FlatLabel(const CFlat& flat);

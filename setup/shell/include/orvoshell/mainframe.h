@@ -26,6 +26,12 @@ public:
     void UpdateCommandStates();
     void UpdateTitle();
     void UpdateRecentFiles();
+    // The status bar's serial device, after the settings were read.
+    void UpdateDeviceLabel();
+
+protected:
+    // Asks to save changes, then keeps the window's size and place.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QAction* AddCommand(QMenu* menu, const QString& text, int id, const QKeySequence& shortcut = {});
@@ -44,4 +50,5 @@ private:
     QList<QAction*> m_recentActions;
     QHash<int, QAction*> m_actions;
     QLabel* m_demoLabel = nullptr;
+    QLabel* m_deviceLabel = nullptr;
 };

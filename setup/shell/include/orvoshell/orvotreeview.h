@@ -74,6 +74,9 @@ private:
     void OnOptions();
 
     bool RunFeature(int id, FeatureContext& context);
+    // Asks before a write covers a deck whose last read stopped short; false
+    // when the installer declines (No is the default).
+    bool ConfirmWriteOver(int first, int last);
     void BuildContextMenus();
 
     CSetupApp* m_app;

@@ -18,6 +18,7 @@ class COrvoSerialConnection;
 class CSetupDoc;
 class CShellCommsPrompt;
 class CUserList;
+class QTemporaryDir;
 class QWidget;
 
 namespace orvosim {
@@ -58,6 +59,12 @@ public:
     // creation, and hands the multiplier to the session.
     void ReadCommsSettings();
 
+    // Demo mode: points every settings store of the process at a copy of the
+    // installer's settings in scratch, so the demo changes nothing stored.
+    // Call before the application object is created. False when no copy
+    // could be made.
+    static bool KeepSettingsInMemory(QTemporaryDir& scratch);
+
     // The login, run when passwords are in use. True when the user got in.
     virtual bool RunLogin();
 
@@ -92,6 +99,8 @@ signals:
     void recentFilesChanged();
 
 private:
+    // Tells the installer once that User.dat was damaged and moved aside.
+    void ReportDamagedUsers();
     void LoadRecentFiles();
     void SaveRecentFiles();
 

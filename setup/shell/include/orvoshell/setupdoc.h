@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class COrvoSystem;
 class IOrvoSettings;
@@ -41,16 +43,30 @@ public:
 
     COrvoSystem* System() const { return m_system.get(); }
 
-    // The framework's New: empty installation, untitled document.
+    // The framework's New: empty installation (key tags and alarm inputs
+    // too), untitled document, nothing to save.
     bool OnNewDocument();
-    // Opening a path (command line, recent files): New, load, rebuild. Always
-    // succeeds; the path becomes the document's and joins the recent files.
-    bool OnOpenDocument(const QString& path);
-    // The Open command: dialog with merge box; the document's path and title stay.
+    // Opening a path (command line, recent files): New, load, rebuild; the
+    // path becomes the document's and joins the recent files. A file that is
+    // no document is refused with a box and the current document stays;
+    // false then. Numbers out of range are listed in one box.
+    bool OnOpenDocument(const QString& path, QWidget* parent = nullptr);
+    // The Open command: dialog with merge box. Without merge the opened file
+    // becomes the document (title included) after asking to save changes;
+    // a merge changes the current document.
     void OnFileOpen(QWidget* parent);
     // Save and Save As: dialog, then the document (".orvo") or the JSON export.
-    // Returns true when something was saved.
+    // Returns true when something was saved; a saved ".orvo" becomes the
+    // document's file and leaves nothing to save.
     bool OnFileSave(QWidget* parent);
+
+    // Changes not yet saved: a read, an edit, a merge, the Upgrade Option.
+    bool IsModified() const { return m_modified; }
+    void SetModified(bool modified = true) { m_modified = modified; }
+    // Before the document is replaced or the program ends: asks
+    // "Save changes to %s?" when there are changes. True when the caller may
+    // go on (saved, or No); false on Cancel or when the save did not happen.
+    bool SaveModified(QWidget* parent);
 
     // The title of a document without a file: its type's name, as the
     // framework names new documents.
@@ -83,6 +99,11 @@ private:
 
     std::unique_ptr<COrvoSystem> m_system;
     IDocFileDialogs* m_dialogs = nullptr;
+    // Reads path for Open; false (with the box) when it is no document.
+    bool ReadForOpen(const QString& path, QWidget* parent, std::string* text);
+    void ReportOutOfRange(const QString& path, const std::vector<std::string>& notes, QWidget* parent);
+
     QString m_pathName;
     QString m_title = NewTitle();
+    bool m_modified = false;
 };

@@ -14,6 +14,17 @@ public:
     virtual QMessageBox::StandardButton Show(QWidget* owner, const QString& title, const QString& text,
                                              QMessageBox::StandardButtons buttons,
                                              QMessageBox::Icon icon) = 0;
+    // The same with defaultButton preselected, for questions whose safe
+    // answer is not the first button. Sinks without a default use Show.
+    virtual QMessageBox::StandardButton ShowWithDefault(QWidget* owner, const QString& title,
+                                                        const QString& text,
+                                                        QMessageBox::StandardButtons buttons,
+                                                        QMessageBox::Icon icon,
+                                                        QMessageBox::StandardButton defaultButton)
+    {
+        (void)defaultButton;
+        return Show(owner, title, text, buttons, icon);
+    }
     // Opens a file in the desktop's viewer for its type.
     virtual bool OpenFile(const QString& path) = 0;
 };
