@@ -20,6 +20,8 @@ int RunExportCommand(const QStringList& args);
 int RunConvertCommand(const QStringList& args);
 int RunReadCommand(const QStringList& args);
 int RunWriteCommand(const QStringList& args);
+int RunDiffCommand(const QStringList& args);
+int RunVerifyCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

@@ -21,6 +21,10 @@ const Command kCommands[] = {
     {"convert", "convert IN.orvo -o OUT.orvo", "load a document and save it again", RunConvertCommand},
     {"read", "read ...", "read the installation over the bus into a document", RunReadCommand},
     {"write", "write ...", "write a document to the installation over the bus", RunWriteCommand},
+    {"diff", "diff A.orvo B.orvo", "compare two documents setting by setting (exit 1 when they differ)",
+     RunDiffCommand},
+    {"verify", "verify DOC.orvo ...", "compare the installation with a document (exit 1 when they differ)",
+     RunVerifyCommand},
 };
 
 std::string Usage()
