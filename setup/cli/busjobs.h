@@ -37,7 +37,8 @@ struct ReadWriteOptions {
                             QStringLiteral("LIST")};
     QCommandLineOption quietRetries{
         QStringLiteral("quiet-retries"),
-        QStringLiteral("Quiet repeats of an unanswered request (default: the stored \"Quiet Retries\", else 2)."),
+        QStringLiteral(
+            "Quiet repeats of an unanswered request (default: the stored \"Quiet Retries\", else 2)."),
         QStringLiteral("N")};
 
     void AddTo(QCommandLineParser& parser) { parser.addOptions({decks, what, quietRetries}); }

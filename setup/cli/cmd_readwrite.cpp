@@ -57,7 +57,6 @@ bool ParseWhat(const QString& text, CReadWriteParameters* params)
     return true;
 }
 
-
 // clang-format off
 const char* const kReadUsage =
     "Usage: orvoctl read -o OUT.orvo [options]\n\n"
@@ -215,7 +214,6 @@ int VerifyInstallation(CBusSession& bus, const CReadWriteParameters& params, int
     return kExitOk;
 }
 
-
 int RunReadCommand(const QStringList& args)
 {
     QCommandLineParser parser;
@@ -263,8 +261,8 @@ int RunReadCommand(const QStringList& args)
     if (exitStatus != kExitOk && QFileInfo::exists(outputPath)) {
         savePath = PartialPath(outputPath);
         PrintError("orvoctl: the read did not complete; " + QFile::encodeName(outputPath).toStdString() +
-                   " is left as it was and what was read goes to " + QFile::encodeName(savePath).toStdString() +
-                   "\n");
+                   " is left as it was and what was read goes to " +
+                   QFile::encodeName(savePath).toStdString() + "\n");
     }
     const std::string path = QFile::encodeName(savePath).toStdString();
     SaveOutcome outcome;

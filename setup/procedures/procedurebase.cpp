@@ -119,8 +119,8 @@ bool CBusProcedure::Ask(const std::string& prompt, int attempt)
     return answer == RetryAnswer::Yes;
 }
 
-bool CBusProcedure::SendKnown(int deck, int type, int number, int code, int count, const unsigned char* params,
-                              _orvo_msg* reply)
+bool CBusProcedure::SendKnown(int deck, int type, int number, int code, int count,
+                              const unsigned char* params, _orvo_msg* reply)
 {
     if (Send(deck, type, number, code, count, params, reply))
         return true;
@@ -154,7 +154,8 @@ bool CBusProcedure::SendPrompted(int deck, int type, int number, int code, int c
 }
 
 bool CBusProcedure::SendProbePrompted(int deck, int type, int number, int code, int count,
-                                      const unsigned char* params, _orvo_msg* reply, const std::string& prompt)
+                                      const unsigned char* params, _orvo_msg* reply,
+                                      const std::string& prompt)
 {
     for (int attempt = 0;; ++attempt) {
         if (Send(deck, type, number, code, count, params, reply))
@@ -215,8 +216,8 @@ int CBusProcedure::Finish(const char* summaryFormat, const char* lostVerb, int f
     if (m_noDeck)
         statusLine = "Incomplete: no deck answered";
     if (!m_lostSettings.empty()) {
-        statusLine += Format(", but %d setting(s) could not be %s", static_cast<int>(m_lostSettings.size()),
-                             lostVerb);
+        statusLine +=
+            Format(", but %d setting(s) could not be %s", static_cast<int>(m_lostSettings.size()), lostVerb);
         const size_t shown = std::min<size_t>(m_lostSettings.size(), 10);
         for (size_t i = 0; i < shown; ++i)
             statusLine += "\n" + m_lostSettings[i].Text();

@@ -391,7 +391,8 @@ void CReadProcedure::ReadDoors(int n)
             }
         }
         if (v >= 312) {
-            if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DR_LINK, 0, nullptr, &reply, prompt("MSG_GET_DR_LINK"))) {
+            if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DR_LINK, 0, nullptr, &reply,
+                             prompt("MSG_GET_DR_LINK"))) {
                 door.drLink = reply.param[0] & 0x1F;
                 if (v >= 407)
                     door.inOption = reply.param[1] & 0x1F;

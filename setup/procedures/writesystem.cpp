@@ -144,8 +144,9 @@ void CWriteProcedure::WriteAccess(int n)
             PostText(Format("Writing Global flat %d on deck %d", g + 1, n));
             unsigned char params[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(g)};
             PutChars(&params[1], TextOf(deck.globalFlats[g].address), 0, 4);
-            if (!SendPrompted(n, NODE_DECK, 0, MSG_ASSIGN_GLOBAL, 5, params, &reply,
-                              Format("Timeout waiting for reply from MSG_ASSIGN_GLOBAL\nDeck %d, Retry ?", n)))
+            if (!SendPrompted(
+                    n, NODE_DECK, 0, MSG_ASSIGN_GLOBAL, 5, params, &reply,
+                    Format("Timeout waiting for reply from MSG_ASSIGN_GLOBAL\nDeck %d, Retry ?", n)))
                 Lose(n, "", Format("global flat %d", g));
         }
     }
@@ -193,8 +194,8 @@ void CWriteProcedure::WriteAccess(int n)
             unsigned char oddEven[ORVO_MAX_PARAMS] = {
                 static_cast<unsigned char>(first & 0xFF), static_cast<unsigned char>(first >> 8),
                 static_cast<unsigned char>(second & 0xFF), static_cast<unsigned char>(second >> 8)};
-            oddEvenDone =
-                SendKnown(n, NODE_DECK, 0, MSG_ASSIGN_RANGE_OE, deck.version >= 2051 ? 4 : 2, oddEven, &reply);
+            oddEvenDone = SendKnown(n, NODE_DECK, 0, MSG_ASSIGN_RANGE_OE, deck.version >= 2051 ? 4 : 2,
+                                    oddEven, &reply);
             if (!oddEvenDone && !Lost())
                 again = Ask(Format("Timeout waiting for reply from MSG_ASSIGN_RANGE_OE\nDeck %d, Retry ?", n),
                             attempt);
@@ -203,10 +204,11 @@ void CWriteProcedure::WriteAccess(int n)
                     n, NODE_DECK, 0, MSG_SET_RANGE_ACCESS,
                     {k1 & 0xFF, k1 >> 8, k2 & 0xFF, k2 >> 8, c1 & 0xFF, c1 >> 8, c2 & 0xFF, c2 >> 8}, &reply);
                 if (!rangeAccessDone && !Lost())
-                    again = Ask(Format("Timeout waiting for reply from MSG_SET_RANGE_ACCESS\nDeck %d, Retry ?",
-                                       n),
-                                attempt) ||
-                            again;
+                    again =
+                        Ask(Format("Timeout waiting for reply from MSG_SET_RANGE_ACCESS\nDeck %d, Retry ?",
+                                   n),
+                            attempt) ||
+                        again;
             }
             if (!again)
                 break;
@@ -301,7 +303,8 @@ void CWriteProcedure::WriteDoors(int n)
             Pause(250);
         }
         for (int line = 0; line < 4; ++line)
-            text(MSG_SET_DOOR_WELCOME, {line}, TextOf(door.welcomeLines[line]), Format("welcome line %d", line));
+            text(MSG_SET_DOOR_WELCOME, {line}, TextOf(door.welcomeLines[line]),
+                 Format("welcome line %d", line));
         knownList(MSG_SET_DOOR_BLOCK_OPERATION, {door.blockCtrlOperation & 0xFF}, "block operation");
         const int blocks = v > 303 ? 10 : 5;
         for (int b = 0; b < blocks; ++b)

@@ -14,6 +14,7 @@
 #include <orvomodel/treelabels.h>
 
 #include <orvoprocedures/readwritedialogs.h>
+#include <orvosim/simulator.h>
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -83,6 +84,11 @@ bool FirmwareAtLeast(QWidget* owner, int version, int needed, const char* messag
 bool AskTransfer(QWidget* owner, bool read, int deck, int administrator, CReadWriteParameters* params)
 {
     COrvoReadWriteDlg dlg(owner, read, deck < 0);
+    // The demo installation has decks 0-3 only: a range beyond would only
+    // ask "Timeout ... Retry ?" for each missing deck.
+    CSetupApp* app = CSetupApp::Instance();
+    if (deck < 0 && app && app->IsDemo())
+        dlg.UseDeckRange(orvosim::kDemoFirstDeck, orvosim::kDemoLastDeck);
     if (deck >= 0)
         dlg.m_params.first = dlg.m_params.last = deck;
     if (!read)

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -146,6 +147,14 @@ void CProgressDlgHost::ShowSummary(const std::string& caption, const std::string
 void CProgressDlgHost::ConnectionLost(const std::string& text)
 {
     m_dialog->PostText(QString::fromLatin1(text));
+}
+
+int QuietRetriesSetting()
+{
+    QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
+    bool ok = false;
+    const int retries = store.value(QStringLiteral("Comms/Quiet Retries"), kDefaultQuietRetries).toInt(&ok);
+    return ok && retries >= 0 ? retries : kDefaultQuietRetries;
 }
 
 CProcedureDlg::CProcedureDlg(QWidget* parent, COrvoSerialConnection* conn, const CReadWriteParameters* params,
