@@ -196,11 +196,9 @@ int VerifyInstallation(CBusSession& bus, const CReadWriteParameters& params, int
     CompareScope asRead = scope;
     asRead.asRead = true;
     // Only the decks the read covered can be compared.
-    auto covered = std::make_unique<COrvoSystem>(&settings);
-    covered->Clear();
-    for (int n = params.FirstDeck(); n <= params.LastDeck(); ++n)
-        covered->decks[n] = doc.decks[n];
-    const std::vector<std::string> differences = CompareSystems(*covered, *read, asRead);
+    asRead.firstDeck = params.FirstDeck();
+    asRead.lastDeck = params.LastDeck();
+    const std::vector<std::string> differences = CompareSystems(doc, *read, asRead);
     for (const std::string& line : differences)
         PrintOut(ModelTextToUtf8(line) + "\n");
     if (status == kExitIncomplete)

@@ -273,6 +273,8 @@ bool ParseCompareScope(const std::string& list, CompareScope* scope)
     CompareScope parsed;
     parsed.flats = parsed.tags = parsed.access = parsed.doors = parsed.relays = false;
     parsed.asRead = scope->asRead;
+    parsed.firstDeck = scope->firstDeck;
+    parsed.lastDeck = scope->lastDeck;
     std::stringstream in(list);
     std::string word;
     while (std::getline(in, word, ',')) {
@@ -307,7 +309,7 @@ std::vector<std::string> CompareSystems(const COrvoSystem& left, const COrvoSyst
         w.Text("description", left.description, right.description);
         w.Text("valid keys", left.validKeys, right.validKeys);
     }
-    for (int n = 0; n < kDeckCount; ++n) {
+    for (int n = std::max(scope.firstDeck, 0); n <= std::min(scope.lastDeck, kDeckCount - 1); ++n) {
         const CDeck& a = left.decks[n];
         const CDeck& b = right.decks[n];
         const bool inA = a.InUse(), inB = b.InUse();

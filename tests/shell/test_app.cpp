@@ -117,6 +117,7 @@ TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)
                                "&Orvo/&Read",
                                "&Orvo/&Check for Duplicates",
                                "&Orvo/&Write",
+                               "&Orvo/Compare with &Installation...",
                                "&Orvo/Configure",
                                "&Orvo/Configure/KX7",
                                "&Orvo/Configure/Door",
@@ -175,8 +176,8 @@ TEST_F(ShellAppTest, restrictedLogin_greysTheFullAccessCommandsOnly)
     app->SetFeatureDialogs(&features);
     EXPECT_EQ(app->loginRuns, 1);
     EXPECT_EQ(app->accessLevel, 2);
-    for (int id : {ID_ORVO_WRITE, ID_VIEW_PASSWORDS, ID_ORVO_LOGGING, ID_ORVO_OPTIONS, ID_ORVO_CLOCK,
-                   ID_TEST_LOGGING, ID_TEST_MESSAGING, ID_TEST_RFID})
+    for (int id : {ID_ORVO_WRITE, ID_ORVO_COMPARE, ID_VIEW_PASSWORDS, ID_ORVO_LOGGING, ID_ORVO_OPTIONS,
+                   ID_ORVO_CLOCK, ID_TEST_LOGGING, ID_TEST_MESSAGING, ID_TEST_RFID})
         EXPECT_FALSE(Action(id)->isEnabled()) << id;
     for (int id : {ID_ORVO_READ, ID_ORVO_MONITOR, ID_ORVO_REBOOT, ID_ORVO_CHECK_DUPLICATES, ID_TEST_EMC})
         EXPECT_TRUE(Action(id)->isEnabled()) << id;

@@ -23,6 +23,10 @@ struct CompareScope {
     // up, settings the firmware of a deck or door does not hold, and the
     // places where the write and the read of the same setting differ.
     bool asRead = false;
+
+    // The decks compared (a read covers a range only).
+    int firstDeck = 0;
+    int lastDeck = kDeckCount - 1;
 };
 
 // Parses "flats,tags,access,doors,relays" (any subset); false on an unknown word.

@@ -41,6 +41,7 @@ enum CommandId : int {
     ID_CONFIGURE_RELAY = 32804,
     ID_CONFIGURE_DOOR = 32805,
     ID_TEST_EMC = 32810,
+    ID_ORVO_COMPARE = 32820, // Compare with Installation
 };
 
 // Commands enabled only for full access (access level 0).
@@ -48,6 +49,7 @@ inline bool IsFullAccessCommand(int id)
 {
     switch (id) {
     case ID_ORVO_WRITE:
+    case ID_ORVO_COMPARE:
     case ID_ORVO_LOGGING:
     case ID_ORVO_OPTIONS:
     case ID_VIEW_PASSWORDS:
