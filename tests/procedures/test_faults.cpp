@@ -65,12 +65,13 @@ void ExpectDifferencesReported(const std::vector<std::string>& differences, cons
 struct LineFault {
     const char* name;
     double drop, corrupt, noise;
+    bool costsReplies; // noise before a frame is read past and loses nothing
 };
 
 const LineFault kFaults[] = {
-    {"drop 0.2", 0.2, 0, 0},
-    {"corrupt 0.05", 0, 0.05, 0},
-    {"noise 0.2", 0, 0, 0.2},
+    {"drop 0.2", 0.2, 0, 0, true},
+    {"corrupt 0.05", 0, 0.05, 0, true},
+    {"noise 0.2", 0, 0, 0.2, false},
 };
 
 orvosim::SimOptions FaultOptions(const LineFault& fault)
@@ -114,7 +115,9 @@ TEST(FaultyLine, ReadGetsEverySettingOrNamesTheMissingOnes)
         CReadProcedure job(&bus.conn, kEverything, faulty.get(), &host, &cancel);
         job.SetClosingPause(0);
         ASSERT_EQ(job.Run(), kJobFinished);
-        EXPECT_GT(job.Unanswered(), 0) << "the faults were really there";
+        if (fault.costsReplies) {
+            EXPECT_GT(job.QuietResends(), 0) << "the faults were really there";
+        }
         const auto differences = Reportable(CompareSystems(*clean, *faulty, scope));
         ExpectDifferencesReported(differences, job);
         if (!job.Incomplete()) {
@@ -152,6 +155,8 @@ TEST(FaultyLine, WriteSendsEverySettingOrNamesTheMissingOnes)
     scope.relays = false; // the write sends nothing to relay units
     scope.asRead = true;
     for (const LineFault& fault : kFaults) {
+        if (!fault.costsReplies)
+            continue; // a write takes its time: only the faults that lose replies
         SCOPED_TRACE(fault.name);
         SimBus bus("", FaultOptions(fault));
         RecordingHost host;
@@ -161,7 +166,9 @@ TEST(FaultyLine, WriteSendsEverySettingOrNamesTheMissingOnes)
         job.SetEraseTags([] { return false; });
         job.SetClosingPause(0);
         ASSERT_EQ(job.Run(), kJobFinished);
-        EXPECT_GT(job.Unanswered(), 0) << "the faults were really there";
+        if (fault.costsReplies) {
+            EXPECT_GT(job.QuietResends(), 0) << "the faults were really there";
+        }
 
         // What the installation holds now: its dump served on a clean line.
         SimBus check(bus.sim.dumpJson());
