@@ -178,29 +178,33 @@ namespace {
 // Runs the job's dialog over the whole system or over the first deck only.
 template <typename Dialog>
 int RunJobDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
-                 const CReadWriteParameters& params, bool wholeSystem, const QString& title)
+                 const CReadWriteParameters& params, bool wholeSystem, const QString& title,
+                 std::vector<LostSetting>* lost)
 {
     CReadWriteParameters covered = params;
     if (!wholeSystem)
         covered.last = covered.first;
     Dialog dialog(parent, conn, &covered, system, title);
-    return dialog.exec();
+    const int result = dialog.exec();
+    if (lost)
+        *lost = dialog.LostSettings();
+    return result;
 }
 
 } // namespace
 
 int RunReadDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
-                  const CReadWriteParameters& params, bool wholeSystem)
+                  const CReadWriteParameters& params, bool wholeSystem, std::vector<LostSetting>* lost)
 {
-    return RunJobDialog<COrvoReadDlg>(parent, conn, system, params, wholeSystem,
-                                      wholeSystem ? QStringLiteral("Reading Orvo System")
-                                                  : QStringLiteral("Reading Orvo Deck"));
+    return RunJobDialog<COrvoReadDlg>(
+        parent, conn, system, params, wholeSystem,
+        wholeSystem ? QStringLiteral("Reading Orvo System") : QStringLiteral("Reading Orvo Deck"), lost);
 }
 
 int RunWriteDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
-                   const CReadWriteParameters& params, bool wholeSystem)
+                   const CReadWriteParameters& params, bool wholeSystem, std::vector<LostSetting>* lost)
 {
-    return RunJobDialog<COrvoWriteDlg>(parent, conn, system, params, wholeSystem,
-                                       wholeSystem ? QStringLiteral("Writing Orvo System")
-                                                   : QStringLiteral("Writing Orvo Deck"));
+    return RunJobDialog<COrvoWriteDlg>(
+        parent, conn, system, params, wholeSystem,
+        wholeSystem ? QStringLiteral("Writing Orvo System") : QStringLiteral("Writing Orvo Deck"), lost);
 }

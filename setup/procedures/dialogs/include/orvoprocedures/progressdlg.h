@@ -105,8 +105,10 @@ protected:
         StartThread([this] {
             Job job(m_conn, *m_params, m_system, &m_host, &m_cancel);
             job.SetQuietRetries(m_quietRetries);
-            PostEnd(job.Run());
+            const int result = job.Run();
+            // Before the end is posted: the dialog may be gone right after.
             m_lostSettings = job.LostSettings();
+            PostEnd(result);
         });
     }
 
