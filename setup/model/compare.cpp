@@ -235,7 +235,7 @@ void CompareDoor(CDiffWriter& w, const DoorRecord& a, const DoorRecord& b, int v
         return;
     for (int p = 0; p < kProgKeysPerDoor; ++p)
         w.Text(("programming key " + Num(p)).c_str(), ProgKeyAsRead(a.progKeys[p].number),
-               b.progKeys[p].number);
+               ProgKeyAsRead(b.progKeys[p].number));
     // Older panels keep two welcome lines although the write sends four.
     for (int l = 0; l < (version >= 407 ? kWelcomeLines : 2); ++l)
         w.Text(("welcome line " + Num(l)).c_str(), cut(a.welcomeLines[l], 16), b.welcomeLines[l]);
