@@ -198,7 +198,9 @@ bool CBusSession::Prepare(QCommandLineParser& parser, const BusOptions& options)
 
 bool CBusSession::Open()
 {
-    if (m_demo) {
+    // A second job of the same command (write, then its verify) finds the
+    // demo installation as the first one left it.
+    if (m_demo && !m_sim) {
         m_sim = std::make_unique<orvosim::Simulator>();
         m_sim->loadDemo();
         std::string error;

@@ -2,59 +2,23 @@
 // the command line, with progress on stderr and time-out prompts answered by
 // a policy instead of a person.
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <functional>
 #include <memory>
 
-#include "bus.h"
+#include "busjobs.h"
 #include "commands.h"
 #include "orvomodel/duplicates.h"
+#include "orvomodel/modeltext.h"
 #include "orvomodel/orvosettings.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoprocedures/procedure.h"
 
 namespace {
-
-// clang-format off
-#define ORVOCTL_READWRITE_OPTIONS_HELP \
-    ORVOCTL_BUS_OPTIONS_HELP \
-    "  --decks A-B          deck range, or one deck A (default: stored First/Last)\n" \
-    "  --what LIST          flats,tags,access,doors,relays (default: stored choices)\n"
-
-const char* const kReadUsage =
-    "Usage: orvoctl read -o OUT.orvo [options]\n\n"
-    "Reads the installation over the bus and saves it as a document (also what\n"
-    "was read when the job stops short). Exit status 0 complete, 2 cancelled,\n"
-    "3 port cannot be opened, 4 connection lost.\n\n"
-    "Options:\n"
-    ORVOCTL_READWRITE_OPTIONS_HELP
-    "  -o, --output FILE    document to write\n";
-
-const char* const kWriteUsage =
-    "Usage: orvoctl write DOC.orvo [options]\n\n"
-    "Writes the document to the installation over the bus, after checking it for\n"
-    "duplicate flat addresses and key tags (exit 1 when any are found). Exit\n"
-    "status 0 complete, 2 cancelled, 3 port cannot be opened, 4 connection lost.\n\n"
-    "Options:\n"
-    ORVOCTL_READWRITE_OPTIONS_HELP
-    "  --serial             also write the deck serial numbers\n"
-    "  --erase-tags         write every flat key tag as empty (the document keeps them)\n";
-// clang-format on
-
-// The options read and write add to the bus options.
-struct ReadWriteOptions {
-    QCommandLineOption decks{QStringLiteral("decks"),
-                             QStringLiteral("Deck range A-B, or one deck A (default: the stored range)."),
-                             QStringLiteral("A-B")};
-    QCommandLineOption what{QStringLiteral("what"),
-                            QStringLiteral("Comma-separated list of flats,tags,access,doors,relays "
-                                           "(default: the stored choices)."),
-                            QStringLiteral("LIST")};
-
-    void AddTo(QCommandLineParser& parser) { parser.addOptions({decks, what}); }
-};
 
 bool ParseDecks(const QString& text, int* first, int* last)
 {
@@ -93,9 +57,65 @@ bool ParseWhat(const QString& text, CReadWriteParameters* params)
     return true;
 }
 
-// Fills params from the options or the stored choices; false on bad arguments.
-bool PrepareParameters(QCommandLineParser& parser, const ReadWriteOptions& options, const CBusSession& bus,
-                       CReadWriteParameters* params)
+// clang-format off
+const char* const kReadUsage =
+    "Usage: orvoctl read -o OUT.orvo [options]\n\n"
+    "Reads the installation over the bus and saves it as a document. A read\n"
+    "that does not complete never replaces an existing OUT.orvo: what was read\n"
+    "goes to OUT.partial.orvo beside it. Exit status 0 complete, 1 the document\n"
+    "could not be written, 2 cancelled, 3 port cannot be opened, 4 connection\n"
+    "lost, 5 finished but incomplete (settings not read, or no deck answered).\n\n"
+    "Options:\n"
+    ORVOCTL_READWRITE_OPTIONS_HELP
+    "  -o, --output FILE    document to write\n";
+
+const char* const kWriteUsage =
+    "Usage: orvoctl write DOC.orvo [options]\n\n"
+    "Writes the document to the installation over the bus, after checking it for\n"
+    "duplicate flat addresses and key tags (exit 1 when any are found). Exit\n"
+    "status 0 complete, 2 cancelled, 3 port cannot be opened, 4 connection lost,\n"
+    "5 finished but incomplete (settings not written, or no deck reached); with\n"
+    "--verify, 1 when the installation then differs from the document.\n\n"
+    "Options:\n"
+    ORVOCTL_READWRITE_OPTIONS_HELP
+    "  --serial             also write the deck serial numbers\n"
+    "  --erase-tags         write every flat key tag as empty (the document keeps them)\n"
+    "  --verify             read the installation back and report how it differs\n";
+// clang-format on
+
+// "site.orvo" -> "site.partial.orvo"; other names get ".partial.orvo" added.
+QString PartialPath(const QString& path)
+{
+    if (path.endsWith(QLatin1String(".orvo")))
+        return path.left(path.size() - 5) + QStringLiteral(".partial.orvo");
+    return path + QStringLiteral(".partial.orvo");
+}
+
+// Whether a document can be written at path: its folder exists and takes
+// new files, and an existing file there may be replaced.
+bool CanWriteDocument(const QString& path, std::string* reason)
+{
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isDir()) {
+        *reason = "the folder " + QFile::encodeName(folder.filePath()).toStdString() + " does not exist";
+        return false;
+    }
+    if (!folder.isWritable()) {
+        *reason = "the folder " + QFile::encodeName(folder.filePath()).toStdString() + " is not writable";
+        return false;
+    }
+    if (file.exists() && (file.isDir() || !file.isWritable())) {
+        *reason = "cannot be replaced";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool PrepareJob(QCommandLineParser& parser, const ReadWriteOptions& options, const CBusSession& bus,
+                CReadWriteParameters* params, int* quietRetries)
 {
     QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
     params->first = store.value(QStringLiteral("System/First"), 0).toInt();
@@ -105,42 +125,92 @@ bool PrepareParameters(QCommandLineParser& parser, const ReadWriteOptions& optio
     params->rfidTags = store.value(QStringLiteral("System/Read Write Rfid Tags"), 0).toInt();
     params->doorSettings = store.value(QStringLiteral("System/Read Write Door Settings"), 0).toInt();
     params->readRelays = store.value(QStringLiteral("System/Read Write Relays"), 0).toInt();
+    *quietRetries = store.value(QStringLiteral("Comms/Quiet Retries"), kDefaultQuietRetries).toInt();
     if (parser.isSet(options.decks) &&
         !ParseDecks(parser.value(options.decks), &params->first, &params->last))
         return bus.Usage("--decks wants A-B or A with deck numbers 0-255");
     if (parser.isSet(options.what) && !ParseWhat(parser.value(options.what), params))
         return bus.Usage("--what takes a list of flats,tags,access,doors,relays");
+    if (parser.isSet(options.quietRetries)) {
+        bool ok = false;
+        *quietRetries = parser.value(options.quietRetries).toInt(&ok);
+        if (!ok || *quietRetries < 0 || *quietRetries > 100)
+            return bus.Usage("--quiet-retries wants a number 0-100");
+    }
+    if (*quietRetries < 0)
+        *quietRetries = 0;
     return true;
 }
 
-int RunJob(CBusProcedure& job)
+CompareScope ScopeOf(const CReadWriteParameters& params)
 {
-    CInterruptGuard interrupt;
-    int result = job.Run();
-    PrintOut(job.Summary() + "\n");
-    if (job.ConnectionWasLost())
-        return kExitLost;
-    return result == kJobCancelled ? kExitCancelled : kExitOk;
+    CompareScope scope;
+    scope.flats = params.flatAddresses != 0;
+    scope.tags = params.rfidTags != 0;
+    scope.access = params.doorAccess != 0;
+    scope.doors = params.doorSettings != 0;
+    scope.relays = params.readRelays != 0;
+    return scope;
 }
 
-// Opens the session, runs a Job (read or write) with the host as its front
-// end and closes the session; setup, when given, finishes the job first.
-template <typename Job>
-int RunOnBus(CBusSession& bus, const CReadWriteParameters& params, COrvoSystem* system,
-             CCommandLineHost& host, const std::function<void(Job&)>& setup = {})
+int RunBusJob(CBusSession& bus, CBusProcedure& job, const std::function<void(CBusProcedure&)>& setup)
 {
     if (!bus.Open())
         return kExitNoPort;
-    Job job(bus.Connection(), params, system, &host, &CancelFlag());
     if (setup)
         setup(job);
     job.SetClosingPause(0);
-    const int exitStatus = RunJob(job);
+    int result = kJobFinished;
+    {
+        CInterruptGuard interrupt;
+        result = job.Run();
+    }
     bus.Close();
-    return exitStatus;
+    PrintOut(ModelTextToUtf8(job.Summary()) + "\n");
+    // The summary shows ten; a script needs them all.
+    for (const LostSetting& lost : job.LostSettings())
+        PrintError("orvoctl: not answered: " + ModelTextToUtf8(lost.Text()) + "\n");
+    if (job.NoDeckAnswered())
+        PrintError("orvoctl: no deck answered\n");
+    if (job.ConnectionWasLost())
+        return kExitLost;
+    if (result == kJobCancelled)
+        return kExitCancelled;
+    return job.Incomplete() ? kExitIncomplete : kExitOk;
 }
 
-} // namespace
+int VerifyInstallation(CBusSession& bus, const CReadWriteParameters& params, int quietRetries,
+                       const COrvoSystem& doc, const CompareScope& scope)
+{
+    CMemorySettings settings;
+    auto read = std::make_unique<COrvoSystem>(&settings);
+    // The summary box is the caller's business; the list below says it all.
+    read->showResults = 0;
+    read->maxEmptySlots = doc.maxEmptySlots;
+    CCommandLineHost host(bus.Policy(), bus.Quiet());
+    CReadProcedure job(bus.Connection(), params, read.get(), &host, &CancelFlag());
+    job.SetQuietRetries(quietRetries);
+    const int status = RunBusJob(bus, job);
+    if (status != kExitOk && status != kExitIncomplete)
+        return status;
+    CompareScope asRead = scope;
+    asRead.asRead = true;
+    // Only the decks the read covered can be compared.
+    asRead.firstDeck = params.FirstDeck();
+    asRead.lastDeck = params.LastDeck();
+    const std::vector<std::string> differences = CompareSystems(doc, *read, asRead);
+    for (const std::string& line : differences)
+        PrintOut(ModelTextToUtf8(line) + "\n");
+    if (status == kExitIncomplete)
+        return status;
+    if (!differences.empty()) {
+        PrintError("orvoctl: the installation differs from the document in " +
+                   std::to_string(differences.size()) + " setting(s)\n");
+        return kExitFailed;
+    }
+    PrintError("orvoctl: the installation matches the document\n");
+    return kExitOk;
+}
 
 int RunReadCommand(const QStringList& args)
 {
@@ -161,19 +231,38 @@ int RunReadCommand(const QStringList& args)
     }
     CBusSession bus(args.value(0));
     CReadWriteParameters params;
-    if (!bus.Prepare(parser, options) || !PrepareParameters(parser, rwOptions, bus, &params))
+    int quietRetries = kDefaultQuietRetries;
+    if (!bus.Prepare(parser, options) || !PrepareJob(parser, rwOptions, bus, &params, &quietRetries))
         return kExitUsage;
+    // A long read must not be lost at its end for want of a place to keep it.
+    const QString outputPath = parser.value(output);
+    std::string reason;
+    if (!CanWriteDocument(outputPath, &reason)) {
+        PrintError("orvoctl: " + QFile::encodeName(outputPath).toStdString() + ": " + reason +
+                   "; nothing was read\n");
+        return kExitUsage;
+    }
 
     QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
     COrvoQSettings settings(store);
     auto system = std::make_unique<COrvoSystem>(&settings);
     CCommandLineHost host(bus.Policy(), bus.Quiet());
-    const int exitStatus = RunOnBus<CReadProcedure>(bus, params, system.get(), host);
+    CReadProcedure job(bus.Connection(), params, system.get(), &host, &CancelFlag());
+    job.SetQuietRetries(quietRetries);
+    const int exitStatus = RunBusJob(bus, job);
     if (exitStatus == kExitNoPort)
         return exitStatus; // nothing was read, so nothing is saved
 
-    // What was read is kept even when the job stopped short.
-    const std::string path = QFile::encodeName(parser.value(output)).toStdString();
+    // What was read is kept even when the job stopped short, but a read that
+    // did not complete never takes the place of a document already there.
+    QString savePath = outputPath;
+    if (exitStatus != kExitOk && QFileInfo::exists(outputPath)) {
+        savePath = PartialPath(outputPath);
+        PrintError("orvoctl: the read did not complete; " + QFile::encodeName(outputPath).toStdString() +
+                   " is left as it was and what was read goes to " +
+                   QFile::encodeName(savePath).toStdString() + "\n");
+    }
+    const std::string path = QFile::encodeName(savePath).toStdString();
     SaveOutcome outcome;
     if (!system->Save(path, 1, &outcome)) {
         PrintError("orvoctl: " + (outcome.error.empty() ? path : outcome.error) + "\n");
@@ -194,13 +283,16 @@ int RunWriteCommand(const QStringList& args)
     QCommandLineOption eraseTags(
         QStringLiteral("erase-tags"),
         QStringLiteral("Write every flat key tag as empty (the document keeps them)."));
-    parser.addOptions({serial, eraseTags});
+    QCommandLineOption verify(QStringLiteral("verify"),
+                              QStringLiteral("Read the installation back and report how it differs."));
+    parser.addOptions({serial, eraseTags, verify});
     int status = kExitUsage;
     if (!ParseCommandLine(parser, args, 1, kWriteUsage, &status))
         return status;
     CBusSession bus(args.value(0));
     CReadWriteParameters params;
-    if (!bus.Prepare(parser, options) || !PrepareParameters(parser, rwOptions, bus, &params))
+    int quietRetries = kDefaultQuietRetries;
+    if (!bus.Prepare(parser, options) || !PrepareJob(parser, rwOptions, bus, &params, &quietRetries))
         return kExitUsage;
     params.writeSerialNumber = parser.isSet(serial) ? 1 : 0;
 
@@ -217,7 +309,15 @@ int RunWriteCommand(const QStringList& args)
     }
     CCommandLineHost host(bus.Policy(), bus.Quiet());
     const bool erase = parser.isSet(eraseTags);
-    return RunOnBus<CWriteProcedure>(bus, params, system.get(), host, [erase](CWriteProcedure& job) {
-        job.SetEraseTags([erase] { return erase; });
-    });
+    CWriteProcedure job(bus.Connection(), params, system.get(), &host, &CancelFlag());
+    job.SetQuietRetries(quietRetries);
+    job.SetEraseTags([erase] { return erase; });
+    const int exitStatus = RunBusJob(bus, job);
+    if (exitStatus != kExitOk || !parser.isSet(verify))
+        return exitStatus;
+    // Erased tags are meant to differ from the document: leave them out.
+    CompareScope scope = ScopeOf(params);
+    if (erase)
+        scope.tags = false;
+    return VerifyInstallation(bus, params, quietRetries, *system, scope);
 }

@@ -28,6 +28,8 @@ int RunClockCommand(const QStringList& args);
 int RunTagCommand(const QStringList& args);
 int RunTagsCommand(const QStringList& args);
 int RunTagsCommand(const QStringList& args);
+int RunDiffCommand(const QStringList& args);
+int RunVerifyCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

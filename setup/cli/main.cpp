@@ -29,6 +29,10 @@ const Command kCommands[] = {
     {"clock", "clock [--deck N] [--sync]", "print a deck's clock or set every deck's clock", RunClockCommand},
     {"tag", "tag find NUMBER ...", "find the flat a key tag belongs to", RunTagCommand},
     {"tags", "tags export|import ...", "key tags to or from a CSV file", RunTagsCommand},
+    {"diff", "diff A.orvo B.orvo", "compare two documents setting by setting (exit 1 when they differ)",
+     RunDiffCommand},
+    {"verify", "verify DOC.orvo ...", "compare the installation with a document (exit 1 when they differ)",
+     RunVerifyCommand},
 };
 
 std::string Usage()

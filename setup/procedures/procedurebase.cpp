@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -16,12 +17,17 @@ namespace orvoproc {
 
 std::string Format(const char* format, ...)
 {
-    char buffer[512];
     va_list args;
     va_start(args, format);
-    vsnprintf(buffer, sizeof buffer, format, args);
+    va_list again;
+    va_copy(again, args);
+    const int size = vsnprintf(nullptr, 0, format, args);
     va_end(args);
-    return buffer;
+    std::string text(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    if (size > 0)
+        vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
 }
 
 } // namespace orvoproc
@@ -113,8 +119,43 @@ bool CBusProcedure::Ask(const std::string& prompt, int attempt)
     return answer == RetryAnswer::Yes;
 }
 
+bool CBusProcedure::SendKnown(int deck, int type, int number, int code, int count,
+                              const unsigned char* params, _orvo_msg* reply)
+{
+    if (Send(deck, type, number, code, count, params, reply))
+        return true;
+    // A lost frame on a busy bus is no reason to give up on a device that is
+    // there; a request that wants no reply is never repeated.
+    for (int retry = 0; reply && retry < m_quietRetries && !m_lost; ++retry) {
+        ++m_quietResends;
+        if (Send(deck, type, number, code, count, params, reply))
+            return true;
+    }
+    return false;
+}
+
+bool CBusProcedure::SendKnown(int deck, int type, int number, int code, std::initializer_list<int> params,
+                              _orvo_msg* reply)
+{
+    unsigned char bytes[ORVO_MAX_PARAMS] = {};
+    const int count = PackParams(params, bytes);
+    return SendKnown(deck, type, number, code, count, bytes, reply);
+}
+
 bool CBusProcedure::SendPrompted(int deck, int type, int number, int code, int count,
                                  const unsigned char* params, _orvo_msg* reply, const std::string& prompt)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (SendKnown(deck, type, number, code, count, params, reply))
+            return true;
+        if (m_lost || !Ask(prompt, attempt))
+            return false;
+    }
+}
+
+bool CBusProcedure::SendProbePrompted(int deck, int type, int number, int code, int count,
+                                      const unsigned char* params, _orvo_msg* reply,
+                                      const std::string& prompt)
 {
     for (int attempt = 0;; ++attempt) {
         if (Send(deck, type, number, code, count, params, reply))
@@ -122,6 +163,24 @@ bool CBusProcedure::SendPrompted(int deck, int type, int number, int code, int c
         if (m_lost || !Ask(prompt, attempt))
             return false;
     }
+}
+
+void CBusProcedure::Lose(int deck, const std::string& element, const std::string& setting)
+{
+    if (m_lost)
+        return;
+    LostSetting lost{deck, element, setting};
+    if (!m_lostSettings.empty() && m_lostSettings.back() == lost)
+        return;
+    m_lostSettings.push_back(std::move(lost));
+}
+
+std::string LostSetting::Text() const
+{
+    std::string text = "Deck " + std::to_string(deck);
+    if (!element.empty())
+        text += ", " + element;
+    return text + ": " + setting;
 }
 
 bool CBusProcedure::SendPrompted(int deck, int type, int number, int code, std::initializer_list<int> params,
@@ -144,20 +203,36 @@ bool CBusProcedure::EnquireDeck(int n, _orvo_msg* reply)
     }
 }
 
-int CBusProcedure::Finish(const char* summaryFormat, int flats, int decks)
+int CBusProcedure::Finish(const char* summaryFormat, const char* lostVerb, int flats, int decks)
 {
-    m_statusWord = Cancelled() ? "Cancelled" : "Complete";
+    // A range that holds decks but where none answered did nothing at all.
+    m_noDeck = !Cancelled() && decks == 0 && m_params.FirstDeck() <= m_params.LastDeck();
+    m_statusWord = Cancelled() ? "Cancelled" : m_noDeck ? "Incomplete" : "Complete";
     auto elapsed =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_start).count();
     std::string elapsedText = Format("Completed in %02d minutes and %02d seconds",
                                      static_cast<int>((elapsed / 60) % 60), static_cast<int>(elapsed % 60));
-    m_summary = Format(summaryFormat, m_statusWord.c_str(), flats, decks, elapsedText.c_str());
+    std::string statusLine = m_statusWord;
+    if (m_noDeck)
+        statusLine = "Incomplete: no deck answered";
+    if (!m_lostSettings.empty()) {
+        statusLine +=
+            Format(", but %d setting(s) could not be %s", static_cast<int>(m_lostSettings.size()), lostVerb);
+        const size_t shown = std::min<size_t>(m_lostSettings.size(), 10);
+        for (size_t i = 0; i < shown; ++i)
+            statusLine += "\n" + m_lostSettings[i].Text();
+        if (m_lostSettings.size() > shown)
+            statusLine += "\n...";
+    }
+    m_summary = Format(summaryFormat, statusLine.c_str(), flats, decks, elapsedText.c_str());
     if (m_lost)
         m_summary = "Connection lost: the serial adapter or its port has gone away.\n" + m_summary;
-    // A lost connection is always reported; the installer must know the job stopped short.
-    if (m_system->showResults || m_lost) {
+    // A lost connection or lost settings are always reported: the installer
+    // must know the job stopped short or left something out.
+    const bool shortfall = m_lost || Incomplete();
+    if (m_system->showResults || shortfall) {
         PostText(m_statusWord);
-        m_host->ShowSummary(m_statusWord, m_summary, Cancelled());
+        m_host->ShowSummary(m_statusWord, m_summary, Cancelled() || shortfall);
     }
     Pause(m_closingPauseMs);
     return Cancelled() ? kJobCancelled : kJobFinished;

@@ -66,7 +66,11 @@ int CReadProcedure::Run()
             for (int rest = n; rest <= last; ++rest)
                 m_system->decks[rest].readIncomplete = true;
     }
-    return Finish("%s\nRead %d flats on %d deck(s)\n%s", m_flats, m_decks);
+    // So is a deck that kept a setting at its reset value because it got no reply.
+    for (const LostSetting& lost : LostSettings())
+        if (lost.deck >= 0 && lost.deck < kDeckCount)
+            m_system->decks[lost.deck].readIncomplete = true;
+    return Finish("%s\nRead %d flats on %d deck(s)\n%s", "read", m_flats, m_decks);
 }
 
 void CReadProcedure::ReadDeck(int n)
@@ -117,14 +121,18 @@ void CReadProcedure::ReadDeckSettings(int n, bool main)
     _orvo_msg reply{};
     if (atLeast(1037, 1022)) {
         PostText("Reading Serial Number");
-        if (Send(n, NODE_DECK, 0, MSG_GET_SERIAL_NUMBER, 0, nullptr, &reply))
+        if (SendKnown(n, NODE_DECK, 0, MSG_GET_SERIAL_NUMBER, 0, nullptr, &reply))
             AssignText(deck.serialNumber, CharsToZero(reply, 0, 5));
+        else
+            Lose(n, "", "serial number");
     }
     if (main && version >= 1028) {
         PostText("Reading Door Versions");
         for (int group = 0; group < 2; ++group) {
-            if (!Send(n, NODE_DECK, 0, MSG_DOOR_VERSION, {group}, &reply))
+            if (!SendKnown(n, NODE_DECK, 0, MSG_DOOR_VERSION, {group}, &reply)) {
+                Lose(n, "", group == 0 ? "door versions 0-7" : "door versions 8-15");
                 continue;
+            }
             for (int i = 0; i < 8; ++i)
                 if (reply.param[i])
                     deck.doorVersions[group * 8 + i] = static_cast<short>(200 + reply.param[i]);
@@ -132,18 +140,24 @@ void CReadProcedure::ReadDeckSettings(int n, bool main)
     }
     if (atLeast(1018, 1009)) {
         PostText("Reading Ringtone Cadences");
-        if (Send(n, NODE_DECK, 0, MSG_GET_DOOR_TONE, 0, nullptr, &reply))
+        if (SendKnown(n, NODE_DECK, 0, MSG_GET_DOOR_TONE, 0, nullptr, &reply))
             deck.doorCadence = reply.param[1] * 256 + reply.param[2];
-        if (Send(n, NODE_DECK, 0, MSG_GET_CONCIERGE_TONE, 0, nullptr, &reply))
+        else
+            Lose(n, "", "door cadence");
+        if (SendKnown(n, NODE_DECK, 0, MSG_GET_CONCIERGE_TONE, 0, nullptr, &reply))
             deck.conciergeCadence = reply.param[1] * 256 + reply.param[2];
+        else
+            Lose(n, "", "concierge cadence");
     }
     if (atLeast(1027, 1015)) {
         PostText("Reading Deck Options");
-        if (Send(n, NODE_DECK, 0, MSG_GET_DECK_OPTIONS, 0, nullptr, &reply)) {
+        if (SendKnown(n, NODE_DECK, 0, MSG_GET_DECK_OPTIONS, 0, nullptr, &reply)) {
             deck.maskPrivacy = reply.param[0];
             deck.conciergeAckNakTones = 0;
             if (atLeast(1032, 1018))
                 deck.conciergeAckNakTones = reply.param[1];
+        } else {
+            Lose(n, "", "deck options");
         }
     }
 }
@@ -178,7 +192,8 @@ void CReadProcedure::ReadFlats(int n, bool rfid)
         PostPos(n * 24 + f);
         if (m_params.flatAddresses) {
             PostText(Format("Reading flat %d on deck %d", f + 1, n));
-            if (SendPrompted(
+            // A slot without a handset is silent by design: no quiet retries.
+            if (SendProbePrompted(
                     n, NODE_FLAT, f, MSG_GET_ADDRESS, 0, nullptr, &reply,
                     Format("Timeout waiting for reply from MSG_GET_ADDRESS\nDeck %d, Flat %d, Retry ?", n,
                            f))) {
@@ -207,6 +222,8 @@ void CReadProcedure::ReadFlats(int n, bool rfid)
                                     n, f, k))) {
                 flat.tags[k].colour = reply.param[2];
                 AssignText(flat.tags[k].number, TagNumberText(&reply.param[3]));
+            } else {
+                Lose(n, Format("Flat %d", f), Format("key %d", k));
             }
             if (limit != 0) {
                 emptyTags = TextOf(flat.tags[k].number) == "FFFFFFFFFF" ? emptyTags + 1 : 0;
@@ -229,6 +246,8 @@ void CReadProcedure::ReadAccess(int n)
             if (SendPrompted(n, NODE_DECK, 0, MSG_GET_GLOBAL, {g}, &reply,
                              Format("Timeout waiting for reply from MSG_GET_GLOBAL\nDeck %d, Retry ?", n)))
                 AssignText(deck.globalFlats[g].address, NonZeroChars(reply, 1, 4));
+            else
+                Lose(n, "", Format("global flat %d", g));
         }
     }
     if (deck.versionMinor >= 2) {
@@ -239,14 +258,18 @@ void CReadProcedure::ReadAccess(int n)
                              Format("Timeout waiting for reply from MSG_GET_RANGE\nDeck %d, Retry ?", n))) {
                 deck.rangeMin[r] = Word(reply, 1);
                 deck.rangeMax[r] = Word(reply, 3);
+            } else {
+                Lose(n, "", Format("range %d", r));
             }
         }
         for (int a = 0; a < 16 && !Cancelled(); ++a) {
             PostText(Format("Reading door access setup %d on deck %d", a + 1, n));
             if (!SendPrompted(
                     n, NODE_DECK, 0, MSG_GET_DOOR_ACCESS, {a}, &reply,
-                    Format("Timeout waiting for reply from MSG_GET_DOOR_ACCESS\nDeck %d, Retry ?", n)))
+                    Format("Timeout waiting for reply from MSG_GET_DOOR_ACCESS\nDeck %d, Retry ?", n))) {
+                Lose(n, "", Format("door access %d", a));
                 continue;
+            }
             deck.primary[a] = reply.param[1];
             deck.globalAccess[a] = reply.param[2];
             for (int j = 0; j < 8; ++j) {
@@ -265,6 +288,8 @@ void CReadProcedure::ReadAccess(int n)
             deck.rangeOddEven[0] = static_cast<unsigned short>(Word(reply, 0));
             if (deck.version >= 2051)
                 deck.rangeOddEven[1] = static_cast<unsigned short>(Word(reply, 2));
+        } else {
+            Lose(n, "", "odd/even ranges");
         }
     }
     for (int i = 0; i < 2; ++i) {
@@ -280,13 +305,16 @@ void CReadProcedure::ReadAccess(int n)
             deck.rangeAccessKeys[1] = static_cast<unsigned short>(Word(reply, 2));
             deck.rangeAccessCalls[0] = static_cast<unsigned short>(Word(reply, 4));
             deck.rangeAccessCalls[1] = static_cast<unsigned short>(Word(reply, 6));
+        } else {
+            Lose(n, "", "range access");
         }
     }
 }
 
 std::string CReadProcedure::CollectText(int n, int door, int code, std::initializer_list<int> head,
-                                        int firstChar)
+                                        int firstChar, bool* complete)
 {
+    *complete = true;
     std::string text;
     bool stop = false;
     _orvo_msg reply{};
@@ -302,8 +330,10 @@ std::string CReadProcedure::CollectText(int n, int door, int code, std::initiali
         } else {
             params[count++] = static_cast<unsigned char>(part);
         }
-        if (!Send(n, NODE_DOOR, door, code, count, params, &reply))
+        if (!SendKnown(n, NODE_DOOR, door, code, count, params, &reply)) {
+            *complete = false;
             continue;
+        }
         for (int i = 0; i < 8; ++i) {
             unsigned char c = reply.param[firstChar + i];
             if (!c) {
@@ -325,37 +355,70 @@ void CReadProcedure::ReadDoors(int n)
             continue;
         DoorRecord door = deck.doors[d];
         const int v = deck.doorVersions[d];
+        const std::string element = Format("Door %d", d);
         PostText(Format("Reading Door %d on deck %d", d, n));
         auto prompt = [&](const char* message) {
             return Format("Timeout waiting for reply from %s\nDeck %d Door %d, Retry ?", message, n, d);
         };
-        for (int u = 0; u < 15; ++u)
+        // The door is in the mask: silence is a lost frame, so ask again quietly.
+        auto known = [&](int code, std::initializer_list<int> params, const char* setting) {
+            if (SendKnown(n, NODE_DOOR, d, code, params, &reply))
+                return true;
+            Lose(n, element, setting);
+            return false;
+        };
+        auto text = [&](int code, std::initializer_list<int> head, int firstChar, const std::string& setting,
+                        bool keep, std::string* target) {
+            bool complete = true;
+            std::string collected = CollectText(n, d, code, head, firstChar, &complete);
+            if (!keep)
+                return;
+            AssignText(*target, collected);
+            if (!complete)
+                Lose(n, element, setting);
+        };
+        for (int u = 0; u < 15; ++u) {
             if (SendPrompted(n, NODE_DOOR, d, MSG_GET_USER_CODE, {u}, &reply, prompt("MSG_GET_USER_CODE")))
                 AssignText(door.codes[u], CharsToZero(reply, 1, 4));
+            else
+                Lose(n, element, Format("code %d", u));
+        }
         if (v >= 302) {
             if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DOOR_SERIAL_NUMBER, 0, nullptr, &reply,
                              prompt("MSG_GET_DOOR_SERIAL_NUMBER")))
                 AssignText(door.serialNo, NonZeroChars(reply, 0, 5));
+            else
+                Lose(n, element, "serial number");
             if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DOOR2_PARAM, 0, nullptr, &reply,
                              prompt("MSG_GET_DOOR2_PARAM"))) {
                 door.language = reply.param[0] & 0x0F;
                 door.lockTime = reply.param[1];
                 door.vaVolume = reply.param[2] & 0x3F;
                 door.mode = reply.param[3] & 0x0F;
+            } else {
+                Lose(n, element, "door parameters");
             }
         }
-        if (v >= 312 &&
-            SendPrompted(n, NODE_DOOR, d, MSG_GET_DR_LINK, 0, nullptr, &reply, prompt("MSG_GET_DR_LINK"))) {
-            door.drLink = reply.param[0] & 0x1F;
-            if (v >= 407)
-                door.inOption = reply.param[1] & 0x1F;
+        if (v >= 312) {
+            if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DR_LINK, 0, nullptr, &reply,
+                             prompt("MSG_GET_DR_LINK"))) {
+                door.drLink = reply.param[0] & 0x1F;
+                if (v >= 407)
+                    door.inOption = reply.param[1] & 0x1F;
+            } else {
+                Lose(n, element, "DR link");
+            }
         }
-        if (v >= 316 && SendPrompted(n, NODE_DOOR, d, MSG_GET_SPEED_DIAL, 0, nullptr, &reply,
-                                     prompt("MSG_GET_SPEED_DIAL")))
-            AssignText(door.speedDialNo, NonZeroChars(reply, 0, 3));
+        if (v >= 316) {
+            if (SendPrompted(n, NODE_DOOR, d, MSG_GET_SPEED_DIAL, 0, nullptr, &reply,
+                             prompt("MSG_GET_SPEED_DIAL")))
+                AssignText(door.speedDialNo, NonZeroChars(reply, 0, 3));
+            else
+                Lose(n, element, "speed dial");
+        }
         if (v >= 407)
-            AssignText(door.speedDialDisplay, CollectText(n, d, MSG_GET_SPEED_DIAL_NAME, {}, 1));
-        if (v >= 320 && Send(n, NODE_DOOR, d, MSG_GET_RELAY_REVERSE, 0, nullptr, &reply))
+            text(MSG_GET_SPEED_DIAL_NAME, {}, 1, "speed dial name", true, &door.speedDialDisplay);
+        if (v >= 320 && known(MSG_GET_RELAY_REVERSE, {}, "reverse relay"))
             door.reverseRelay = reply.param[0] != 0;
 
         if (deck.readerMask & (1u << d)) {
@@ -365,7 +428,7 @@ void CReadProcedure::ReadDoors(int n)
         }
         door.reader = 0;
         for (int k = 0; k < 10 && !Lost(); ++k) {
-            if (!Send(n, NODE_DOOR, d, MSG_GET_PROG_RFIDKEY, {k + 1}, &reply))
+            if (!known(MSG_GET_PROG_RFIDKEY, {k + 1}, Format("programming key %d", k).c_str()))
                 continue;
             bool none = true;
             for (int i = 1; i <= 5; ++i)
@@ -373,20 +436,19 @@ void CReadProcedure::ReadDoors(int n)
             AssignText(door.progKeys[k].number, none ? std::string() : TagNumberText(&reply.param[1]));
         }
         for (int line = 0; line < 4; ++line) {
-            std::string text = CollectText(n, d, MSG_GET_DOOR_WELCOME, {line}, 2);
             // Older panels have two lines; what they send for the others is noise.
-            if (v >= 407 || line < 2)
-                AssignText(door.welcomeLines[line], text);
+            text(MSG_GET_DOOR_WELCOME, {line}, 2, Format("welcome line %d", line), v >= 407 || line < 2,
+                 &door.welcomeLines[line]);
         }
-        if (Send(n, NODE_DOOR, d, MSG_GET_DOOR_BLOCK_OPERATION, 0, nullptr, &reply))
+        if (known(MSG_GET_DOOR_BLOCK_OPERATION, {}, "block operation"))
             door.blockCtrlOperation = reply.param[0];
         const int blocks = v > 303 ? 10 : 5;
         for (int b = 0; b < blocks; ++b)
-            AssignText(door.blocks[b], CollectText(n, d, MSG_GET_DOOR_BLOCK, {b}, 2));
+            text(MSG_GET_DOOR_BLOCK, {b}, 2, Format("block %c", 'A' + b), true, &door.blocks[b]);
         if (v >= 421) {
-            AssignText(door.doorOpenLine1, CollectText(n, d, MSG_GET_CUSTOM_TEXT, {0, 0}, 3));
-            AssignText(door.doorOpenLine2, CollectText(n, d, MSG_GET_CUSTOM_TEXT, {0, 1}, 3));
-            AssignText(door.concierge, CollectText(n, d, MSG_GET_CUSTOM_TEXT, {1, 0}, 3));
+            text(MSG_GET_CUSTOM_TEXT, {0, 0}, 3, "door-open line 1", true, &door.doorOpenLine1);
+            text(MSG_GET_CUSTOM_TEXT, {0, 1}, 3, "door-open line 2", true, &door.doorOpenLine2);
+            text(MSG_GET_CUSTOM_TEXT, {1, 0}, 3, "concierge text", true, &door.concierge);
         }
         deck.doors[d] = door;
     }

@@ -34,7 +34,7 @@ int CWriteProcedure::Run()
     m_start = std::chrono::steady_clock::now();
     for (int n = first; n <= last && !Cancelled(); ++n)
         WriteDeck(n);
-    return Finish("%s\nWritten %d flats on %d deck(s)\n%s", m_flats, m_decks);
+    return Finish("%s\nWritten %d flats on %d deck(s)\n%s", "written", m_flats, m_decks);
 }
 
 void CWriteProcedure::WriteDeck(int n)
@@ -57,22 +57,27 @@ void CWriteProcedure::WriteDeck(int n)
 
     if (atLeast(1018, 1009)) {
         PostText("Writing Ringtone Cadences");
-        Send(n, NODE_DECK, 0, MSG_SET_DOOR_TONE,
-             {0, (deck.doorCadence >> 8) & 0xFF, deck.doorCadence & 0xFF, 0xAA, 0x55}, &reply);
-        Send(n, NODE_DECK, 0, MSG_SET_CONCIERGE_TONE,
-             {0, (deck.conciergeCadence >> 8) & 0xFF, deck.conciergeCadence & 0xFF, 0xAA, 0x55}, &reply);
+        if (!SendKnown(n, NODE_DECK, 0, MSG_SET_DOOR_TONE,
+                       {0, (deck.doorCadence >> 8) & 0xFF, deck.doorCadence & 0xFF, 0xAA, 0x55}, &reply))
+            Lose(n, "", "door cadence");
+        if (!SendKnown(n, NODE_DECK, 0, MSG_SET_CONCIERGE_TONE,
+                       {0, (deck.conciergeCadence >> 8) & 0xFF, deck.conciergeCadence & 0xFF, 0xAA, 0x55},
+                       &reply))
+            Lose(n, "", "concierge cadence");
     }
     if (atLeast(1037, 1022) && m_params.writeSerialNumber) {
         PostText("Writing Serial Number");
         unsigned char serial[ORVO_MAX_PARAMS] = {};
         PutChars(serial, TextOf(deck.serialNumber), 0, 6);
-        Send(n, NODE_DECK, 0, MSG_SET_SERIAL_NUMBER, 6, serial, &reply);
+        if (!SendKnown(n, NODE_DECK, 0, MSG_SET_SERIAL_NUMBER, 6, serial, &reply))
+            Lose(n, "", "serial number");
     }
     if (atLeast(1027, 1015)) {
         PostText("Writing Deck Options");
         unsigned char options[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(deck.maskPrivacy),
                                                   static_cast<unsigned char>(deck.conciergeAckNakTones)};
-        Send(n, NODE_DECK, 0, MSG_SET_DECK_OPTIONS, atLeast(1032, 1018) ? 2 : 1, options, &reply);
+        if (!SendKnown(n, NODE_DECK, 0, MSG_SET_DECK_OPTIONS, atLeast(1032, 1018) ? 2 : 1, options, &reply))
+            Lose(n, "", "deck options");
     }
     ++m_decks;
 
@@ -96,11 +101,14 @@ void CWriteProcedure::WriteFlats(int n, bool rfid)
             unsigned char params[ORVO_MAX_PARAMS] = {};
             PutChars(params, TextOf(flat.address), 0, 4);
             params[4] = static_cast<unsigned char>(flat.alarmInput * 2 + (flat.spareOption & 1));
-            if (SendPrompted(
+            // A slot without a handset is silent by design: no quiet retries.
+            if (SendProbePrompted(
                     n, NODE_FLAT, f, MSG_ASSIGN_ADDRESS, 5, params, &reply,
                     Format("Timeout waiting for reply from MSG_ASSIGN_ADDRESS\nDeck %d, Flat %d, Retry ?", n,
                            f)))
                 ++m_flats;
+            else if (!TextOf(flat.address).empty())
+                Lose(n, Format("Flat %d", f), "address"); // a handset the model has was not reached
         }
         if (!m_params.rfidTags || !rfid)
             continue;
@@ -116,11 +124,12 @@ void CWriteProcedure::WriteFlats(int n, bool rfid)
                                                      static_cast<unsigned char>(tag.colour & 0xFF)};
             TagNumberBytes(erase ? std::string("FFFFFFFFFF") : TextOf(tag.number), &params[3]);
             PostText(Format("Writing flat %d on deck %d (key %d)", f + 1, n, k + 1));
-            SendPrompted(
-                n, NODE_DECK, 0, MSG_SET_FLAT_RFIDKEY, 8, params, &reply,
-                Format(
-                    "Timeout waiting for reply from MSG_SET_FLAT_RFIDKEY\nDeck %d, Flat %d, Key %d Retry ?",
-                    n, f, k));
+            if (!SendPrompted(
+                    n, NODE_DECK, 0, MSG_SET_FLAT_RFIDKEY, 8, params, &reply,
+                    Format("Timeout waiting for reply from MSG_SET_FLAT_RFIDKEY\nDeck %d, Flat %d, Key %d "
+                           "Retry ?",
+                           n, f, k)))
+                Lose(n, Format("Flat %d", f), Format("key %d", k));
         }
     }
 }
@@ -135,8 +144,10 @@ void CWriteProcedure::WriteAccess(int n)
             PostText(Format("Writing Global flat %d on deck %d", g + 1, n));
             unsigned char params[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(g)};
             PutChars(&params[1], TextOf(deck.globalFlats[g].address), 0, 4);
-            SendPrompted(n, NODE_DECK, 0, MSG_ASSIGN_GLOBAL, 5, params, &reply,
-                         Format("Timeout waiting for reply from MSG_ASSIGN_GLOBAL\nDeck %d, Retry ?", n));
+            if (!SendPrompted(
+                    n, NODE_DECK, 0, MSG_ASSIGN_GLOBAL, 5, params, &reply,
+                    Format("Timeout waiting for reply from MSG_ASSIGN_GLOBAL\nDeck %d, Retry ?", n)))
+                Lose(n, "", Format("global flat %d", g));
         }
     }
     if (deck.versionMinor >= 2) {
@@ -147,9 +158,10 @@ void CWriteProcedure::WriteAccess(int n)
             PostText(Format("Writing flat range addresses %d on deck %d", r + 1, n));
             const int low = deck.rangeMin[r];
             const int high = deck.rangeMax[r];
-            SendPrompted(n, NODE_DECK, 0, MSG_ASSIGN_RANGE,
-                         {r, low & 0xFF, (low >> 8) & 0xFF, high & 0xFF, (high >> 8) & 0xFF}, &reply,
-                         Format("Timeout waiting for reply from MSG_ASSIGN_RANGE\nDeck %d, Retry ?", n));
+            if (!SendPrompted(n, NODE_DECK, 0, MSG_ASSIGN_RANGE,
+                              {r, low & 0xFF, (low >> 8) & 0xFF, high & 0xFF, (high >> 8) & 0xFF}, &reply,
+                              Format("Timeout waiting for reply from MSG_ASSIGN_RANGE\nDeck %d, Retry ?", n)))
+                Lose(n, "", Format("range %d", r));
         }
         for (int a = 0; a < 16 && !Cancelled(); ++a) {
             PostText(Format("Writing door access setup %d on deck %d", a + 1, n));
@@ -162,9 +174,10 @@ void CWriteProcedure::WriteAccess(int n)
                 static_cast<unsigned char>(deck.globalAccess[a] != 0 ? 1 : 0)};
             for (int j = 0; j < (eightGroups ? 8 : 4); ++j)
                 params[3 + j] = deck.doorGroups[a][j];
-            SendPrompted(
-                n, NODE_DECK, 0, MSG_ASSIGN_DOOR_ACCESS, eightGroups ? 11 : 7, params, &reply,
-                Format("Timeout waiting for reply from MSG_ASSIGN_DOOR_ACCESS\nDeck %d, Retry ?", n));
+            if (!SendPrompted(
+                    n, NODE_DECK, 0, MSG_ASSIGN_DOOR_ACCESS, eightGroups ? 11 : 7, params, &reply,
+                    Format("Timeout waiting for reply from MSG_ASSIGN_DOOR_ACCESS\nDeck %d, Retry ?", n)))
+                Lose(n, "", Format("door access %d", a));
         }
     }
     if (deck.versionMinor >= 25) {
@@ -175,41 +188,51 @@ void CWriteProcedure::WriteAccess(int n)
         // sends both again.
         const int k1 = deck.rangeAccessKeys[0], k2 = deck.rangeAccessKeys[1];
         const int c1 = deck.rangeAccessCalls[0], c2 = deck.rangeAccessCalls[1];
+        bool oddEvenDone = false, rangeAccessDone = deck.version < 2052;
         for (int attempt = 0; !Lost(); ++attempt) {
             bool again = false;
             unsigned char oddEven[ORVO_MAX_PARAMS] = {
                 static_cast<unsigned char>(first & 0xFF), static_cast<unsigned char>(first >> 8),
                 static_cast<unsigned char>(second & 0xFF), static_cast<unsigned char>(second >> 8)};
-            if (!Send(n, NODE_DECK, 0, MSG_ASSIGN_RANGE_OE, deck.version >= 2051 ? 4 : 2, oddEven, &reply) &&
-                !Lost())
+            oddEvenDone = SendKnown(n, NODE_DECK, 0, MSG_ASSIGN_RANGE_OE, deck.version >= 2051 ? 4 : 2,
+                                    oddEven, &reply);
+            if (!oddEvenDone && !Lost())
                 again = Ask(Format("Timeout waiting for reply from MSG_ASSIGN_RANGE_OE\nDeck %d, Retry ?", n),
                             attempt);
-            if (deck.version >= 2052 &&
-                !Send(n, NODE_DECK, 0, MSG_SET_RANGE_ACCESS,
-                      {k1 & 0xFF, k1 >> 8, k2 & 0xFF, k2 >> 8, c1 & 0xFF, c1 >> 8, c2 & 0xFF, c2 >> 8},
-                      &reply) &&
-                !Lost())
-                again =
-                    Ask(Format("Timeout waiting for reply from MSG_SET_RANGE_ACCESS\nDeck %d, Retry ?", n),
-                        attempt) ||
-                    again;
+            if (deck.version >= 2052) {
+                rangeAccessDone = SendKnown(
+                    n, NODE_DECK, 0, MSG_SET_RANGE_ACCESS,
+                    {k1 & 0xFF, k1 >> 8, k2 & 0xFF, k2 >> 8, c1 & 0xFF, c1 >> 8, c2 & 0xFF, c2 >> 8}, &reply);
+                if (!rangeAccessDone && !Lost())
+                    again =
+                        Ask(Format("Timeout waiting for reply from MSG_SET_RANGE_ACCESS\nDeck %d, Retry ?",
+                                   n),
+                            attempt) ||
+                        again;
+            }
             if (!again)
                 break;
         }
+        if (!oddEvenDone)
+            Lose(n, "", "odd/even ranges");
+        if (!rangeAccessDone)
+            Lose(n, "", "range access");
     }
 }
 
-void CWriteProcedure::SendText(int n, int door, int code, std::initializer_list<int> head,
+bool CWriteProcedure::SendText(int n, int door, int code, std::initializer_list<int> head,
                                const std::string& text)
 {
+    bool sent = true;
     for (int part = 0; part < 2; ++part) {
         unsigned char params[ORVO_MAX_PARAMS] = {};
         int count = PackParams(head, params);
         params[count++] = static_cast<unsigned char>(part);
         PutChars(&params[count], text, static_cast<size_t>(8 * part), 8);
         _orvo_msg reply{};
-        Send(n, NODE_DOOR, door, code, count + 8, params, &reply);
+        sent = SendKnown(n, NODE_DOOR, door, code, count + 8, params, &reply) && sent;
     }
+    return sent;
 }
 
 void CWriteProcedure::WriteDoors(int n)
@@ -222,37 +245,53 @@ void CWriteProcedure::WriteDoors(int n)
         DoorRecord& door = deck.doors[d];
         const int v = deck.doorVersions[d];
         const bool reader = door.reader != 0;
+        const std::string element = Format("Door %d", d);
+        // The door is in the mask: a missing acknowledgement is a lost frame.
+        auto known = [&](int code, int count, const unsigned char* params, const std::string& setting) {
+            if (!SendKnown(n, NODE_DOOR, d, code, count, params, &reply))
+                Lose(n, element, setting);
+        };
+        auto knownList = [&](int code, std::initializer_list<int> values, const std::string& setting) {
+            unsigned char params[ORVO_MAX_PARAMS] = {};
+            const int count = PackParams(values, params);
+            known(code, count, params, setting);
+        };
+        auto text = [&](int code, std::initializer_list<int> head, const std::string& value,
+                        const std::string& setting) {
+            if (!SendText(n, d, code, head, value))
+                Lose(n, element, setting);
+        };
         PostText(Format("Writing Door %d on deck %d", d, n));
         if (v >= 302) {
             unsigned char serial[ORVO_MAX_PARAMS] = {};
             PutChars(serial, TextOf(door.serialNo), 0, 6);
-            Send(n, NODE_DOOR, d, MSG_SET_DOOR_SERIAL_NUMBER, 6, serial, &reply);
-            Send(n, NODE_DOOR, d, MSG_SET_DOOR2_PARAM,
-                 {door.language & 0xFF, door.lockTime & 0xFF, door.vaVolume & 0xFF, door.mode & 0xFF},
-                 &reply);
+            known(MSG_SET_DOOR_SERIAL_NUMBER, 6, serial, "serial number");
+            knownList(MSG_SET_DOOR2_PARAM,
+                      {door.language & 0xFF, door.lockTime & 0xFF, door.vaVolume & 0xFF, door.mode & 0xFF},
+                      "door parameters");
             if (!Lost())
                 Pause(500);
         }
         for (int u = 0; u < 15; ++u) {
             unsigned char params[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(u)};
             PutChars(&params[1], TextOf(door.codes[u]), 0, 4);
-            Send(n, NODE_DOOR, d, MSG_SET_USER_CODE, 7, params, &reply);
+            known(MSG_SET_USER_CODE, 7, params, Format("code %d", u));
         }
         if (v >= 312) {
             if (v >= 407)
-                Send(n, NODE_DOOR, d, MSG_SET_DR_LINK, {door.drLink & 0xFF, door.inOption & 0xFF}, &reply);
+                knownList(MSG_SET_DR_LINK, {door.drLink & 0xFF, door.inOption & 0xFF}, "DR link");
             else
-                Send(n, NODE_DOOR, d, MSG_SET_DR_LINK, {door.drLink & 0xFF}, &reply);
+                knownList(MSG_SET_DR_LINK, {door.drLink & 0xFF}, "DR link");
         }
         if (v >= 316) {
             unsigned char params[ORVO_MAX_PARAMS] = {};
             PutChars(params, TextOf(door.speedDialNo), 0, 4);
-            Send(n, NODE_DOOR, d, MSG_SET_SPEED_DIAL, 4, params, &reply);
+            known(MSG_SET_SPEED_DIAL, 4, params, "speed dial");
         }
         if (v >= 407 && !reader)
-            SendText(n, d, MSG_SET_SPEED_DIAL_NAME, {}, TextOf(door.speedDialDisplay));
+            text(MSG_SET_SPEED_DIAL_NAME, {}, TextOf(door.speedDialDisplay), "speed dial name");
         if (v >= 320)
-            Send(n, NODE_DOOR, d, MSG_SET_RELAY_REVERSE, {door.reverseRelay & 0xFF}, &reply);
+            knownList(MSG_SET_RELAY_REVERSE, {door.reverseRelay & 0xFF}, "reverse relay");
         if (reader)
             continue;
         for (int k = 0; k < 10 && !Lost(); ++k) {
@@ -264,15 +303,16 @@ void CWriteProcedure::WriteDoors(int n)
             Pause(250);
         }
         for (int line = 0; line < 4; ++line)
-            SendText(n, d, MSG_SET_DOOR_WELCOME, {line}, TextOf(door.welcomeLines[line]));
-        Send(n, NODE_DOOR, d, MSG_SET_DOOR_BLOCK_OPERATION, {door.blockCtrlOperation & 0xFF}, &reply);
+            text(MSG_SET_DOOR_WELCOME, {line}, TextOf(door.welcomeLines[line]),
+                 Format("welcome line %d", line));
+        knownList(MSG_SET_DOOR_BLOCK_OPERATION, {door.blockCtrlOperation & 0xFF}, "block operation");
         const int blocks = v > 303 ? 10 : 5;
         for (int b = 0; b < blocks; ++b)
-            SendText(n, d, MSG_SET_DOOR_BLOCK, {b}, TextOf(door.blocks[b]));
+            text(MSG_SET_DOOR_BLOCK, {b}, TextOf(door.blocks[b]), Format("block %c", 'A' + b));
         if (v >= 421) {
-            SendText(n, d, MSG_SET_CUSTOM_TEXT, {0, 0}, TextOf(door.doorOpenLine1));
-            SendText(n, d, MSG_SET_CUSTOM_TEXT, {0, 1}, TextOf(door.doorOpenLine2));
-            SendText(n, d, MSG_SET_CUSTOM_TEXT, {1, 0}, TextOf(door.concierge));
+            text(MSG_SET_CUSTOM_TEXT, {0, 0}, TextOf(door.doorOpenLine1), "door-open line 1");
+            text(MSG_SET_CUSTOM_TEXT, {0, 1}, TextOf(door.doorOpenLine2), "door-open line 2");
+            text(MSG_SET_CUSTOM_TEXT, {1, 0}, TextOf(door.concierge), "concierge text");
         }
     }
 }

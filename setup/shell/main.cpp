@@ -9,12 +9,80 @@
 #include <QIcon>
 #include <QTemporaryDir>
 
+#include <cstdio>
+#include <string_view>
+
+namespace {
+
+void SetIdentity()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Setup"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quendral Orvo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVOSETUP_VERSION_TEXT));
+}
+
+struct CommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption demo{
+        QStringLiteral("demo"),
+        QStringLiteral("Run against a built-in simulated installation (stored settings unchanged).")};
+
+    CommandLine()
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Configuration tool for the Orvo door-entry system."));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOption(demo);
+        parser.addPositionalArgument(QStringLiteral("document"), QStringLiteral("An .orvo document to open."),
+                                     QStringLiteral("[document]"));
+    }
+};
+
+// --help and --version answer without a window, so they must work without
+// a display too (over SSH, in a script).
+bool AsksForTextOnly(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version")
+            return true;
+    }
+    return false;
+}
+
+// Whether a window can be shown at all: a platform named outright, or a
+// display for the usual ones. Without, QApplication would abort.
+bool HasDisplay()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const bool x11 = !qgetenv("DISPLAY").isEmpty(), wayland = !qgetenv("WAYLAND_DISPLAY").isEmpty();
+    if (platform.startsWith("xcb"))
+        return x11;
+    if (platform.startsWith("wayland"))
+        return wayland;
+    return !platform.isEmpty() || x11 || wayland;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    if (AsksForTextOnly(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        SetIdentity();
+        CommandLine line;
+        line.parser.process(app); // prints and exits
+        return 0;
+    }
+    if (!HasDisplay()) {
+        std::fprintf(stderr, "orvosetup: no display to show the window on (DISPLAY is not set); "
+                             "use orvoctl on the command line\n");
+        return 1;
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Setup"));
-    QApplication::setOrganizationName(QStringLiteral("Quendral Orvo"));
-    QApplication::setApplicationVersion(QStringLiteral(ORVOSETUP_VERSION_TEXT));
+    SetIdentity();
     // The drawings at fixed sizes stand in where Qt's SVG support is not installed.
     QIcon icon(QStringLiteral(":/orvosetup/orvosetup.svg"));
     icon.addFile(QStringLiteral(":/orvosetup/orvosetup-32.png"));
@@ -22,25 +90,16 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(icon);
     QApplication::setDesktopFileName(QStringLiteral("orvosetup"));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Configuration tool for the Orvo door-entry system."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    QCommandLineOption demo(
-        QStringLiteral("demo"),
-        QStringLiteral("Run against a built-in simulated installation (stored settings unchanged)."));
-    parser.addOption(demo);
-    parser.addPositionalArgument(QStringLiteral("document"), QStringLiteral("An .orvo document to open."),
-                                 QStringLiteral("[document]"));
-    parser.process(app);
+    CommandLine line;
+    line.parser.process(app);
 
     StartOptions options;
-    options.demo = parser.isSet(demo);
+    options.demo = line.parser.isSet(line.demo);
     QTemporaryDir demoSettings;
     if (options.demo && !CSetupApp::KeepSettingsInMemory(demoSettings))
         return 1;
-    if (!parser.positionalArguments().isEmpty())
-        options.documentPath = parser.positionalArguments().constFirst();
+    if (!line.parser.positionalArguments().isEmpty())
+        options.documentPath = line.parser.positionalArguments().constFirst();
 
     CSetupApp setup;
     RegisterEditors(setup.Registry());

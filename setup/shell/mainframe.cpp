@@ -49,6 +49,7 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     AddCommand(orvo, QStringLiteral("&Read"), ID_ORVO_READ);
     AddCommand(orvo, QStringLiteral("&Check for Duplicates"), ID_ORVO_CHECK_DUPLICATES);
     AddCommand(orvo, QStringLiteral("&Write"), ID_ORVO_WRITE);
+    AddCommand(orvo, QStringLiteral("Compare with &Installation..."), ID_ORVO_COMPARE);
     QMenu* configure = orvo->addMenu(QStringLiteral("Configure"));
     AddCommand(configure, QStringLiteral("KX7"), ID_CONFIGURE_KX7);
     AddCommand(configure, QStringLiteral("Door"), ID_CONFIGURE_DOOR);

@@ -82,7 +82,10 @@ COrvoReadWriteDlg::COrvoReadWriteDlg(QWidget* parent, bool readMode, bool system
 
 void COrvoReadWriteDlg::LoadChoices()
 {
-    if (m_systemForm) {
+    if (m_systemForm && m_ownRange) {
+        m_params.first = m_ownFirst;
+        m_params.last = m_ownLast;
+    } else if (m_systemForm) {
         m_params.first = GetProfileInt(kSection, kFirst, 0);
         m_params.last = GetProfileInt(kSection, kLast, 10);
     }
@@ -100,6 +103,13 @@ void COrvoReadWriteDlg::LoadChoices()
     m_doorSettings->setChecked(m_params.doorSettings != 0);
     m_relays->setChecked(m_params.readRelays != 0);
     m_loaded = true;
+}
+
+void COrvoReadWriteDlg::UseDeckRange(int first, int last)
+{
+    m_ownRange = true;
+    m_ownFirst = first;
+    m_ownLast = last;
 }
 
 int COrvoReadWriteDlg::exec()
@@ -146,7 +156,7 @@ void COrvoReadWriteDlg::accept()
     taken.doorSettings = Checked(m_doorSettings);
     taken.readRelays = Checked(m_relays);
 
-    if (m_systemForm) {
+    if (m_systemForm && !m_ownRange) {
         WriteProfileInt(kSection, kFirst, taken.first);
         WriteProfileInt(kSection, kLast, taken.last);
     }

@@ -1,6 +1,7 @@
 #include "orvoshell/orvotreeview.h"
 
 #include "orvoshell/commandids.h"
+#include "orvoshell/comparedlg.h"
 #include "orvoshell/featuredialogs.h"
 #include "orvoshell/orvoreadwritedlg.h"
 #include "orvoshell/setupapp.h"
@@ -9,11 +10,15 @@
 #include "orvoshell/shellsettings.h"
 
 #include <orvomodel/accessexport.h>
+#include <orvomodel/compare.h>
 #include <orvomodel/duplicates.h>
+#include <orvomodel/modeltext.h>
 #include <orvomodel/orvosystem.h>
 #include <orvomodel/treelabels.h>
 
+#include <orvoprocedures/procedure.h>
 #include <orvoprocedures/readwritedialogs.h>
+#include <orvosim/simulator.h>
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -22,6 +27,7 @@
 #include <QMenu>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -87,6 +93,11 @@ bool FirmwareAtLeast(QWidget* owner, int version, int needed, const char* messag
 bool AskTransfer(QWidget* owner, bool read, int deck, int administrator, CReadWriteParameters* params)
 {
     COrvoReadWriteDlg dlg(owner, read, deck < 0);
+    // The demo installation has decks 0-3 only: a range beyond would only
+    // ask "Timeout ... Retry ?" for each missing deck.
+    CSetupApp* app = CSetupApp::Instance();
+    if (deck < 0 && app && app->IsDemo())
+        dlg.UseDeckRange(orvosim::kDemoFirstDeck, orvosim::kDemoLastDeck);
     if (deck >= 0)
         dlg.m_params.first = dlg.m_params.last = deck;
     if (!read)
@@ -327,6 +338,7 @@ bool COrvoTreeView::IsCommandEnabled(int id) const
     switch (id) {
     case ID_ORVO_READ:
     case ID_ORVO_WRITE:
+    case ID_ORVO_COMPARE:
     case ID_READ_DECK:
     case ID_WRITE_DECK:
         return ProceduresAvailable();
@@ -349,6 +361,8 @@ void COrvoTreeView::OnCommand(int id)
         return OnRead();
     case ID_ORVO_WRITE:
         return OnWrite();
+    case ID_ORVO_COMPARE:
+        return OnCompare();
     case ID_READ_DECK:
         return OnReadDeck();
     case ID_WRITE_DECK:
@@ -435,6 +449,36 @@ void COrvoTreeView::OnRead()
     RunReadDialog(window(), &m_app->Session(), System(), params, true);
     m_doc->SetModified();
     Rebuild();
+}
+
+void COrvoTreeView::OnCompare()
+{
+    SessionScope session(m_app, this);
+    if (!session.IsOpen())
+        return;
+    CReadWriteParameters params;
+    if (!AskTransfer(this, true, -1, m_app->comms.administrator, &params))
+        return;
+    const COrvoSystem& doc = *System();
+    auto scratch = std::make_unique<COrvoSystem>(doc.Settings());
+    scratch->maxEmptySlots = doc.maxEmptySlots;
+    scratch->showResults = doc.showResults;
+    if (RunReadDialog(window(), &m_app->Session(), scratch.get(), params, true) != kJobFinished)
+        return; // cancelled: the summary said so, there is nothing whole to compare
+    CompareScope scope;
+    scope.flats = params.flatAddresses != 0;
+    scope.tags = params.rfidTags != 0;
+    scope.access = params.doorAccess != 0;
+    scope.doors = params.doorSettings != 0;
+    scope.relays = params.readRelays != 0;
+    scope.asRead = true;
+    scope.firstDeck = params.FirstDeck();
+    scope.lastDeck = params.LastDeck();
+    QStringList lines;
+    for (const std::string& line : CompareSystems(doc, *scratch, scope))
+        lines << TextFromModel(line);
+    CCompareDlg dlg(window(), lines);
+    dlg.exec();
 }
 
 void COrvoTreeView::OnWrite([[maybe_unused]] int deck)

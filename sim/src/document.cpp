@@ -55,13 +55,20 @@ public:
             const std::string key = lower(trim(t.substr(0, eq)));
             auto& keys = m_sections[section];
             if (keys.find(key) == keys.end())
-                keys[key] = trim(t.substr(eq + 1)).substr(0, 254);
+                keys[key] = trim(t.substr(eq + 1)); // whole: lists are read whole
         }
     }
 
     bool has(const std::string& section) const { return m_sections.count(lower(section)) != 0; }
 
     std::string text(const std::string& section, const std::string& key, const std::string& def = "") const
+    {
+        // A single value is at most 254 characters, as the application reads it.
+        return whole(section, key, def).substr(0, 254);
+    }
+
+    // A list value (door groups, ranges, global flats) is read whole.
+    std::string whole(const std::string& section, const std::string& key, const std::string& def = "") const
     {
         const auto s = m_sections.find(lower(section));
         if (s == m_sections.end())
@@ -86,7 +93,7 @@ public:
     std::vector<std::string> list(const std::string& section, const std::string& key, size_t n) const
     {
         std::vector<std::string> out;
-        std::string rest = text(section, key);
+        std::string rest = whole(section, key);
         while (out.size() < n) {
             const size_t comma = rest.find(',');
             out.push_back(rest.substr(0, comma));

@@ -261,3 +261,74 @@ TEST(Orvoctl, helpAndVersion)
 }
 
 } // namespace
+
+namespace {
+
+// golden.orvo with one line replaced, saved in dir.
+QString Planted(const QTemporaryDir& dir, const std::string& from, const std::string& to)
+{
+    std::string text = Bytes(ModelData("golden.orvo"));
+    // The document has CR LF line ends.
+    const size_t at = text.find("\n" + from + "\r\n");
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos)
+        text.replace(at + 1, from.size(), to);
+    const QString path = dir.filePath(QStringLiteral("planted.orvo"));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray::fromStdString(text));
+    return path;
+}
+
+} // namespace
+
+TEST(Orvoctl, diff_namesEachPlantedDifferenceInTheTreesWords)
+{
+    struct Case {
+        const char* from;
+        const char* to;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"Door Cadence=1281", "Door Cadence=1300", "Deck 0 (v2.064): door cadence 1281 -> 1300"},
+        {"Flat0=101", "Flat0=111", "Deck 0 (v2.064) / Flat 0 [101]: address 101 -> 111"},
+        {"RFIDTag F0 K1 Number=00ABCDEF01", "RFIDTag F0 K1 Number=FFFFFFFFFF",
+         "Deck 0 (v2.064) / Flat 0 [101] / Key 1: number 00ABCDEF01 -> FFFFFFFFFF"},
+        {"Range Min=1,101,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0",
+         "Range Min=1,102,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "Deck 0 (v2.064) / Range 1: min 101 -> 102"},
+        {"Primary=1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1", "Primary=0,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1",
+         "Deck 0 (v2.064) / Door access 0: primary 1 -> 0"},
+        {"D0 LockTime=5", "D0 LockTime=9", "Deck 0 (v2.064) / Door 0: lock time 5 -> 9"},
+        {"D0 Code C1=", "D0 Code C1=77", "Deck 0 (v2.064) / Door 0: code 1 \"\" -> 77"},
+        {"RelayCount=0,0,0,0,4,0,0,0,0,0,0,0,0,0,0,0", "RelayCount=0,0,0,0,2,0,0,0,0,0,0,0,0,0,0,0",
+         "Deck 0 (v2.064) / Relay 4: channels 4 -> 2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.from);
+        QTemporaryDir dir;
+        CliRun run = Orvoctl({"diff", ModelData("golden.orvo"), Planted(dir, c.from, c.to)});
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_EQ(run.out, std::string(c.line) + "\n");
+    }
+}
+
+TEST(Orvoctl, diff_ofEqualDocumentsSaysNothingAndWhatLimitsTheParts)
+{
+    CliRun same = Orvoctl({"diff", ModelData("golden.orvo"), ModelData("golden.orvo")});
+    EXPECT_EQ(same.exitCode, 0) << same.err;
+    EXPECT_EQ(same.out, "");
+
+    QTemporaryDir dir;
+    const QString flat = Planted(dir, "Flat0=101", "Flat0=111");
+    struct Case {
+        const char* what;
+        int exitCode;
+    };
+    for (Case c : {Case{"flats", 1}, Case{"tags,access,doors,relays", 0}, Case{"flats,bogus", 2}}) {
+        SCOPED_TRACE(c.what);
+        CliRun run = Orvoctl({"diff", ModelData("golden.orvo"), flat, "--what", c.what});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+    }
+    EXPECT_EQ(Orvoctl({"diff", ModelData("golden.orvo")}).exitCode, 2) << "two documents are needed";
+    EXPECT_EQ(Orvoctl({"diff", ModelData("golden.orvo"), dir.filePath("missing.orvo")}).exitCode, 2);
+}

@@ -5,7 +5,9 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "simbus.h"
@@ -179,6 +181,140 @@ TEST_F(OrvoctlReadWrite, WriteChecksDuplicatesThenSends)
         cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(Dump::Find(flats, "slot", 0), "tags"), 0);
     ASSERT_NE(tag, nullptr);
     EXPECT_EQ(Dump::Text(tag, "number"), "FFFFFFFFFF") << "--erase-tags sends every tag empty";
+}
+
+TEST_F(OrvoctlReadWrite, IncompleteReadExitsFiveAndKeepsTheDocumentThere)
+{
+    struct Case {
+        const char* name;
+        const char* silent;
+        const char* what;
+        const char* stderrLine;
+        const char* firstLine;
+    };
+    const Case cases[] = {
+        {"settings lost", "0:door", "flats,doors", "orvoctl: not answered: Deck 0, Door 0: code 0\n",
+         "Complete, but "},
+        {"silent bus", "*", "flats", "orvoctl: no deck answered\n", "Incomplete: no deck answered\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        orvosim::SimOptions options;
+        options.silent = {c.silent};
+        SimBus bus("", options);
+        bus.conn.Close();
+        const std::string doc = Path("site.orvo");
+        {
+            std::ofstream out(doc);
+            out << "[Orvo]\nDescription=Good\n";
+        }
+        CliRun run = Orvoctl("read --device " + bus.device + " --decks 0 --what " + c.what +
+                             " --quiet-retries 0 --on-timeout skip --timeout-mult 0.05 -o " + doc);
+        EXPECT_EQ(run.status, 5) << run.err;
+        EXPECT_EQ(run.out.rfind(c.firstLine, 0), 0u) << run.out;
+        EXPECT_NE(run.err.find(c.stderrLine), std::string::npos) << run.err;
+        EXPECT_EQ(Slurp(doc), "[Orvo]\nDescription=Good\n") << "an existing document is never replaced";
+        EXPECT_NE(run.err.find(Path("site.partial.orvo")), std::string::npos) << run.err;
+        CMemorySettings settings;
+        auto partial = std::make_unique<COrvoSystem>(&settings);
+        EXPECT_TRUE(partial->Load(Path("site.partial.orvo"), false));
+    }
+}
+
+TEST_F(OrvoctlReadWrite, ReadRefusesAnOutputItCannotWriteBeforeTheBus)
+{
+    CliRun run = Orvoctl("read --device " + Path("no-such-port") + " -o " + Path("no-such-folder/a.orvo"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("does not exist; nothing was read"), std::string::npos) << run.err;
+}
+
+TEST_F(OrvoctlReadWrite, DeviceThatIsNoSerialPortIsNamedAsSuch)
+{
+    const std::string file = Path("plain-file"), fifo = Path("fifo");
+    std::ofstream(file) << "x";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& device : {file, Path(""), fifo, std::string("/dev/null")}) {
+        SCOPED_TRACE(device);
+        CliRun run = Orvoctl("read --device " + device + " -o " + Path("x.orvo"));
+        EXPECT_EQ(run.status, 3);
+        EXPECT_NE(run.err.find(device + " is not a serial device"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("another application"), std::string::npos) << run.err;
+    }
+}
+
+// A document of the demo's deck 0, with one planted difference of each kind.
+TEST_F(OrvoctlReadWrite, VerifyNamesEachPlantedDifference)
+{
+    SimBus bus("");
+    CMemorySettings settings;
+    auto base = NewSystem(&settings);
+    base->maxEmptySlots = 0;
+    const CReadWriteParameters deck0 = Selection(0, 0, true, true, true, true, true);
+    ASSERT_EQ(ReadInto(bus, deck0, base.get()), kJobFinished);
+    bus.conn.Close();
+    ASSERT_TRUE(base->Save(Path("base.orvo"), 1));
+    struct Case {
+        const char* name;
+        std::function<void(CDeck&)> plant;
+        const char* line; // empty: no difference
+        int lines = 1;
+    };
+    const Case cases[] = {
+        {"none", [](CDeck&) {}, ""},
+        {"names the read makes up", [](CDeck& d) { d.description = "Main entrance"; }, ""},
+        {"deck setting", [](CDeck& d) { d.doorCadence = 0x0505; }, "Deck 0 (v2.064): door cadence 1285 -> "},
+        {"flat address", [](CDeck& d) { d.flats[1].address = "999"; },
+         "Deck 0 (v2.064) / Flat 1 [999]: address 999 -> "},
+        {"tag",
+         [](CDeck& d) {
+             d.flats[0].tags[5] = {1, "0000000077"};
+         },
+         "Deck 0 (v2.064) / Flat 0 [101] / Key 5: colour 1 -> 0", 2},
+        {"range", [](CDeck& d) { d.rangeMax[0] = 4321; }, "Deck 0 (v2.064) / Range 0: max 4321 -> "},
+        {"door access", [](CDeck& d) { d.doorGroups[2][7] = 9; },
+         "Deck 0 (v2.064) / Door access 2: group 7 9 -> "},
+        {"door setting", [](CDeck& d) { d.doors[0].welcomeLines[0] = "PLANTED"; },
+         "Deck 0 (v2.064) / Door 0: welcome line 0 PLANTED -> "},
+        {"relay channel", [](CDeck& d) { d.relayCounts[0] = 1; },
+         "Deck 0 (v2.064) / Relay 0: channels 1 -> "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto doc = NewSystem(&settings);
+        ASSERT_TRUE(doc->Load(Path("base.orvo"), false));
+        c.plant(doc->decks[0]);
+        ASSERT_TRUE(doc->Save(Path("planted.orvo"), 1));
+        CliRun run = Orvoctl("verify " + Path("planted.orvo") + " --device " + bus.device +
+                             " --decks 0 --what flats,tags,access,doors,relays --timeout-mult 0.05 --quiet");
+        const std::string expected = c.line;
+        if (expected.empty()) {
+            EXPECT_EQ(run.status, 0) << run.out << run.err;
+            EXPECT_EQ(run.out.find("\nDeck "), std::string::npos) << run.out;
+        } else {
+            EXPECT_EQ(run.status, 1) << run.err;
+            EXPECT_EQ(Count(run.out, "\nDeck "), c.lines) << run.out;
+            EXPECT_NE(run.out.find("\n" + expected), std::string::npos) << run.out;
+        }
+    }
+    EXPECT_EQ(Slurp(Path("planted.orvo")).find("PLANTED"), std::string::npos)
+        << "the last document is untouched";
+}
+
+TEST_F(OrvoctlReadWrite, WriteVerifyReadsBackWhatWasWritten)
+{
+    SimBus bus("");
+    CMemorySettings settings;
+    auto doc = NewSystem(&settings);
+    doc->maxEmptySlots = 0;
+    const CReadWriteParameters deck2 = Selection(2, 2, true, false, true, true, false);
+    ASSERT_EQ(ReadInto(bus, deck2, doc.get()), kJobFinished);
+    bus.conn.Close();
+    doc->decks[2].rangeMin[1] = 321;
+    ASSERT_TRUE(doc->Save(Path("edit.orvo"), 1));
+    CliRun run = Orvoctl("write " + Path("edit.orvo") + " --device " + bus.device +
+                         " --decks 2 --what flats,access,doors --timeout-mult 0.05 --quiet --verify");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.err.find("the installation matches the document"), std::string::npos) << run.err;
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include "orvoprocedures/progressdlg.h"
 #include "orvoprocedures/readwritedialogs.h"
@@ -156,3 +158,31 @@ TEST_F(ProgressDialogs, CancelButtonAndCancelAnswerEndTheJobWithResultTwo)
 }
 
 } // namespace
+
+TEST_F(ProgressDialogs, ReadDialogHandsBackTheSettingsNobodyAnswered)
+{
+    // A door in the mask that never answers; quiet retries off to keep it short.
+    QTemporaryDir config;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+    QSettings(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"))
+        .setValue(QStringLiteral("Comms/Quiet Retries"), 0);
+    orvosim::SimOptions options;
+    options.silent = {"2:door"};
+    SimBus bus("", options);
+    CMemorySettings settings;
+    auto system = NewSystem(&settings);
+    system->showResults = 0;
+    std::vector<LostSetting> lost;
+    EXPECT_EQ(RunReadDialog(nullptr, &bus.conn, system.get(),
+                            Selection(2, 2, false, false, false, true, false), true, &lost),
+              1);
+    ASSERT_FALSE(lost.empty());
+    EXPECT_EQ(lost.front().deck, 2);
+    EXPECT_EQ(lost.front().setting, "code 0");
+    ASSERT_FALSE(boxes.empty());
+    const Box& summary = boxes.back();
+    EXPECT_EQ(summary.icon, QMessageBox::Critical) << "shown although results are off";
+    EXPECT_TRUE(summary.text.startsWith(
+        QStringLiteral("Complete, but %1 setting(s) could not be read\n").arg(lost.size())))
+        << summary.text.toStdString();
+}

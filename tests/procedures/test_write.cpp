@@ -119,7 +119,7 @@ TEST(ReadWrite, WriteSendsTheModelAndReadGivesItBack)
     for (const std::string& prompt : host.prompts)
         EXPECT_EQ(prompt.rfind("Timeout waiting for reply from MSG_ASSIGN_ADDRESS\n", 0), 0u) << prompt;
     EXPECT_EQ(write.FlatsWritten(), 6 + 1 + 1);
-    EXPECT_EQ(host.summaryText.rfind("Complete\nWritten ", 0), 0u);
+    EXPECT_EQ(host.summaryText.rfind("Complete\nWritten ", 0), 0u) << host.summaryText;
 
     // What the write corrected in the model.
     EXPECT_EQ(system->decks[0].flats[0].tags[1].number, "FFFFFFFFFF");

@@ -2,11 +2,13 @@
 
 #include "orvoshell/commandids.h"
 #include "orvoshell/mainframe.h"
+#include "orvoshell/orvoreadwritedlg.h"
 #include "orvoshell/orvotreeview.h"
 #include "orvoshell/setupdoc.h"
 
 #include <orvomodel/accessexport.h>
 #include <orvomodel/orvosystem.h>
+#include <orvosim/simulator.h>
 #include <wendrel/msgcodes.h>
 #include <wendrel/orvoserialconnection.h>
 
@@ -16,6 +18,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <wendrel/passworddlg.h>
@@ -116,6 +119,7 @@ TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)
                                "&Orvo/&Read",
                                "&Orvo/&Check for Duplicates",
                                "&Orvo/&Write",
+                               "&Orvo/Compare with &Installation...",
                                "&Orvo/Configure",
                                "&Orvo/Configure/KX7",
                                "&Orvo/Configure/Door",
@@ -175,8 +179,8 @@ TEST_F(ShellAppTest, restrictedLogin_greysTheFullAccessCommandsOnly)
     app->SetFeatureDialogs(&features);
     EXPECT_EQ(app->loginRuns, 1);
     EXPECT_EQ(app->accessLevel, 2);
-    for (int id : {ID_ORVO_WRITE, ID_VIEW_PASSWORDS, ID_ORVO_LOGGING, ID_ORVO_OPTIONS, ID_ORVO_CLOCK,
-                   ID_TEST_LOGGING, ID_TEST_MESSAGING, ID_TEST_RFID})
+    for (int id : {ID_ORVO_WRITE, ID_ORVO_COMPARE, ID_VIEW_PASSWORDS, ID_ORVO_LOGGING, ID_ORVO_OPTIONS,
+                   ID_ORVO_CLOCK, ID_TEST_LOGGING, ID_TEST_MESSAGING, ID_TEST_RFID})
         EXPECT_FALSE(Action(id)->isEnabled()) << id;
     for (int id : {ID_ORVO_READ, ID_ORVO_MONITOR, ID_ORVO_REBOOT, ID_ORVO_CHECK_DUPLICATES, ID_TEST_EMC})
         EXPECT_TRUE(Action(id)->isEnabled()) << id;
@@ -245,6 +249,46 @@ TEST_F(ShellAppTest, demoMode_reachesADemoDeckThroughTheSession)
     // The demo's device is for this run only.
     EXPECT_FALSE(Stored(QStringLiteral("Comms/Device")));
     EXPECT_FALSE(Stored(QStringLiteral("Comms/Port")));
+}
+
+TEST_F(ShellAppTest, readSelection_startsAtTheDemoDecksInDemoModeOnly)
+{
+    struct Case {
+        bool demo;
+        QString first, last;
+    };
+    for (const Case& c : {Case{true, QStringLiteral("0"), QStringLiteral("3")},
+                          Case{false, QStringLiteral("5"), QStringLiteral("9")}}) {
+        SCOPED_TRACE(c.demo);
+        Store(QStringLiteral("System/First"), 5);
+        Store(QStringLiteral("System/Last"), 9);
+        orvosim::Simulator installation; // the session of a normal run opens on it
+        installation.loadDemo();
+        std::string device, error;
+        ASSERT_TRUE(installation.startPty(&device, &error)) << error;
+        if (!c.demo)
+            Store(QStringLiteral("Comms/Device"), QString::fromStdString(device));
+        StartOptions options;
+        options.demo = c.demo;
+        ASSERT_TRUE(Start(options));
+        QString first, last;
+        QTimer::singleShot(0, [&] {
+            auto* dlg = qobject_cast<COrvoReadWriteDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(dlg, nullptr);
+            first = dlg->firstEdit()->text();
+            last = dlg->lastEdit()->text();
+            dlg->reject();
+        });
+        app->Frame()->View()->OnCommand(ID_ORVO_READ);
+        EXPECT_EQ(first, c.first);
+        EXPECT_EQ(last, c.last);
+        // The stored choices are the installer's, not the demo's.
+        EXPECT_EQ(QSettings(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"))
+                      .value(QStringLiteral("System/First"))
+                      .toInt(),
+                  5);
+        app.reset();
+    }
 }
 
 TEST_F(ShellAppTest, writeWithDuplicates_endsAfterTheMessagesWithSessionClosed)

@@ -3,6 +3,7 @@
 #include "shelltestsupport.h"
 
 #include "orvoshell/commandids.h"
+#include "orvoshell/comparedlg.h"
 #include "orvoshell/mainframe.h"
 #include "orvoshell/orvoreadwritedlg.h"
 #include "orvoshell/orvotreeview.h"
@@ -14,7 +15,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 namespace {
@@ -132,4 +136,42 @@ TEST_F(ShellReadWriteCommandTest, writeDeck_sendsTheEditedFlatToTheInstallation)
     view->OnCommand(ID_READ_DECK);
     EXPECT_EQ(system->decks[1].flats[0].address, "399");
     EXPECT_EQ(DeckLabels(), QStringList{QStringLiteral("Deck  1 (v2.045) - #1")});
+}
+
+TEST_F(ShellReadWriteCommandTest, compareWithInstallation_listsDifferencesAndLeavesTheDocument)
+{
+    AnswerSelection(true, [](COrvoReadWriteDlg* dlg) {
+        dlg->firstEdit()->setText(QStringLiteral("0"));
+        dlg->lastEdit()->setText(QStringLiteral("0"));
+    });
+    view->OnCommand(ID_ORVO_READ);
+    ASSERT_TRUE(system->decks[0].InUse());
+    system->decks[0].doorCadence = 0x0505;
+    const int items = view->topLevelItem(0)->childCount();
+
+    QStringList shown;
+    AnswerSelection(true);
+    std::function<void()> answerCompare = [&] {
+        auto* dlg = qobject_cast<CCompareDlg*>(QApplication::activeModalWidget());
+        if (!dlg) {
+            QTimer::singleShot(10, answerCompare);
+            return;
+        }
+        for (int i = 0; i < dlg->List()->count(); ++i)
+            shown << dlg->List()->item(i)->text();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("differences.txt"));
+        EXPECT_TRUE(dlg->SaveTo(path));
+        QFile saved(path);
+        EXPECT_TRUE(saved.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString::fromUtf8(saved.readAll()), shown.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        dlg->reject();
+    };
+    QTimer::singleShot(0, answerCompare);
+    view->OnCommand(ID_ORVO_COMPARE);
+    ASSERT_EQ(shown.size(), 1) << shown.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Deck 0 (v2.064): door cadence 1285 -> ")))
+        << shown[0].toStdString();
+    EXPECT_EQ(system->decks[0].doorCadence, 0x0505) << "the document is untouched";
+    EXPECT_EQ(view->topLevelItem(0)->childCount(), items) << "and so is the tree";
 }

@@ -204,3 +204,31 @@ TEST(Sim, DemoHasSomethingForEveryScreen)
     ASSERT_NE(first, std::string::npos);
     EXPECT_NE(dump.find("\"12AB000FFF\"", first + 1), std::string::npos);
 }
+
+TEST(Sim, DocumentListsLongerThanOneValueAreReadWhole)
+{
+    // 128 door groups of two digits need 384 characters; a single value is
+    // still cut at 254, as the application reads it.
+    std::string groups;
+    for (int i = 0; i < 128; ++i)
+        groups += (i == 127 ? "17" : "20") + std::string(",");
+    const std::string path = tempPath("long-lists.orvo");
+    {
+        std::ofstream out(path);
+        out << "[Orvo]\nDescription=Site\n"
+               "[Deck0]\nDescription=Deck 0 (v2.064)\nVersion Major=2\nVersion Minor=64\n"
+               "Door Groups="
+            << groups << "\nD0 Description=" << std::string(300, 'x') << "\n";
+    }
+    orvosim::Simulator sim;
+    std::string error;
+    ASSERT_TRUE(sim.loadDocumentFile(path, &error)) << error;
+    std::remove(path.c_str());
+    SimRig rig;
+    ASSERT_TRUE(rig.start(sim.dumpJson())) << rig.error;
+    _orvo_msg r{};
+    ASSERT_TRUE(rig.client.exchange(request(0, kDeck, MSG_GET_DOOR_ACCESS, {15}), &r));
+    EXPECT_EQ(paramsOf(r), "0F 00 00 14 14 14 14 14 14 14 11") << "the last door's last group";
+    ASSERT_TRUE(rig.client.exchange(request(0, kDeck, MSG_GET_DOOR_ACCESS, {0}), &r));
+    EXPECT_EQ(paramsOf(r), "00 00 00 14 14 14 14 14 14 14 14");
+}

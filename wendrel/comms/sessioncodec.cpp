@@ -78,6 +78,11 @@ bool decodeHexWord(const unsigned char* chars, int* value)
 
 std::string openErrorText(const std::string& device, int error)
 {
+    // A regular file, a directory, a FIFO or /dev/null opens (or fails) in
+    // its own way; blaming another application would send the installer
+    // looking for the wrong thing.
+    if (!device.empty() && (error == ENOTTY || error == EISDIR))
+        return device + " is not a serial device";
     std::string text = format("Error opening %s, make sure no other application is using this "
                               "communications port",
                               device.empty() ? "(no port)" : device.c_str());

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -148,6 +149,14 @@ void CProgressDlgHost::ConnectionLost(const std::string& text)
     m_dialog->PostText(QString::fromLatin1(text));
 }
 
+int QuietRetriesSetting()
+{
+    QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
+    bool ok = false;
+    const int retries = store.value(QStringLiteral("Comms/Quiet Retries"), kDefaultQuietRetries).toInt(&ok);
+    return ok && retries >= 0 ? retries : kDefaultQuietRetries;
+}
+
 CProcedureDlg::CProcedureDlg(QWidget* parent, COrvoSerialConnection* conn, const CReadWriteParameters* params,
                              COrvoSystem* system, const QString& title)
     : CProgressDlg(parent, conn, title), m_params(params), m_system(system)
@@ -169,29 +178,33 @@ namespace {
 // Runs the job's dialog over the whole system or over the first deck only.
 template <typename Dialog>
 int RunJobDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
-                 const CReadWriteParameters& params, bool wholeSystem, const QString& title)
+                 const CReadWriteParameters& params, bool wholeSystem, const QString& title,
+                 std::vector<LostSetting>* lost)
 {
     CReadWriteParameters covered = params;
     if (!wholeSystem)
         covered.last = covered.first;
     Dialog dialog(parent, conn, &covered, system, title);
-    return dialog.exec();
+    const int result = dialog.exec();
+    if (lost)
+        *lost = dialog.LostSettings();
+    return result;
 }
 
 } // namespace
 
 int RunReadDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
-                  const CReadWriteParameters& params, bool wholeSystem)
+                  const CReadWriteParameters& params, bool wholeSystem, std::vector<LostSetting>* lost)
 {
-    return RunJobDialog<COrvoReadDlg>(parent, conn, system, params, wholeSystem,
-                                      wholeSystem ? QStringLiteral("Reading Orvo System")
-                                                  : QStringLiteral("Reading Orvo Deck"));
+    return RunJobDialog<COrvoReadDlg>(
+        parent, conn, system, params, wholeSystem,
+        wholeSystem ? QStringLiteral("Reading Orvo System") : QStringLiteral("Reading Orvo Deck"), lost);
 }
 
 int RunWriteDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
-                   const CReadWriteParameters& params, bool wholeSystem)
+                   const CReadWriteParameters& params, bool wholeSystem, std::vector<LostSetting>* lost)
 {
-    return RunJobDialog<COrvoWriteDlg>(parent, conn, system, params, wholeSystem,
-                                       wholeSystem ? QStringLiteral("Writing Orvo System")
-                                                   : QStringLiteral("Writing Orvo Deck"));
+    return RunJobDialog<COrvoWriteDlg>(
+        parent, conn, system, params, wholeSystem,
+        wholeSystem ? QStringLiteral("Writing Orvo System") : QStringLiteral("Writing Orvo Deck"), lost);
 }

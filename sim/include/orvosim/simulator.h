@@ -40,6 +40,10 @@ struct SimStats {
     long bytesOut = 0;
 };
 
+// The decks of the built-in demo installation.
+inline constexpr int kDemoFirstDeck = 0;
+inline constexpr int kDemoLastDeck = 3;
+
 class Simulator {
 public:
     explicit Simulator(SimOptions options = {});

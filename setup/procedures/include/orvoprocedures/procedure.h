@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "orvoprocedures/readwriteparameters.h"
 
@@ -48,6 +49,24 @@ public:
     virtual bool IsLost() const = 0;
 };
 
+// A setting whose request got no reply, even after the quiet retries and
+// the installer's answers: the model keeps (read) or the installation may
+// lack (write) its value.
+struct LostSetting {
+    int deck = 0;
+    std::string element; // "Door 3", "Flat 5", "Relay 2"; empty for the deck itself
+    std::string setting; // "welcome line 1", "address", "key 4", ...
+    // "Deck 0, Door 3: welcome line 1", "Deck 0: serial number"
+    std::string Text() const;
+    bool operator==(const LostSetting& other) const
+    {
+        return deck == other.deck && element == other.element && setting == other.setting;
+    }
+};
+
+// Quiet retries of a request to a device known to be there, by default.
+inline constexpr int kDefaultQuietRetries = 2;
+
 // Result codes of a job, as the progress dialog ends with them.
 constexpr int kJobFinished = 1;
 constexpr int kJobCancelled = 2;
@@ -81,6 +100,19 @@ public:
     // Shorter end pause for callers that do not show a closing dialog.
     void SetClosingPause(int ms) { m_closingPauseMs = ms; }
 
+    // How often a request to a device known to be there is repeated without
+    // a word before it counts as unanswered (0: never).
+    void SetQuietRetries(int retries) { m_quietRetries = retries < 0 ? 0 : retries; }
+    int QuietRetries() const { return m_quietRetries; }
+    // Requests sent again quietly during the job.
+    long QuietResends() const { return m_quietResends; }
+    // Every setting that stayed unanswered, in the order met.
+    const std::vector<LostSetting>& LostSettings() const { return m_lostSettings; }
+    // No deck of a non-empty range answered its enquiry.
+    bool NoDeckAnswered() const { return m_noDeck; }
+    // The job ran to its end but did not do all it should have.
+    bool Incomplete() const { return m_noDeck || !m_lostSettings.empty(); }
+
 protected:
     bool Cancelled() const { return m_cancel->load(); }
     void SetCancel() { m_cancel->store(true); }
@@ -99,6 +131,19 @@ protected:
                       _orvo_msg* reply, const std::string& prompt);
     bool SendPrompted(int deck, int type, int number, int code, std::initializer_list<int> params,
                       _orvo_msg* reply, const std::string& prompt);
+    // The same for a device whose silence may be normal (a flat slot): no
+    // quiet retries before the prompt.
+    bool SendProbePrompted(int deck, int type, int number, int code, int count, const unsigned char* params,
+                           _orvo_msg* reply, const std::string& prompt);
+    // A request to a device known to be there: repeated quietly up to the
+    // quiet-retry count while no reply comes.
+    bool SendKnown(int deck, int type, int number, int code, int count, const unsigned char* params,
+                   _orvo_msg* reply);
+    bool SendKnown(int deck, int type, int number, int code, std::initializer_list<int> params,
+                   _orvo_msg* reply);
+    // Records a setting that stayed unanswered (not after the connection was
+    // lost: that is reported on its own). A repeat of the last one is dropped.
+    void Lose(int deck, const std::string& element, const std::string& setting);
     // Asks the installer; records Cancel. Returns true for Yes.
     bool Ask(const std::string& prompt, int attempt);
     // The deck's MSG_ENQ, paced and asked again until answered; false when the
@@ -109,7 +154,8 @@ protected:
     bool Lost() const { return m_lost; }
 
     // The common end of both jobs: status, summary box, pause, result.
-    int Finish(const char* summaryFormat, int flats, int decks);
+    // lostVerb ("read", "written") completes "%d setting(s) could not be %s".
+    int Finish(const char* summaryFormat, const char* lostVerb, int flats, int decks);
 
     IBusLink* m_link;
     IBusLink* m_ownedLink = nullptr;
@@ -129,6 +175,10 @@ private:
     long m_lineBytes = 0;
     long m_replyBytes = 0;
     int m_closingPauseMs = 500;
+    int m_quietRetries = kDefaultQuietRetries;
+    long m_quietResends = 0;
+    std::vector<LostSetting> m_lostSettings;
+    bool m_noDeck = false;
 };
 
 // Fills the model from the installation.
@@ -147,7 +197,9 @@ private:
     void ReadAccess(int n);
     void ReadDoors(int n);
     // Collects up to 16 characters over parts 0 and 1; a 0 byte ends the text.
-    std::string CollectText(int n, int door, int code, std::initializer_list<int> head, int firstChar);
+    // *complete is cleared when a part that was needed got no reply.
+    std::string CollectText(int n, int door, int code, std::initializer_list<int> head, int firstChar,
+                            bool* complete);
 
     int m_flats = 0;
     int m_decks = 0;
@@ -168,8 +220,8 @@ private:
     void WriteFlats(int n, bool rfid);
     void WriteAccess(int n);
     void WriteDoors(int n);
-    // Sends the text in its two parts of eight characters.
-    void SendText(int n, int door, int code, std::initializer_list<int> head, const std::string& text);
+    // Sends the text in its two parts of eight characters; false when a part got no reply.
+    bool SendText(int n, int door, int code, std::initializer_list<int> head, const std::string& text);
 
     std::function<bool()> m_eraseTags;
     int m_flats = 0;

@@ -43,6 +43,7 @@ enum CommandId : int {
     ID_TEST_EMC = 32810,
     ID_FILE_IMPORT_KEY_TAGS = 32950,
     ID_FILE_EXPORT_KEY_TAGS = 32951,
+    ID_ORVO_COMPARE = 32820, // Compare with Installation
 };
 
 // Commands enabled only for full access (access level 0).
@@ -50,6 +51,7 @@ inline bool IsFullAccessCommand(int id)
 {
     switch (id) {
     case ID_ORVO_WRITE:
+    case ID_ORVO_COMPARE:
     case ID_ORVO_LOGGING:
     case ID_ORVO_OPTIONS:
     case ID_VIEW_PASSWORDS:

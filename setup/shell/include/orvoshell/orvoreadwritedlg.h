@@ -36,6 +36,10 @@ public:
     // Loads the remembered choices into the controls (done by exec()).
     void LoadChoices();
 
+    // Starts the deck range at first-last instead of the stored one (the
+    // demo installation has its own decks); the stored range stays as it is.
+    void UseDeckRange(int first, int last);
+
 private:
     void OnRfidClicked(bool checked);
     bool TakeDeckNumber(QLineEdit* edit, int* value);
@@ -43,6 +47,9 @@ private:
     bool m_readMode;
     bool m_systemForm;
     bool m_loaded = false;
+    bool m_ownRange = false;
+    int m_ownFirst = 0;
+    int m_ownLast = 0;
     QGroupBox* m_frame;
     QLineEdit* m_first;
     QLineEdit* m_last;

@@ -55,6 +55,9 @@ private:
     QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, const QString& text, NodeInfo* node);
 
     void OnRead();
+    // Reads the installation into a scratch model and lists how it differs
+    // from the document; the document and the tree stay as they are.
+    void OnCompare();
     // deck -1: the whole installation, after the duplicate check.
     void OnWrite(int deck = -1);
     void OnReadDeck();

@@ -86,6 +86,10 @@ private:
     CProgressDlg* m_dialog;
 };
 
+// The stored "Comms"/"Quiet Retries" (default 2): how often a request to a
+// device known to be there is repeated quietly before it counts as lost.
+int QuietRetriesSetting();
+
 // The dialog of one bus job over the model and the chosen decks.
 class CProcedureDlg : public CProgressDlg {
     Q_OBJECT
@@ -100,14 +104,24 @@ protected:
     {
         StartThread([this] {
             Job job(m_conn, *m_params, m_system, &m_host, &m_cancel);
-            PostEnd(job.Run());
+            job.SetQuietRetries(m_quietRetries);
+            const int result = job.Run();
+            // Before the end is posted: the dialog may be gone right after.
+            m_lostSettings = job.LostSettings();
+            PostEnd(result);
         });
     }
+
+public:
+    // The settings the job could not read or write (valid once it has ended).
+    const std::vector<LostSetting>& LostSettings() const { return m_lostSettings; }
 
 private:
     const CReadWriteParameters* m_params;
     COrvoSystem* m_system;
     CProgressDlgHost m_host{this};
+    int m_quietRetries = QuietRetriesSetting();
+    std::vector<LostSetting> m_lostSettings;
 };
 
 class COrvoReadDlg : public CProcedureDlg {

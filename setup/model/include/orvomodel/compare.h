@@ -1,0 +1,37 @@
+// Field-by-field comparison of two installation models, one line per
+// difference in the tree's words, e.g.
+//   Deck 0 (v2.064) / Flat 3 [101] / Key 2: number 12AB000FFF -> FFFFFFFFFF
+// Used by `orvoctl diff`, `orvoctl verify` and Compare with Installation.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "orvomodel/orvosystem.h"
+
+struct CompareScope {
+    // The parts of a read; deck settings (firmware, cadences, options, door
+    // mask and versions) are always compared.
+    bool flats = true;  // flat addresses, spare option and alarm input
+    bool tags = true;   // the flats' key tags
+    bool access = true; // global flats, ranges, odd/even, range access, door access
+    bool doors = true;  // door settings
+    bool relays = true; // relay units
+
+    // Compare a document (left) with what a read of the installation gave
+    // (right): leave out what a read cannot reproduce — names the read makes
+    // up, settings the firmware of a deck or door does not hold, and the
+    // places where the write and the read of the same setting differ.
+    bool asRead = false;
+
+    // The decks compared (a read covers a range only).
+    int firstDeck = 0;
+    int lastDeck = kDeckCount - 1;
+};
+
+// Parses "flats,tags,access,doors,relays" (any subset); false on an unknown word.
+bool ParseCompareScope(const std::string& list, CompareScope* scope);
+
+// Every difference from left to right, decks in number order.
+std::vector<std::string> CompareSystems(const COrvoSystem& left, const COrvoSystem& right,
+                                        const CompareScope& scope);
