@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
@@ -105,6 +106,7 @@ struct Simulator::Impl {
     mutable std::mutex mutex; // guards inst and stats
     std::unique_ptr<Installation> inst = std::make_unique<Installation>();
     SimStats stats;
+    std::deque<SimRequest> requestLog; // the last kRequestLogSize requests
 
     std::thread thread;
     std::atomic<bool> running{false};
@@ -244,6 +246,17 @@ struct Simulator::Impl {
         {
             std::lock_guard<std::mutex> lock(mutex);
             ++stats.requests;
+            SimRequest logged;
+            logged.extended = req.extended;
+            logged.dstDeck = req.dstDeck;
+            logged.dstNode = req.dstNode;
+            logged.dstChannel = req.dstChannel;
+            logged.code = req.code;
+            logged.count = req.count;
+            std::copy(req.param.begin(), req.param.end(), logged.param);
+            requestLog.push_back(logged);
+            if (requestLog.size() > kRequestLogSize)
+                requestLog.pop_front();
             auto mute = muted.find(req.code);
             if (mute != muted.end() && mute->second != 0) {
                 if (mute->second > 0)
@@ -663,6 +676,12 @@ SimStats Simulator::stats() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     return d->stats;
+}
+
+std::vector<SimRequest> Simulator::recentRequests() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return std::vector<SimRequest>(d->requestLog.begin(), d->requestLog.end());
 }
 
 } // namespace orvosim

@@ -40,6 +40,15 @@ struct SimStats {
     long bytesOut = 0;
 };
 
+// A request as the simulator decoded it, for tests that check what went out
+// on the line. Node bytes are as on the wire: number * 8 + type.
+struct SimRequest {
+    bool extended = false;
+    int dstDeck = 0, dstNode = 0, dstChannel = 0;
+    int code = 0, count = 0;
+    unsigned char param[12] = {};
+};
+
 class Simulator {
 public:
     explicit Simulator(SimOptions options = {});
@@ -63,6 +72,9 @@ public:
 
     std::string dumpJson() const; // state in the scenario format (thread-safe)
     SimStats stats() const;
+    // The last requests decoded (at most kRequestLogSize), oldest first.
+    static constexpr size_t kRequestLogSize = 4096;
+    std::vector<SimRequest> recentRequests() const;
 
 private:
     struct Impl;
