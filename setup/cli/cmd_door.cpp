@@ -25,7 +25,8 @@ const char* const kDoorUsage =
     "show prints the door panel's settings as one JSON object (null for a value\n"
     "the panel did not give). set writes the members FILE.json holds and no\n"
     "others, reads them back and exits 1 when any differs. Exit status 0 done,\n"
-    "1 door not found, not written as given or a value refused by the panel,\n"
+    "1 door not found, its firmware not supported (deck below v1.029, door\n"
+    "below v2.03), not written as given or a value refused by the panel,\n"
     "2 unusable arguments, 3 port cannot be opened, 4 connection lost.\n\n"
     "Options:\n"
     ORVOCTL_BUS_OPTIONS_HELP
@@ -449,6 +450,17 @@ int RunDoorCommand(const QStringList& args)
         return kExitNoPort;
     COrvoSerialConnection* conn = bus.Connection();
     const DoorIdentity id = QueryDoor(conn, deck, door);
+    // The firmware the door editor refuses is refused here too, with its words.
+    const char* unsupported = nullptr;
+    if (id.deckAnswered && id.deckVersion < 1029)
+        unsupported = "Not supported, deck is running firmware < v1.029";
+    else if (id.present && id.version < 203)
+        unsupported = "Not supported, selected door is running firmware < v2.03";
+    if (unsupported) {
+        bus.Close();
+        PrintError(bus.Name() + ": " + unsupported + "\n");
+        return kExitFailed;
+    }
     if (!id.present) {
         bus.Close();
         if (conn->IsLost())

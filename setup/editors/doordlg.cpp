@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 
+#include "doorfields.h"
 #include "doorprogress.h"
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
@@ -148,9 +149,9 @@ void CDoorDlg::Initialise()
              std::initializer_list<QWidget*>{m_ui->serialNo, m_ui->blockSelect, m_ui->welcomeScreen,
                                              m_ui->lockTime, m_ui->vaVolume, m_ui->language, m_ui->progKeys})
             w->setEnabled(false);
-        m_ui->mode->setEnabled(false); // left empty; the button keeps its caption
+        // The Mode list stays empty and the Coded Access button keeps its caption.
     } else {
-        m_ui->serialNo->setText(TextFromModel(s.serialNo.value_or(std::string())));
+        ShowWhole(m_ui->serialNo, TextFromModel(s.serialNo.value_or(std::string())), 6);
         FillLockTime(m_ui->lockTime);
         FillVaVolume(m_ui->vaVolume, v);
         FillLanguage(m_ui->language, v);
@@ -191,10 +192,10 @@ void CDoorDlg::Initialise()
     }
     m_ui->speedDial->setEnabled(v >= 316);
     if (v >= 316)
-        m_ui->speedDial->setText(TextFromModel(s.speedDialNo.value_or(std::string())));
+        ShowWhole(m_ui->speedDial, TextFromModel(s.speedDialNo.value_or(std::string())), 4);
     m_ui->speedDialDisplay->setEnabled(v >= 407);
     if (v >= 407)
-        m_ui->speedDialDisplay->setText(TextFromModel(s.speedDialDisplay.value_or(std::string())));
+        ShowWhole(m_ui->speedDialDisplay, TextFromModel(s.speedDialDisplay.value_or(std::string())), 16);
     const bool reverse = v >= 320 && v <= 399;
     m_ui->reverseRelay->setEnabled(reverse);
     m_ui->reverseRelay->setChecked(reverse && s.reverseRelay.value_or(false));
@@ -238,12 +239,11 @@ void CDoorDlg::ApplyModeEffects(bool opening)
 {
     if (m_v < 425)
         return;
-    const bool reader = m_target.door->reader != 0;
     switch (m_ui->mode->currentIndex()) {
     case 0:
         m_ui->codedAccess->setText(QStringLiteral("Coded Access"));
         m_ui->codedAccess->setEnabled(true);
-        m_ui->blockSelect->setEnabled(!reader);
+        m_ui->blockSelect->setEnabled(true);
         break;
     case 1:
         m_ui->codedAccess->setText(QStringLiteral("Coded Access"));
@@ -253,7 +253,7 @@ void CDoorDlg::ApplyModeEffects(bool opening)
     case 2:
         m_ui->codedAccess->setText(QStringLiteral("Speed Dial"));
         m_ui->codedAccess->setEnabled(true);
-        m_ui->blockSelect->setEnabled(!opening && !reader);
+        m_ui->blockSelect->setEnabled(!opening);
         break;
     case 3:
         m_ui->codedAccess->setEnabled(false);
@@ -372,9 +372,18 @@ void CDoorDlg::OnCustomText()
 
 void CDoorDlg::OnProgKeys()
 {
+    // On line the keys the panel holds go into the model when the editor
+    // opens, so even a cancelled run may have changed the door.
+    std::vector<std::string> before;
+    for (const auto& key : m_target.door->progKeys)
+        before.push_back(key.number);
     CDoorProgKeysDlg dlg(this, m_target.system, m_target.deck, m_target.door, m_target.session,
                          m_target.online);
-    if (dlg.exec() == QDialog::Accepted)
+    const bool accepted = dlg.exec() == QDialog::Accepted;
+    bool same = true;
+    for (size_t k = 0; k < before.size(); ++k)
+        same = same && before[k] == m_target.door->progKeys[k].number;
+    if (accepted || !same)
         m_subEditorChanged = true;
 }
 

@@ -2,6 +2,7 @@
 // programming keys and coded access.
 #include <QApplication>
 
+#include "doorfields.h"
 #include "doorprogress.h"
 #include "orvoeditors/doordlg.h"
 #include "orvomodel/modeltext.h"
@@ -61,7 +62,7 @@ CDoorWelcomeScreenDlg::CDoorWelcomeScreenDlg(QWidget* parent, COrvoSystem* syste
             m_lines[i]->setText(Shown(lines[static_cast<size_t>(i)]));
     } else {
         for (int i = 0; i < 4; ++i)
-            m_lines[i]->setText(TextFromModel(door->welcomeLines[i]));
+            ShowWhole(m_lines[i], TextFromModel(door->welcomeLines[i]), 16);
     }
 }
 
@@ -119,7 +120,7 @@ CDoorBlockSelectDlg::CDoorBlockSelectDlg(QWidget* parent, COrvoSystem* system, C
     if (operation && *operation < m_ui->operation->count())
         m_ui->operation->setCurrentIndex(*operation);
     for (int b = 0; b < count; ++b)
-        m_blocks[b]->setText(Shown(names[static_cast<size_t>(b)]));
+        ShowWhole(m_blocks[b], Shown(names[static_cast<size_t>(b)]), 16);
 }
 
 CDoorBlockSelectDlg::~CDoorBlockSelectDlg() = default;
@@ -164,9 +165,9 @@ CDoorCustomTextDlg::CDoorCustomTextDlg(QWidget* parent, COrvoSystem* system, CDe
         m_ui->line2->setText(Shown(texts[1]));
         m_ui->concierge->setText(Shown(texts[2]));
     } else {
-        m_ui->line1->setText(TextFromModel(door->doorOpenLine1));
-        m_ui->line2->setText(TextFromModel(door->doorOpenLine2));
-        m_ui->concierge->setText(TextFromModel(door->concierge));
+        ShowWhole(m_ui->line1, TextFromModel(door->doorOpenLine1), 16);
+        ShowWhole(m_ui->line2, TextFromModel(door->doorOpenLine2), 16);
+        ShowWhole(m_ui->concierge, TextFromModel(door->concierge), 9);
     }
 }
 
@@ -210,7 +211,7 @@ CDoorProgKeysDlg::CDoorProgKeysDlg(QWidget* parent, COrvoSystem* system, CDeck* 
     }
     for (int k = 0; k < 10; ++k) {
         const std::string& number = door->progKeys[k].number;
-        m_keys[k]->setText(number == "FFFFFFFFFF" ? QString() : TextFromModel(number));
+        ShowWhole(m_keys[k], number == "FFFFFFFFFF" ? QString() : TextFromModel(number), 10);
     }
 }
 
@@ -220,7 +221,7 @@ void CDoorProgKeysDlg::accept()
 {
     // Every key is checked before anything is stored or sent.
     for (int k = 0; k < 10; ++k) {
-        if (!ValidProgKey(m_keys[k]->text().toStdString())) {
+        if (!ValidProgKey(TextToModel(m_keys[k]->text(), nullptr))) {
             ShellMessage(this, QStringLiteral("Key %1 is invalid").arg(k + 1), QMessageBox::Ok,
                          QMessageBox::Critical, QStringLiteral("Error"));
             m_keys[k]->setFocus();
@@ -230,7 +231,7 @@ void CDoorProgKeysDlg::accept()
     CDoorProgress progress(parentWidget(), QStringLiteral("Writing Programming Keys"));
     std::vector<std::string> numbers;
     for (int k = 0; k < 10; ++k) {
-        numbers.push_back(m_keys[k]->text().toUpper().toStdString());
+        numbers.push_back(ToModel(m_keys[k]->text().toUpper()));
         m_target.door->progKeys[k].number = numbers.back();
     }
     if (m_target.online) {
@@ -283,11 +284,9 @@ CDoorCodedAccessDlg::CDoorCodedAccessDlg(QWidget* parent, COrvoSystem* system, C
             field->setEnabled(false);
             continue;
         }
-        const QString code = Shown(codes[static_cast<size_t>(s)]);
         // A stored code longer than the panel takes stays whole, so that OK
         // refuses it rather than cutting it silently.
-        field->setMaxLength(std::max(length, static_cast<int>(code.size())));
-        field->setText(code);
+        ShowWhole(field, Shown(codes[static_cast<size_t>(s)]), length);
     }
 }
 

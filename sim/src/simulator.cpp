@@ -110,6 +110,7 @@ struct Simulator::Impl {
     std::unique_ptr<Installation> inst = std::make_unique<Installation>();
     SimStats stats;
     std::deque<std::string> received; // bodies of the latest decoded frames, oldest first
+    std::deque<SimRequest> requestLog; // the last kRequestLogSize requests
 
     std::thread thread;
     std::atomic<bool> running{false};
@@ -252,6 +253,17 @@ struct Simulator::Impl {
             received.push_back(body);
             if (received.size() > kReceivedKept)
                 received.pop_front();
+            SimRequest logged;
+            logged.extended = req.extended;
+            logged.dstDeck = req.dstDeck;
+            logged.dstNode = req.dstNode;
+            logged.dstChannel = req.dstChannel;
+            logged.code = req.code;
+            logged.count = req.count;
+            std::copy(req.param.begin(), req.param.end(), logged.param);
+            requestLog.push_back(logged);
+            if (requestLog.size() > kRequestLogSize)
+                requestLog.pop_front();
             auto mute = muted.find(req.code);
             if (mute != muted.end() && mute->second != 0) {
                 if (mute->second > 0)
@@ -677,6 +689,12 @@ SimStats Simulator::stats() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     return d->stats;
+}
+
+std::vector<SimRequest> Simulator::recentRequests() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return std::vector<SimRequest>(d->requestLog.begin(), d->requestLog.end());
 }
 
 } // namespace orvosim

@@ -147,7 +147,7 @@ TEST_P(DoorEditorBands, onlineOpensWithThePanelsValuesAndOkWritesThemBack)
     EXPECT_EQ(display->isEnabled(), band.display);
     EXPECT_EQ(reverse->isEnabled(), band.reverse);
     EXPECT_EQ(reverse->isChecked(), band.reverse);
-    EXPECT_EQ(mode->isEnabled(), band.mode);
+    EXPECT_EQ(mode->isEnabled(), band.mode || band.version < 302) << "below 3.02 the list is only left empty";
     EXPECT_EQ(mode->currentIndex(), band.mode ? 2 : -1);
     EXPECT_EQ(allow->isEnabled(), band.lists);
     EXPECT_EQ(allow->toPlainText(), band.lists ? "1-5,7" : "");
@@ -201,26 +201,31 @@ TEST_F(DoorEditorTest, modeEffectsOnBlockSelectAndCodedAccess)
 {
     struct Case {
         int mode;
-        bool blockAtOpening, blockAfterChange, codedEnabled;
+        bool reader, blockAtOpening, blockAfterChange, codedEnabled;
         const char* caption;
     };
+    // A reader door opens with Block Select disabled, but choosing a mode
+    // afterwards applies that mode's effect like on any other door.
     for (const Case& c :
-         {Case{0, true, true, true, "Coded Access"}, Case{1, false, false, true, "Coded Access"},
-          Case{2, false, true, true, "Speed Dial"}, Case{3, false, false, false, nullptr}}) {
-        UseDoor(425);
+         {Case{0, false, true, true, true, "Coded Access"},
+          Case{1, false, false, false, true, "Coded Access"}, Case{2, false, false, true, true, "Speed Dial"},
+          Case{3, false, false, false, false, nullptr}, Case{0, true, false, true, true, "Coded Access"},
+          Case{2, true, false, true, true, "Speed Dial"},
+          Case{1, true, false, false, true, "Coded Access"}}) {
+        UseDoor(425, c.reader);
         door->mode = c.mode;
         CDoorDlg dlg(nullptr, system.get(), deck, door, nullptr, false);
         auto* block = Child<QPushButton>(&dlg, "blockSelect");
         auto* coded = Child<QPushButton>(&dlg, "codedAccess");
-        EXPECT_EQ(block->isEnabled(), c.blockAtOpening) << c.mode;
-        EXPECT_EQ(coded->isEnabled(), c.codedEnabled) << c.mode;
+        EXPECT_EQ(block->isEnabled(), c.blockAtOpening) << c.mode << " reader " << c.reader;
+        EXPECT_EQ(coded->isEnabled(), c.codedEnabled) << c.mode << " reader " << c.reader;
         if (c.caption) {
             EXPECT_EQ(coded->text(), c.caption);
         }
         auto* mode = Child<QComboBox>(&dlg, "mode");
         mode->setCurrentIndex((c.mode + 1) % 4);
         mode->setCurrentIndex(c.mode);
-        EXPECT_EQ(block->isEnabled(), c.blockAfterChange) << c.mode;
+        EXPECT_EQ(block->isEnabled(), c.blockAfterChange) << c.mode << " reader " << c.reader;
     }
 }
 
@@ -252,6 +257,106 @@ TEST_F(DoorEditorTest, offlineOldDoorStoresEmptyListsAsAllOnes)
     PressOk(&dlg);
     EXPECT_EQ(door->drLink, 31);
     EXPECT_EQ(door->inOption, 31);
+}
+
+TEST_F(DoorEditorTest, offlineTextsLongerThanTheirFieldsAreKeptWhole)
+{
+    struct Case {
+        const char* what;
+        std::string DoorRecord::*text;
+        std::function<void()> okDialog;
+    };
+    auto editor = [this] {
+        CDoorDlg dlg(nullptr, system.get(), deck, door, nullptr, false);
+        PressOk(&dlg);
+    };
+    auto custom = [this] {
+        CDoorCustomTextDlg dlg(nullptr, system.get(), deck, door, nullptr, false);
+        PressOk(&dlg);
+    };
+    const std::string longText = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    for (const Case& c : {Case{"serialNo", &DoorRecord::serialNo, editor},
+                          Case{"speedDialNo", &DoorRecord::speedDialNo, editor},
+                          Case{"speedDialDisplay", &DoorRecord::speedDialDisplay, editor},
+                          Case{"doorOpenLine1", &DoorRecord::doorOpenLine1, custom},
+                          Case{"concierge", &DoorRecord::concierge, custom}}) {
+        UseDoor(429);
+        door->*c.text = longText;
+        c.okDialog();
+        EXPECT_EQ(door->*c.text, longText) << c.what;
+    }
+
+    UseDoor(429);
+    door->welcomeLines[1] = longText;
+    door->blocks[7] = longText;
+    {
+        CDoorWelcomeScreenDlg dlg(nullptr, system.get(), deck, door, nullptr, false);
+        PressOk(&dlg);
+    }
+    {
+        CDoorBlockSelectDlg dlg(nullptr, system.get(), deck, door, nullptr, false, 429);
+        PressOk(&dlg);
+    }
+    EXPECT_EQ(door->welcomeLines[1], longText);
+    EXPECT_EQ(door->blocks[7], longText);
+
+    // A stored key of twelve digits is refused, not cut to a valid ten.
+    door->progKeys[4].number = "12AB000FFF34";
+    messages.shown.clear();
+    CDoorProgKeysDlg keys(nullptr, system.get(), deck, door, nullptr, false);
+    PressOk(&keys);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Key 5 is invalid");
+    EXPECT_EQ(door->progKeys[4].number, "12AB000FFF34");
+}
+
+TEST_F(DoorEditorTest, editDoorSaysWhenTheDoorChanged)
+{
+    struct Case {
+        const char* what;
+        bool online;
+        const char* subEditor; // button pressed before the editor ends, or null
+        bool subOk, editorOk, changed;
+    };
+    CFeatureRegistry registry;
+    RegisterEditors(registry);
+    for (const Case& c :
+         {Case{"off line OK", false, nullptr, false, true, true},
+          Case{"off line Cancel", false, nullptr, false, false, false},
+          Case{"off line welcome OK, Cancel", false, "welcomeScreen", true, false, true},
+          Case{"off line welcome Cancel, Cancel", false, "welcomeScreen", false, false, false},
+          Case{"on line Cancel", true, nullptr, false, false, false},
+          Case{"on line keys read, both cancelled", true, "progKeys", false, false, true}}) {
+        SimBus bus(Scenario(425));
+        UseDoor(425);
+        FeatureContext context;
+        context.system = system.get();
+        context.deck = deck;
+        context.door = door;
+        context.online = c.online;
+        context.session = c.online ? &bus.conn : nullptr;
+        WhenModal<CDoorDlg>([&](CDoorDlg* dlg) {
+            if (c.subEditor) {
+                auto finish = [&c](QDialog* sub) {
+                    if (c.subOk)
+                        PressOk(sub);
+                    else
+                        sub->reject();
+                };
+                if (std::string(c.subEditor) == "progKeys")
+                    WhenModal<CDoorProgKeysDlg>(finish);
+                else
+                    WhenModal<CDoorWelcomeScreenDlg>(finish);
+                QTest::mouseClick(Child<QPushButton>(dlg, c.subEditor), Qt::LeftButton);
+            }
+            if (c.editorOk)
+                PressOk(dlg);
+            else
+                dlg->reject();
+        });
+        registry.Run(ID_EDIT_DOOR, context);
+        EXPECT_EQ(context.changed, c.changed) << c.what;
+    }
 }
 
 TEST_F(DoorEditorTest, invalidListCharacterKeepsTheDialogOpenAndSendsNothing)

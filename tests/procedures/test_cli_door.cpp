@@ -146,6 +146,35 @@ TEST_F(OrvoctlDoor, unknownDoorExitsOne)
     EXPECT_NE(run.err.find("Door 7 not found on deck 0"), std::string::npos) << run.err;
 }
 
+TEST(OrvoctlDoorFirmware, firmwareTheEditorRefusesIsRefusedAndNothingIsWritten)
+{
+    struct Case {
+        int deckVersion, doorVersion;
+        const char* message;
+    };
+    for (const Case& c : {Case{1028, 425, "Not supported, deck is running firmware < v1.029"},
+                          Case{2064, 202, "Not supported, selected door is running firmware < v2.03"}}) {
+        SimBus bus(R"({"decks":[{"number":0,"version":)" + std::to_string(c.deckVersion) +
+                   R"(,"doors":[{"number":0,"version":)" + std::to_string(c.doorVersion) +
+                   R"(,"codes":["1234"]}]}]})");
+        bus.conn.Close();
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("door.json").toStdString();
+        std::ofstream(path) << R"({"codes":["9"]})";
+        const std::string options =
+            " --device " + bus.device + " --timeout-mult 0.05 --quiet --deck 0 --door 0";
+        for (const std::string& command : {"door show" + options, "door set" + options + " " + path}) {
+            DoorCliRun run = RunOrvoctl(command);
+            EXPECT_EQ(run.status, 1) << command << run.err;
+            EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+            EXPECT_TRUE(run.out.empty()) << run.out;
+        }
+        Dump dump(bus.sim.dumpJson());
+        const cJSON* door = Dump::Find(cJSON_GetObjectItemCaseSensitive(dump.Deck(0), "doors"), "number", 0);
+        EXPECT_EQ(Dump::Text(door, "codes", 0), "1234") << c.message;
+    }
+}
+
 TEST(OrvoctlDoorSilent, readBackDifferenceExitsOne)
 {
     // The deck reports the door, but the panel never answers.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -400,3 +401,218 @@ TEST(Reboot, silencesTheInstallationForItsRebootTime)
 }
 
 } // namespace
+
+namespace {
+
+// One request as the line should carry it: parameters after those listed are 0.
+struct Wire {
+    int code, count;
+    std::vector<int> params;
+    int dstDeck = 1, dstNode = 3 * 8 + NODE_DOOR; // door 3 of deck 1
+};
+
+std::string Describe(const orvosim::SimRequest& r)
+{
+    std::string text = "code " + std::to_string(r.code) + " count " + std::to_string(r.count) + " to " +
+                       std::to_string(r.dstDeck) + "/" + std::to_string(r.dstNode) + " p";
+    for (unsigned char p : r.param)
+        text += " " + std::to_string(p);
+    return text;
+}
+
+bool Matches(const orvosim::SimRequest& r, const Wire& w)
+{
+    if (r.extended || r.code != w.code || r.count != w.count || r.dstDeck != w.dstDeck ||
+        r.dstNode != w.dstNode)
+        return false;
+    for (size_t i = 0; i < 12; ++i)
+        if (r.param[i] != (i < w.params.size() ? w.params[i] : 0))
+            return false;
+    return true;
+}
+
+} // namespace
+
+TEST(DoorPanel, requestsCarryTheirLayoutOnTheLine)
+{
+    struct Case {
+        const char* what;
+        int version;
+        std::function<void(CDoorPanel&)> run;
+        std::vector<Wire> expected;
+        bool firstOnly; // a read: only its first request is checked
+    };
+    auto settings = [](auto fill) {
+        return [fill](CDoorPanel& panel) {
+            DoorPanelSettings s;
+            fill(s);
+            panel.WriteSettings(s);
+        };
+    };
+    const int broadcast = MakeNode(NODE_BROADCAST, 0);
+    const std::vector<Case> cases = {
+        {"serial and door parameters without a mode",
+         424,
+         settings([](DoorPanelSettings& s) {
+             s.serialNo = "S1";
+             s.language = 1;
+             s.lockTime = 200;
+             s.vaVolume = 13;
+         }),
+         {{MSG_SET_DOOR_SERIAL_NUMBER, 6, {'S', '1'}}, {MSG_SET_DOOR2_PARAM, 4, {1, 200, 13, 15}}},
+         false},
+        {"DR link alone below 4.07",
+         406,
+         settings([](DoorPanelSettings& s) { s.drLink = 5; }),
+         {{MSG_SET_DR_LINK, 1, {5}}},
+         false},
+        {"DR link with the input option from 4.07",
+         407,
+         settings([](DoorPanelSettings& s) {
+             s.drLink = 17;
+             s.inOption = 1;
+         }),
+         {{MSG_SET_DR_LINK, 2, {17, 1}}},
+         false},
+        {"speed dial number",
+         316,
+         settings([](DoorPanelSettings& s) { s.speedDialNo = "12"; }),
+         {{MSG_SET_SPEED_DIAL, 4, {'1', '2'}}},
+         false},
+        {"speed dial display in two parts",
+         407,
+         settings([](DoorPanelSettings& s) { s.speedDialDisplay = "Front desk 12345"; }),
+         {{MSG_SET_SPEED_DIAL_NAME, 9, {0, 'F', 'r', 'o', 'n', 't', ' ', 'd', 'e'}},
+          {MSG_SET_SPEED_DIAL_NAME, 9, {1, 's', 'k', ' ', '1', '2', '3', '4', '5'}}},
+         false},
+        {"reverse relay cleared from 4.00",
+         400,
+         settings([](DoorPanelSettings& s) { s.reverseRelay = true; }),
+         {{MSG_SET_RELAY_REVERSE, 1, {0}}},
+         false},
+        {"allow list without its space",
+         425,
+         settings([](DoorPanelSettings& s) { s.allowList = "ABC DEFG"; }),
+         {{MSG_SET_WHITELIST, 12, {0, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}}},
+         false},
+        {"empty block list",
+         425,
+         settings([](DoorPanelSettings& s) { s.blockList = ""; }),
+         {{MSG_SET_BLACKLIST, 12, {0}}},
+         false},
+        {"welcome line of ten characters",
+         407,
+         [](CDoorPanel& panel) { panel.WriteWelcome({"0123456789"}); },
+         {{MSG_SET_DOOR_WELCOME, 10, {0, 0, '0', '1', '2', '3', '4', '5', '6', '7'}},
+          {MSG_SET_DOOR_WELCOME, 10, {0, 1, '8', '9'}}},
+         false},
+        {"block operation and a name",
+         303,
+         [](CDoorPanel& panel) {
+             panel.WriteBlocks(4, {"Tower", "", "", "", ""});
+         },
+         {{MSG_SET_DOOR_BLOCK_OPERATION, 1, {4}},
+          {MSG_SET_DOOR_BLOCK, 10, {0, 0, 'T', 'o', 'w', 'e', 'r'}},
+          {MSG_SET_DOOR_BLOCK, 10, {0, 1}},
+          {MSG_SET_DOOR_BLOCK, 10, {1, 0}},
+          {MSG_SET_DOOR_BLOCK, 10, {1, 1}},
+          {MSG_SET_DOOR_BLOCK, 10, {2, 0}},
+          {MSG_SET_DOOR_BLOCK, 10, {2, 1}},
+          {MSG_SET_DOOR_BLOCK, 10, {3, 0}},
+          {MSG_SET_DOOR_BLOCK, 10, {3, 1}},
+          {MSG_SET_DOOR_BLOCK, 10, {4, 0}},
+          {MSG_SET_DOOR_BLOCK, 10, {4, 1}}},
+         false},
+        {"custom texts by group and index",
+         421,
+         [](CDoorPanel& panel) {
+             panel.WriteCustomText({"L1", "", "Concierge"});
+         },
+         {{MSG_SET_CUSTOM_TEXT, 11, {0, 0, 0, 'L', '1'}},
+          {MSG_SET_CUSTOM_TEXT, 11, {0, 0, 1}},
+          {MSG_SET_CUSTOM_TEXT, 11, {0, 1, 0}},
+          {MSG_SET_CUSTOM_TEXT, 11, {0, 1, 1}},
+          {MSG_SET_CUSTOM_TEXT, 11, {1, 0, 0, 'C', 'o', 'n', 'c', 'i', 'e', 'r', 'g'}},
+          {MSG_SET_CUSTOM_TEXT, 11, {1, 0, 1, 'e'}}},
+         false},
+        {"programming key to the broadcast address",
+         425,
+         [](CDoorPanel& panel) { panel.WriteProgKeys({"12AB000FFF"}); },
+         {{MSG_SET_PROG_RFIDKEY, 6, {1, 0x12, 0xAB, 0x00, 0x0F, 0xFF}, 0, broadcast},
+          {MSG_SET_PROG_RFIDKEY, 6, {2, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 0, broadcast}},
+         true},
+        {"four-digit code from 4.25",
+         425,
+         [](CDoorPanel& panel) { panel.WriteCodes({"9876"}); },
+         {{MSG_SET_USER_CODE, 7, {0, '9', '8', '7', '6'}}, {MSG_SET_USER_CODE, 7, {1}}},
+         true},
+        {"serial number read",
+         302,
+         [](CDoorPanel& panel) { panel.ReadSettings(); },
+         {{MSG_GET_DOOR_SERIAL_NUMBER, 0, {}}, {MSG_GET_DOOR2_PARAM, 0, {}}},
+         true},
+        {"speed dial display read",
+         407,
+         [](CDoorPanel& panel) { panel.ReadSettings(); },
+         {{MSG_GET_DOOR_SERIAL_NUMBER, 0, {}},
+          {MSG_GET_DOOR2_PARAM, 0, {}},
+          {MSG_GET_DR_LINK, 0, {}},
+          {MSG_GET_SPEED_DIAL, 0, {}},
+          {MSG_GET_SPEED_DIAL_NAME, 2, {0, 0}},
+          {MSG_GET_SPEED_DIAL_NAME, 2, {1, 0}}},
+         true},
+        {"welcome read",
+         407,
+         [](CDoorPanel& panel) { panel.ReadWelcome(); },
+         {{MSG_GET_DOOR_WELCOME, 2, {0, 0}}},
+         true},
+        {"custom text read, a short text's second part not asked",
+         421,
+         [](CDoorPanel& panel) { panel.ReadCustomText(); },
+         {{MSG_GET_CUSTOM_TEXT, 3, {0, 0, 0}}, {MSG_GET_CUSTOM_TEXT, 3, {0, 1, 0}}},
+         true},
+        {"programming key read",
+         425,
+         [](CDoorPanel& panel) { panel.ReadProgKeys(); },
+         {{MSG_GET_PROG_RFIDKEY, 1, {1}}, {MSG_GET_PROG_RFIDKEY, 1, {2}}},
+         true},
+        {"lists read chunk by chunk", 429,
+         [](CDoorPanel& panel) {
+             DoorPanelSettings s = panel.ReadSettings();
+             EXPECT_EQ(s.allowList, std::optional<std::string>("1-5,7"));
+             EXPECT_EQ(s.blockList, std::optional<std::string>(""));
+         },
+         [] {
+             // Every chunk of a list that is not empty; an empty one ends at its first.
+             std::vector<Wire> wire{{MSG_GET_DOOR_SERIAL_NUMBER, 0, {}},
+                                    {MSG_GET_DOOR2_PARAM, 0, {}},
+                                    {MSG_GET_DR_LINK, 0, {}},
+                                    {MSG_GET_SPEED_DIAL, 0, {}},
+                                    {MSG_GET_SPEED_DIAL_NAME, 2, {0, 0}},
+                                    {MSG_GET_SPEED_DIAL_NAME, 2, {1, 0}}};
+             for (int k = 0; k < 17; ++k)
+                 wire.push_back({MSG_GET_WHITELIST, 1, {k}});
+             wire.push_back({MSG_GET_BLACKLIST, 1, {0}});
+             return wire;
+         }(),
+         false},
+    };
+    for (const Case& c : cases) {
+        const std::string scenario =
+            R"({"decks":[{"number":1,"version":2064,"doors":[{"number":3,"version":)" +
+            std::to_string(c.version) +
+            R"(,"speedDialDisplay":"Front desk 12345","allowList":"1-5,7","doorOpenLine1":"Open"}]}]})";
+        SimBus bus(scenario);
+        CDoorPanel panel(&bus.conn, 1, 3, c.version);
+        c.run(panel);
+        const std::vector<orvosim::SimRequest> sent = bus.sim.recentRequests();
+        if (!c.firstOnly) {
+            EXPECT_EQ(sent.size(), c.expected.size()) << c.what;
+        }
+        for (size_t i = 0; i < c.expected.size(); ++i) {
+            ASSERT_LT(i, sent.size()) << c.what;
+            EXPECT_TRUE(Matches(sent[i], c.expected[i]))
+                << c.what << ", request " << i << ": " << Describe(sent[i]);
+        }
+    }
+}

@@ -43,6 +43,14 @@ struct SimStats {
 // The decks of the built-in demo installation.
 inline constexpr int kDemoFirstDeck = 0;
 inline constexpr int kDemoLastDeck = 3;
+// A request as the simulator decoded it, for tests that check what went out
+// on the line. Node bytes are as on the wire: number * 8 + type.
+struct SimRequest {
+    bool extended = false;
+    int dstDeck = 0, dstNode = 0, dstChannel = 0;
+    int code = 0, count = 0;
+    unsigned char param[12] = {};
+};
 
 class Simulator {
 public:
@@ -70,6 +78,9 @@ public:
     // Bodies (between STX and ETX) of the last 256 frames received that
     // decoded, oldest first (thread-safe).
     std::vector<std::string> receivedFrames() const;
+    // The last requests decoded (at most kRequestLogSize), oldest first.
+    static constexpr size_t kRequestLogSize = 4096;
+    std::vector<SimRequest> recentRequests() const;
 
 private:
     struct Impl;
