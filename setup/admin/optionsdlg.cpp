@@ -1,4 +1,6 @@
+#include <QApplication>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSerialPortInfo>
@@ -6,6 +8,7 @@
 #include <unistd.h>
 
 #include "orvoadmin/admindialogs.h"
+#include "orvomodel/modeltext.h"
 #include "orvoshell/shellmessages.h"
 #include "ui_optionsdlg.h"
 
@@ -35,14 +38,25 @@ bool ParseInteger(const QString& text, int* value)
     return ok;
 }
 
+bool SystemAllowsAccess(const QString& device)
+{
+    return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+}
+
+DeviceAccessCheck g_accessCheck = SystemAllowsAccess;
+
 } // namespace
+
+void SetDeviceAccessCheck(DeviceAccessCheck check)
+{
+    g_accessCheck = check ? check : SystemAllowsAccess;
+}
 
 QString DevicePermissionHint(const QString& device)
 {
     if (device.isEmpty() || !QFileInfo::exists(device))
         return QString();
-    const QByteArray path = device.toLocal8Bit();
-    if (::access(path.constData(), R_OK | W_OK) == 0)
+    if (g_accessCheck(device))
         return QString();
     return QStringLiteral("You may not open %1: your user must be a member of the 'dialout' group "
                           "(sudo usermod -aG dialout $USER, then log in again).")
@@ -75,7 +89,8 @@ void COptionsDlg::Load()
     m_ui->comPort->setEditText(device.isEmpty() ? QString::number(comPort) : device);
     m_ui->autoCommPort->setChecked(autoCommPort);
     m_ui->adapterLabel->setText(adapterLabel);
-    m_ui->timeoutMultiplier->setText(QString::number(timeoutMultiplier));
+    // Every significant digit, so that OK without a change keeps the value.
+    m_ui->timeoutMultiplier->setText(QString::number(timeoutMultiplier, 'g', 15));
     m_ui->defaultMainName->setText(defaultMainName);
     m_ui->defaultExpName->setText(defaultExpName);
     m_ui->showResults->setChecked(showResults);
@@ -157,11 +172,22 @@ void COptionsDlg::accept()
     const double multiplier = QLocale::c().toDouble(m_ui->timeoutMultiplier->text().trimmed(), &ok);
     if (!ok)
         return refuse(QStringLiteral("Please enter a number."), m_ui->timeoutMultiplier);
-    if (multiplier < 1.0 || multiplier > 20.0)
+    // Written so that "nan" fails too: it would leave every reply without a time-out.
+    if (!(multiplier >= 1.0 && multiplier <= 20.0))
         return refuse(QStringLiteral("Please enter a number between 1 and 20."), m_ui->timeoutMultiplier);
     int emptySlots = 0;
     if (!ParseInteger(m_ui->maxEmptySlots->text(), &emptySlots))
         return refuse(QStringLiteral("Please enter an integer."), m_ui->maxEmptySlots);
+
+    // The labels are kept as Windows-1252 text: a character it lacks becomes '?'.
+    bool replaced = false;
+    for (const QLineEdit* label : {m_ui->defaultMainName, m_ui->defaultExpName}) {
+        bool lacking = false;
+        TextToModel(label->text(), &lacking);
+        replaced = replaced || lacking;
+    }
+    if (replaced)
+        QApplication::beep();
 
     comPort = port;
     device = path;

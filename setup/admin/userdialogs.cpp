@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -8,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "orvoadmin/admindialogs.h"
+#include "orvomodel/modeltext.h"
 #include "orvoshell/shellmessages.h"
 #include "ui_newuserdlg.h"
 #include "ui_userlistdlg.h"
@@ -181,8 +183,28 @@ void CNewUserDlg::Refuse(const QString& text, QLineEdit* focus)
     focus->setFocus();
 }
 
+bool CNewUserDlg::FitsCodePage(QLineEdit* field)
+{
+    bool replaced = false;
+    const QString stored = TextFromModel(TextToModel(field->text(), &replaced));
+    if (!replaced)
+        return true;
+    field->setText(stored);
+    QApplication::beep();
+    field->setFocus();
+    return false;
+}
+
 void CNewUserDlg::accept()
 {
+    // User.dat holds one Windows-1252 byte per character. A character it
+    // lacks would be saved as '?' behind the installer's back (and the
+    // password typed at the next login would no longer match): the field
+    // takes the text as it will be stored and the dialog stays open.
+    const bool passwordFits = FitsCodePage(m_ui->password);
+    const bool nameFits = FitsCodePage(m_ui->name);
+    if (!nameFits || !passwordFits)
+        return;
     if (Name() != m_originalName && AnyUserHas(m_users, &CUser::m_Name, Name()))
         return Refuse(QStringLiteral("The name you entered is already in use !"), m_ui->name);
     if (Password() == m_originalPassword)
@@ -193,7 +215,8 @@ void CNewUserDlg::accept()
     CConfirmPasswordDlg confirm(this);
     if (confirm.exec() != QDialog::Accepted)
         return;
-    if (confirm.Password() != Password())
+    // The repetition is held to the same code page as the password.
+    if (TextFromModel(TextToModel(confirm.Password())) != Password())
         return Refuse(QStringLiteral("The two passwords you entered do not match !"), m_ui->password);
     QDialog::accept();
 }
@@ -201,7 +224,8 @@ void CNewUserDlg::accept()
 // ---------------------------------------------------------------- password checks
 
 CConfirmPasswordDlg::CConfirmPasswordDlg(QWidget* parent)
-    : QDialog(parent), m_password(BuildPasswordForm(this, QStringLiteral("Password Confirmation"),
+    // The dialog's title has always ended in a space.
+    : QDialog(parent), m_password(BuildPasswordForm(this, QStringLiteral("Password Confirmation "),
                                                     QStringLiteral("Repeat Password"), QString()))
 {
 }

@@ -31,9 +31,10 @@ const char* const kRelayUsage =
     "set writes the members FILE.json gives (same names as show prints, under\n"
     "\"channels\", each entry naming its \"channel\"), reads the unit back and\n"
     "prints it. A unit reporting more than four channels is handled as its\n"
-    "first four. Exit status 0 done, 1 the unit did not answer or a setting\n"
-    "read back differs, 2 unusable arguments or file, 3 port cannot be opened,\n"
-    "4 connection lost.\n\n"
+    "first four. Exit status 0 done, 1 the unit did not answer, a request of\n"
+    "show went unanswered (its settings print as null) or a setting read back\n"
+    "differs, 2 unusable arguments or file, 3 port cannot be opened, 4\n"
+    "connection lost.\n\n"
     "Options:\n"
     ORVOCTL_RELAY_OPTIONS_HELP;
 // clang-format on
@@ -372,5 +373,11 @@ int RunRelayCommand(const QStringList& args)
     PrintJson(UnitJson(unit, channels));
     if (lost)
         return kExitLost;
+    // A partly read unit is no success, even though what came back is printed.
+    if (!set && unit.Skipped() > 0) {
+        PrintError(bus.Name() + ": " + std::to_string(unit.Skipped()) +
+                   " request(s) went unanswered; their settings are null\n");
+        return kExitFailed;
+    }
     return differs ? kExitFailed : kExitOk;
 }

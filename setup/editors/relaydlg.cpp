@@ -45,6 +45,11 @@ public:
         }
     }
     void ShowSummary(const std::string&, const std::string&, bool) override {}
+    void ConnectionLost(const std::string& text) override
+    {
+        ShellMessage(m_owner, QString::fromLatin1(text), QMessageBox::Ok, QMessageBox::Critical,
+                     QStringLiteral("Error"));
+    }
 
 private:
     QWidget* m_owner;
@@ -277,6 +282,10 @@ void CRelayDlg::accept()
             return;
         }
         unit.WriteAll(settings);
+        // The unit was not written (the host has said so): the installer's
+        // values stay on screen rather than passing for stored.
+        if (unit.Lost())
+            return;
     }
     QDialog::accept();
 }

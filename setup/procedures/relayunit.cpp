@@ -151,12 +151,23 @@ bool CRelayUnit::Prompted(int channel, int code, int count, const unsigned char*
         if (Request(channel, code, count, params, reply, reading))
             return true;
         // A port that has gone away cannot answer a retry.
-        if (!m_host || m_conn->IsLost() || !m_conn->Created() ||
-            m_host->AskRetry(prompt, attempt) != RetryAnswer::Yes) {
+        if (Lost()) {
+            if (m_host && !m_lostReported)
+                m_host->ConnectionLost("Connection lost: the serial adapter or its port has gone away.");
+            m_lostReported = true;
+            ++m_skipped;
+            return false;
+        }
+        if (!m_host || m_host->AskRetry(prompt, attempt) != RetryAnswer::Yes) {
             ++m_skipped;
             return false;
         }
     }
+}
+
+bool CRelayUnit::Lost() const
+{
+    return m_conn->IsLost() || !m_conn->Created();
 }
 
 void CRelayUnit::Step()

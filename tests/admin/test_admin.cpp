@@ -84,6 +84,22 @@ TEST_F(AdminTest, userListShowsNamesStarsAndAccess)
     EXPECT_EQ(list->currentItem(), list->topLevelItem(0));
 }
 
+TEST_F(AdminTest, dialogsCarryTheirTitles)
+{
+    CUserListDlg list(nullptr, &users);
+    CNewUserDlg details(nullptr, &users, QString(), QString(), 0);
+    CConfirmPasswordDlg confirm(nullptr);
+    CAccessPasswordDlg check(nullptr);
+    COptionsDlg options(nullptr);
+    const std::pair<QDialog*, const char*> cases[] = {{&list, "Orvo Setup Users"},
+                                                      {&details, "User Details"},
+                                                      {&confirm, "Password Confirmation "},
+                                                      {&check, "Access Rights"},
+                                                      {&options, "System Options"}};
+    for (const auto& [dialog, title] : cases)
+        EXPECT_EQ(dialog->windowTitle(), title);
+}
+
 TEST_F(AdminTest, newUserIsConfirmedAppendedAndSelected)
 {
     CUserListDlg dlg(nullptr, &users);
@@ -167,6 +183,42 @@ INSTANTIATE_TEST_SUITE_P(
                                   "The two passwords you entered do not match !", "password"},
                       DetailsCase{"newPasswordConfirmed", "Bob", "Bob", "bob2", "bob2", nullptr, nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// User.dat keeps one Windows-1252 byte per character: the list in memory
+// must hold what the file will, or the next start knows another user.
+TEST_F(AdminTest, detailsHoldNameAndPasswordToTheUserFileCodePage)
+{
+    CNewUserDlg details(nullptr, &users, QString(), QString(), 0);
+    details.show();
+    // Typed keys are ASCII only: the fields take the text as a paste would.
+    details.findChild<QLineEdit*>("name")->setText(QString::fromUtf8("Zo\u00eb \u20ac\u2713"));
+    details.findChild<QLineEdit*>("password")->setText(QString::fromUtf8("p\u2713"));
+    int confirmations = 0;
+    WhenModal<CConfirmPasswordDlg>([&confirmations](CConfirmPasswordDlg* confirm) {
+        ++confirmations;
+        confirm->findChild<QLineEdit*>("password")->setText(QString::fromUtf8("p\u2713"));
+        ClickButton(confirm, QDialogButtonBox::Ok);
+    });
+    ClickButton(&details, QDialogButtonBox::Ok);
+    EXPECT_TRUE(details.isVisible()) << "the installer sees the text as it will be stored first";
+    EXPECT_EQ(confirmations, 0);
+    EXPECT_EQ(details.findChild<QLineEdit*>("name")->text(), QString::fromUtf8("Zo\u00eb \u20ac?"));
+    EXPECT_TRUE(messages.shown.empty());
+
+    if (details.isVisible())
+        ClickButton(&details, QDialogButtonBox::Ok);
+    ASSERT_EQ(details.result(), QDialog::Accepted);
+    EXPECT_EQ(confirmations, 1);
+    EXPECT_TRUE(messages.shown.empty());
+
+    users.AddTail(new CUser(details.Name(), details.Password(), details.Restricted()));
+    CUserList reloaded;
+    ASSERT_TRUE(reloaded.FromBytes(users.ToBytes(7)));
+    ASSERT_EQ(reloaded.GetCount(), 3);
+    EXPECT_EQ(reloaded.GetAt(2)->m_Name, users.GetAt(2)->m_Name);
+    EXPECT_EQ(reloaded.GetAt(2)->m_Password, users.GetAt(2)->m_Password);
+    EXPECT_EQ(reloaded.GetAt(2)->m_Password, "p?");
+}
 
 TEST_F(AdminTest, deleteAsksThenSelectsTheRowBefore)
 {
@@ -269,6 +321,8 @@ TEST_F(OptionsTest, timeoutMultiplierMustLieBetweenOneAndTwenty)
     } cases[] = {{"0.5", "Please enter a number between 1 and 20.", 0},
                  {"25", "Please enter a number between 1 and 20.", 0},
                  {"abc", "Please enter a number.", 0},
+                 {"nan", "Please enter a number between 1 and 20.", 0},
+                 {"inf", "Please enter a number between 1 and 20.", 0},
                  {"1", nullptr, 1.0},
                  {"20", nullptr, 20.0},
                  {"2.5", nullptr, 2.5}};
@@ -289,6 +343,17 @@ TEST_F(OptionsTest, timeoutMultiplierMustLieBetweenOneAndTwenty)
             EXPECT_DOUBLE_EQ(dlg.timeoutMultiplier, c.value);
         }
     }
+}
+
+TEST_F(OptionsTest, unchangedTimeoutMultiplierKeepsEveryDigit)
+{
+    COptionsDlg dlg(nullptr);
+    Fill(dlg);
+    dlg.timeoutMultiplier = 2.123456789;
+    dlg.Load();
+    ClickButton(&dlg, QDialogButtonBox::Ok);
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_DOUBLE_EQ(dlg.timeoutMultiplier, 2.123456789);
 }
 
 TEST_F(OptionsTest, portIsANumberOrADevicePath)
@@ -350,23 +415,48 @@ TEST_F(OptionsTest, administratorNeedsTheMasterPassword)
     }
 }
 
+// Root may open any device, so the test decides what the user may open.
+bool NoDeviceAllowed(const QString&)
+{
+    return false;
+}
+
 TEST_F(OptionsTest, unusableDeviceShowsTheDialoutHintAtOnce)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root may open any device";
     const QString device = m_settingsDir.filePath("ttyLocked");
     QFile locked(device);
     ASSERT_TRUE(locked.open(QIODevice::WriteOnly));
     locked.close();
     QFile::setPermissions(device, QFile::Permissions());
-    COptionsDlg dlg(nullptr);
-    Fill(dlg);
-    auto* port = dlg.findChild<QComboBox*>("comPort");
-    port->setEditText(device);
-    emit port->lineEdit()->editingFinished();
-    auto* hint = dlg.findChild<QLabel*>("portHint");
-    EXPECT_FALSE(hint->isHidden());
-    EXPECT_TRUE(hint->text().contains("dialout"));
+    struct Case {
+        const char* name;
+        QString typed;
+        DeviceAccessCheck check; // nullptr: the system's
+        bool hint;
+    };
+    const Case cases[] = {{"refusedDevice", device, NoDeviceAllowed, true},
+                          {"missingDevice", m_settingsDir.filePath("ttyNone"), NoDeviceAllowed, false},
+                          {"portNumber", "4", NoDeviceAllowed, false},
+                          {"allowedDevice", device, [](const QString&) { return true; }, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetDeviceAccessCheck(c.check);
+        COptionsDlg dlg(nullptr);
+        Fill(dlg);
+        auto* port = dlg.findChild<QComboBox*>("comPort");
+        port->setEditText(c.typed);
+        emit port->lineEdit()->editingFinished();
+        auto* hint = dlg.findChild<QLabel*>("portHint");
+        EXPECT_EQ(!hint->isHidden(), c.hint);
+        if (c.hint) {
+            EXPECT_TRUE(hint->text().contains("dialout"));
+        }
+    }
+    SetDeviceAccessCheck(nullptr);
+    // The system's own check, where it can refuse (not as root).
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(DevicePermissionHint(device).contains("dialout"));
+    }
 }
 
 // Options from the application: the store and the live state after OK,

@@ -229,6 +229,23 @@ TEST_F(RelayDlgTest, silentUnitIsReportedAtOpeningAndAtOk)
     EXPECT_TRUE(dlg->isVisible());
 }
 
+TEST_F(RelayDlgTest, adapterLostWhileWritingIsSaidAndKeepsTheEditorOpen)
+{
+    Start(Scenario(105, 2));
+    auto dlg = Editor(105, 2);
+    ASSERT_TRUE(dlg->ReadUnit());
+    dlg->show();
+    // The progress window is pumped between the writes: the adapter goes
+    // away once the unit has answered the enquiry at OK.
+    QTimer::singleShot(0, [this] { sim->stop(); });
+    ClickOk(*dlg);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Connection lost: the serial adapter or its port has gone away.");
+    EXPECT_EQ(messages.shown[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(dlg->isVisible()) << "a write that did not happen does not pass for done";
+    EXPECT_NE(dlg->result(), QDialog::Accepted);
+}
+
 TEST_F(RelayDlgTest, declinedAddressReadLeavesNoSelectionAndIsNotWritten)
 {
     orvosim::SimOptions options;

@@ -271,6 +271,28 @@ TEST(RelayUnitRetry, noLeavesTheSettingUnreadAndGoesOn)
     }
 }
 
+TEST(RelayUnitRetry, lostAdapterIsReportedOnceWithoutQuestions)
+{
+    for (bool writing : {false, true}) {
+        SCOPED_TRACE(writing ? "write" : "read");
+        SimBus bus(RelayScenario(105, 2, false));
+        RecordingHost host;
+        host.answer = [](const std::string&, int) { return RetryAnswer::Yes; };
+        CRelayUnit unit(&bus.conn, 0, 4, 105, 2, false, &host);
+        ASSERT_TRUE(unit.Enquire());
+        bus.sim.stop();
+        if (writing)
+            unit.WriteAll(std::vector<RelayChannelSettings>(
+                2, RelayChannelSettings{true, 1, 2, 0, 3, 4, std::nullopt, std::nullopt}));
+        else
+            unit.ReadAll();
+        EXPECT_TRUE(unit.Lost());
+        EXPECT_TRUE(host.prompts.empty()) << host.prompts.front();
+        EXPECT_EQ(host.lostText, "Connection lost: the serial adapter or its port has gone away.");
+        EXPECT_GT(unit.Skipped(), 0);
+    }
+}
+
 TEST(RelayUnitRetry, yesSendsAgain)
 {
     SimBus bus(RelayScenario(103, 1, false), Muted({"61:2"}));

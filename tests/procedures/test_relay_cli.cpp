@@ -132,6 +132,26 @@ TEST_F(OrvoctlRelay, settingTheUnitDoesNotTakeExitsOne)
     EXPECT_NE(run.err.find("channel 0: address reads back differently"), std::string::npos) << run.err;
 }
 
+TEST_F(OrvoctlRelay, showWithAnUnansweredRequestPrintsNullAndExitsOne)
+{
+    SimBus deaf(kUnits, [] {
+        orvosim::SimOptions options;
+        options.mute = {"115"}; // MSG_GET_RELAY_ADDRESS
+        return options;
+    }());
+    deaf.conn.Close();
+    RelayRun run = Relay("show --device " + deaf.device +
+                         " --deck 2 --relay 6 --timeout-mult 0.05 --quiet --on-timeout skip");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("1 request(s) went unanswered"), std::string::npos) << run.err;
+    cJSON* root = cJSON_Parse(run.out.c_str());
+    ASSERT_NE(root, nullptr) << run.out;
+    const cJSON* c0 = cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(root, "channels"), 0);
+    EXPECT_TRUE(cJSON_IsNull(cJSON_GetObjectItemCaseSensitive(c0, "address")));
+    EXPECT_TRUE(cJSON_IsNumber(cJSON_GetObjectItemCaseSensitive(c0, "relayTime"))) << "the rest was read";
+    cJSON_Delete(root);
+}
+
 TEST_F(OrvoctlRelay, missingUnitAndUnusableFiles)
 {
     RelayRun missing = Relay("show " + Options(9));

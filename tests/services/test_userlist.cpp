@@ -312,6 +312,8 @@ TEST_F(ServicesUserList, OversizedFileIsNotReadIntoMemory)
 TEST_F(ServicesUserList, SavingOverADamagedFileKeepsItAside)
 {
     WriteDatabase(Hex("0500ffff"));
+    // Left readable by others, as a file put there by hand may be.
+    ASSERT_EQ(::chmod(QFile::encodeName(CUserList::DefaultPath()).constData(), 0644), 0);
     CUserList list;
     list.Load();
     ASSERT_EQ(list.GetLoadStatus(), CUserList::FileDamaged);
@@ -320,6 +322,9 @@ TEST_F(ServicesUserList, SavingOverADamagedFileKeepsItAside)
     QFile aside(CUserList::DefaultPath() + ".damaged");
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
     EXPECT_EQ(aside.readAll(), Hex("0500ffff"));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(aside.fileName()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "the kept copy still holds passwords";
     CUserList again;
     again.Load();
     EXPECT_EQ(again.GetLoadStatus(), CUserList::FileLoaded);

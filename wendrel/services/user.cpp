@@ -218,7 +218,9 @@ bool CUserList::Save()
     if (m_loadStatus == FileDamaged && QFile::exists(m_path)) {
         QString aside = m_path + QStringLiteral(".damaged");
         QFile::remove(aside);
-        QFile::copy(m_path, aside);
+        // It still holds passwords: only the owner may read it, as User.dat.
+        if (QFile::copy(m_path, aside))
+            QFile::setPermissions(aside, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 
     QByteArray data;

@@ -63,6 +63,9 @@ public slots:
 
 private:
     void Refuse(const QString& text, QLineEdit* focus);
+    // False (after a beep, with the field showing the text as it will be
+    // stored) when the field holds a character the user database cannot.
+    bool FitsCodePage(QLineEdit* field);
 
     std::unique_ptr<Ui::CNewUserDlg> m_ui;
     const CUserList* m_users;
@@ -136,3 +139,9 @@ private:
 // A hint when the current user may not open the serial device (not in the
 // dialout group); empty when it may, or when the device does not exist.
 QString DevicePermissionHint(const QString& device);
+
+// Whether the current user may read and write an existing device. The
+// default asks the system (access(2)); root passes every such check, so
+// tests put their own in place. nullptr restores the default.
+using DeviceAccessCheck = bool (*)(const QString& device);
+void SetDeviceAccessCheck(DeviceAccessCheck check);

@@ -80,6 +80,9 @@ public:
 
     // Requests that stayed unanswered and were skipped since construction.
     int Skipped() const { return m_skipped; }
+    // The port has gone away: every later request fails at once. The host
+    // hears of it once (ConnectionLost), and is asked no retry question.
+    bool Lost() const;
 
     // Letters, digits, comma, hyphen and space only.
     static bool ListTextValid(const std::string& text);
@@ -108,6 +111,7 @@ private:
     bool m_extended;
     int m_pos = 0;
     int m_skipped = 0;
+    bool m_lostReported = false;
 };
 
 // The unit with node number `number` looked for on deck 0, as the single
