@@ -1,5 +1,6 @@
 #include "commands.h"
 #include "orvomodel/duplicates.h"
+#include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
 
 int RunCheckCommand(const QStringList& args)
@@ -19,7 +20,7 @@ int RunCheckCommand(const QStringList& args)
     }
     std::string text;
     for (const DuplicateConflict& conflict : conflicts)
-        text += conflict.ReportLine() + "\n";
+        text += ModelTextToUtf8(conflict.ReportLine()) + "\n";
     PrintOut(text);
     return kExitFailed;
 }

@@ -11,6 +11,7 @@
 #include "bus.h"
 #include "commands.h"
 #include "orvomodel/duplicates.h"
+#include "orvomodel/modeltext.h"
 #include "orvomodel/orvosettings.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoprocedures/procedure.h"
@@ -117,7 +118,7 @@ int RunJob(CBusProcedure& job)
 {
     CInterruptGuard interrupt;
     int result = job.Run();
-    PrintOut(job.Summary() + "\n");
+    PrintOut(ModelTextToUtf8(job.Summary()) + "\n");
     if (job.ConnectionWasLost())
         return kExitLost;
     return result == kJobCancelled ? kExitCancelled : kExitOk;
@@ -214,7 +215,7 @@ int RunWriteCommand(const QStringList& args)
     const auto conflicts = system->FindDuplicates();
     if (!conflicts.empty()) {
         for (const DuplicateConflict& conflict : conflicts)
-            PrintError(conflict.ReportLine() + "\n");
+            PrintError(ModelTextToUtf8(conflict.ReportLine()) + "\n");
         PrintError(args.value(0).toStdString() + ": duplicates found, nothing written\n");
         return kExitFailed;
     }

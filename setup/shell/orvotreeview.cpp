@@ -10,6 +10,7 @@
 
 #include <orvomodel/accessexport.h>
 #include <orvomodel/duplicates.h>
+#include <orvomodel/modeltext.h>
 #include <orvomodel/orvosystem.h>
 #include <orvomodel/treelabels.h>
 
@@ -17,6 +18,7 @@
 
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -25,9 +27,10 @@
 
 namespace {
 
+// Model text (labels, duplicate questions) is Windows-1252 bytes.
 QString Text(const std::string& text)
 {
-    return QString::fromStdString(text);
+    return TextFromModel(text);
 }
 
 // Closes the session on every way out of a command that opened it.
@@ -55,8 +58,11 @@ public:
         return ShellMessage(m_owner, Text(question), QMessageBox::Yes | QMessageBox::No,
                             QMessageBox::Critical) == QMessageBox::Yes;
     }
-    void OpenReport(const std::string& reportPath) override { ShellMessages().OpenFile(Text(reportPath)); }
-    std::string ReportFolder() override { return QDir::tempPath().toStdString(); }
+    void OpenReport(const std::string& reportPath) override
+    {
+        ShellMessages().OpenFile(QFile::decodeName(QByteArray::fromStdString(reportPath)));
+    }
+    std::string ReportFolder() override { return QFile::encodeName(QDir::tempPath()).toStdString(); }
 
 private:
     QWidget* m_owner;

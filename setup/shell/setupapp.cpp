@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QStatusBar>
 
 namespace {
 
@@ -118,6 +119,8 @@ void CSetupApp::ReadCommsSettings()
 {
     ::ReadCommsSettings(&comms);
     COrvoSerialConnection::SetTimeoutMult(comms.timeoutMultiplier);
+    if (m_frame && !comms.timeoutIgnored.isEmpty())
+        m_frame->statusBar()->showMessage(comms.timeoutIgnored);
 }
 
 QString CSetupApp::SessionDevice() const
