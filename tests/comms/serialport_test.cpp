@@ -188,6 +188,16 @@ TEST(SerialPort, readTimeoutModes)
     // A total limit: multiplier x wanted + constant.
     port.SetRxTimeouts(0, 10, 1);
     EXPECT_EQ(readSome(port, 8), "");
+    // The multiplier counts per byte wanted: 8 x 250 + 5 ms leaves time for
+    // bytes sent after 300 ms, which multiplier + constant (255 ms) would not.
+    port.SetRxTimeouts(0, 5, 250);
+    std::thread late([&peer] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        peer.write("ABCDEFGH");
+    });
+    got = readSome(port, 8);
+    late.join();
+    EXPECT_EQ(got, "ABCDEFGH");
     peer.writeAndSettle("12345678");
     port.SetRxTimeouts(0, 0, 0);
     EXPECT_EQ(readSome(port, 8), "12345678"); // no limit: waits for all
