@@ -108,7 +108,7 @@ public:
         text.clear();
         text.reserve(static_cast<int>(length));
         for (quint32 i = 0; i < length; ++i) {
-            quint32 word;
+            quint32 word = 0;
             U32(word);
             text.append(FromAnsi((word >> 16) & 0xFF));
         }
