@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "commands.h"
+#include "orvomodel/modeltext.h"
 #include "orvomodel/orvosettings.h"
 #include "orvosim/simulator.h"
 
@@ -84,13 +85,13 @@ void CCommandLineHost::SetPos(int pos)
 
 void CCommandLineHost::SetText(const std::string& text)
 {
-    m_text = text;
+    m_text = ModelTextToUtf8(text);
     if (m_quiet)
         return;
     if (m_tty)
         Draw();
     else
-        PrintError(text + "\n");
+        PrintError(m_text + "\n");
 }
 
 RetryAnswer CCommandLineHost::AskRetry(const std::string& text, int attempt)
@@ -101,7 +102,7 @@ RetryAnswer CCommandLineHost::AskRetry(const std::string& text, int attempt)
     else if (m_policy.kind == TimeoutPolicy::Retry && attempt < m_policy.retries)
         answer = RetryAnswer::Yes;
     static const char* const kWords[] = {"retry", "skip", "cancel"};
-    std::string oneLine = text;
+    std::string oneLine = ModelTextToUtf8(text);
     for (char& c : oneLine)
         if (c == '\n')
             c = ' ';
@@ -114,7 +115,7 @@ RetryAnswer CCommandLineHost::AskRetry(const std::string& text, int attempt)
 void CCommandLineHost::ConnectionLost(const std::string& text)
 {
     EndBar();
-    PrintError(text + "\n");
+    PrintError(ModelTextToUtf8(text) + "\n");
 }
 
 void CCommandLineHost::Draw()
@@ -176,7 +177,10 @@ bool CBusSession::Prepare(QCommandLineParser& parser, const BusOptions& options)
     // As the application does: a stored text that does not parse leaves
     // the multiplier at its initial 1.5.
     const QString stored = store.value(QStringLiteral("Comms/Timeout"), QStringLiteral("1.0")).toString();
-    m_timeoutMult = ParseTimeoutMultiplier(stored.toStdString(), 1.5);
+    bool ignored = false;
+    m_timeoutMult = ParseTimeoutMultiplier(stored.toStdString(), 1.5, &ignored);
+    if (ignored && !parser.isSet(options.timeoutMult))
+        PrintError(m_name + ": " + TimeoutIgnoredText(stored.toStdString(), m_timeoutMult) + "\n");
     if (parser.isSet(options.timeoutMult)) {
         bool ok = false;
         m_timeoutMult = parser.value(options.timeoutMult).toDouble(&ok);

@@ -1,5 +1,6 @@
 #include "commands.h"
 #include "orvomodel/duplicates.h"
+#include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
 
 int RunCheckCommand(const QStringList& args)

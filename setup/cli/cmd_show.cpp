@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "orvomodel/modeltext.h"
 #include "orvomodel/treelabels.h"
 
 int RunShowCommand(const QStringList& args)
@@ -13,7 +14,7 @@ int RunShowCommand(const QStringList& args)
         return status;
     std::string text;
     for (const TreeEntry& entry : BuildTreeEntries(command.System()))
-        text += std::string(static_cast<size_t>(entry.depth) * 2, ' ') + entry.label + "\n";
+        text += std::string(static_cast<size_t>(entry.depth) * 2, ' ') + ModelTextToUtf8(entry.label) + "\n";
     PrintOut(text);
     return kExitOk;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "commands.h"
+#include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
 
 void PrintOut(const std::string& text)
@@ -68,7 +69,7 @@ uint64_t PrintDuplicates(const COrvoSystem& system, bool toError)
     std::string batch;
     uint64_t listed = 0;
     system.ForEachDuplicateWhile([&](const DuplicateConflict& conflict) {
-        batch += conflict.ReportLine() + "\n";
+        batch += ModelTextToUtf8(conflict.ReportLine()) + "\n";
         if (batch.size() > 16384) {
             print(batch);
             batch.clear();

@@ -1,4 +1,5 @@
 #include "orvomodel/accessexport.h"
+#include "orvomodel/modeltext.h"
 
 #include <cJSON.h>
 
@@ -108,7 +109,8 @@ void AccessExport::OfferApartment(int deck, int slot, const std::string& address
     cJSON* apartment = cJSON_CreateObject();
     AddInt(apartment, "deck", deck);
     AddInt(apartment, "slot", slot);
-    cJSON_AddItemToObject(apartment, "address", cJSON_CreateString(address.c_str()));
+    // JSON text is UTF-8; the model's address is Windows-1252 bytes.
+    cJSON_AddItemToObject(apartment, "address", cJSON_CreateString(ModelTextToUtf8(address).c_str()));
     cJSON_AddItemToObject(apartment, "description", cJSON_CreateString(""));
     cJSON_AddItemToArray(cJSON_GetObjectItemCaseSensitive(m_root, "apartments"), apartment);
 }

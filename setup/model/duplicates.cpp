@@ -16,6 +16,7 @@
 #include <unordered_map>
 
 #include "orvomodel/duplicates.h"
+#include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
 
 namespace {
@@ -241,7 +242,8 @@ bool COrvoSystem::CheckDuplicates(IDuplicateUi* ui, bool report)
     std::unique_ptr<QTemporaryFile> reportFile;
     if (report) {
         std::string folder = ui ? ui->ReportFolder() : std::string();
-        QString dir = folder.empty() ? QDir::tempPath() : QString::fromStdString(folder);
+        QString dir =
+            folder.empty() ? QDir::tempPath() : QFile::decodeName(QByteArray::fromStdString(folder));
         // A fresh, unique ".txt" name; the viewer needs the file after we return.
         reportFile = std::make_unique<QTemporaryFile>(dir + QStringLiteral("/XXXXXX.txt"));
         reportFile->setAutoRemove(false);
@@ -255,7 +257,8 @@ bool COrvoSystem::CheckDuplicates(IDuplicateUi* ui, bool report)
     ForEachDuplicate([&](const DuplicateConflict& conflict) {
         found = true;
         if (report) {
-            std::string line = conflict.ReportLine() + "\n";
+            // The report is read in the desktop's text viewer, which expects UTF-8.
+            std::string line = ModelTextToUtf8(conflict.ReportLine()) + "\n";
             reportFile->write(line.data(), static_cast<qint64>(line.size()));
         }
         if (ask && ui && !ui->AskContinue(conflict.Question(report)))
@@ -266,7 +269,7 @@ bool COrvoSystem::CheckDuplicates(IDuplicateUi* ui, bool report)
         if (!found)
             reportFile->remove(); // an empty report is never shown to anyone
         else if (ui)
-            ui->OpenReport(reportFile->fileName().toStdString());
+            ui->OpenReport(QFile::encodeName(reportFile->fileName()).toStdString());
     }
     return !found;
 }

@@ -1,14 +1,18 @@
 #include "orvomodel/orvosettings.h"
+#include "orvomodel/modeltext.h"
 
 #include <QSettings>
 #include <QString>
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
 
-double ParseTimeoutMultiplier(const std::string& text, double fallback)
+double ParseTimeoutMultiplier(const std::string& text, double fallback, bool* ignored)
 {
+    if (ignored)
+        *ignored = true;
     // Both front ends run under the user's numeric locale (Qt switches to it),
     // where "2.5" would read as 2; the stored text always uses a full stop.
     static const locale_t cNumeric = newlocale(LC_NUMERIC_MASK, "C", locale_t(nullptr));
@@ -18,7 +22,18 @@ double ParseTimeoutMultiplier(const std::string& text, double fallback)
         return fallback;
     if (!std::isfinite(parsed) || parsed <= 0 || parsed > 1000)
         return fallback;
+    if (ignored)
+        *ignored = false;
     return parsed;
+}
+
+std::string TimeoutIgnoredText(const std::string& stored, double used)
+{
+    // Locale-free, so "1.5" reads the same under a comma locale.
+    char number[32];
+    const auto end = std::to_chars(number, number + sizeof number, used).ptr;
+    return "The stored Timeout \"" + stored + "\" is not usable; reply time-outs are multiplied by " +
+           std::string(number, end);
 }
 
 int CMemorySettings::GetInt(const std::string& section, const std::string& key, int defaultValue)
@@ -69,7 +84,8 @@ std::string COrvoQSettings::GetString(const std::string& section, const std::str
     QVariant value = m_store.value(SettingsKey(section, key));
     if (!value.isValid())
         return defaultValue;
-    return value.toString().toStdString();
+    // The store holds text; the model keeps Windows-1252 bytes.
+    return TextToModel(value.toString());
 }
 
 void COrvoQSettings::SetInt(const std::string& section, const std::string& key, int value)
@@ -79,5 +95,5 @@ void COrvoQSettings::SetInt(const std::string& section, const std::string& key, 
 
 void COrvoQSettings::SetString(const std::string& section, const std::string& key, const std::string& value)
 {
-    m_store.setValue(SettingsKey(section, key), QString::fromStdString(value));
+    m_store.setValue(SettingsKey(section, key), TextFromModel(value));
 }

@@ -1,8 +1,10 @@
-// Model texts may be byte strings or QStrings; the bus carries bytes.
+// Model texts may be byte strings or QStrings; the bus carries Windows-1252 bytes.
 #pragma once
 
 #include <QString>
 #include <string>
+
+#include "orvomodel/modeltext.h"
 
 namespace orvoproc {
 
@@ -12,7 +14,7 @@ inline void AssignText(std::string& field, const std::string& value)
 }
 inline void AssignText(QString& field, const std::string& value)
 {
-    field = QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size()));
+    field = TextFromModel(value);
 }
 inline std::string TextOf(const std::string& field)
 {
@@ -20,7 +22,7 @@ inline std::string TextOf(const std::string& field)
 }
 inline std::string TextOf(const QString& field)
 {
-    return field.toLatin1().toStdString();
+    return TextToModel(field);
 }
 
 // printf into a std::string.

@@ -22,6 +22,7 @@
 
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -35,9 +36,10 @@ namespace {
 const char* const kNothingWrittenText =
     "Nothing was written: the installation has duplicate flat addresses or key tags.";
 
+// Model text (labels, duplicate questions) is Windows-1252 bytes.
 QString Text(const std::string& text)
 {
-    return QString::fromStdString(text);
+    return TextFromModel(text);
 }
 
 // Closes the session on every way out of a command that opened it.
@@ -65,8 +67,11 @@ public:
         return ShellMessage(m_owner, Text(question), QMessageBox::Yes | QMessageBox::No,
                             QMessageBox::Critical) == QMessageBox::Yes;
     }
-    void OpenReport(const std::string& reportPath) override { ShellMessages().OpenFile(Text(reportPath)); }
-    std::string ReportFolder() override { return QDir::tempPath().toStdString(); }
+    void OpenReport(const std::string& reportPath) override
+    {
+        ShellMessages().OpenFile(QFile::decodeName(QByteArray::fromStdString(reportPath)));
+    }
+    std::string ReportFolder() override { return QFile::encodeName(QDir::tempPath()).toStdString(); }
 
 private:
     QWidget* m_owner;

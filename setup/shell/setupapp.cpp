@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QStatusBar>
 
 namespace {
 
@@ -123,6 +124,8 @@ void CSetupApp::ReadCommsSettings()
     COrvoSerialConnection::SetTimeoutMult(comms.timeoutMultiplier);
     if (m_frame)
         m_frame->UpdateDeviceLabel();
+    if (m_frame && !comms.timeoutIgnored.isEmpty())
+        m_frame->statusBar()->showMessage(comms.timeoutIgnored);
 }
 
 void CSetupApp::ReportDamagedUsers()

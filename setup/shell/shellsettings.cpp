@@ -61,9 +61,13 @@ void ReadCommsSettings(CommsSettings* settings)
     const QString comms = QStringLiteral("Comms");
     const QString orvo = QStringLiteral("Orvo");
     settings->comPort = GetProfileInt(comms, QStringLiteral("Port"), 1);
-    settings->timeoutMultiplier = ParseTimeoutMultiplier(
-        GetProfileString(comms, QStringLiteral("Timeout"), QStringLiteral("1.0")).toStdString(),
-        settings->timeoutMultiplier);
+    const std::string timeout =
+        GetProfileString(comms, QStringLiteral("Timeout"), QStringLiteral("1.0")).toStdString();
+    bool ignored = false;
+    settings->timeoutMultiplier = ParseTimeoutMultiplier(timeout, settings->timeoutMultiplier, &ignored);
+    settings->timeoutIgnored =
+        ignored ? QString::fromStdString(TimeoutIgnoredText(timeout, settings->timeoutMultiplier))
+                : QString();
     settings->autoCommPort = GetProfileInt(comms, QStringLiteral("Auto Comm Port"), 0);
     settings->adapterLabel = GetProfileString(comms, QStringLiteral("Quendral Label"), DefaultAdapterLabel());
     settings->device = GetProfileString(comms, QStringLiteral("Device"), QString());

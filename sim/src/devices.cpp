@@ -237,12 +237,14 @@ void listMessage(std::string& allowList, std::string& blockList, int chunks, con
     out.push_back(r);
 }
 
-bool isSilent(const DispatchContext& ctx, int deck, uint8_t node)
+bool isSilent(const DispatchContext& ctx, int deck, uint8_t node, int code)
 {
     if (!ctx.silent)
         return false;
     for (const SilentNode& s : *ctx.silent) {
         if (s.deck >= 0 && s.deck != deck)
+            continue;
+        if (s.code >= 0 && s.code != code)
             continue;
         if (s.type >= 0 && s.type != NodeTypeOf(node))
             continue;
@@ -971,7 +973,7 @@ void broadcastMessage(Installation& inst, const BusMessage& q, const DispatchCon
                         r.param[4] = static_cast<uint8_t>(f);
                         r.param[5] = static_cast<uint8_t>(k);
                         r.param[6] = static_cast<uint8_t>(deck.flats[f].tags[k].colour);
-                        if (!isSilent(ctx, n, r.srcNode))
+                        if (!isSilent(ctx, n, r.srcNode, q.code))
                             out.push_back(r);
                         return; // the first holder answers; the others hear it and keep quiet
                     }
@@ -1062,7 +1064,7 @@ std::vector<BusMessage> dispatch(Installation& inst, const BusMessage& q, const 
     }
     std::vector<BusMessage> heard;
     for (const BusMessage& m : out)
-        if (!isSilent(ctx, m.srcDeck, m.srcNode))
+        if (!isSilent(ctx, m.srcDeck, m.srcNode, q.code))
             heard.push_back(m);
     return heard;
 }
@@ -1259,11 +1261,11 @@ bool parseSilentNode(const std::string& text, SilentNode* out, std::string* erro
             *error = "bad silent node \"" + text + "\": " + why;
         return false;
     };
-    if (parts.size() > 3)
-        return fail("expected DECK[:TYPE[:NUMBER]]");
+    if (parts.size() > 4)
+        return fail("expected DECK[:TYPE[:NUMBER[:MESSAGE]]]");
     if (parts[0] != "*" && !number(parts[0], 254, &s.deck))
         return fail("deck must be 0-254 or *");
-    if (parts.size() > 1) {
+    if (parts.size() > 1 && parts[1] != "*") {
         static const char* names[] = {"broadcast", "flat",  "door", "concierge",
                                       "engineer",  "relay", "deck", "reader"};
         std::string t = parts[1];
@@ -1275,8 +1277,15 @@ bool parseSilentNode(const std::string& text, SilentNode* out, std::string* erro
         if (s.type < 0 && !number(t, 7, &s.type))
             return fail("unknown node type");
     }
-    if (parts.size() > 2 && !number(parts[2], 31, &s.number))
+    if (parts.size() > 2 && parts[2] != "*" && !number(parts[2], 31, &s.number))
         return fail("node number must be 0-31");
+    if (parts.size() > 3) {
+        for (int code = 0; code < 256 && s.code < 0; ++code)
+            if (parts[3] == MessageString(code))
+                s.code = code;
+        if (s.code < 0 && !number(parts[3], 255, &s.code))
+            return fail("unknown message");
+    }
     *out = s;
     return true;
 }

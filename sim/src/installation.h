@@ -133,6 +133,7 @@ struct SimModule {
 // A node that never answers: deck -1 = every deck, type / number -1 = all.
 struct SilentNode {
     int deck = -1, type = -1, number = -1;
+    int code = -1; // only requests with this message code go unanswered
 };
 bool parseSilentNode(const std::string& text, SilentNode* out, std::string* error);
 

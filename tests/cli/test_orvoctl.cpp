@@ -52,9 +52,17 @@ std::string Bytes(const QString& path)
 
 TEST(Orvoctl, show_printsTheTreeLabelsInOrder)
 {
-    CliRun run = Orvoctl({"show", ModelData("golden.orvo")});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, Bytes(Data("show.txt")));
+    // A document made on Windows holds Windows-1252 bytes (é, Ü, €, Ÿ as 0x9F);
+    // the terminal gets them as UTF-8.
+    const struct {
+        QString document;
+        const char* expected;
+    } cases[] = {{ModelData("golden.orvo"), "show.txt"}, {Data("windows1252.orvo"), "show-windows1252.txt"}};
+    for (const auto& c : cases) {
+        CliRun run = Orvoctl({"show", c.document});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, Bytes(Data(c.expected)));
+    }
 }
 
 TEST(Orvoctl, check_listsConflictsInReportOrderAndFails)
@@ -112,6 +120,11 @@ TEST(Orvoctl, convert_normalisesToTheSavedLayout)
     run = Orvoctl({"convert", out, "--output", out});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Bytes(out), Bytes(ModelData("golden.orvo")));
+
+    // Text bytes outside ASCII come back exactly as a Windows editor wrote them.
+    run = Orvoctl({"convert", Data("windows1252.orvo"), "-o", out});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Bytes(out), Bytes(Data("windows1252.orvo")));
 }
 
 TEST(Orvoctl, unusableArguments_exitTwoAndSayWhy)

@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -71,6 +72,36 @@ TEST(SerialPort, openConfiguresLineAndCloseIsIdempotent)
     EXPECT_FALSE(port.Read(&byte, 1, &got));
     EXPECT_EQ(got, 0u);
     EXPECT_FALSE(port.Write("x", 1, &got));
+}
+
+// The speed asked for is the speed set, down to 300 and above 115200; a
+// speed termios cannot express fails the open and says which speed it was.
+TEST(SerialPort, openSetsTheSpeedAskedOrFails)
+{
+    const struct {
+        int baud;
+        speed_t expected; // 0: refused
+    } cases[] = {{300, B300}, {600, B600}, {9600, B9600}, {230400, B230400}, {12345, 0}, {0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.baud);
+        PtyPeer peer;
+        CSerialConnection port;
+        TestPrompt prompt;
+        const bool opened = port.Open(&prompt, peer.path(), c.baud);
+        EXPECT_EQ(opened, c.expected != 0);
+        EXPECT_EQ(port.Created(), opened);
+        if (opened) {
+            termios tio{};
+            ASSERT_EQ(tcgetattr(peer.slaveFd(), &tio), 0);
+            EXPECT_EQ(cfgetospeed(&tio), c.expected);
+            EXPECT_EQ(cfgetispeed(&tio), c.expected);
+            EXPECT_TRUE(prompt.messageTexts.empty());
+        } else {
+            ASSERT_EQ(prompt.messageTexts.size(), 1u);
+            EXPECT_EQ(prompt.messageTexts[0],
+                      "Unable to set " + std::to_string(c.baud) + " baud on " + peer.path());
+        }
+    }
 }
 
 TEST(SerialPort, secondOpenIsRefusedUntilReleased)
@@ -157,6 +188,16 @@ TEST(SerialPort, readTimeoutModes)
     // A total limit: multiplier x wanted + constant.
     port.SetRxTimeouts(0, 10, 1);
     EXPECT_EQ(readSome(port, 8), "");
+    // The multiplier counts per byte wanted: 8 x 250 + 5 ms leaves time for
+    // bytes sent after 300 ms, which multiplier + constant (255 ms) would not.
+    port.SetRxTimeouts(0, 5, 250);
+    std::thread late([&peer] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        peer.write("ABCDEFGH");
+    });
+    got = readSome(port, 8);
+    late.join();
+    EXPECT_EQ(got, "ABCDEFGH");
     peer.writeAndSettle("12345678");
     port.SetRxTimeouts(0, 0, 0);
     EXPECT_EQ(readSome(port, 8), "12345678"); // no limit: waits for all

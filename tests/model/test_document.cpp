@@ -312,25 +312,39 @@ TEST_F(DocumentTest, missingFile_opensAsEmptyInstallation)
         EXPECT_FALSE(deck.InUse());
 }
 
-TEST_F(DocumentTest, saveIntoReadOnlyFolder_keepsTheOldDocument)
+// The new document is written beside the old one first; when that file cannot
+// be made, the old document stays. A name too long for the temporary file's
+// suffix fails for any user; a read-only folder only where permissions bind
+// (not for root).
+TEST_F(DocumentTest, saveWhereNoTemporaryFileCanBeMade_keepsTheOldDocument)
 {
-    const std::string folder = PathIn("locked");
-    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-    const std::string path = folder + "/doc.orvo";
-    WriteFileBytes(path, "[Orvo]\r\nDescription=Old\r\n");
-    chmod(folder.c_str(), 0500);
-    if (access(folder.c_str(), W_OK) == 0) {
-        chmod(folder.c_str(), 0700);
-        GTEST_SKIP() << "folder permissions do not bind this user";
+    const std::string locked = PathIn("locked");
+    ASSERT_EQ(mkdir(locked.c_str(), 0700), 0);
+    const struct {
+        std::string path;
+        bool readOnlyFolder;
+    } cases[] = {{PathIn(std::string(246, 'n') + ".orvo"), false}, {locked + "/doc.orvo", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.substr(c.path.size() - 20));
+        WriteFileBytes(c.path, "[Orvo]\r\nDescription=Old\r\n");
+        ASSERT_EQ(ReadFileBytes(c.path), "[Orvo]\r\nDescription=Old\r\n");
+        if (c.readOnlyFolder) {
+            chmod(locked.c_str(), 0500);
+            if (access(locked.c_str(), W_OK) == 0) {
+                chmod(locked.c_str(), 0700);
+                continue; // root: the long name above made the same check
+            }
+        }
+        TestSystem sys;
+        FillGoldenInstallation(*sys);
+        SaveOutcome outcome;
+        EXPECT_FALSE(sys->Save(c.path, 1, &outcome));
+        chmod(locked.c_str(), 0700);
+        EXPECT_TRUE(outcome.fileFailed);
+        EXPECT_NE(outcome.error.find(c.path.substr(c.path.rfind('/') + 1)), std::string::npos)
+            << outcome.error;
+        EXPECT_EQ(ReadFileBytes(c.path), "[Orvo]\r\nDescription=Old\r\n");
     }
-    TestSystem sys;
-    FillGoldenInstallation(*sys);
-    SaveOutcome outcome;
-    EXPECT_FALSE(sys->Save(path, 1, &outcome));
-    chmod(folder.c_str(), 0700);
-    EXPECT_TRUE(outcome.fileFailed);
-    EXPECT_NE(outcome.error.find("doc.orvo"), std::string::npos);
-    EXPECT_EQ(ReadFileBytes(path), "[Orvo]\r\nDescription=Old\r\n");
 }
 
 TEST_F(DocumentTest, saveFailingHalfWay_keepsTheOldDocument)

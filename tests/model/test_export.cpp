@@ -111,7 +111,7 @@ TEST_F(ExportTest, keys_numberedPerDeckWithAreaMasks)
     deck.flats[0].address = "101A";
     deck.flats[0].tags[0].number = "0000000001";
     deck.flats[0].tags[3].number = "0000000002";
-    deck.flats[1].address = "A1";
+    deck.flats[1].address = "A\xE9"; // Windows-1252 é
     deck.flats[1].tags[0].number = "0000000003";
     deck.flats[2].address = "";
     deck.flats[2].tags[0].number = "";    // empty: no key
@@ -143,7 +143,11 @@ TEST_F(ExportTest, keys_numberedPerDeckWithAreaMasks)
         EXPECT_EQ(IntOf(fourth, "key"), 2);
         EXPECT_EQ(IntOf(fourth, "flatNumber"), 0);
         EXPECT_EQ(IntOf(fourth, "localAreas"), 1);
-        EXPECT_EQ(cJSON_GetArraySize(doc.Get("apartments")), 3);
+        ASSERT_EQ(cJSON_GetArraySize(doc.Get("apartments")), 3);
+        EXPECT_STREQ(cJSON_GetObjectItemCaseSensitive(cJSON_GetArrayItem(doc.Get("apartments"), 2), "address")
+                         ->valuestring,
+                     "A\u00E9")
+            << "JSON text is UTF-8";
         cJSON* profiles = doc.Get("localAreaTimeProfiles");
         ASSERT_EQ(cJSON_GetArraySize(profiles), 1);
         EXPECT_EQ(cJSON_GetArraySize(cJSON_GetArrayItem(profiles, 0)), 0);

@@ -48,6 +48,15 @@ TEST(SystemModel, qsettingsStore_keepsSectionsAsGroups)
         settings.SetString("Orvo", "Valid Keys", "0123456789AB");
         store.setValue("Orvo/Show Results", "not a number");
         EXPECT_EQ(settings.GetInt("Orvo", "Show Results", 1), 1);
+        // The store holds text, the model Windows-1252 bytes; what the code
+        // page lacks becomes '?'.
+        store.setValue("Orvo/Default Main", QStringLiteral("Łódź Café €"));
+        EXPECT_EQ(settings.GetString("Orvo", "Default Main", "Deck "), "?\xF3"
+                                                                       "d? Caf\xE9 \x80");
+        settings.SetString("Orvo", "Default Exp",
+                           "\xDC"
+                           "ber \x9F");
+        EXPECT_EQ(store.value("Orvo/Default Exp").toString(), QStringLiteral(u"Über \u0178"));
     }
     QSettings reopened(file, QSettings::IniFormat);
     COrvoQSettings settings(reopened);
@@ -71,8 +80,12 @@ TEST(SystemModel, timeoutText_parsesLeadingNumberOnly)
     };
     // A fallback no case can parse to tells a refusal from an accepted value.
     const double fallback = -1;
-    for (const Case& c : cases)
-        EXPECT_DOUBLE_EQ(ParseTimeoutMultiplier(c.text, fallback), c.ok ? c.value : fallback) << c.text;
+    for (const Case& c : cases) {
+        bool ignored = c.ok;
+        EXPECT_DOUBLE_EQ(ParseTimeoutMultiplier(c.text, fallback, &ignored), c.ok ? c.value : fallback)
+            << c.text;
+        EXPECT_EQ(ignored, !c.ok) << c.text;
+    }
 }
 
 TEST(SystemModel, timeoutText_readsTheSameUnderACommaDecimalLocale)

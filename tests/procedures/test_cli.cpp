@@ -27,11 +27,13 @@ std::string Slurp(const std::string& path)
     return text.str();
 }
 
-CliRun Orvoctl(const std::string& arguments)
+// environment: assignments put before the command ("XDG_CONFIG_HOME=/tmp/x").
+CliRun Orvoctl(const std::string& arguments, const std::string& environment = {})
 {
     QTemporaryDir dir;
     const std::string out = dir.filePath("out").toStdString(), err = dir.filePath("err").toStdString();
-    const std::string command = std::string(ORVOCTL_PATH) + " " + arguments + " >" + out + " 2>" + err;
+    const std::string command =
+        environment + " " + std::string(ORVOCTL_PATH) + " " + arguments + " >" + out + " 2>" + err;
     CliRun run;
     int raw = std::system(command.c_str());
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -80,6 +82,18 @@ TEST_F(OrvoctlReadWrite, ReadSavesTheInstallation)
     EXPECT_EQ(system->decks[0].flats[0].tags[0].number, "0000000001");
     EXPECT_EQ(system->decks[0].globalFlats[0].address, "900");
     EXPECT_EQ(system->decks[1].flats[0].address, "201");
+
+    // Windows-1252 bytes from the bus reach the terminal as UTF-8 and the
+    // document as the same bytes.
+    SimBus named("{\"decks\":[{\"number\":0,\"flats\":[{\"slot\":0,\"address\":\"\xE9\xDC\x80\x9F\"}]}]}");
+    named.conn.Close();
+    const std::string namedDoc = Path("named.orvo");
+    run = Orvoctl("read --device " + named.device + " -o " + namedDoc +
+                  " --decks 0-0 --what flats --timeout-mult 0.05");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(Slurp(namedDoc).find("Flat0=\xE9\xDC\x80\x9F\r\n"), std::string::npos);
+    run = Orvoctl("show " + namedDoc);
+    EXPECT_NE(run.out.find("Handset 1 - \u00E9\u00DC\u20AC\u0178\n"), std::string::npos) << run.out;
 }
 
 TEST_F(OrvoctlReadWrite, TimeoutPoliciesAndExitStatuses)
@@ -114,6 +128,16 @@ TEST_F(OrvoctlReadWrite, TimeoutPoliciesAndExitStatuses)
     EXPECT_EQ(partial->decks[0].flats[0].address, "101");
 
     EXPECT_EQ(Orvoctl("read --device " + Path("no-such-port") + " -o " + Path("e.orvo")).status, 3);
+    // A stored "Timeout" that cannot be used is named on standard error.
+    ASSERT_EQ(std::system(("mkdir -p '" + Path("config/Quendral Orvo") + "'").c_str()), 0);
+    std::ofstream(Path("config/Quendral Orvo/Setup.conf")) << "[Comms]\nTimeout=0\n";
+    CliRun stored = Orvoctl("read --device " + Path("no-such-port") + " -o " + Path("e.orvo"),
+                            "XDG_CONFIG_HOME=" + Path("config"));
+    EXPECT_EQ(stored.status, 3);
+    EXPECT_NE(stored.err.find("orvoctl read: The stored Timeout \"0\" is not usable; reply time-outs are "
+                              "multiplied by 1.5\n"),
+              std::string::npos)
+        << stored.err;
     EXPECT_EQ(Orvoctl(common + Path("f.orvo") + " --on-timeout never").status, 2);
 }
 

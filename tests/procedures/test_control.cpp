@@ -385,3 +385,81 @@ TEST(ReadWrite, LostAdapterStopsTheJobWithoutPrompting)
 }
 
 } // namespace
+
+// Every time-out prompt of the read and the write, word for word: the one
+// request named goes unanswered and its prompts are answered Cancel.
+TEST(ReadWrite, EveryPromptNamesItsMessageDeckAndElement)
+{
+    // Every slot has a handset, so only the silenced request goes unanswered.
+    std::string scenario = R"({"decks":[{"number":0,"version":2064,"doorMask":2,)"
+                           R"("doors":[{"number":1,"version":425}],"flats":[)"
+                           R"({"slot":0,"address":"101","tags":[{"colour":1,"number":"0000000001"}]})";
+    for (int slot = 1; slot < 24; ++slot)
+        scenario += R"(,{"slot":)" + std::to_string(slot) + R"(,"address":""})";
+    scenario += "]}]}";
+    CMemorySettings settings;
+    auto model = NewSystem(&settings);
+    {
+        SimBus clean(scenario);
+        ASSERT_EQ(ReadInto(clean, Selection(0, 0, true, true, true, true, false), model.get()), kJobFinished);
+    }
+    const CReadWriteParameters flats = Selection(0, 0, true, false, false, false, false),
+                               tags = Selection(0, 0, true, true, false, false, false),
+                               access = Selection(0, 0, false, false, true, false, false),
+                               doors = Selection(0, 0, false, false, false, true, false);
+    const struct {
+        bool read;
+        const char* message;
+        const CReadWriteParameters& what;
+        const char* prompt; // after "Timeout waiting for reply from <message>\n"
+    } cases[] = {
+        {true, "MSG_ENQ", access, "Deck 0, Retry ?"},
+        {true, "MSG_GET_ADDRESS", flats, "Deck 0, Flat 0, Retry ?"},
+        {true, "MSG_GET_FLAT_RFIDKEY", tags, "Deck 0, Flat 0, Key 0, Retry ?"},
+        {true, "MSG_GET_GLOBAL", access, "Deck 0, Retry ?"},
+        {true, "MSG_GET_RANGE", access, "Deck 0, Retry ?"},
+        {true, "MSG_GET_DOOR_ACCESS", access, "Deck 0, Retry ?"},
+        {true, "MSG_GET_RANGE_OE", access, "Deck 0, Retry ?"},
+        {true, "MSG_GET_RANGE_ACCESS", access, "Deck 0, Retry ?"},
+        {true, "MSG_GET_USER_CODE", doors, "Deck 0 Door 1, Retry ?"},
+        {true, "MSG_GET_DOOR_SERIAL_NUMBER", doors, "Deck 0 Door 1, Retry ?"},
+        {true, "MSG_GET_DOOR2_PARAM", doors, "Deck 0 Door 1, Retry ?"},
+        {true, "MSG_GET_DR_LINK", doors, "Deck 0 Door 1, Retry ?"},
+        {true, "MSG_GET_SPEED_DIAL", doors, "Deck 0 Door 1, Retry ?"},
+        {false, "MSG_ENQ", access, "Deck 0, Retry ?"},
+        {false, "MSG_ASSIGN_ADDRESS", flats, "Deck 0, Flat 0, Retry ?"},
+        {false, "MSG_SET_FLAT_RFIDKEY", tags, "Deck 0, Flat 0, Key 0 Retry ?"},
+        {false, "MSG_ASSIGN_GLOBAL", access, "Deck 0, Retry ?"},
+        {false, "MSG_ASSIGN_RANGE", access, "Deck 0, Retry ?"},
+        {false, "MSG_ASSIGN_DOOR_ACCESS", access, "Deck 0, Retry ?"},
+        {false, "MSG_ASSIGN_RANGE_OE", access, "Deck 0, Retry ?"},
+        {false, "MSG_SET_RANGE_ACCESS", access, "Deck 0, Retry ?"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.read ? "read " : "write ") + c.message);
+        orvosim::SimOptions options;
+        options.silent = {std::string("*:*:*:") + c.message};
+        SimBus bus(scenario, options);
+        const std::string head = std::string("Timeout waiting for reply from ") + c.message + "\n";
+        RecordingHost host;
+        host.answer = [](const std::string&, int) { return RetryAnswer::Cancel; };
+        std::atomic<bool> cancel{false};
+        int result = -1;
+        if (c.read) {
+            auto system = NewSystem(&settings);
+            CReadProcedure job(&bus.conn, c.what, system.get(), &host, &cancel);
+            job.SetClosingPause(0);
+            result = job.Run();
+        } else {
+            CWriteProcedure job(&bus.conn, c.what, model.get(), &host, &cancel);
+            job.SetEraseTags([] { return false; });
+            job.SetClosingPause(0);
+            result = job.Run();
+        }
+        EXPECT_EQ(result, kJobCancelled);
+        ASSERT_FALSE(host.prompts.empty());
+        // A loop that does not stop at Cancel asks again for its next element.
+        for (const std::string& prompt : host.prompts)
+            EXPECT_EQ(prompt, head + c.prompt);
+    }
+}

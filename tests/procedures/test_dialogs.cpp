@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -185,4 +186,23 @@ TEST_F(ProgressDialogs, ReadDialogHandsBackTheSettingsNobodyAnswered)
     EXPECT_TRUE(summary.text.startsWith(
         QStringLiteral("Complete, but %1 setting(s) could not be read\n").arg(lost.size())))
         << summary.text.toStdString();
+}
+
+// Job texts are model bytes (Windows-1252): é, €, and Ÿ as 0x9F show as such
+// in the status line, the prompts and the summary.
+TEST_F(ProgressDialogs, JobTextsShowTheirWindows1252Characters)
+{
+    COrvoReadDlg dialog(nullptr, nullptr, nullptr, nullptr, QStringLiteral("Reading Orvo System"));
+    CProgressDlgHost host(&dialog);
+    const std::string bytes = "Caf\xE9 \x80\x9F";
+    const QString text = QStringLiteral(u"Café €\u0178");
+    host.SetText(bytes);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog.StatusText()->text(), text);
+    host.AskRetry(bytes, 0);
+    host.ShowSummary(bytes, bytes, false);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, text);
+    EXPECT_EQ(boxes[1].title, text);
+    EXPECT_EQ(boxes[1].text, text);
 }

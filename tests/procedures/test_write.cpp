@@ -471,6 +471,91 @@ TEST(ReadWrite, WriteSendsWhatEachFirmwareTakes)
     EXPECT_EQ(write.PauseMs(), 6 * 50 + 2 * 500 + 10 * 250);
 }
 
+// Every firmware threshold of the write, one deck just below and one at it.
+// Counts are messages sent; options, groups and oddEven are parameter counts
+// (0: not sent).
+TEST(ReadWrite, WriteFollowsEveryFirmwareThresholdOnBothSides)
+{
+    struct Row {
+        int version;
+        bool expansion;
+        int tones, serial, options, globals, ranges, groups, oddEven, rangeAccess;
+    };
+    const Row rows[] = {
+        // main decks
+        {1000, false, 0, 0, 0, 0, 0, 0, 0, 0},
+        {1001, false, 0, 0, 0, 10, 0, 0, 0, 0},
+        {1002, false, 0, 0, 0, 10, 10, 7, 0, 0},
+        {1017, false, 0, 0, 0, 10, 10, 7, 0, 0},
+        {1018, false, 2, 0, 0, 10, 10, 7, 0, 0},
+        {1024, false, 2, 0, 0, 10, 10, 7, 0, 0},
+        {1025, false, 2, 0, 0, 10, 10, 7, 2, 0},
+        {1026, false, 2, 0, 0, 10, 10, 7, 2, 0},
+        {1027, false, 2, 0, 1, 10, 10, 7, 2, 0},
+        {1031, false, 2, 0, 1, 10, 10, 7, 2, 0},
+        {1032, false, 2, 0, 2, 10, 10, 7, 2, 0},
+        {1036, false, 2, 0, 2, 10, 10, 7, 2, 0},
+        {1037, false, 2, 1, 2, 10, 10, 11, 2, 0},
+        {2024, false, 2, 1, 2, 10, 10, 11, 0, 0},
+        {2025, false, 2, 1, 2, 10, 10, 11, 2, 0},
+        {2044, false, 2, 1, 2, 10, 10, 11, 2, 0},
+        {2045, false, 2, 1, 2, 16, 10, 11, 2, 0},
+        {2050, false, 2, 1, 2, 16, 10, 11, 2, 0},
+        {2051, false, 2, 1, 2, 16, 20, 11, 4, 0},
+        {2052, false, 2, 1, 2, 16, 20, 11, 4, 1},
+        // expansion decks: no access block
+        {1008, true, 0, 0, 0, 0, 0, 0, 0, 0},
+        {1009, true, 2, 0, 0, 0, 0, 0, 0, 0},
+        {1014, true, 2, 0, 0, 0, 0, 0, 0, 0},
+        {1015, true, 2, 0, 1, 0, 0, 0, 0, 0},
+        {1017, true, 2, 0, 1, 0, 0, 0, 0, 0},
+        {1018, true, 2, 0, 2, 0, 0, 0, 0, 0},
+        {1021, true, 2, 0, 2, 0, 0, 0, 0, 0},
+        {1022, true, 2, 1, 2, 0, 0, 0, 0, 0},
+    };
+    const int count = static_cast<int>(std::size(rows));
+    std::string scenario = R"({"decks":[)";
+    for (int n = 0; n < count; ++n)
+        scenario += (n ? "," : "") + std::string(R"({"number":)") + std::to_string(n) + R"(,"version":)" +
+                    std::to_string(rows[n].version) + (rows[n].expansion ? R"(,"expansion":true})" : "}");
+    scenario += "]}";
+    SimBus bus(scenario);
+    CMemorySettings settings;
+    auto system = NewSystem(&settings);
+    for (int n = 0; n < count; ++n) {
+        SetFirmware(system->decks[n], rows[n].version, rows[n].expansion);
+        system->decks[n].description = "D";
+    }
+    LoggingLink link(&bus.conn);
+    RecordingHost host;
+    std::atomic<bool> cancel{false};
+    CReadWriteParameters params = Selection(0, count - 1, false, false, true, false, false);
+    params.writeSerialNumber = 1;
+    CWriteProcedure write(&link, params, system.get(), &host, &cancel);
+    write.SetClosingPause(0);
+    ASSERT_EQ(write.Run(), kJobFinished);
+    EXPECT_TRUE(host.prompts.empty());
+
+    auto paramCount = [&](int n, int code) {
+        const std::vector<_orvo_msg> sent = link.To(n, code);
+        return sent.empty() ? 0 : static_cast<int>(sent[0].count);
+    };
+    for (int n = 0; n < count; ++n) {
+        const Row& r = rows[n];
+        SCOPED_TRACE((r.expansion ? "expansion v" : "main v") + std::to_string(r.version));
+        EXPECT_EQ(link.To(n, MSG_SET_DOOR_TONE).size() + link.To(n, MSG_SET_CONCIERGE_TONE).size(),
+                  static_cast<size_t>(r.tones));
+        EXPECT_EQ(link.To(n, MSG_SET_SERIAL_NUMBER).size(), static_cast<size_t>(r.serial));
+        EXPECT_EQ(paramCount(n, MSG_SET_DECK_OPTIONS), r.options);
+        EXPECT_EQ(link.To(n, MSG_ASSIGN_GLOBAL).size(), static_cast<size_t>(r.globals));
+        EXPECT_EQ(link.To(n, MSG_ASSIGN_RANGE).size(), static_cast<size_t>(r.ranges));
+        EXPECT_EQ(link.To(n, MSG_ASSIGN_DOOR_ACCESS).size(), r.groups ? 16u : 0u);
+        EXPECT_EQ(paramCount(n, MSG_ASSIGN_DOOR_ACCESS), r.groups);
+        EXPECT_EQ(paramCount(n, MSG_ASSIGN_RANGE_OE), r.oddEven);
+        EXPECT_EQ(link.To(n, MSG_SET_RANGE_ACCESS).size(), static_cast<size_t>(r.rangeAccess));
+    }
+}
+
 TEST(ReadWrite, WriteTagsOnlyWhereTheLiveFirmwareKeepsThem)
 {
     // The model claims tags everywhere; the decks' own answers decide.

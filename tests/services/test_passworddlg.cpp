@@ -84,7 +84,7 @@ TEST_F(ServicesLogin, FirstUserWithThePasswordDecidesTheLevel)
 
 TEST_F(ServicesLogin, WrongPasswordShowsTheMessageOnceAndCancels)
 {
-    for (const char* wrong : {"abc", "ABC ", "7351", "shared2"}) {
+    for (const char* wrong : {"abc", "ABC ", "7351", "shared2", "735190", "73519 ", " 73519"}) {
         m_boxes.clear();
         int level = 7;
         EXPECT_EQ(Login(wrong, level), QDialog::Rejected) << wrong;

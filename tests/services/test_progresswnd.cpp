@@ -161,6 +161,8 @@ TEST_F(ServicesProgress, PositionsStepsAndReturns)
 
     wnd.SetText("Reading door %d of %d", 3, 16);
     EXPECT_EQ(wnd.GetText(), "Reading door 3 of 16");
+    wnd.SetText("Reading %s", "Caf\xE9 \x80\x9F"); // Windows-1252 bytes
+    EXPECT_EQ(wnd.GetText(), QStringLiteral(u"Reading Café €\u0178"));
     std::string longText(2000, 'x');
     wnd.SetText("%s", longText.c_str());
     EXPECT_EQ(wnd.GetText().size(), 511);

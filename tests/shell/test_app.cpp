@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <wendrel/passworddlg.h>
@@ -89,6 +90,7 @@ TEST_F(ShellAppTest, storedCommsSettings_reachTheSession)
     ASSERT_TRUE(Start());
     EXPECT_DOUBLE_EQ(COrvoSerialConnection::GetTimeoutMult(), 2.5);
     EXPECT_EQ(app->SessionDevice(), QStringLiteral("/dev/ttyS3"));
+    EXPECT_EQ(app->Frame()->statusBar()->currentMessage(), QStringLiteral("Ready"));
     app.reset();
 
     // A device path wins over the port number; a bad timeout gives 1.5.
@@ -97,6 +99,10 @@ TEST_F(ShellAppTest, storedCommsSettings_reachTheSession)
     ASSERT_TRUE(Start());
     EXPECT_DOUBLE_EQ(COrvoSerialConnection::GetTimeoutMult(), 1.5);
     EXPECT_EQ(app->SessionDevice(), QStringLiteral("/dev/ttyUSB1"));
+    // The user is told the stored value was not used.
+    EXPECT_EQ(
+        app->Frame()->statusBar()->currentMessage(),
+        QStringLiteral("The stored Timeout \"slow\" is not usable; reply time-outs are multiplied by 1.5"));
 }
 
 TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)

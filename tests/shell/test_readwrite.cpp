@@ -175,3 +175,44 @@ TEST_F(ShellReadWriteCommandTest, compareWithInstallation_listsDifferencesAndLea
     EXPECT_EQ(system->decks[0].doorCadence, 0x0505) << "the document is untouched";
     EXPECT_EQ(view->topLevelItem(0)->childCount(), items) << "and so is the tree";
 }
+
+// Texts are Windows-1252 bytes on the bus, in the settings' default deck name
+// and in the document: é, Ü, € and Ÿ (0x9F) show as such in the tree and are
+// saved back as the same bytes.
+TEST_F(ShellReadWriteCommandTest, read_showsWindows1252TextsAndSavesTheirBytes)
+{
+    app.reset();
+    Store(QStringLiteral("Orvo/Default Main"), QStringLiteral(u"Café Ü€\u0178"));
+    app = std::make_unique<TestApp>();
+    ASSERT_TRUE(app->InitInstance({}));
+    view = app->Frame()->View();
+    system = app->Doc()->System();
+    std::string error;
+    ASSERT_TRUE(
+        simulator.loadScenarioJson("{\"decks\":[{\"number\":0,\"version\":2064,"
+                                   "\"flats\":[{\"slot\":0,\"address\":\"\xE9\xDC\x80\x9F\"}],"
+                                   "\"doors\":[{\"number\":0,\"speedDialDisplay\":\"Caf\xE9 \x80\x9F\"}]}]}",
+                                   &error))
+        << error;
+
+    AnswerSelection(true, [](COrvoReadWriteDlg* dlg) {
+        dlg->firstEdit()->setText(QStringLiteral("0"));
+        dlg->lastEdit()->setText(QStringLiteral("0"));
+        dlg->flatAddressesBox()->setChecked(true);
+        dlg->doorSettingsBox()->setChecked(true);
+    });
+    view->OnCommand(ID_ORVO_READ);
+    ASSERT_EQ(DeckLabels(), QStringList{QStringLiteral(u"Café Ü€\u0178 0 (v2.064) - #0")});
+    QTreeWidgetItem* flats = view->topLevelItem(0)->child(0)->child(2);
+    EXPECT_EQ(flats->child(0)->text(0), QStringLiteral(u"Handset 1 - éÜ€\u0178"));
+
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("site.orvo")).toStdString();
+    ASSERT_TRUE(system->Save(path, 1));
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string saved = file.readAll().toStdString();
+    for (const char* bytes : {"Description=Caf\xE9 \xDC\x80\x9F 0 (v2.064)\r\n", "Flat0=\xE9\xDC\x80\x9F\r\n",
+                              "SpeedDialDisplay=Caf\xE9 \x80\x9F\r\n"})
+        EXPECT_NE(saved.find(bytes), std::string::npos) << bytes;
+}

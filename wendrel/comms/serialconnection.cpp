@@ -73,26 +73,28 @@ long readReady(int fd, unsigned char* out, unsigned long max)
     }
 }
 
-speed_t speedOf(int baud)
+// The termios constant of a baud rate; false for a rate termios has none for.
+bool speedOf(int baud, speed_t* speed)
 {
-    switch (baud) {
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    default:
-        return B9600;
-    }
+    static constexpr struct {
+        int baud;
+        speed_t speed;
+    } kSpeeds[] = {
+        {50, B50},           {75, B75},           {110, B110},         {134, B134},
+        {150, B150},         {200, B200},         {300, B300},         {600, B600},
+        {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+        {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+        {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+        {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+        {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+        {3500000, B3500000}, {4000000, B4000000},
+    };
+    for (const auto& entry : kSpeeds)
+        if (entry.baud == baud) {
+            *speed = entry.speed;
+            return true;
+        }
+    return false;
 }
 
 // Exclusive open: TIOCEXCL keeps other users out, but not root, so a
@@ -122,11 +124,12 @@ int openExclusive(const std::string& device, int* error)
     return fd;
 }
 
-void configure(int fd, int baud, int stopBits)
+// Raw 8N1 (or 8N2) at the given speed; false when the line cannot be set so.
+bool configure(int fd, speed_t speed, int stopBits)
 {
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0)
-        return;
+        return false;
     ::cfmakeraw(&tio);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -135,12 +138,16 @@ void configure(int fd, int baud, int stopBits)
     tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    ::cfsetispeed(&tio, speedOf(baud));
-    ::cfsetospeed(&tio, speedOf(baud));
-    ::tcsetattr(fd, TCSANOW, &tio);
+    if (::cfsetspeed(&tio, speed) != 0 || ::tcsetattr(fd, TCSANOW, &tio) != 0)
+        return false;
+    // tcsetattr succeeds when any one change took; read back the speed.
+    termios now{};
+    if (::tcgetattr(fd, &now) != 0 || ::cfgetospeed(&now) != speed)
+        return false;
     // Pseudo-terminals have no modem lines; the error is of no interest.
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIS, &lines);
+    return true;
 }
 
 } // namespace
@@ -170,6 +177,14 @@ bool CSerialConnection::Open(ICommsPrompt* owner, const std::string& device, int
 {
     // Copied first: device may be our own Device(), which Close clears.
     const std::string target = device.empty() && m_lost ? m_device : device;
+    speed_t speed = B9600;
+    const bool known = speedOf(baud, &speed);
+    if (!known) {
+        Close();
+        wendrel::showMessage(owner ? owner : m_prompt,
+                             wendrel::format("Unable to set %d baud on %s", baud, target.c_str()));
+        return false;
+    }
     // A hung-up descriptor never comes back; reconfiguring it would report a
     // dead port as open, so a lost port is opened afresh.
     if (m_lost)
@@ -188,7 +203,13 @@ bool CSerialConnection::Open(ICommsPrompt* owner, const std::string& device, int
         }
     }
     m_lost = false;
-    configure(m_fd, baud, stopBits);
+    if (!configure(m_fd, speed, stopBits)) {
+        const std::string where = m_device;
+        Close();
+        wendrel::showMessage(owner ? owner : m_prompt,
+                             wendrel::format("Unable to set %d baud on %s", baud, where.c_str()));
+        return false;
+    }
     return true;
 }
 

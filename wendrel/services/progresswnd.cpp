@@ -1,5 +1,7 @@
 #include "wendrel/progresswnd.h"
 
+#include "ansitext.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -215,7 +217,7 @@ void CProgressWnd::SetText(const char* format, ...)
     // Bounded: an over-long text is cut rather than overrunning the buffer.
     std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
-    m_text->setText(QString::fromLocal8Bit(buffer));
+    m_text->setText(wendrel::TextFromAnsi(buffer));
 }
 
 void CProgressWnd::SetText(const QString& text)

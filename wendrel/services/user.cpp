@@ -1,5 +1,7 @@
 #include "wendrel/user.h"
 
+#include "ansitext.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -36,31 +38,9 @@ void PutU32(QByteArray& out, quint32 v)
         out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
-// The file holds one byte per character in the Windows ANSI code page
-// (1252); it differs from Latin-1 only in 0x80-0x9F. Unassigned bytes there
-// map to the same control code, as Windows itself maps them.
-const char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-QChar FromAnsi(quint32 byte)
-{
-    return byte >= 0x80 && byte < 0xA0 ? QChar(kCp1252High[byte - 0x80]) : QChar(static_cast<char16_t>(byte));
-}
-
-// Characters the code page lacks cannot be stored; they become '?'.
-quint32 ToAnsi(QChar c)
-{
-    char16_t u = c.unicode();
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
-        return u;
-    for (quint32 i = 0; i < 32; ++i)
-        if (kCp1252High[i] == u)
-            return 0x80 + i;
-    return '?';
-}
+// The file holds one byte per character in the Windows ANSI code page (1252).
+using wendrel::FromAnsi;
+using wendrel::ToAnsi;
 
 void PutText(QByteArray& out, const QString& text)
 {

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include "orvomodel/modeltext.h"
 #include "orvoprocedures/readwritedialogs.h"
 #include "wendrel/messagebox.h"
 
@@ -131,22 +132,22 @@ void CProgressDlg::ShowSummary(const QString& caption, const QString& text, bool
 
 void CProgressDlgHost::SetText(const std::string& text)
 {
-    m_dialog->PostText(QString::fromLatin1(text));
+    m_dialog->PostText(TextFromModel(text));
 }
 
 RetryAnswer CProgressDlgHost::AskRetry(const std::string& text, int)
 {
-    return m_dialog->AskRetry(QString::fromLatin1(text));
+    return m_dialog->AskRetry(TextFromModel(text));
 }
 
 void CProgressDlgHost::ShowSummary(const std::string& caption, const std::string& text, bool error)
 {
-    m_dialog->ShowSummary(QString::fromLatin1(caption), QString::fromLatin1(text), error);
+    m_dialog->ShowSummary(TextFromModel(caption), TextFromModel(text), error);
 }
 
 void CProgressDlgHost::ConnectionLost(const std::string& text)
 {
-    m_dialog->PostText(QString::fromLatin1(text));
+    m_dialog->PostText(TextFromModel(text));
 }
 
 int QuietRetriesSetting()

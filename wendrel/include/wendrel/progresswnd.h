@@ -47,7 +47,8 @@ public:
     int StepIt();
     // Returns the previous step.
     int SetStep(int step);
-    // printf-style status line, at most 511 bytes (longer text is cut).
+    // printf-style status line, at most 511 bytes (longer text is cut); the
+    // bytes are in the ANSI code page (Windows-1252), as model texts are.
     void SetText(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void SetText(const QString& text);
 

@@ -47,6 +47,9 @@ public:
     // and Cancel through owner (or the prompt set); Cancel returns false with no
     // port open. On an open port only the settings are applied again, unless
     // the port was lost: then it is closed and the device opened afresh.
+    // A baud rate termios has no constant for, or one the device refuses,
+    // shows "Unable to set <baud> baud on <path>" and returns false with no
+    // port open.
     bool Open(ICommsPrompt* owner, const std::string& device, int baud = 9600, int stopBits = 1);
     bool Open(ICommsPrompt* owner, int port, int baud = 9600, int stopBits = 1);
     void Close();

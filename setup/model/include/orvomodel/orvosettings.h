@@ -13,8 +13,12 @@ class QSettings;
 // leading number with a full stop whatever the desktop's language, trailing
 // text ignored. Gives fallback when the text does not start with a number or
 // the value would make every reply time out at once or never (not finite,
-// zero, negative, above 1000).
-double ParseTimeoutMultiplier(const std::string& text, double fallback);
+// zero, negative, above 1000); *ignored (when given) then tells so.
+double ParseTimeoutMultiplier(const std::string& text, double fallback, bool* ignored = nullptr);
+
+// What the front ends tell the user when the stored "Timeout" text is ignored
+// and the multiplier stays at used.
+std::string TimeoutIgnoredText(const std::string& stored, double used);
 
 class IOrvoSettings {
 public:

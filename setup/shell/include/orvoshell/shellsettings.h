@@ -20,6 +20,7 @@ struct CommsSettings {
     int usePasswords = 0;
     int administrator = 0;
     int showDuplicatesReport = 0;
+    QString timeoutIgnored; // what to tell the user when "Timeout" was not usable, else empty
 };
 
 // Reads the keys in their fixed order; multiplier stays at its value when
