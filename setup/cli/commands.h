@@ -20,6 +20,7 @@ int RunExportCommand(const QStringList& args);
 int RunConvertCommand(const QStringList& args);
 int RunReadCommand(const QStringList& args);
 int RunWriteCommand(const QStringList& args);
+int RunMonitorCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

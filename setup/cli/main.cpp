@@ -21,6 +21,7 @@ const Command kCommands[] = {
     {"convert", "convert IN.orvo -o OUT.orvo", "load a document and save it again", RunConvertCommand},
     {"read", "read ...", "read the installation over the bus into a document", RunReadCommand},
     {"write", "write ...", "write a document to the installation over the bus", RunWriteCommand},
+    {"monitor", "monitor ...", "list the frames on the bus as the Monitor window does", RunMonitorCommand},
 };
 
 std::string Usage()

@@ -26,8 +26,9 @@ struct SimOptions {
     // "DECK:TYPE:NUMBER"; TYPE is a node type name (deck, flat, door, relay,
     // reader) or its number 0-7; DECK may be "*" for every deck.
     std::vector<std::string> silent;
-    bool verbose = false; // log frames to stderr
-    int resetMs = 3000;   // how long the installation stays silent after MSG_RESET
+    bool verbose = false;  // log frames to stderr
+    int resetMs = 3000;    // how long the installation stays silent after MSG_RESET
+    bool keepSent = false; // keep the body of every frame written, for sentFrames()
 };
 
 struct SimStats {
@@ -35,6 +36,7 @@ struct SimStats {
     long replies = 0;  // answer frames sent (traffic and foreign frames not counted)
     long bytesIn = 0;
     long bytesOut = 0;
+    long replayed = 0; // lines of a replay written so far
 };
 
 class Simulator {
@@ -51,6 +53,18 @@ public:
     bool loadDocumentFile(const std::string& path, std::string* error);
     void loadDemo(); // the built-in demo installation
 
+    // Plays a recording of the bus (as the monitor writes it: a line per
+    // frame, "SECONDS<TAB>BYTES", \xHH for bytes outside 0x20-0x7E and the
+    // backslash, '#' lines ignored) onto the line with its timing, once. Load
+    // it before start*: on a pseudo-terminal the playback starts when a client
+    // opens the port, on a device at once. The installation still answers.
+    bool loadReplay(const std::string& path, std::string* error);
+    bool loadReplayText(const std::string& text, std::string* error);
+    bool replayFinished() const;
+
+    // Unsolicited frames per second from now on (0 stops them).
+    void setTrafficRate(double perSecond);
+
     // Opens a pseudo-terminal pair, both ends raw, and serves its master side.
     // slavePath receives the path a client opens (e.g. /dev/pts/5).
     bool startPty(std::string* slavePath, std::string* error);
@@ -60,6 +74,9 @@ public:
 
     std::string dumpJson() const; // state in the scenario format (thread-safe)
     SimStats stats() const;
+    // Bodies (STX and ETX stripped) of every frame written so far, in order,
+    // when SimOptions::keepSent is on.
+    std::vector<std::string> sentFrames() const;
 
 private:
     struct Impl;
