@@ -115,6 +115,7 @@ struct Simulator::Impl {
     bool inFrame = false;
     long long nextTrafficNs = 0;
     long long lineFreeNs = 0;   // when pacing: when the line may carry the next byte
+    long long frameStartNs = 0; // when the STX of the frame being collected came
     std::vector<BusMessage> trafficQueue;
     std::atomic<double> trafficRate{0};
     std::vector<std::string> sent; // guarded by mutex; filled when opt.keepSent
@@ -260,6 +261,18 @@ struct Simulator::Impl {
         ++stats.replies;
     }
 
+    // A pseudo-terminal hands a request over at once, where a half-duplex
+    // line carries it for ten bit times a byte (after whatever the line was
+    // still carrying). Returns when its last byte has crossed; nothing goes
+    // out before then.
+    long long requestOnLine(size_t frameBytes)
+    {
+        const long long end =
+            std::max(frameStartNs, lineFreeNs) + static_cast<long long>(frameBytes) * kNanosPerByte;
+        lineFreeNs = end;
+        return end;
+    }
+
     void onFrame(long long etxNs)
     {
         BusMessage req;
@@ -291,9 +304,10 @@ struct Simulator::Impl {
             if (c == char(STX)) {
                 body.clear();
                 inFrame = true;
+                frameStartNs = arrivedNs;
             } else if (c == char(ETX)) {
                 if (inFrame)
-                    onFrame(arrivedNs);
+                    onFrame(opt.pace ? requestOnLine(body.size() + 2) : arrivedNs);
                 inFrame = false;
                 body.clear();
             } else if (inFrame) {

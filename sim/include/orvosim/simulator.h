@@ -18,7 +18,9 @@ namespace orvosim {
 
 struct SimOptions {
     unsigned seed = 1;
-    bool pace = false;                                    // send reply bytes at 9600 baud (1.04 ms a byte)
+    // Half-duplex line at 9600 baud (1.04 ms a byte): a request holds the line
+    // for its own bytes' time, then the turnaround, then the reply's bytes.
+    bool pace = false;
     int latencyMs = 5;                                    // device turnaround before answering, when pacing
     double drop = 0, corrupt = 0, noise = 0, foreign = 0; // probabilities 0..1
     double traffic = 0;                                   // unsolicited frames per second
