@@ -293,6 +293,16 @@ TEST_F(MonitorWindow, ClearEmptiesTheList)
     EXPECT_EQ(m_dialog->Model().rowCount(), 0);
 }
 
+TEST_F(MonitorWindow, SyncAndResetBroadcastThroughTheSession)
+{
+    const long before = m_sim->stats().requests;
+    Child<QPushButton>("syncButton")->click();
+    ASSERT_TRUE(WaitFor([&] { return m_sim->stats().requests == before + 1; }, 3000));
+    Child<QPushButton>("resetButton")->click();
+    ASSERT_TRUE(WaitFor([&] { return m_sim->stats().requests == before + 2; }, 3000));
+    EXPECT_EQ(m_sim->stats().replies, 0); // broadcasts, nothing answers
+}
+
 TEST_F(MonitorWindow, LostConnectionIsReported)
 {
     m_sim.reset();
