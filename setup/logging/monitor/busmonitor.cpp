@@ -336,6 +336,7 @@ int CBusMonitor::Poll(const std::function<void(const MonitorEntry&)>& onEntry)
     m_port->SetRxTimeouts(SERIAL_TIMEOUT_MAX, 20, SERIAL_TIMEOUT_MAX);
     const auto start = std::chrono::steady_clock::now();
     int listed = 0;
+    bool quick = false;
     unsigned char buffer[kReadChunk];
     for (;;) {
         unsigned long got = 0;
@@ -343,6 +344,12 @@ int CBusMonitor::Poll(const std::function<void(const MonitorEntry&)>& onEntry)
             return -1;
         if (got == 0)
             break;
+        if (!quick) {
+            // Only the first read of a poll waits for a byte: later ones take
+            // what is there, so a poll never ends on a 20 ms wait of its own.
+            m_port->SetRxTimeouts(SERIAL_TIMEOUT_MAX, 0, 0);
+            quick = true;
+        }
         const std::time_t now = std::time(nullptr);
         if (m_recorder.Recording())
             m_recorder.Write(buffer, got);

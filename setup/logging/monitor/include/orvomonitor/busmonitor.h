@@ -135,10 +135,10 @@ private:
     bool m_failed = false;
 };
 
-// Listening on an open port: each Poll reads what has arrived (the port's
-// read time-outs set so that a read returns at once with what is there, or
-// waits at most 20 ms for a first byte) until the line is quiet or the time
-// budget of the poll is spent, records the raw bytes when recording, and
+// Listening on an open port: each Poll reads what has arrived (the first
+// read returns at once with what is there, or waits at most 20 ms for a first
+// byte; the later ones take only what is there) until the line is quiet or the
+// time budget of the poll is spent, records the raw bytes when recording, and
 // hands every decoded frame to the caller, with "House Keeping" applied.
 class CBusMonitor {
 public:
