@@ -32,7 +32,9 @@ const char kUsage[] = "Usage: orvo-sim [options]\n"
                       "                         not a symbolic link)\n"
                       "  --dump FILE.json       write the state in the scenario format at exit\n"
                       "                         (SIGINT, SIGTERM, SIGHUP) and on SIGUSR1\n"
-                      "  --pace                 send reply bytes at 9600 baud (1.04 ms a byte)\n"
+                      "  --pace                 keep 9600 baud timing (1.04 ms a byte) both ways, as\n"
+                      "                         a half-duplex line: a request's bytes, the latency,\n"
+                      "                         then the reply's bytes\n"
                       "  --latency MS           device turnaround before answering when pacing\n"
                       "                         (default 5)\n"
                       "  --reset-time MS        how long the installation stays silent after\n"
@@ -48,6 +50,9 @@ const char kUsage[] = "Usage: orvo-sim [options]\n"
                       "                         the reply with probability P\n"
                       "  --traffic RATE         unsolicited frames per second between decks, doors\n"
                       "                         and flats (calls, door openings, polls, acks)\n"
+                      "  --replay FILE          play a bus recording (orvoctl monitor --record, the\n"
+                      "                         Monitor's Record) onto the line with its timing,\n"
+                      "                         once, starting when a client opens the port\n"
                       "  --silent LIST          nodes that never answer, comma-separated; each is\n"
                       "                         DECK, DECK:TYPE or DECK:TYPE:NUMBER, TYPE one of\n"
                       "                         deck, flat, door, relay, reader (or 0-7), DECK a\n"
@@ -138,7 +143,8 @@ int main(int argc, char** argv)
         kTraffic,
         kSilent,
         kMute,
-        kResetTime
+        kResetTime,
+        kReplay
     };
     static const option longOptions[] = {{"scenario", required_argument, nullptr, kScenario},
                                          {"document", required_argument, nullptr, kDocument},
@@ -157,12 +163,13 @@ int main(int argc, char** argv)
                                          {"silent", required_argument, nullptr, kSilent},
                                          {"mute", required_argument, nullptr, kMute},
                                          {"reset-time", required_argument, nullptr, kResetTime},
+                                         {"replay", required_argument, nullptr, kReplay},
                                          {"verbose", no_argument, nullptr, 'v'},
                                          {"help", no_argument, nullptr, 'h'},
                                          {nullptr, 0, nullptr, 0}};
 
     orvosim::SimOptions options;
-    std::string scenario, document, device, link, dump;
+    std::string scenario, document, device, link, dump, replay;
     int sources = 0;
     int c;
     long n;
@@ -181,6 +188,9 @@ int main(int argc, char** argv)
             break;
         case kDevice:
             device = optarg;
+            break;
+        case kReplay:
+            replay = optarg;
             break;
         case kLink:
             link = optarg;
@@ -222,8 +232,8 @@ int main(int argc, char** argv)
         case kTraffic: {
             char* end = nullptr;
             options.traffic = std::strtod(optarg, &end);
-            if (end == optarg || *end || !(options.traffic >= 0 && options.traffic <= 1000))
-                return usageError("--traffic needs frames per second from 0 to 1000");
+            if (end == optarg || *end || !(options.traffic >= 0 && options.traffic <= 10000))
+                return usageError("--traffic needs frames per second from 0 to 10000");
             break;
         }
         case kMute:
@@ -283,6 +293,11 @@ int main(int argc, char** argv)
         }
     } else {
         sim.loadDemo();
+    }
+
+    if (!replay.empty() && !sim.loadReplay(replay, &error)) {
+        std::fprintf(stderr, "orvo-sim: %s\n", error.c_str());
+        return 1;
     }
 
     std::string path = device;

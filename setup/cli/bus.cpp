@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosettings.h"
+#include "orvoprocedures/timeleft.h"
 #include "orvosim/simulator.h"
 
 namespace {
@@ -74,6 +75,7 @@ void CCommandLineHost::SetRange(int lower, int upper)
     m_lower = lower;
     m_upper = upper;
     m_pos = lower;
+    m_start = std::chrono::steady_clock::now();
 }
 
 void CCommandLineHost::SetPos(int pos)
@@ -124,8 +126,12 @@ void CCommandLineHost::Draw()
     const int span = m_upper > m_lower ? m_upper - m_lower : 1;
     int done = (m_pos - m_lower) * width / span;
     done = done < 0 ? 0 : (done > width ? width : done);
-    std::string bar = "\r[" + std::string(static_cast<size_t>(done), '#') +
-                      std::string(static_cast<size_t>(width - done), ' ') + "] " + m_text;
+    std::string bar =
+        "\r[" + std::string(static_cast<size_t>(done), '#') +
+        std::string(static_cast<size_t>(width - done), ' ') + "] (" +
+        ProgressTimeText(m_lower, m_upper, m_pos,
+                         std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count()) +
+        ") " + m_text;
     if (bar.size() < m_lastWidth)
         bar += std::string(m_lastWidth - bar.size(), ' ');
     m_lastWidth = bar.size();

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -68,8 +69,9 @@ struct BusOptions {
     }
 };
 
-// Progress on stderr: a bar redrawn in place on a terminal, plain lines
-// otherwise; time-out questions answered by the policy.
+// Progress on stderr: a bar redrawn in place on a terminal, with the time
+// elapsed and the time left, plain lines otherwise; time-out questions
+// answered by the policy.
 class CCommandLineHost : public IProcedureHost {
 public:
     CCommandLineHost(TimeoutPolicy policy, bool quiet);
@@ -96,6 +98,7 @@ private:
     std::string m_text;
     size_t m_lastWidth = 0;
     bool m_drawn = false;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
     int m_prompts = 0;
 };
 

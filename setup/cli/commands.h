@@ -30,6 +30,7 @@ int RunTagsCommand(const QStringList& args);
 int RunTagsCommand(const QStringList& args);
 int RunDiffCommand(const QStringList& args);
 int RunVerifyCommand(const QStringList& args);
+int RunMonitorCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

@@ -33,6 +33,7 @@ const Command kCommands[] = {
      RunDiffCommand},
     {"verify", "verify DOC.orvo ...", "compare the installation with a document (exit 1 when they differ)",
      RunVerifyCommand},
+    {"monitor", "monitor ...", "list the frames on the bus as the Monitor window does", RunMonitorCommand},
 };
 
 std::string Usage()

@@ -1,25 +1,103 @@
 #include "orvomodel/accessexport.h"
 #include "orvomodel/modeltext.h"
 
-#include <cJSON.h>
-
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <ctime>
-#include <memory>
+#include <string_view>
 
 #include "atomicfile.h"
+#include "orvomodel/modeltext.h"
 
 namespace {
 
-const char* const kMembers[] = {
-    "blockId", "globalAreas", "localAreas", "timeProfiles", "localAreaTimeProfiles", "apartments", "keys"};
+// The document in the layout of cJSON's formatted print (which it was first
+// printed with, and which files already exported have): a tab per level,
+// "name":<tab>value, arrays of objects inline as [{ ... }, { ... }], strings
+// escaped as cJSON escapes them and cut at a NUL byte, integers in decimal.
+// Writing it directly spares a tree of some 900,000 nodes for a full
+// installation and a floating-point print and scan of every number.
+class JsonText {
+public:
+    void Reserve(size_t bytes) { m_text.reserve(bytes); }
+    void Raw(std::string_view text) { m_text.append(text); }
+    std::string Take() { return std::move(m_text); }
 
-void AddInt(cJSON* object, const char* name, int value)
-{
-    cJSON_AddItemToObject(object, name, cJSON_CreateNumber(value));
-}
+    // Opens the object of an array element (the first one, index 0, without
+    // the separator), its members one level deeper than the array's.
+    void OpenItem(size_t index) { m_text.append(index == 0 ? "{\n" : ", {\n"); }
+    void CloseItem() { m_text.append("\t\t}"); }
+
+    void Number(int depth, std::string_view name, int value, bool more)
+    {
+        Name(depth, name);
+        char digits[16];
+        const auto result = std::to_chars(digits, digits + sizeof digits, value);
+        m_text.append(digits, result.ptr);
+        End(more);
+    }
+    void String(int depth, std::string_view name, std::string_view value, bool more)
+    {
+        Name(depth, name);
+        Quoted(value);
+        End(more);
+    }
+
+private:
+    void Name(int depth, std::string_view name)
+    {
+        m_text.append(static_cast<size_t>(depth), '\t');
+        m_text += '"';
+        m_text.append(name);
+        m_text.append("\":\t");
+    }
+    void End(bool more) { m_text.append(more ? ",\n" : "\n"); }
+    void Quoted(std::string_view value)
+    {
+        m_text += '"';
+        for (char c : value) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte == 0)
+                break; // the text ends there, as a C string does
+            if (byte > 31 && c != '"' && c != '\\') {
+                m_text += c;
+                continue;
+            }
+            m_text += '\\';
+            switch (c) {
+            case '\\':
+            case '"':
+                m_text += c;
+                break;
+            case '\b':
+                m_text += 'b';
+                break;
+            case '\f':
+                m_text += 'f';
+                break;
+            case '\n':
+                m_text += 'n';
+                break;
+            case '\r':
+                m_text += 'r';
+                break;
+            case '\t':
+                m_text += 't';
+                break;
+            default: {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "u%04x", byte);
+                m_text.append(escape);
+            }
+            }
+        }
+        m_text += '"';
+    }
+
+    std::string m_text;
+};
 
 } // namespace
 
@@ -42,14 +120,10 @@ AccessExport& AccessExport::Instance()
 
 AccessExport::AccessExport()
 {
-    m_root = cJSON_CreateObject();
     Reset();
 }
 
-AccessExport::~AccessExport()
-{
-    cJSON_Delete(m_root);
-}
+AccessExport::~AccessExport() = default;
 
 void AccessExport::Reset()
 {
@@ -57,27 +131,10 @@ void AccessExport::Reset()
     m_links.clear();
     m_pendingKeys.clear();
     m_nextArea = 1;
-    for (const char* member : kMembers)
-        cJSON_DeleteItemFromObjectCaseSensitive(m_root, member);
-
-    AddInt(m_root, "blockId", 1);
-    cJSON_AddItemToObject(m_root, "globalAreas", cJSON_CreateArray());
-    cJSON_AddItemToObject(m_root, "localAreas", cJSON_CreateArray());
-    cJSON* profiles = cJSON_CreateArray();
-    cJSON* profile = cJSON_CreateObject();
-    AddInt(profile, "index", 0);
-    AddInt(profile, "days", 127);
-    cJSON_AddItemToObject(profile, "description", cJSON_CreateString("24-7"));
-    cJSON_AddItemToObject(profile, "timeFrom", cJSON_CreateString("00:00"));
-    cJSON_AddItemToObject(profile, "timeTo", cJSON_CreateString("23:59"));
-    cJSON_AddItemToArray(profiles, profile);
-    cJSON_AddItemToObject(m_root, "timeProfiles", profiles);
-    cJSON* areaProfiles = cJSON_CreateArray();
-    cJSON_AddItemToArray(areaProfiles, cJSON_CreateObject());
-    cJSON_AddItemToObject(m_root, "localAreaTimeProfiles", areaProfiles);
-    cJSON_AddItemToObject(m_root, "apartments", cJSON_CreateArray());
-    cJSON_AddItemToObject(m_root, "keys", cJSON_CreateArray());
-
+    m_localAreas.clear();
+    m_areaTimeProfiles.clear();
+    m_apartments.clear();
+    m_keys.clear();
     std::fill(std::begin(m_keyCounters), std::end(m_keyCounters), 0);
     m_overflow = false;
 }
@@ -106,13 +163,9 @@ int AccessExport::OfferRange(int deck, int rangeIndex, int min, int max)
 
 void AccessExport::OfferApartment(int deck, int slot, const std::string& address)
 {
-    cJSON* apartment = cJSON_CreateObject();
-    AddInt(apartment, "deck", deck);
-    AddInt(apartment, "slot", slot);
     // JSON text is UTF-8; the model's address is Windows-1252 bytes.
-    cJSON_AddItemToObject(apartment, "address", cJSON_CreateString(ModelTextToUtf8(address).c_str()));
-    cJSON_AddItemToObject(apartment, "description", cJSON_CreateString(""));
-    cJSON_AddItemToArray(cJSON_GetObjectItemCaseSensitive(m_root, "apartments"), apartment);
+    const bool ascii = std::all_of(address.begin(), address.end(), [](char c) { return (c & 0x80) == 0; });
+    m_apartments.push_back({deck, slot, ascii ? address : ModelTextToUtf8(address)});
 }
 
 void AccessExport::OfferKey(int deck, const std::string& rfidNumber, const std::string& flatAddress)
@@ -150,26 +203,14 @@ void AccessExport::SetToday(int year, int month, int day)
 
 bool AccessExport::Complete()
 {
-    cJSON* localAreas = cJSON_GetObjectItemCaseSensitive(m_root, "localAreas");
     std::vector<int> used;
     for (const Link& link : m_links) {
-        cJSON* item = cJSON_CreateObject();
-        AddInt(item, "area", link.area);
-        AddInt(item, "deck", link.deck);
-        AddInt(item, "door", link.door);
-        cJSON_AddItemToObject(item, "description", cJSON_CreateString(""));
-        cJSON_AddItemToArray(localAreas, item);
+        m_localAreas.push_back({link.area, link.deck, link.door});
         used.push_back(link.area);
     }
     std::sort(used.begin(), used.end());
     used.erase(std::unique(used.begin(), used.end()), used.end());
-    cJSON* areaProfiles = cJSON_GetObjectItemCaseSensitive(m_root, "localAreaTimeProfiles");
-    for (int area : used) {
-        cJSON* item = cJSON_CreateObject();
-        AddInt(item, "area", area);
-        AddInt(item, "timeProfile", 1);
-        cJSON_AddItemToArray(areaProfiles, item);
-    }
+    m_areaTimeProfiles.insert(m_areaTimeProfiles.end(), used.begin(), used.end());
 
     int year = m_todayYear, month = m_todayMonth, day = m_todayDay;
     if (year == 0) {
@@ -187,27 +228,14 @@ bool AccessExport::Complete()
     const int dayTo = month == 2 && day == 29 ? 28 : day;
     std::snprintf(dateTo, sizeof dateTo, "%04d-%02d-%02d", 2099, month, dayTo);
 
-    cJSON* keys = cJSON_GetObjectItemCaseSensitive(m_root, "keys");
+    m_keys.reserve(m_keys.size() + m_pendingKeys.size());
     for (Key& key : m_pendingKeys) {
         const int flatNumber = FlatNumberOf(key.flatAddress);
         for (const Area& area : m_areas)
             if (area.min <= flatNumber && flatNumber <= area.max)
                 key.mask = static_cast<uint16_t>(key.mask | (1u << area.number));
         int& counter = m_keyCounters[key.deck & 0xFF];
-        cJSON* item = cJSON_CreateObject();
-        AddInt(item, "keyGroupId", key.deck);
-        AddInt(item, "key", counter++);
-        AddInt(item, "localAreas", key.mask);
-        AddInt(item, "globalAreas", 0);
-        AddInt(item, "timeProfiles", 1);
-        AddInt(item, "blockId", 1);
-        AddInt(item, "flatNumber", flatNumber);
-        cJSON_AddItemToObject(item, "rfid", cJSON_CreateString(key.rfid.c_str()));
-        cJSON_AddItemToObject(item, "name", cJSON_CreateString(""));
-        cJSON_AddItemToObject(item, "suspended", cJSON_CreateString("false"));
-        cJSON_AddItemToObject(item, "dateFrom", cJSON_CreateString(dateFrom));
-        cJSON_AddItemToObject(item, "dateTo", cJSON_CreateString(dateTo));
-        cJSON_AddItemToArray(keys, item);
+        m_keys.push_back({key.deck, counter++, key.mask, flatNumber, std::move(key.rfid), dateFrom, dateTo});
     }
     // Completed once: a second call must not append the same items again.
     m_links.clear();
@@ -219,10 +247,75 @@ std::string AccessExport::Text()
 {
     if (!Complete())
         return {};
-    std::unique_ptr<char, void (*)(void*)> printed(cJSON_Print(m_root), cJSON_free);
-    if (!printed)
-        return {};
-    return std::string(printed.get()) + "\n";
+    JsonText out;
+    out.Reserve(512 + m_localAreas.size() * 80 + m_areaTimeProfiles.size() * 48 + m_apartments.size() * 90 +
+                m_keys.size() * 300);
+    out.Raw("{\n");
+    out.Number(1, "blockId", 1, true);
+    out.Raw("\t\"globalAreas\":\t[],\n");
+
+    out.Raw("\t\"localAreas\":\t[");
+    for (size_t i = 0; i < m_localAreas.size(); ++i) {
+        const LocalAreaItem& item = m_localAreas[i];
+        out.OpenItem(i);
+        out.Number(3, "area", item.area, true);
+        out.Number(3, "deck", item.deck, true);
+        out.Number(3, "door", item.door, true);
+        out.String(3, "description", "", false);
+        out.CloseItem();
+    }
+    out.Raw("],\n");
+
+    out.Raw("\t\"timeProfiles\":\t[{\n");
+    out.Number(3, "index", 0, true);
+    out.Number(3, "days", 127, true);
+    out.String(3, "description", "24-7", true);
+    out.String(3, "timeFrom", "00:00", true);
+    out.String(3, "timeTo", "23:59", false);
+    out.Raw("\t\t}],\n");
+
+    // The first entry is an empty object.
+    out.Raw("\t\"localAreaTimeProfiles\":\t[{\n\t\t}");
+    for (int area : m_areaTimeProfiles) {
+        out.OpenItem(1);
+        out.Number(3, "area", area, true);
+        out.Number(3, "timeProfile", 1, false);
+        out.CloseItem();
+    }
+    out.Raw("],\n");
+
+    out.Raw("\t\"apartments\":\t[");
+    for (size_t i = 0; i < m_apartments.size(); ++i) {
+        const ApartmentItem& item = m_apartments[i];
+        out.OpenItem(i);
+        out.Number(3, "deck", item.deck, true);
+        out.Number(3, "slot", item.slot, true);
+        out.String(3, "address", item.address, true);
+        out.String(3, "description", "", false);
+        out.CloseItem();
+    }
+    out.Raw("],\n");
+
+    out.Raw("\t\"keys\":\t[");
+    for (size_t i = 0; i < m_keys.size(); ++i) {
+        const KeyItem& item = m_keys[i];
+        out.OpenItem(i);
+        out.Number(3, "keyGroupId", item.keyGroupId, true);
+        out.Number(3, "key", item.key, true);
+        out.Number(3, "localAreas", item.localAreas, true);
+        out.Number(3, "globalAreas", 0, true);
+        out.Number(3, "timeProfiles", 1, true);
+        out.Number(3, "blockId", 1, true);
+        out.Number(3, "flatNumber", item.flatNumber, true);
+        out.String(3, "rfid", item.rfid, true);
+        out.String(3, "name", "", true);
+        out.String(3, "suspended", "false", true);
+        out.String(3, "dateFrom", item.dateFrom, true);
+        out.String(3, "dateTo", item.dateTo, false);
+        out.CloseItem();
+    }
+    out.Raw("]\n}\n");
+    return out.Take();
 }
 
 bool AccessExport::Write(const std::string& path, std::string* error)

@@ -123,8 +123,22 @@ struct Simulator::Impl {
     std::string body;
     bool inFrame = false;
     long long nextTrafficNs = 0;
-    long long lineFreeNs = 0; // when pacing: when the line may carry the next byte
+    long long lineFreeNs = 0;   // when pacing: when the line may carry the next byte
+    long long frameStartNs = 0; // when the STX of the frame being collected came
     std::vector<BusMessage> trafficQueue;
+    std::atomic<double> trafficRate{0};
+    std::vector<std::string> sent; // guarded by mutex; filled when opt.keepSent
+    std::string sentBody;          // frame being written, when opt.keepSent
+    bool sentInFrame = false;
+
+    struct ReplayLine {
+        long long offsetNs;
+        std::string bytes;
+    };
+    std::vector<ReplayLine> replay;
+    size_t replayNext = 0;
+    long long replayStartNs = 0; // 0: not started yet
+    std::atomic<bool> replayDone{false};
 
     double uniform() { return static_cast<double>(rng()) / 4294967296.0; }
 
@@ -139,6 +153,8 @@ struct Simulator::Impl {
     // is reading: what nobody reads is dropped rather than blocking the bus.
     void writeBytes(const std::string& bytes)
     {
+        if (opt.keepSent)
+            keepSentFrames(bytes);
         if (opt.pace) {
             // One schedule for the whole line: a byte leaves when the one
             // before it has had its ten bit times, so answers sent back to back
@@ -152,6 +168,23 @@ struct Simulator::Impl {
             lineFreeNs = t;
         } else {
             writeAll(bytes.data(), bytes.size());
+        }
+    }
+
+    void keepSentFrames(const std::string& bytes)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (char c : bytes) {
+            if (c == char(STX)) {
+                sentBody.clear();
+                sentInFrame = true;
+            } else if (c == char(ETX)) {
+                if (sentInFrame)
+                    sent.push_back(sentBody);
+                sentInFrame = false;
+            } else if (sentInFrame) {
+                sentBody += c;
+            }
         }
     }
 
@@ -237,6 +270,18 @@ struct Simulator::Impl {
         ++stats.replies;
     }
 
+    // A pseudo-terminal hands a request over at once, where a half-duplex
+    // line carries it for ten bit times a byte (after whatever the line was
+    // still carrying). Returns when its last byte has crossed; nothing goes
+    // out before then.
+    long long requestOnLine(size_t frameBytes)
+    {
+        const long long end =
+            std::max(frameStartNs, lineFreeNs) + static_cast<long long>(frameBytes) * kNanosPerByte;
+        lineFreeNs = end;
+        return end;
+    }
+
     void onFrame(long long etxNs)
     {
         BusMessage req;
@@ -288,9 +333,10 @@ struct Simulator::Impl {
             if (c == char(STX)) {
                 body.clear();
                 inFrame = true;
+                frameStartNs = arrivedNs;
             } else if (c == char(ETX)) {
                 if (inFrame)
-                    onFrame(arrivedNs);
+                    onFrame(opt.pace ? requestOnLine(body.size() + 2) : arrivedNs);
                 inFrame = false;
                 body.clear();
             } else if (inFrame) {
@@ -307,7 +353,7 @@ struct Simulator::Impl {
     void scheduleTraffic(long long now)
     {
         const double u = std::max(uniform(), 1e-9);
-        nextTrafficNs = now + static_cast<long long>(-std::log(u) / opt.traffic * 1e9);
+        nextTrafficNs = now + static_cast<long long>(-std::log(u) / trafficRate.load() * 1e9);
     }
 
     // Builds the frames of one bus conversation between devices: a door calling
@@ -420,17 +466,54 @@ struct Simulator::Impl {
 
     // ------------------------------------------------------------ serving
 
+    // Writes the replay lines that are due; returns the nanoseconds until the
+    // next one (-1 when there is none to wait for).
+    long long playReplay(long long now)
+    {
+        if (replayStartNs == 0 || replayNext >= replay.size())
+            return -1;
+        while (replayNext < replay.size() && replayStartNs + replay[replayNext].offsetNs <= now) {
+            writeBytes(replay[replayNext].bytes);
+            ++replayNext;
+            std::lock_guard<std::mutex> lock(mutex);
+            ++stats.replayed;
+        }
+        if (replayNext >= replay.size()) {
+            if (opt.verbose)
+                std::fprintf(stderr, "%s replay finished\n", timestamp().c_str());
+            replayDone = true;
+            return -1;
+        }
+        return replayStartNs + replay[replayNext].offsetNs - now;
+    }
+
+    void startReplay()
+    {
+        if (!replay.empty() && replayStartNs == 0)
+            replayStartNs = monotonicNanos();
+    }
+
     void serve()
     {
         char buf[512];
-        if (opt.traffic > 0)
+        double rate = trafficRate.load();
+        if (rate > 0)
             scheduleTraffic(monotonicNanos());
         while (running.load()) {
             int timeoutMs = 250;
-            if (opt.traffic > 0) {
+            const double nowRate = trafficRate.load();
+            if (nowRate != rate) {
+                rate = nowRate;
+                if (rate > 0)
+                    scheduleTraffic(monotonicNanos());
+            }
+            if (rate > 0) {
                 const long long wait = (nextTrafficNs - monotonicNanos()) / 1'000'000LL;
                 timeoutMs = static_cast<int>(std::clamp<long long>(wait, 0, 250));
             }
+            const long long replayWait = playReplay(monotonicNanos());
+            if (replayWait >= 0)
+                timeoutMs = std::min(timeoutMs, static_cast<int>(replayWait / 1'000'000LL));
             pollfd fds[3] = {{lineFd, POLLIN, 0}, {wake[0], POLLIN, 0}, {closeWatch, POLLIN, 0}};
             const int ready = ::poll(fds, closeWatch >= 0 ? 3 : 2, timeoutMs);
             if (ready < 0 && errno != EINTR)
@@ -454,9 +537,12 @@ struct Simulator::Impl {
             } else if (fds[0].revents & (POLLHUP | POLLERR)) {
                 usleep(20000);
             }
-            if (opt.traffic > 0 && monotonicNanos() >= nextTrafficNs) {
+            // Frames fall due on their own schedule, so a late wake-up sends
+            // the ones missed meanwhile and the rate holds even when it is
+            // above what one poll a millisecond could give.
+            for (int burst = 0; rate > 0 && burst < 64 && monotonicNanos() >= nextTrafficNs; ++burst) {
                 sendTraffic();
-                scheduleTraffic(monotonicNanos());
+                scheduleTraffic(nextTrafficNs);
             }
         }
     }
@@ -464,12 +550,23 @@ struct Simulator::Impl {
     // A client that opened the port exclusively (TIOCEXCL) leaves the flag on
     // the tty when it closes, because our own slave descriptor keeps the tty
     // alive; its next open would then fail with EBUSY. Clear it on every close.
+    // A client opening the port starts a loaded replay.
     void clientClosed()
     {
-        char events[4096];
-        while (::read(closeWatch, events, sizeof events) > 0) {
+        alignas(inotify_event) char events[4096];
+        bool closed = false;
+        ssize_t n;
+        while ((n = ::read(closeWatch, events, sizeof events)) > 0) {
+            for (char* p = events; p < events + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(p);
+                if (event->mask & IN_OPEN)
+                    startReplay();
+                if (event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE))
+                    closed = true;
+                p += sizeof(inotify_event) + event->len;
+            }
         }
-        if (slaveFd >= 0)
+        if (closed && slaveFd >= 0)
             ioctl(slaveFd, TIOCNXCL);
     }
 
@@ -504,6 +601,7 @@ Simulator::Simulator(SimOptions options) : d(std::make_unique<Impl>())
 {
     d->opt = options;
     d->rng.seed(options.seed);
+    d->trafficRate = options.traffic;
     for (const std::string& s : options.silent) {
         SilentNode node;
         std::string error;
@@ -626,7 +724,8 @@ bool Simulator::startPty(std::string* slavePath, std::string* error)
     }
     fcntl(d->lineFd, F_SETFL, fcntl(d->lineFd, F_GETFL) | O_NONBLOCK);
     d->closeWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (d->closeWatch >= 0 && inotify_add_watch(d->closeWatch, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+    if (d->closeWatch >= 0 &&
+        inotify_add_watch(d->closeWatch, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
         ::close(d->closeWatch);
         d->closeWatch = -1;
     }
@@ -652,6 +751,7 @@ bool Simulator::startDevice(const std::string& path, std::string* error)
         d->closeAll();
         return false;
     }
+    d->startReplay();
     if (!d->start(error)) {
         d->closeAll();
         return false;
@@ -695,6 +795,105 @@ std::vector<SimRequest> Simulator::recentRequests() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     return std::vector<SimRequest>(d->requestLog.begin(), d->requestLog.end());
+}
+
+std::vector<std::string> Simulator::sentFrames() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->sent;
+}
+
+void Simulator::setTrafficRate(double perSecond)
+{
+    d->trafficRate = perSecond > 0 ? perSecond : 0;
+}
+
+bool Simulator::loadReplayText(const std::string& text, std::string* error)
+{
+    std::vector<Impl::ReplayLine> lines;
+    size_t start = 0;
+    int number = 0;
+    long long last = 0;
+    auto fail = [&](const std::string& why) {
+        if (error)
+            *error = "line " + std::to_string(number) + ": " + why;
+        return false;
+    };
+    auto hexValue = [](char c) {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        return -1;
+    };
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == '#')
+            continue;
+        const size_t tab = line.find('\t');
+        if (tab == std::string::npos)
+            return fail("no tab between the time and the bytes");
+        const std::string when = line.substr(0, tab);
+        char* stop = nullptr;
+        const double seconds = std::strtod(when.c_str(), &stop);
+        if (when.empty() || *stop || !(seconds >= 0 && seconds < 1e7))
+            return fail("the time is not a number of seconds");
+        Impl::ReplayLine entry;
+        entry.offsetNs = static_cast<long long>(std::llround(seconds * 1e9));
+        if (entry.offsetNs < last)
+            return fail("the time goes backwards");
+        last = entry.offsetNs;
+        for (size_t i = tab + 1; i < line.size(); ++i) {
+            if (line[i] != '\\') {
+                entry.bytes += line[i];
+                continue;
+            }
+            if (i + 3 >= line.size() || line[i + 1] != 'x' || hexValue(line[i + 2]) < 0 ||
+                hexValue(line[i + 3]) < 0)
+                return fail("a backslash must start \\xHH");
+            entry.bytes += static_cast<char>(hexValue(line[i + 2]) * 16 + hexValue(line[i + 3]));
+            i += 3;
+        }
+        lines.push_back(std::move(entry));
+    }
+    if (d->thread.joinable()) {
+        if (error)
+            *error = "a replay must be loaded before serving";
+        return false;
+    }
+    d->replay = std::move(lines);
+    d->replayNext = 0;
+    d->replayStartNs = 0;
+    d->replayDone = d->replay.empty();
+    return true;
+}
+
+bool Simulator::loadReplay(const std::string& path, std::string* error)
+{
+    std::string text;
+    if (!readFile(path, &text, error))
+        return false;
+    std::string why;
+    if (!loadReplayText(text, &why)) {
+        if (error)
+            *error = path + ": " + why;
+        return false;
+    }
+    return true;
+}
+
+bool Simulator::replayFinished() const
+{
+    return d->replayDone.load();
 }
 
 } // namespace orvosim

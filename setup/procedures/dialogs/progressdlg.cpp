@@ -10,6 +10,7 @@
 
 #include "orvomodel/modeltext.h"
 #include "orvoprocedures/readwritedialogs.h"
+#include "orvoprocedures/timeleft.h"
 #include "wendrel/messagebox.h"
 
 CProgressDlg::CProgressDlg(QWidget* parent, COrvoSerialConnection* conn, const QString& title)
@@ -22,12 +23,25 @@ CProgressDlg::CProgressDlg(QWidget* parent, COrvoSerialConnection* conn, const Q
     m_progress->setTextVisible(false);
     m_status = new QLabel(this);
     m_status->setMinimumWidth(320);
+    m_time = new QLabel(this);
+    m_time->setObjectName(QStringLiteral("timeText"));
     m_cancelButton = new QPushButton(tr("Cancel"), this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_progress);
     layout->addWidget(m_status);
+    layout->addWidget(m_time);
     layout->addWidget(m_cancelButton, 0, Qt::AlignRight);
     connect(m_cancelButton, &QPushButton::clicked, this, [this] { m_cancel.store(true); });
+    connect(&m_clock, &QTimer::timeout, this, &CProgressDlg::ShowTime);
+}
+
+void CProgressDlg::ShowTime()
+{
+    if (!m_elapsed.isValid())
+        return;
+    m_time->setText(QString::fromStdString(
+        ProgressTimeText(m_progress->minimum(), m_progress->maximum(), m_progress->value(),
+                         static_cast<double>(m_elapsed.elapsed()) / 1000.0)));
 }
 
 CProgressDlg::~CProgressDlg()
@@ -43,6 +57,9 @@ void CProgressDlg::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (!m_started) {
         m_started = true;
+        m_elapsed.start();
+        m_clock.start(1000);
+        ShowTime();
         StartWork();
     }
 }
@@ -74,6 +91,7 @@ void CProgressDlg::PostPos(int pos)
         this,
         [this, pos] {
             m_progress->setValue(pos);
+            ShowTime();
             emit positionShown(pos);
         },
         Qt::QueuedConnection);
@@ -87,6 +105,8 @@ void CProgressDlg::PostRange(int lower, int upper)
             // An empty deck range still needs a bar that shows nothing done.
             m_progress->setRange(lower, upper < lower ? lower : upper);
             m_progress->setValue(lower);
+            m_elapsed.start();
+            ShowTime();
             emit rangeShown(lower, upper);
         },
         Qt::QueuedConnection);

@@ -18,7 +18,9 @@ namespace orvosim {
 
 struct SimOptions {
     unsigned seed = 1;
-    bool pace = false;                                    // send reply bytes at 9600 baud (1.04 ms a byte)
+    // Half-duplex line at 9600 baud (1.04 ms a byte): a request holds the line
+    // for its own bytes' time, then the turnaround, then the reply's bytes.
+    bool pace = false;
     int latencyMs = 5;                                    // device turnaround before answering, when pacing
     double drop = 0, corrupt = 0, noise = 0, foreign = 0; // probabilities 0..1
     double traffic = 0;                                   // unsolicited frames per second
@@ -29,8 +31,9 @@ struct SimOptions {
     // Requests left unanswered by message code, whoever they are for: "CODE"
     // (always) or "CODE:N" (the first N such requests), CODE in decimal.
     std::vector<std::string> mute;
-    bool verbose = false; // log frames to stderr
-    int resetMs = 3000;   // how long the installation stays silent after MSG_RESET
+    bool verbose = false;  // log frames to stderr
+    int resetMs = 3000;    // how long the installation stays silent after MSG_RESET
+    bool keepSent = false; // keep the body of every frame written, for sentFrames()
 };
 
 struct SimStats {
@@ -38,6 +41,7 @@ struct SimStats {
     long replies = 0;  // answer frames sent (traffic and foreign frames not counted)
     long bytesIn = 0;
     long bytesOut = 0;
+    long replayed = 0; // lines of a replay written so far
 };
 
 // The decks of the built-in demo installation.
@@ -66,6 +70,18 @@ public:
     bool loadDocumentFile(const std::string& path, std::string* error);
     void loadDemo(); // the built-in demo installation
 
+    // Plays a recording of the bus (as the monitor writes it: a line per
+    // frame, "SECONDS<TAB>BYTES", \xHH for bytes outside 0x20-0x7E and the
+    // backslash, '#' lines ignored) onto the line with its timing, once. Load
+    // it before start*: on a pseudo-terminal the playback starts when a client
+    // opens the port, on a device at once. The installation still answers.
+    bool loadReplay(const std::string& path, std::string* error);
+    bool loadReplayText(const std::string& text, std::string* error);
+    bool replayFinished() const;
+
+    // Unsolicited frames per second from now on (0 stops them).
+    void setTrafficRate(double perSecond);
+
     // Opens a pseudo-terminal pair, both ends raw, and serves its master side.
     // slavePath receives the path a client opens (e.g. /dev/pts/5).
     bool startPty(std::string* slavePath, std::string* error);
@@ -81,6 +97,9 @@ public:
     // The last requests decoded (at most kRequestLogSize), oldest first.
     static constexpr size_t kRequestLogSize = 4096;
     std::vector<SimRequest> recentRequests() const;
+    // Bodies (STX and ETX stripped) of every frame written so far, in order,
+    // when SimOptions::keepSent is on.
+    std::vector<std::string> sentFrames() const;
 
 private:
     struct Impl;

@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-struct cJSON;
-
 class AccessExport {
 public:
     // At most 14 areas; an area has at most 15 member ranges.
@@ -71,9 +69,33 @@ private:
         std::string flatAddress;
     };
 
+    // The items of the document, in the order they are printed.
+    struct ApartmentItem {
+        int deck;
+        int slot;
+        std::string address;
+    };
+    struct LocalAreaItem {
+        int area;
+        int deck;
+        int door;
+    };
+    struct KeyItem {
+        int keyGroupId;
+        int key;
+        int localAreas;
+        int flatNumber;
+        std::string rfid;
+        std::string dateFrom;
+        std::string dateTo;
+    };
+
     bool Complete();
 
-    cJSON* m_root = nullptr;
+    std::vector<LocalAreaItem> m_localAreas;
+    std::vector<int> m_areaTimeProfiles; // areas, after the empty first entry
+    std::vector<ApartmentItem> m_apartments;
+    std::vector<KeyItem> m_keys;
     int m_keyCounters[256] = {};
     int m_nextArea = 1;
     std::vector<Area> m_areas;

@@ -77,6 +77,8 @@ public:
     bool StartDemo(QString* error);
     bool IsDemo() const { return !m_demoDevice.isEmpty(); }
     QString DemoDevice() const { return m_demoDevice; }
+    // The demo installation of this run (null when not in demo mode).
+    orvosim::Simulator* DemoSimulator() const { return m_simulator.get(); }
 
     // Dialogs contributed by the other parts: the application's own registry
     // unless replaced (tests); null restores the registry. Not owned.

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -43,6 +45,8 @@ public:
     bool CancelRequested() const { return m_cancel.load(); }
     QProgressBar* ProgressBar() const { return m_progress; }
     QLabel* StatusText() const { return m_status; }
+    // The elapsed time and, once a few decks are done, the time left.
+    QLabel* TimeText() const { return m_time; }
     QPushButton* CancelButton() const { return m_cancelButton; }
 
 signals:
@@ -64,8 +68,13 @@ protected:
     std::atomic<bool> m_cancel{false};
 
 private:
+    void ShowTime();
+
     QProgressBar* m_progress;
     QLabel* m_status;
+    QLabel* m_time;
+    QElapsedTimer m_elapsed;
+    QTimer m_clock;
     QPushButton* m_cancelButton;
     std::thread m_worker;
     bool m_started = false;
