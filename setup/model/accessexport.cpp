@@ -1,5 +1,4 @@
 #include "orvomodel/accessexport.h"
-#include "orvomodel/modeltext.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1023,7 +1023,7 @@ std::vector<BusMessage> dispatch(Installation& inst, const BusMessage& q, const 
         broadcastMessage(inst, q, ctx, out);
         std::vector<BusMessage> heard;
         for (const BusMessage& m : out)
-            if (!isSilent(ctx, m.srcDeck, m.srcNode))
+            if (!isSilent(ctx, m.srcDeck, m.srcNode, q.code))
                 heard.push_back(m);
         return heard;
     }
