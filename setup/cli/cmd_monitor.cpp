@@ -146,7 +146,7 @@ int RunMonitorCommand(const QStringList& args)
             if (!bus.Quiet())
                 PrintError("File <" + exportPath + "> written OK\n");
         } else {
-            PrintError("Error opening file <" + exportPath + ">: " + error + "\n");
+            PrintError("orvoctl monitor: " + error + "\n");
             result = kExitFailed;
         }
     }

@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "orvomodel/atomicfile.h"
 #include "orvomodel/duplicates.h"
 #include "orvomodel/keytags.h"
 #include "orvomodel/orvosystem.h"
@@ -26,21 +27,6 @@ const char* const kTagsUsage =
     "for people reading the file; import does not use it.\n\n"
     "Options:\n"
     "  -o, --output FILE  the CSV file (export) or the document (import) to write\n";
-
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error)
-{
-    QSaveFile file(QFile::decodeName(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = path + ": " + file.errorString().toStdString();
-        return false;
-    }
-    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    if (!file.flush() || file.error() != QFileDevice::NoError || !file.commit()) {
-        *error = path + ": " + file.errorString().toStdString();
-        return false;
-    }
-    return true;
-}
 
 int RunTagsExport(const QStringList& args)
 {

@@ -1,5 +1,6 @@
 #include "orvoeditors/keytagsfile.h"
 
+#include "orvomodel/atomicfile.h"
 #include "orvomodel/keytags.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoshell/shellmessages.h"
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QSaveFile>
 
 namespace {
 
@@ -44,14 +44,11 @@ bool ExportKeyTags(QWidget* parent, const COrvoSystem& system)
     if (path.isEmpty())
         return false;
     const std::string csv = KeyTagsToCsv(system);
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(csv.data(), static_cast<qint64>(csv.size()));
-        if (file.flush() && file.error() == QFileDevice::NoError && file.commit())
-            return true;
-    }
-    Warn(parent, QStringLiteral("The key tags could not be written to %1:\n%2")
-                     .arg(QDir::toNativeSeparators(path), file.errorString()));
+    std::string error;
+    if (WriteFileAtomically(QFile::encodeName(path).toStdString(), csv, &error))
+        return true;
+    Warn(parent,
+         QStringLiteral("The key tags could not be written:\n%1").arg(QString::fromLocal8Bit(error.c_str())));
     return false;
 }
 

@@ -7,7 +7,7 @@
 #include <ctime>
 #include <string_view>
 
-#include "atomicfile.h"
+#include "orvomodel/atomicfile.h"
 #include "orvomodel/modeltext.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "atomicfile.h"
+#include "orvomodel/atomicfile.h"
 
 #include <QFile>
 #include <QSaveFile>

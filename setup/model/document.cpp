@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-#include "atomicfile.h"
+#include "orvomodel/atomicfile.h"
 #include "orvomodel/accessexport.h"
 #include "orvomodel/orvosystem.h"
 #include "orvomodel/profile.h"

@@ -2,15 +2,19 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "modeltext.h"
+#include "orvomodel/atomicfile.h"
+#include "orvomodel/csv.h"
 #include "orvomodel/modeltext.h"
 #include "wendrel/orvoserialconnection.h"
+
+using orvoproc::Format;
 
 namespace {
 
@@ -19,30 +23,6 @@ locale_t CLocale()
 {
     static locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return locale;
-}
-
-std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Printf(const char* format, ...)
-{
-    char buffer[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
-
-std::string CsvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
 }
 
 } // namespace
@@ -115,7 +95,7 @@ std::string COrvoEvent::Description() const
         else if (completed)
             text += ", Hung Up";
     } else if (key != 0 && completed) {
-        text += Printf(", Key %d", key);
+        text += Format(", Key %d", key);
         text += doorOpened ? ", Door Opened" : ", Access Denied";
     } else {
         text += ", Not Answered";
@@ -131,12 +111,12 @@ void COrvoEventList::SortByTime()
 
 std::string EventLogText(const COrvoEventList& events, int deck, std::time_t savedAt)
 {
-    std::string text = Printf("ORVO Event Log file from Deck %d\n", deck);
+    std::string text = Format("ORVO Event Log file from Deck %d\n", deck);
     text += "Saved at " + FormatLocalTime(savedAt, "%H:%M, %A, %B %d, %Y") + "\n";
     text += "\n";
-    text += Printf("%*s %*s %s\n", -30, "Time/Date", -10, "Door", "Flat/Action");
+    text += Format("%*s %*s %s\n", -30, "Time/Date", -10, "Door", "Flat/Action");
     for (const COrvoEvent& e : events.Events()) {
-        text += Printf("%*s %*d ", -30, e.TimeText().c_str(), -10, e.door);
+        text += Format("%*s %*d ", -30, e.TimeText().c_str(), -10, e.door);
         text += e.Description() + "\n";
     }
     text += "\n---- End of file ----\n";
@@ -150,9 +130,9 @@ std::string EventLogCsv(const COrvoEventList& events)
         const std::string when = e.TimeValid()
                                      ? FormatLocalTime(static_cast<std::time_t>(e.time), "%Y-%m-%dT%H:%M:%S")
                                      : std::string();
-        text += Printf("%d,%s,%d,", e.index, when.c_str(), e.door);
+        text += Format("%d,%s,%d,", e.index, when.c_str(), e.door);
         text += CsvField(ModelTextToUtf8(e.flat));
-        text += Printf(",%d,%d,%d,%d,", e.key, e.answered ? 1 : 0, e.doorOpened ? 1 : 0, e.completed ? 1 : 0);
+        text += Format(",%d,%d,%d,%d,", e.key, e.answered ? 1 : 0, e.doorOpened ? 1 : 0, e.completed ? 1 : 0);
         text += CsvField(ModelTextToUtf8(e.Description())) + "\n";
     }
     return text;
@@ -160,6 +140,9 @@ std::string EventLogCsv(const COrvoEventList& events)
 
 int WriteTextFile(const std::string& path, const std::string& text)
 {
+    // Renaming the temporary file over a FIFO or a device would replace the node.
+    if (!IsWritableTarget(path))
+        return EINVAL;
     std::string temp = path + ".XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0)

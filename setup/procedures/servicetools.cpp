@@ -1,14 +1,16 @@
 #include "orvoprocedures/servicetools.h"
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
+#include "modeltext.h"
 #include "orvoprocedures/eventlog.h"
 #include "wendrel/msgcodes.h"
 #include "wendrel/orvoserialconnection.h"
 #include "wendrel/vocabulary.h"
+
+using orvoproc::Format;
 
 namespace {
 
@@ -17,17 +19,6 @@ constexpr int kRelayType = 5;
 constexpr int kEngineerType = 4;
 constexpr int kDeckType = 6;
 constexpr int kEmcPollCode = 254;
-
-std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Printf(const char* format, ...)
-{
-    char buffer[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
 
 bool IsHexDigit(char c)
 {
@@ -81,13 +72,13 @@ std::string DeckClockText(int deck, ClockReply reply, std::time_t time)
 {
     switch (reply) {
     case ClockReply::Ok:
-        return Printf("The time on deck %d is %s", deck, FormatLocalTime(time, "%H:%M GMT %d/%m/%Y").c_str());
+        return Format("The time on deck %d is %s", deck, FormatLocalTime(time, "%H:%M GMT %d/%m/%Y").c_str());
     case ClockReply::NoReply:
-        return Printf("No reply from deck %d", deck);
+        return Format("No reply from deck %d", deck);
     case ClockReply::BadReply:
         break;
     }
-    return Printf("Error in reply from deck %d", deck);
+    return Format("Error in reply from deck %d", deck);
 }
 
 // ---- Test message --------------------------------------------------------------
@@ -175,10 +166,10 @@ TagSearch FindKeyTag(COrvoSerialConnection* session, const std::string& tag)
 std::string TagSearchText(const std::string& tag, const TagSearch& result)
 {
     if (!result.found)
-        return Printf("Key tag %s was not found...", tag.c_str());
-    std::string text = Printf("Key tag %s was found...\n", tag.c_str());
+        return Format("Key tag %s was not found...", tag.c_str());
+    std::string text = Format("Key tag %s was found...\n", tag.c_str());
     text += "It belongs to flat " + result.flat + "\n";
-    text += Printf("Key %d Colour %s\n", result.keySlot + 1, TagColourName(result.colour).c_str());
+    text += Format("Key %d Colour %s\n", result.keySlot + 1, TagColourName(result.colour).c_str());
     return text;
 }
 
@@ -257,7 +248,7 @@ std::string CLogMemoryTest::Check(int deck)
     double version = 0;
     bool expansion = false;
     if (!m_session->GetFirmware(deck, &version, &expansion))
-        return Printf("Deck %d: No reply", deck);
+        return Format("Deck %d: No reply", deck);
     m_replied = true;
     m_version = version;
     m_expansion = expansion;
@@ -268,7 +259,7 @@ std::string CLogMemoryTest::Check(int deck)
         m_areaSize = area;
         m_sizePerDevice = perDevice;
     }
-    return Printf("v%.3f ", version);
+    return Format("v%.3f ", version);
 }
 
 std::string CLogMemoryTest::InfoText() const
@@ -280,9 +271,9 @@ std::string CLogMemoryTest::InfoText() const
     if (m_sizePerDevice <= 0)
         return text;
     const int devices = Devices();
-    text += Printf("%d devices\n", devices);
+    text += Format("%d devices\n", devices);
     for (int i = 0; i < devices; ++i)
-        text += Printf("Devices %d : %d to %d\n", i, i * m_sizePerDevice, (i + 1) * m_sizePerDevice - 1);
+        text += Format("Devices %d : %d to %d\n", i, i * m_sizePerDevice, (i + 1) * m_sizePerDevice - 1);
     return text;
 }
 

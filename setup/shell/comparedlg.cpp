@@ -1,13 +1,15 @@
 #include "orvoshell/comparedlg.h"
 
+#include "orvomodel/atomicfile.h"
+
 #include "orvoshell/shellmessages.h"
 
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QVBoxLayout>
 
 CCompareDlg::CCompareDlg(QWidget* parent, const QStringList& lines) : QDialog(parent), m_lines(lines)
@@ -36,15 +38,14 @@ CCompareDlg::CCompareDlg(QWidget* parent, const QStringList& lines) : QDialog(pa
 
 bool CCompareDlg::SaveTo(const QString& path)
 {
-    QSaveFile file(path);
     QByteArray text;
     for (const QString& line : m_lines)
         text += line.toUtf8() + '\n';
-    // QSaveFile buffers: a full disk shows only in flush() or commit().
-    const bool saved = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.flush() &&
-                       file.error() == QFileDevice::NoError && file.commit();
+    std::string error;
+    const bool saved = WriteFileAtomically(QFile::encodeName(path).toStdString(), text.toStdString(), &error);
     if (!saved)
-        ShellMessage(this, QStringLiteral("Unable to save %1\n%2").arg(path, file.errorString()),
+        ShellMessage(this,
+                     QStringLiteral("Unable to save %1\n%2").arg(path, QString::fromLocal8Bit(error.c_str())),
                      QMessageBox::Ok, QMessageBox::Warning);
     return saved;
 }

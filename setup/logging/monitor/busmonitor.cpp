@@ -1,12 +1,12 @@
 #include "orvomonitor/busmonitor.h"
 
-#include <QSaveFile>
 #include <QString>
 
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
 
+#include "orvomodel/atomicfile.h"
 #include "wendrel/msgcodes.h"
 #include "wendrel/serialconnection.h"
 #include "wendrel/vocabulary.h"
@@ -220,32 +220,14 @@ std::string MonitorExportLine(const std::string (&c)[MonitorColumnCount])
 
 bool WriteMonitorExport(const std::string& path, const CMonitorLog& log, std::string* error)
 {
-    QSaveFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString().toStdString();
-        return false;
-    }
     std::string text = MonitorExportHeading();
     std::string columns[MonitorColumnCount];
     for (size_t row = 0; row < log.Size(); ++row) {
         for (int c = 0; c < MonitorColumnCount; ++c)
             columns[c] = log.Text(row, c);
         text += MonitorExportLine(columns);
-        if (text.size() >= 1 << 16) {
-            file.write(text.data(), static_cast<qint64>(text.size()));
-            text.clear();
-        }
     }
-    file.write(text.data(), static_cast<qint64>(text.size()));
-    // Buffered writes report their failure only here.
-    if (!file.flush() || file.error() != QFileDevice::NoError || !file.commit()) {
-        if (error)
-            *error = file.errorString().toStdString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(path, text, error);
 }
 
 // ------------------------------------------------------------ recorder

@@ -1,4 +1,5 @@
-// Whole-file writes for the model's files (document and access export).
+// Whole-file writes for every file the programs save (documents, exports,
+// logs, lists).
 #pragma once
 
 #include <string>
