@@ -49,15 +49,12 @@ struct ReadWriteOptions {
 bool PrepareJob(QCommandLineParser& parser, const ReadWriteOptions& options, const CBusSession& bus,
                 CReadWriteParameters* params, int* quietRetries);
 
-// The parts of a comparison that the selection covers.
-CompareScope ScopeOf(const CReadWriteParameters& params);
-
 // Opens the session, runs the job (setup, when given, finishes it first),
 // prints the summary and every lost setting, closes the session. Returns
 // the exit status: 0, 2 cancelled, 3 no port, 4 lost, 5 incomplete.
 int RunBusJob(CBusSession& bus, CBusProcedure& job, const std::function<void(CBusProcedure&)>& setup = {});
 
 // Reads the installation into a fresh model and prints how it differs from
-// doc. Exit 0 same, 1 different, or the read's 2/3/4/5.
+// doc within scope (see ReadScope). Exit 0 same, 1 different, or the read's 2/3/4/5.
 int VerifyInstallation(CBusSession& bus, const CReadWriteParameters& params, int quietRetries,
                        const COrvoSystem& doc, const CompareScope& scope);

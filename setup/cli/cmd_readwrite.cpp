@@ -142,17 +142,6 @@ bool PrepareJob(QCommandLineParser& parser, const ReadWriteOptions& options, con
     return true;
 }
 
-CompareScope ScopeOf(const CReadWriteParameters& params)
-{
-    CompareScope scope;
-    scope.flats = params.flatAddresses != 0;
-    scope.tags = params.rfidTags != 0;
-    scope.access = params.doorAccess != 0;
-    scope.doors = params.doorSettings != 0;
-    scope.relays = params.readRelays != 0;
-    return scope;
-}
-
 int RunBusJob(CBusSession& bus, CBusProcedure& job, const std::function<void(CBusProcedure&)>& setup)
 {
     if (!bus.Open())
@@ -193,12 +182,7 @@ int VerifyInstallation(CBusSession& bus, const CReadWriteParameters& params, int
     const int status = RunBusJob(bus, job);
     if (status != kExitOk && status != kExitIncomplete)
         return status;
-    CompareScope asRead = scope;
-    asRead.asRead = true;
-    // Only the decks the read covered can be compared.
-    asRead.firstDeck = params.FirstDeck();
-    asRead.lastDeck = params.LastDeck();
-    const std::vector<std::string> differences = CompareSystems(doc, *read, asRead);
+    const std::vector<std::string> differences = CompareSystems(doc, *read, scope);
     for (const std::string& line : differences)
         PrintOut(ModelTextToUtf8(line) + "\n");
     if (status == kExitIncomplete)
@@ -316,7 +300,7 @@ int RunWriteCommand(const QStringList& args)
     if (exitStatus != kExitOk || !parser.isSet(verify))
         return exitStatus;
     // Erased tags are meant to differ from the document: leave them out.
-    CompareScope scope = ScopeOf(params);
+    CompareScope scope = ReadScope(params);
     if (erase)
         scope.tags = false;
     return VerifyInstallation(bus, params, quietRetries, *system, scope);

@@ -38,5 +38,5 @@ int RunVerifyCommand(const QStringList& args)
     auto doc = std::make_unique<COrvoSystem>(&settings);
     if (!LoadDocument(parser.positionalArguments().at(0), *doc))
         return kExitUsage;
-    return VerifyInstallation(bus, params, quietRetries, *doc, ScopeOf(params));
+    return VerifyInstallation(bus, params, quietRetries, *doc, ReadScope(params));
 }

@@ -470,17 +470,8 @@ void COrvoTreeView::OnCompare()
     scratch->showResults = doc.showResults;
     if (RunReadDialog(window(), &m_app->Session(), scratch.get(), params, true) != kJobFinished)
         return; // cancelled: the summary said so, there is nothing whole to compare
-    CompareScope scope;
-    scope.flats = params.flatAddresses != 0;
-    scope.tags = params.rfidTags != 0;
-    scope.access = params.doorAccess != 0;
-    scope.doors = params.doorSettings != 0;
-    scope.relays = params.readRelays != 0;
-    scope.asRead = true;
-    scope.firstDeck = params.FirstDeck();
-    scope.lastDeck = params.LastDeck();
     QStringList lines;
-    for (const std::string& line : CompareSystems(doc, *scratch, scope))
+    for (const std::string& line : CompareSystems(doc, *scratch, ReadScope(params)))
         lines << TextFromModel(line);
     CCompareDlg dlg(window(), lines);
     dlg.exec();

@@ -2,6 +2,8 @@
 // of setting that take part. Filled by the read/write selection dialog.
 #pragma once
 
+#include "orvomodel/compare.h"
+
 class CReadWriteParameters {
 public:
     CReadWriteParameters() = default;
@@ -20,3 +22,19 @@ public:
     int FirstDeck() const { return first < 0 ? 0 : first; }
     int LastDeck() const { return last > 254 ? 254 : last; }
 };
+
+// What comparing a document with a read of these parameters covers: the
+// parts read, the decks visited, and only what a read can give back.
+inline CompareScope ReadScope(const CReadWriteParameters& params)
+{
+    CompareScope scope;
+    scope.flats = params.flatAddresses != 0;
+    scope.tags = params.rfidTags != 0;
+    scope.access = params.doorAccess != 0;
+    scope.doors = params.doorSettings != 0;
+    scope.relays = params.readRelays != 0;
+    scope.asRead = true;
+    scope.firstDeck = params.FirstDeck();
+    scope.lastDeck = params.LastDeck();
+    return scope;
+}
