@@ -15,6 +15,7 @@
 #include <cjson/cJSON.h>
 
 #include "orvomodel/accessexport.h"
+#include "orvomodel/modeltext.h"
 
 class CJsonAccessReference {
 public:
@@ -154,7 +155,8 @@ inline void CJsonAccessReference::OfferApartment(int deck, int slot, const std::
     cJSON* apartment = cJSON_CreateObject();
     AddInt(apartment, "deck", deck);
     AddInt(apartment, "slot", slot);
-    cJSON_AddItemToObject(apartment, "address", cJSON_CreateString(address.c_str()));
+    // JSON text is UTF-8; the model's address is Windows-1252 bytes.
+    cJSON_AddItemToObject(apartment, "address", cJSON_CreateString(ModelTextToUtf8(address).c_str()));
     cJSON_AddItemToObject(apartment, "description", cJSON_CreateString(""));
     cJSON_AddItemToArray(cJSON_GetObjectItemCaseSensitive(m_root, "apartments"), apartment);
 }
