@@ -146,7 +146,7 @@ int RunMonitorCommand(const QStringList& args)
             if (!bus.Quiet())
                 PrintError("File <" + exportPath + "> written OK\n");
         } else {
-            PrintError("orvoctl monitor: " + error + "\n");
+            PrintError("Error opening file <" + exportPath + ">\norvoctl: " + error + "\n");
             result = kExitFailed;
         }
     }
