@@ -4,7 +4,9 @@
 #include <QFile>
 
 #include <algorithm>
+#include <array>
 #include <limits>
+#include <memory>
 
 #include <cstdio>
 
@@ -142,17 +144,45 @@ private:
     std::vector<std::string>* m_notes;
 };
 
-void LoadFlat(const CDeckKeys& keys, const char* prefix, int slot, CFlat& flat, bool tags)
+// The key names of one flat slot. A deck has some six hundred of them; they
+// are made once instead of for every deck loaded or saved.
+struct FlatKeyNames {
+    std::string name, spare, x;
+    std::string colour[kTagsPerFlat], number[kTagsPerFlat];
+};
+
+const FlatKeyNames& FlatKeys(bool global, int slot)
 {
-    std::string name = Fmt("%s%d", prefix, slot);
-    flat.address = keys.String(name, "");
-    flat.spareOption = keys.Bool(name + " Spare Option", false);
-    flat.alarmInput = keys.Int<int32_t>(name + " X", 0);
+    static const auto tables = [] {
+        auto made = std::make_unique<std::array<FlatKeyNames, kFlatSlots + kGlobalFlatSlots>>();
+        for (int i = 0; i < kFlatSlots + kGlobalFlatSlots; ++i) {
+            const bool wide = i >= kFlatSlots;
+            const int k = wide ? i - kFlatSlots : i;
+            FlatKeyNames& names = (*made)[static_cast<size_t>(i)];
+            names.name = Fmt("%s%d", wide ? "WFlat" : "Flat", k);
+            names.spare = names.name + " Spare Option";
+            names.x = names.name + " X";
+            for (int t = 0; t < kTagsPerFlat; ++t) {
+                names.colour[t] = Fmt("RFIDTag F%d K%d Colour", k, t);
+                names.number[t] = Fmt("RFIDTag F%d K%d Number", k, t);
+            }
+        }
+        return made;
+    }();
+    return (*tables)[static_cast<size_t>(global ? kFlatSlots + slot : slot)];
+}
+
+void LoadFlat(const CDeckKeys& keys, bool global, int slot, CFlat& flat, bool tags)
+{
+    const FlatKeyNames& names = FlatKeys(global, slot);
+    flat.address = keys.String(names.name, "");
+    flat.spareOption = keys.Bool(names.spare, false);
+    flat.alarmInput = keys.Int<int32_t>(names.x, 0);
     if (!tags)
         return;
     for (int k = 0; k < kTagsPerFlat; ++k) {
-        flat.tags[k].colour = keys.Int<int32_t>(Fmt("RFIDTag F%d K%d Colour", slot, k), 0);
-        flat.tags[k].number = keys.String(Fmt("RFIDTag F%d K%d Number", slot, k), "");
+        flat.tags[k].colour = keys.Int<int32_t>(names.colour[k], 0);
+        flat.tags[k].number = keys.String(names.number[k], "");
     }
 }
 
@@ -236,9 +266,9 @@ void LoadDeck(const CProfileReader& reader, int number, CDeck& deck, std::vector
 
     const bool tags = deck.SupportsRfid();
     for (int k = 0; k < kFlatSlots; ++k)
-        LoadFlat(keys, "Flat", k, deck.flats[k], tags);
+        LoadFlat(keys, false, k, deck.flats[k], tags);
     for (int k = 0; k < kGlobalFlatSlots; ++k)
-        LoadFlat(keys, "WFlat", k, deck.globalFlats[k], false);
+        LoadFlat(keys, true, k, deck.globalFlats[k], false);
     for (int d = 0; d < kDoorsPerDeck; ++d)
         if (deck.DoorPresent(d))
             LoadDoor(keys, d, deck.doors[d]);
@@ -306,12 +336,12 @@ void SaveDeckHead(CProfileWriter& out, const CDeck& deck, int number, AccessExpo
     out.Key("Door Groups", groups);
 }
 
-void SaveFlat(CProfileWriter& out, const char* prefix, int slot, CFlat& flat, bool tags)
+void SaveFlat(CProfileWriter& out, bool global, int slot, CFlat& flat, bool tags)
 {
-    std::string name = Fmt("%s%d", prefix, slot);
-    out.Key(name, flat.address);
-    out.Bool(name + " Spare Option", flat.spareOption != 0);
-    out.Int(name + " X", flat.alarmInput);
+    const FlatKeyNames& names = FlatKeys(global, slot);
+    out.Key(names.name, flat.address);
+    out.Bool(names.spare, flat.spareOption != 0);
+    out.Int(names.x, flat.alarmInput);
     if (!tags)
         return;
     for (int k = 0; k < kTagsPerFlat; ++k) {
@@ -320,8 +350,8 @@ void SaveFlat(CProfileWriter& out, const char* prefix, int slot, CFlat& flat, bo
         // the reset tag.
         if (!tag.IsValid())
             tag.Reset();
-        out.Int(Fmt("RFIDTag F%d K%d Colour", slot, k), tag.colour);
-        out.Key(Fmt("RFIDTag F%d K%d Number", slot, k), tag.number);
+        out.Int(names.colour[k], tag.colour);
+        out.Key(names.number[k], tag.number);
     }
 }
 
@@ -399,9 +429,9 @@ std::string BuildText(COrvoSystem& system, int form, AccessExport& access)
         }
         const bool tags = deck.SupportsRfid();
         for (int k = 0; k < kFlatSlots; ++k)
-            SaveFlat(out, "Flat", k, deck.flats[k], tags);
+            SaveFlat(out, false, k, deck.flats[k], tags);
         for (int k = 0; k < kGlobalFlatSlots; ++k)
-            SaveFlat(out, "WFlat", k, deck.globalFlats[k], false);
+            SaveFlat(out, true, k, deck.globalFlats[k], false);
         for (int d = 0; d < kDoorsPerDeck; ++d)
             if (deck.DoorPresent(d))
                 SaveDoor(out, d, deck.doors[d]);
