@@ -75,7 +75,7 @@ public:
         std::string text;
         if (!m_reader.Find(m_section, key, &text))
             return def;
-        return Limited<T>(text, def, key);
+        return Limited<T>(text, def, [&key] { return key; });
     }
 
     // Lists are read whole: the last door groups lie beyond the 254-character
@@ -91,17 +91,20 @@ public:
     {
         std::vector<std::string> items = List(key, N);
         for (size_t i = 0; i < N; ++i)
-            values[i] = Limited<T>(items[i], 0, Fmt("%s item %d", key, static_cast<int>(i + 1)));
+            values[i] =
+                Limited<T>(items[i], 0, [key, i] { return Fmt("%s item %d", key, static_cast<int>(i + 1)); });
     }
 
-    // A list item of a field of type T (missing or non-numeric items are 0).
-    template <typename T> T Item(const std::string& text, const std::string& where) const
+    // Item n (from 1) of the list key, of a field of type T (missing or
+    // non-numeric items are 0).
+    template <typename T> T Item(const std::string& text, const char* key, int n) const
     {
-        return Limited<T>(text, 0, where);
+        return Limited<T>(text, 0, [key, n] { return Fmt("%s item %d", key, n); });
     }
 
 private:
-    template <typename T> T Limited(const std::string& text, T def, const std::string& where) const
+    // where names the value in a note; it is only made when a note is.
+    template <typename T, typename Where> T Limited(const std::string& text, T def, Where where) const
     {
         bool ok = false;
         const int64_t value = ParseWide(text, &ok);
@@ -111,7 +114,7 @@ private:
         const int64_t hi = std::numeric_limits<T>::max();
         const int64_t kept = std::clamp(value, lo, hi);
         if (kept != value && m_notes) {
-            m_notes->push_back("[" + m_section + "] " + where + "=" + Trimmed(text) + " (limited to " +
+            m_notes->push_back("[" + m_section + "] " + where() + "=" + Trimmed(text) + " (limited to " +
                                std::to_string(kept) + ")");
         }
         return static_cast<T>(kept);
@@ -261,7 +264,7 @@ void LoadDeck(const CProfileReader& reader, int number, CDeck& deck, std::vector
     for (int d = 0; d < kDoorsPerDeck; ++d)
         for (int g = 0; g < kDoorGroupsPerDoor; ++g) {
             const int item = d * kDoorGroupsPerDoor + g;
-            deck.doorGroups[d][g] = keys.Item<uint8_t>(groups[item], Fmt("Door Groups item %d", item + 1));
+            deck.doorGroups[d][g] = keys.Item<uint8_t>(groups[item], "Door Groups", item + 1);
         }
 
     const bool tags = deck.SupportsRfid();
