@@ -51,6 +51,18 @@ template <typename T, size_t N> std::string JoinInts(const T (&values)[N])
     return text;
 }
 
+// "Deck0" to "Deck254": a load looks for every one of them.
+const std::string& DeckSection(int number)
+{
+    static const auto names = [] {
+        std::array<std::string, kDeckCount> made;
+        for (int n = 0; n < kDeckCount; ++n)
+            made[static_cast<size_t>(n)] = Fmt("Deck%d", n);
+        return made;
+    }();
+    return names[static_cast<size_t>(number)];
+}
+
 // Reads the keys of one deck section. Every number is kept within the range
 // its field can hold; a stored number outside it is noted, since writing a
 // wrapped value (a door mask of -1 meaning all sixteen doors) to the bus
@@ -58,7 +70,7 @@ template <typename T, size_t N> std::string JoinInts(const T (&values)[N])
 class CDeckKeys {
 public:
     CDeckKeys(const CProfileReader& reader, int number, std::vector<std::string>* notes)
-        : m_reader(reader), m_section(Fmt("Deck%d", number)), m_notes(notes)
+        : m_reader(reader), m_section(DeckSection(number)), m_notes(notes)
     {
     }
 
@@ -424,7 +436,7 @@ std::string BuildText(COrvoSystem& system, int form, AccessExport& access)
         CDeck& deck = system.decks[n];
         if (!deck.InUse())
             continue;
-        out.Section(Fmt("Deck%d", n));
+        out.Section(DeckSection(n));
         SaveDeckHead(out, deck, n, access);
         if (form != 1) {
             OfferDeckAccess(deck, n, access);
