@@ -4,7 +4,9 @@
 #include <QFile>
 
 #include <algorithm>
+#include <array>
 #include <limits>
+#include <memory>
 
 #include <cstdio>
 
@@ -49,6 +51,18 @@ template <typename T, size_t N> std::string JoinInts(const T (&values)[N])
     return text;
 }
 
+// "Deck0" to "Deck254": a load looks for every one of them.
+const std::string& DeckSection(int number)
+{
+    static const auto names = [] {
+        std::array<std::string, kDeckCount> made;
+        for (int n = 0; n < kDeckCount; ++n)
+            made[static_cast<size_t>(n)] = Fmt("Deck%d", n);
+        return made;
+    }();
+    return names[static_cast<size_t>(number)];
+}
+
 // Reads the keys of one deck section. Every number is kept within the range
 // its field can hold; a stored number outside it is noted, since writing a
 // wrapped value (a door mask of -1 meaning all sixteen doors) to the bus
@@ -56,7 +70,7 @@ template <typename T, size_t N> std::string JoinInts(const T (&values)[N])
 class CDeckKeys {
 public:
     CDeckKeys(const CProfileReader& reader, int number, std::vector<std::string>* notes)
-        : m_reader(reader), m_section(Fmt("Deck%d", number)), m_notes(notes)
+        : m_reader(reader), m_section(DeckSection(number)), m_notes(notes)
     {
     }
 
@@ -73,7 +87,7 @@ public:
         std::string text;
         if (!m_reader.Find(m_section, key, &text))
             return def;
-        return Limited<T>(text, def, key);
+        return Limited<T>(text, def, [&key] { return key; });
     }
 
     // Lists are read whole: the last door groups lie beyond the 254-character
@@ -89,17 +103,20 @@ public:
     {
         std::vector<std::string> items = List(key, N);
         for (size_t i = 0; i < N; ++i)
-            values[i] = Limited<T>(items[i], 0, Fmt("%s item %d", key, static_cast<int>(i + 1)));
+            values[i] =
+                Limited<T>(items[i], 0, [key, i] { return Fmt("%s item %d", key, static_cast<int>(i + 1)); });
     }
 
-    // A list item of a field of type T (missing or non-numeric items are 0).
-    template <typename T> T Item(const std::string& text, const std::string& where) const
+    // Item n (from 1) of the list key, of a field of type T (missing or
+    // non-numeric items are 0).
+    template <typename T> T Item(const std::string& text, const char* key, int n) const
     {
-        return Limited<T>(text, 0, where);
+        return Limited<T>(text, 0, [key, n] { return Fmt("%s item %d", key, n); });
     }
 
 private:
-    template <typename T> T Limited(const std::string& text, T def, const std::string& where) const
+    // where names the value in a note; it is only made when a note is.
+    template <typename T, typename Where> T Limited(const std::string& text, T def, Where where) const
     {
         bool ok = false;
         const int64_t value = ParseWide(text, &ok);
@@ -109,7 +126,7 @@ private:
         const int64_t hi = std::numeric_limits<T>::max();
         const int64_t kept = std::clamp(value, lo, hi);
         if (kept != value && m_notes) {
-            m_notes->push_back("[" + m_section + "] " + where + "=" + Trimmed(text) + " (limited to " +
+            m_notes->push_back("[" + m_section + "] " + where() + "=" + Trimmed(text) + " (limited to " +
                                std::to_string(kept) + ")");
         }
         return static_cast<T>(kept);
@@ -142,17 +159,45 @@ private:
     std::vector<std::string>* m_notes;
 };
 
-void LoadFlat(const CDeckKeys& keys, const char* prefix, int slot, CFlat& flat, bool tags)
+// The key names of one flat slot. A deck has some six hundred of them; they
+// are made once instead of for every deck loaded or saved.
+struct FlatKeyNames {
+    std::string name, spare, x;
+    std::string colour[kTagsPerFlat], number[kTagsPerFlat];
+};
+
+const FlatKeyNames& FlatKeys(bool global, int slot)
 {
-    std::string name = Fmt("%s%d", prefix, slot);
-    flat.address = keys.String(name, "");
-    flat.spareOption = keys.Bool(name + " Spare Option", false);
-    flat.alarmInput = keys.Int<int32_t>(name + " X", 0);
+    static const auto tables = [] {
+        auto made = std::make_unique<std::array<FlatKeyNames, kFlatSlots + kGlobalFlatSlots>>();
+        for (int i = 0; i < kFlatSlots + kGlobalFlatSlots; ++i) {
+            const bool wide = i >= kFlatSlots;
+            const int k = wide ? i - kFlatSlots : i;
+            FlatKeyNames& names = (*made)[static_cast<size_t>(i)];
+            names.name = Fmt("%s%d", wide ? "WFlat" : "Flat", k);
+            names.spare = names.name + " Spare Option";
+            names.x = names.name + " X";
+            for (int t = 0; t < kTagsPerFlat; ++t) {
+                names.colour[t] = Fmt("RFIDTag F%d K%d Colour", k, t);
+                names.number[t] = Fmt("RFIDTag F%d K%d Number", k, t);
+            }
+        }
+        return made;
+    }();
+    return (*tables)[static_cast<size_t>(global ? kFlatSlots + slot : slot)];
+}
+
+void LoadFlat(const CDeckKeys& keys, bool global, int slot, CFlat& flat, bool tags)
+{
+    const FlatKeyNames& names = FlatKeys(global, slot);
+    flat.address = keys.String(names.name, "");
+    flat.spareOption = keys.Bool(names.spare, false);
+    flat.alarmInput = keys.Int<int32_t>(names.x, 0);
     if (!tags)
         return;
     for (int k = 0; k < kTagsPerFlat; ++k) {
-        flat.tags[k].colour = keys.Int<int32_t>(Fmt("RFIDTag F%d K%d Colour", slot, k), 0);
-        flat.tags[k].number = keys.String(Fmt("RFIDTag F%d K%d Number", slot, k), "");
+        flat.tags[k].colour = keys.Int<int32_t>(names.colour[k], 0);
+        flat.tags[k].number = keys.String(names.number[k], "");
     }
 }
 
@@ -231,14 +276,14 @@ void LoadDeck(const CProfileReader& reader, int number, CDeck& deck, std::vector
     for (int d = 0; d < kDoorsPerDeck; ++d)
         for (int g = 0; g < kDoorGroupsPerDoor; ++g) {
             const int item = d * kDoorGroupsPerDoor + g;
-            deck.doorGroups[d][g] = keys.Item<uint8_t>(groups[item], Fmt("Door Groups item %d", item + 1));
+            deck.doorGroups[d][g] = keys.Item<uint8_t>(groups[item], "Door Groups", item + 1);
         }
 
     const bool tags = deck.SupportsRfid();
     for (int k = 0; k < kFlatSlots; ++k)
-        LoadFlat(keys, "Flat", k, deck.flats[k], tags);
+        LoadFlat(keys, false, k, deck.flats[k], tags);
     for (int k = 0; k < kGlobalFlatSlots; ++k)
-        LoadFlat(keys, "WFlat", k, deck.globalFlats[k], false);
+        LoadFlat(keys, true, k, deck.globalFlats[k], false);
     for (int d = 0; d < kDoorsPerDeck; ++d)
         if (deck.DoorPresent(d))
             LoadDoor(keys, d, deck.doors[d]);
@@ -306,12 +351,12 @@ void SaveDeckHead(CProfileWriter& out, const CDeck& deck, int number, AccessExpo
     out.Key("Door Groups", groups);
 }
 
-void SaveFlat(CProfileWriter& out, const char* prefix, int slot, CFlat& flat, bool tags)
+void SaveFlat(CProfileWriter& out, bool global, int slot, CFlat& flat, bool tags)
 {
-    std::string name = Fmt("%s%d", prefix, slot);
-    out.Key(name, flat.address);
-    out.Bool(name + " Spare Option", flat.spareOption != 0);
-    out.Int(name + " X", flat.alarmInput);
+    const FlatKeyNames& names = FlatKeys(global, slot);
+    out.Key(names.name, flat.address);
+    out.Bool(names.spare, flat.spareOption != 0);
+    out.Int(names.x, flat.alarmInput);
     if (!tags)
         return;
     for (int k = 0; k < kTagsPerFlat; ++k) {
@@ -320,8 +365,8 @@ void SaveFlat(CProfileWriter& out, const char* prefix, int slot, CFlat& flat, bo
         // the reset tag.
         if (!tag.IsValid())
             tag.Reset();
-        out.Int(Fmt("RFIDTag F%d K%d Colour", slot, k), tag.colour);
-        out.Key(Fmt("RFIDTag F%d K%d Number", slot, k), tag.number);
+        out.Int(names.colour[k], tag.colour);
+        out.Key(names.number[k], tag.number);
     }
 }
 
@@ -391,7 +436,7 @@ std::string BuildText(COrvoSystem& system, int form, AccessExport& access)
         CDeck& deck = system.decks[n];
         if (!deck.InUse())
             continue;
-        out.Section(Fmt("Deck%d", n));
+        out.Section(DeckSection(n));
         SaveDeckHead(out, deck, n, access);
         if (form != 1) {
             OfferDeckAccess(deck, n, access);
@@ -399,9 +444,9 @@ std::string BuildText(COrvoSystem& system, int form, AccessExport& access)
         }
         const bool tags = deck.SupportsRfid();
         for (int k = 0; k < kFlatSlots; ++k)
-            SaveFlat(out, "Flat", k, deck.flats[k], tags);
+            SaveFlat(out, false, k, deck.flats[k], tags);
         for (int k = 0; k < kGlobalFlatSlots; ++k)
-            SaveFlat(out, "WFlat", k, deck.globalFlats[k], false);
+            SaveFlat(out, true, k, deck.globalFlats[k], false);
         for (int d = 0; d < kDoorsPerDeck; ++d)
             if (deck.DoorPresent(d))
                 SaveDoor(out, d, deck.doors[d]);

@@ -2,8 +2,11 @@
 
 #include <QFile>
 
+#include <array>
+#include <charconv>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -38,9 +41,25 @@ std::string Lower(std::string_view text)
 // A value may not break the line structure of the file.
 void AppendFlattened(std::string& out, std::string_view text)
 {
-    for (char c : text)
-        out.push_back(c == '\r' || c == '\n' ? ' ' : c);
+    const size_t at = out.size();
+    out.append(text);
+    // Most values hold no line break: memchr finds that without a byte loop.
+    const char* added = out.data() + at;
+    const size_t n = out.size() - at;
+    if (!std::memchr(added, '\r', n) && !std::memchr(added, '\n', n))
+        return;
+    for (size_t i = at; i < out.size(); ++i)
+        if (out[i] == '\r' || out[i] == '\n')
+            out[i] = ' ';
 }
+
+// ASCII letters in lower case, every other byte as it is.
+constexpr std::array<unsigned char, 256> kLower = [] {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[static_cast<size_t>(c)] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return table;
+}();
 
 } // namespace
 
@@ -48,7 +67,7 @@ size_t CProfileReader::NoCaseHash::operator()(std::string_view text) const
 {
     size_t hash = 14695981039346656037ull;
     for (char c : text) {
-        hash ^= static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        hash ^= kLower[static_cast<unsigned char>(c)];
         hash *= 1099511628211ull;
     }
     return hash;
@@ -198,16 +217,14 @@ void CProfileWriter::Key(std::string_view key, std::string_view value)
 {
     AppendFlattened(m_text, key);
     m_text += '=';
-    std::string flat;
-    AppendFlattened(flat, value);
+    const size_t at = m_text.size();
+    AppendFlattened(m_text, value);
     // Readers trim blanks around a value and drop one pair of enclosing
     // quotes; quoting such values once more lets them come back unchanged.
+    const std::string_view flat = std::string_view(m_text).substr(at);
     if (!flat.empty() && (IsBlank(flat.front()) || IsBlank(flat.back()) || IsQuoted(flat))) {
+        m_text.insert(at, 1, '"');
         m_text += '"';
-        m_text += flat;
-        m_text += '"';
-    } else {
-        m_text += flat;
     }
     m_text += "\r\n";
 }
@@ -215,8 +232,8 @@ void CProfileWriter::Key(std::string_view key, std::string_view value)
 void CProfileWriter::Int(std::string_view key, int32_t value)
 {
     char text[16];
-    std::snprintf(text, sizeof text, "%d", value);
-    Key(key, text);
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    Key(key, std::string_view(text, static_cast<size_t>(end - text)));
 }
 
 void CProfileWriter::Bool(std::string_view key, bool value)

@@ -154,6 +154,12 @@ TagSearch FindKeyTag(COrvoSerialConnection* session, const std::string& tag)
     if (!session->SendMsg(&reply, kEngineerType, 0, 0, kBroadcastType, MSG_FIND_FLAT_RFIDKEY, 5, bytes[0],
                           bytes[1], bytes[2], bytes[3], bytes[4]))
         return result;
+    return TagSearchFromReply(reply);
+}
+
+TagSearch TagSearchFromReply(const _orvo_msg& reply)
+{
+    TagSearch result;
     result.found = true;
     for (int i = 0; i < 4; ++i)
         if (reply.param[i] != 0)

@@ -416,4 +416,29 @@ TEST_F(DocumentTest, quotedAndPaddedValues_comeBackUnchanged)
     EXPECT_EQ(back->DocumentText(), text);
 }
 
+TEST_F(DocumentTest, tagKeys_loadInAnyCaseAndAbsentOnesClearWhatWasThere)
+{
+    TestSystem sys;
+    sys->Clear();
+    CFlat& flat = sys->decks[2].flats[3];
+    flat.tags[0].number = "0000000001";
+    flat.tags[0].colour = 4;
+    sys->decks[2].flats[23].tags[9].number = "0000000002";
+    const std::string text = "[Deck2]\nDescription=Tags\nVersion=2010\nVersion Major=2\nVersion Minor=10\n"
+                             "rfidtag f3 K1 NUMBER=00000000AB\nRFIDTAG F3 K1 colour=5\n"
+                             "RFIDTag F23 K9 Colour=7\nRFIDTag F03 K2 Number=00000000CD\n"
+                             "RFIDTag_F4 K0 Number=00000000EF\nRFIDTag F24 K0 Number=00000000EE\n";
+    sys->LoadText(text, false);
+    ASSERT_TRUE(sys->decks[2].SupportsRfid());
+    EXPECT_EQ(flat.tags[1].number, "00000000AB");
+    EXPECT_EQ(flat.tags[1].colour, 5);
+    // Slots the text does not name come back empty, whatever the model held.
+    EXPECT_EQ(flat.tags[0].number, "");
+    EXPECT_EQ(flat.tags[0].colour, 0);
+    EXPECT_EQ(flat.tags[2].number, ""); // "F03" is no key of slot 3
+    EXPECT_EQ(sys->decks[2].flats[23].tags[9].colour, 7);
+    EXPECT_EQ(sys->decks[2].flats[23].tags[9].number, "");
+    EXPECT_EQ(sys->decks[2].flats[4].tags[0].number, "");
+}
+
 } // namespace

@@ -63,6 +63,9 @@ std::string TagColourName(int code);
 // Broadcasts MSG_FIND_FLAT_RFIDKEY for a valid tag; found is false when no
 // deck answered.
 TagSearch FindKeyTag(COrvoSerialConnection* session, const std::string& tag);
+// What a deck's answer to the search says: flat from parameters 0-3, key slot
+// from 5, colour from 6.
+TagSearch TagSearchFromReply(const _orvo_msg& reply);
 // The result text: "Key tag %s was found...\nIt belongs to flat %s\nKey %d Colour %s\n"
 // or "Key tag %s was not found...".
 std::string TagSearchText(const std::string& tag, const TagSearch& result);
