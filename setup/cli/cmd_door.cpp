@@ -24,11 +24,12 @@ const char* const kDoorUsage =
     "Usage: orvoctl door show --deck D --door N [options]\n"
     "       orvoctl door set  --deck D --door N [options] FILE.json\n\n"
     "show prints the door panel's settings as one JSON object (null for a value\n"
-    "the panel did not give). set writes the members FILE.json holds and no\n"
-    "others, reads them back and exits 1 when any differs. Exit status 0 done,\n"
-    "1 door not found, its firmware not supported (deck below v1.029, door\n"
-    "below v2.03), not written as given or a value refused by the panel,\n"
-    "2 unusable arguments, 3 port cannot be opened, 4 connection lost.\n\n"
+    "the panel did not give, each such setting named on standard error). set\n"
+    "writes the members FILE.json holds and no others, reads them back and\n"
+    "exits 1 when any differs. Exit status 0 done, 1 door not found, its\n"
+    "firmware not supported (deck below v1.029, door below v2.03), a request\n"
+    "of show went unanswered, not written as given or a value refused by the\n"
+    "panel, 2 unusable arguments, 3 port cannot be opened, 4 connection lost.\n\n"
     "Options:\n"
     ORVOCTL_BUS_OPTIONS_HELP
     "  --deck D             deck of the door (0-254)\n"
@@ -120,8 +121,10 @@ int RunDoorCommand(const QStringList& args)
     }
     if (!id.present) {
         bus.Close();
-        if (conn->IsLost())
+        if (conn->IsLost()) {
+            PrintError(bus.Name() + ": Connection lost: the serial adapter or its port has gone away.\n");
             return kExitLost;
+        }
         PrintError(bus.Name() + ": " +
                    (id.deckAnswered
                         ? "Door " + std::to_string(door) + " not found on deck " + std::to_string(deck)
@@ -170,7 +173,9 @@ int RunDoorCommand(const QStringList& args)
     const bool lost = panel.Lost();
     bus.Close();
     if (lost) {
-        PrintError(bus.Name() + ": Connection lost: the serial adapter or its port has gone away.\n");
+        // The host has said so already when a request of the panel met it.
+        if (!panel.LostReported())
+            PrintError(bus.Name() + ": Connection lost: the serial adapter or its port has gone away.\n");
         return kExitLost;
     }
 
@@ -195,12 +200,31 @@ int RunDoorCommand(const QStringList& args)
     cJSON_AddNumberToObject(root, "door", door);
     cJSON_AddNumberToObject(root, "version", v);
     cJSON_AddBoolToObject(root, "reader", id.reader);
-    for (const Member& m : Members())
-        if (m.exists(v, id.reader))
-            cJSON_AddItemToObject(root, m.name, MemberItem(m, state, v));
+    // Every member of the door's band has a value once read; null means its
+    // request went unanswered, so the door was read only in part.
+    std::string unanswered;
+    auto note = [&unanswered](const std::string& name) {
+        unanswered += (unanswered.empty() ? "" : ", ") + name;
+    };
+    for (const Member& m : Members()) {
+        if (!m.exists(v, id.reader))
+            continue;
+        cJSON* item = MemberItem(m, state, v);
+        if (cJSON_IsNull(item))
+            note(m.name);
+        int i = 0;
+        for (const cJSON* x = cJSON_IsArray(item) ? item->child : nullptr; x; x = x->next, ++i)
+            if (cJSON_IsNull(x))
+                note(std::string(m.name) + "[" + std::to_string(i) + "]");
+        cJSON_AddItemToObject(root, m.name, item);
+    }
     char* text = cJSON_Print(root);
     PrintOut(std::string(text ? text : "") + "\n");
     cJSON_free(text);
     cJSON_Delete(root);
+    if (!unanswered.empty()) {
+        PrintError(bus.Name() + ": no reply for " + unanswered + "; printed as null\n");
+        return kExitFailed;
+    }
     return kExitOk;
 }

@@ -1,6 +1,7 @@
 #include "orvoeditors/doordlg.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QPlainTextEdit>
 
 #include "doorfields.h"
@@ -141,6 +142,7 @@ void CDoorDlg::Initialise()
     } else {
         s = FromModel(door);
     }
+    m_read = s;
     m_ui->doorVersion->setText(QString::asprintf("v%d.%02d", v / 100, v % 100));
     m_ui->description->setText(TextFromModel(door.description));
 
@@ -199,9 +201,12 @@ void CDoorDlg::Initialise()
     const bool reverse = v >= 320 && v <= 399;
     m_ui->reverseRelay->setEnabled(reverse);
     m_ui->reverseRelay->setChecked(reverse && s.reverseRelay.value_or(false));
+    connect(m_ui->reverseRelay, &QCheckBox::clicked, this, [this] { m_reverseClicked = true; });
     if (v >= 420) {
         m_ui->allowList->setPlainText(TextFromModel(s.allowList.value_or(std::string())));
         m_ui->blockList->setPlainText(TextFromModel(s.blockList.value_or(std::string())));
+        connect(m_ui->allowList, &QPlainTextEdit::textChanged, this, [this] { m_allowTyped = true; });
+        connect(m_ui->blockList, &QPlainTextEdit::textChanged, this, [this] { m_blockTyped = true; });
         if (m_target.online) {
             LimitList(m_ui->allowList);
             LimitList(m_ui->blockList);
@@ -297,11 +302,22 @@ void CDoorDlg::accept()
     CDoorProgress progress(
         parentWidget(),
         QStringLiteral("Writing Door %1 on deck %2").arg(m_target.DoorNumber()).arg(m_target.DeckNumber()));
-    const std::string serialNo = ToModel(m_ui->serialNo->text());
-    const std::string speedDialNo = ToModel(m_ui->speedDial->text());
-    const std::string speedDialDisplay = ToModel(m_ui->speedDialDisplay->text());
+    // On line, a text the panel gave no value for is sent and stored only
+    // once the installer has typed into its field. Off line every value came
+    // from the model; a setting the firmware lacks is never sent and its
+    // field stores what it shows.
+    const bool offline = !m_target.online;
+    const std::optional<std::string> serialNo =
+        Given(offline || v < 302 || m_read.serialNo, m_ui->serialNo, ToModel(m_ui->serialNo->text()));
+    const std::optional<std::string> speedDialNo =
+        Given(offline || v < 316 || m_read.speedDialNo, m_ui->speedDial, ToModel(m_ui->speedDial->text()));
+    const std::optional<std::string> speedDialDisplay =
+        Given(offline || v < 407 || m_read.speedDialDisplay, m_ui->speedDialDisplay,
+              ToModel(m_ui->speedDialDisplay->text()));
     const std::string allowList = ToModel(allowText);
     const std::string blockList = ToModel(blockText);
+    const bool reverseKnown =
+        offline || v < 320 || v > 399 || m_read.reverseRelay.has_value() || m_reverseClicked;
     if (m_target.online) {
         DoorPanelSettings w;
         w.serialNo = serialNo;
@@ -314,11 +330,19 @@ void CDoorDlg::accept()
         w.inOption = Chosen(m_ui->inOption);
         w.speedDialNo = speedDialNo;
         w.speedDialDisplay = speedDialDisplay;
-        w.reverseRelay = m_ui->reverseRelay->isChecked();
-        w.allowList = allowList;
-        w.blockList = blockList;
+        if (reverseKnown)
+            w.reverseRelay = m_ui->reverseRelay->isChecked();
+        if (m_read.allowList || m_allowTyped)
+            w.allowList = allowList;
+        if (m_read.blockList || m_blockTyped)
+            w.blockList = blockList;
         CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
         panel.WriteSettings(w);
+        // The panel was not written (the progress host has said so): the
+        // installer's values stay on screen and out of the model rather than
+        // passing for stored.
+        if (panel.Lost())
+            return;
     } else {
         if (v >= 302)
             door.mode = Masked(m_ui->mode, 0x0F);
@@ -334,15 +358,19 @@ void CDoorDlg::accept()
             field = Masked(list, mask);
     };
     door.description = ToModel(m_ui->description->text());
-    door.reverseRelay = m_ui->reverseRelay->isChecked() ? 1 : 0;
+    if (reverseKnown)
+        door.reverseRelay = m_ui->reverseRelay->isChecked() ? 1 : 0;
     store(door.lockTime, m_ui->lockTime, 0xFF);
     store(door.language, m_ui->language, 0x0F);
     store(door.vaVolume, m_ui->vaVolume, 0x3F);
     store(door.drLink, m_ui->drLink, 0x1F);
     store(door.inOption, m_ui->inOption, 0x1F);
-    door.speedDialNo = speedDialNo;
-    door.speedDialDisplay = speedDialDisplay;
-    door.serialNo = serialNo;
+    if (speedDialNo)
+        door.speedDialNo = *speedDialNo;
+    if (speedDialDisplay)
+        door.speedDialDisplay = *speedDialDisplay;
+    if (serialNo)
+        door.serialNo = *serialNo;
     QDialog::accept();
 }
 

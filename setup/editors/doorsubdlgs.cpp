@@ -58,8 +58,10 @@ CDoorWelcomeScreenDlg::CDoorWelcomeScreenDlg(QWidget* parent, COrvoSystem* syste
     if (online) {
         CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
         const OptionalTexts lines = panel.ReadWelcome();
-        for (int i = 0; i < CDoorPanel::WelcomeLinesEdited(v); ++i)
+        for (int i = 0; i < CDoorPanel::WelcomeLinesEdited(v); ++i) {
             m_lines[i]->setText(Shown(lines[static_cast<size_t>(i)]));
+            m_read[i] = lines[static_cast<size_t>(i)].has_value();
+        }
     } else {
         for (int i = 0; i < 4; ++i)
             ShowWhole(m_lines[i], TextFromModel(door->welcomeLines[i]), 16);
@@ -73,15 +75,18 @@ void CDoorWelcomeScreenDlg::accept()
     const int v = m_target.Version();
     CDoorProgress progress(parentWidget(), QStringLiteral("Writing Door Welcome Message"));
     // Below 4.07 the panel shows two lines; the other two are left as they are.
-    std::vector<std::string> lines;
-    for (int i = 0; i < CDoorPanel::WelcomeLinesEdited(v); ++i) {
-        lines.push_back(ToModel(m_lines[i]->text()));
-        m_target.door->welcomeLines[i] = lines.back();
-    }
+    OptionalTexts lines;
+    for (int i = 0; i < CDoorPanel::WelcomeLinesEdited(v); ++i)
+        lines.push_back(Given(m_read[i], m_lines[i], ToModel(m_lines[i]->text())));
     if (m_target.online) {
         CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
         panel.WriteWelcome(lines);
+        if (panel.Lost())
+            return; // said by the progress host; nothing passes for stored
     }
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i])
+            m_target.door->welcomeLines[i] = *lines[i];
     QDialog::accept();
 }
 
@@ -112,6 +117,8 @@ CDoorBlockSelectDlg::CDoorBlockSelectDlg(QWidget* parent, COrvoSystem* system, C
         CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
         operation = panel.ReadBlockOperation();
         names = panel.ReadBlocks();
+        for (int b = 0; b < count; ++b)
+            m_read[b] = names[static_cast<size_t>(b)].has_value();
     } else {
         operation = door->blockCtrlOperation;
         for (int b = 0; b < count; ++b)
@@ -131,19 +138,22 @@ void CDoorBlockSelectDlg::accept()
     // An Operation list without a selection (its read got no reply) is
     // neither sent nor stored.
     std::optional<int> operation;
-    if (m_ui->operation->currentIndex() >= 0) {
+    if (m_ui->operation->currentIndex() >= 0)
         operation = m_ui->operation->currentIndex();
-        m_target.door->blockCtrlOperation = *operation;
-    }
-    std::vector<std::string> names;
-    for (int b = 0; b < CDoorPanel::BlockCount(m_v); ++b) {
-        names.push_back(ToModel(m_blocks[b]->text()));
-        m_target.door->blocks[b] = names.back();
-    }
+    OptionalTexts names;
+    for (int b = 0; b < CDoorPanel::BlockCount(m_v); ++b)
+        names.push_back(Given(m_read[b], m_blocks[b], ToModel(m_blocks[b]->text())));
     if (m_target.online) {
         CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
         panel.WriteBlocks(operation, names);
+        if (panel.Lost())
+            return; // said by the progress host; nothing passes for stored
     }
+    if (operation)
+        m_target.door->blockCtrlOperation = *operation;
+    for (size_t b = 0; b < names.size(); ++b)
+        if (names[b])
+            m_target.door->blocks[b] = *names[b];
     QDialog::accept();
 }
 
@@ -161,6 +171,8 @@ CDoorCustomTextDlg::CDoorCustomTextDlg(QWidget* parent, COrvoSystem* system, CDe
         CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
                          &progress);
         const OptionalTexts texts = panel.ReadCustomText();
+        for (size_t t = 0; t < 3; ++t)
+            m_read[t] = texts[t].has_value();
         m_ui->line1->setText(Shown(texts[0]));
         m_ui->line2->setText(Shown(texts[1]));
         m_ui->concierge->setText(Shown(texts[2]));
@@ -177,14 +189,20 @@ void CDoorCustomTextDlg::accept()
 {
     CDoorProgress progress(parentWidget(), QStringLiteral("Writing Door Welcome Message"));
     DoorRecord& door = *m_target.door;
-    door.doorOpenLine1 = ToModel(m_ui->line1->text());
-    door.doorOpenLine2 = ToModel(m_ui->line2->text());
-    door.concierge = ToModel(m_ui->concierge->text());
+    const OptionalTexts texts = {Given(m_read[0], m_ui->line1, ToModel(m_ui->line1->text())),
+                                 Given(m_read[1], m_ui->line2, ToModel(m_ui->line2->text())),
+                                 Given(m_read[2], m_ui->concierge, ToModel(m_ui->concierge->text()))};
     if (m_target.online) {
         CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
                          &progress);
-        panel.WriteCustomText({door.doorOpenLine1, door.doorOpenLine2, door.concierge});
+        panel.WriteCustomText(texts);
+        if (panel.Lost())
+            return; // said by the progress host; nothing passes for stored
     }
+    std::string* fields[3] = {&door.doorOpenLine1, &door.doorOpenLine2, &door.concierge};
+    for (size_t t = 0; t < 3; ++t)
+        if (texts[t])
+            *fields[t] = *texts[t];
     QDialog::accept();
 }
 
@@ -205,9 +223,11 @@ CDoorProgKeysDlg::CDoorProgKeysDlg(QWidget* parent, COrvoSystem* system, CDeck* 
         CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
                          &progress);
         const OptionalTexts read = panel.ReadProgKeys();
-        for (size_t k = 0; k < 10; ++k)
+        for (size_t k = 0; k < 10; ++k) {
+            m_read[k] = read[k].has_value();
             if (read[k])
                 door->progKeys[k].number = *read[k]; // the panel's keys go into the model as read
+        }
     }
     for (int k = 0; k < 10; ++k) {
         const std::string& number = door->progKeys[k].number;
@@ -229,16 +249,20 @@ void CDoorProgKeysDlg::accept()
         }
     }
     CDoorProgress progress(parentWidget(), QStringLiteral("Writing Programming Keys"));
-    std::vector<std::string> numbers;
-    for (int k = 0; k < 10; ++k) {
-        numbers.push_back(ToModel(m_keys[k]->text().toUpper()));
-        m_target.door->progKeys[k].number = numbers.back();
-    }
+    // A key the panel did not give is left as it has it unless typed over.
+    OptionalTexts numbers;
+    for (int k = 0; k < 10; ++k)
+        numbers.push_back(Given(m_read[k], m_keys[k], ToModel(m_keys[k]->text().toUpper())));
     if (m_target.online) {
         CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
                          &progress);
         panel.WriteProgKeys(numbers);
+        if (panel.Lost())
+            return; // said by the progress host; nothing passes for stored
     }
+    for (size_t k = 0; k < numbers.size(); ++k)
+        if (numbers[k])
+            m_target.door->progKeys[k].number = *numbers[k];
     QDialog::accept();
 }
 
@@ -274,6 +298,8 @@ CDoorCodedAccessDlg::CDoorCodedAccessDlg(QWidget* parent, COrvoSystem* system, C
     if (online) {
         CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
         codes = panel.ReadCodes();
+        for (int s = 0; s < slotCount; ++s)
+            m_read[s] = codes[static_cast<size_t>(s)].has_value();
     } else {
         for (int s = 0; s < slotCount; ++s)
             codes[static_cast<size_t>(s)] = door->codes[s];
@@ -307,7 +333,7 @@ void CDoorCodedAccessDlg::accept()
 {
     const int slotCount = CDoorPanel::CodeSlots(m_v);
     const int length = CDoorPanel::CodeLength(m_v);
-    std::vector<std::string> codes;
+    OptionalTexts codes;
     for (int s = 0; s < slotCount; ++s) {
         const QString text = SlotField(s)->text();
         if (text.size() > length) {
@@ -316,16 +342,18 @@ void CDoorCodedAccessDlg::accept()
             SlotField(s)->setFocus();
             return;
         }
-        codes.push_back(ToModel(text));
+        codes.push_back(Given(m_read[s], SlotField(s), ToModel(text)));
     }
     CDoorProgress progress(parentWidget(),
                            QStringLiteral("Writing Door %1 Codes").arg(m_target.DoorNumber()));
     if (m_target.online) {
         CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
         panel.WriteCodes(codes);
+        if (panel.Lost())
+            return; // said by the progress host; nothing passes for stored
     } else {
         for (int s = 0; s < slotCount; ++s)
-            m_target.door->codes[s] = codes[static_cast<size_t>(s)];
+            m_target.door->codes[s] = *codes[static_cast<size_t>(s)];
     }
     QDialog::accept();
 }

@@ -253,12 +253,10 @@ std::string ApplyMember(const Member& m, const cJSON* item, int v, DoorState* s)
 
 namespace {
 
-std::vector<std::string> Values(const OptionalTexts& list, size_t count)
+OptionalTexts Values(const OptionalTexts& list, size_t count)
 {
-    std::vector<std::string> values;
-    for (size_t i = 0; i < count && i < list.size(); ++i)
-        values.push_back(list[i].value_or(std::string()));
-    return values;
+    return OptionalTexts(list.begin(),
+                         list.begin() + static_cast<std::ptrdiff_t>(std::min(count, list.size())));
 }
 
 bool Known(const OptionalTexts& list, size_t count)

@@ -72,6 +72,15 @@ bool CDoorPanel::Lost() const
     return m_link->IsLost();
 }
 
+void CDoorPanel::CheckLost()
+{
+    if (m_lostReported || !m_link->IsLost())
+        return;
+    m_lostReported = true;
+    if (m_host)
+        m_host->ConnectionLost("Connection lost: the serial adapter or its port has gone away.");
+}
+
 void CDoorPanel::Begin(int steps)
 {
     m_pos = 0;
@@ -106,6 +115,8 @@ bool CDoorPanel::Send(int code, std::vector<int> params, unsigned char* replyPar
     _orvo_msg reply{};
     ++m_exchanges;
     const bool answered = !m_link->IsLost() && m_link->Exchange(request, &reply);
+    if (!answered)
+        CheckLost();
     Step();
     if (answered && replyParams)
         std::copy(reply.param, reply.param + ORVO_MAX_PARAMS, replyParams);
@@ -120,15 +131,19 @@ std::string CDoorPanel::CollectText(int code, std::vector<int> head, int partAt,
     for (int part = 0; part < 2; ++part) {
         head[static_cast<size_t>(partAt)] = part;
         unsigned char p[ORVO_MAX_PARAMS] = {};
+        // A text whose second half did not come is no text: written back,
+        // it would cut the panel's.
         if (!Send(code, head, p))
-            break;
-        *answered = true;
+            return std::string();
         for (int i = 0; i < kTextPart; ++i) {
-            if (p[firstChar + i] == 0)
+            if (p[firstChar + i] == 0) {
+                *answered = true;
                 return text; // a zero ends the whole text
+            }
             text += static_cast<char>(p[firstChar + i]);
         }
     }
+    *answered = true;
     return text;
 }
 
@@ -184,16 +199,19 @@ DoorPanelSettings CDoorPanel::ReadSettings()
         for (int list = 0; list < 2; ++list) {
             const int code = list == 0 ? MSG_GET_WHITELIST : MSG_GET_BLACKLIST;
             std::string bytes;
-            bool answered = false;
+            bool complete = true;
             for (int k = 0; k < chunks; ++k) {
-                if (!Send(code, {k}, p))
-                    continue; // a lost chunk is skipped, the next one asked
-                answered = true;
+                if (!Send(code, {k}, p)) {
+                    // The next chunk is still asked, but a list with a gap
+                    // is not known: written back, it would lose that part.
+                    complete = false;
+                    continue;
+                }
                 bytes.append(reinterpret_cast<const char*>(&p[1]), kListChunk);
                 if (UpToZero(bytes).empty())
                     break;
             }
-            if (answered)
+            if (complete)
                 (list == 0 ? s.allowList : s.blockList) = UpToZero(bytes);
         }
     }
@@ -271,11 +289,21 @@ OptionalTexts CDoorPanel::ReadWelcome()
     return lines;
 }
 
-void CDoorPanel::WriteWelcome(const std::vector<std::string>& lines)
+void CDoorPanel::SkipText()
+{
+    Step();
+    Step();
+}
+
+void CDoorPanel::WriteWelcome(const OptionalTexts& lines)
 {
     Begin(2 * static_cast<int>(lines.size()));
-    for (size_t line = 0; line < lines.size() && line < 4; ++line)
-        SendText(MSG_SET_DOOR_WELCOME, {static_cast<int>(line), 0}, 1, lines[line]);
+    for (size_t line = 0; line < lines.size() && line < 4; ++line) {
+        if (lines[line])
+            SendText(MSG_SET_DOOR_WELCOME, {static_cast<int>(line), 0}, 1, *lines[line]);
+        else
+            SkipText();
+    }
 }
 
 std::optional<int> CDoorPanel::ReadBlockOperation()
@@ -299,14 +327,18 @@ OptionalTexts CDoorPanel::ReadBlocks()
     return names;
 }
 
-void CDoorPanel::WriteBlocks(std::optional<int> operation, const std::vector<std::string>& names)
+void CDoorPanel::WriteBlocks(std::optional<int> operation, const OptionalTexts& names)
 {
     const size_t blocks = static_cast<size_t>(BlockCount(m_version));
     Begin(1 + 2 * static_cast<int>(blocks));
     if (operation)
         Send(MSG_SET_DOOR_BLOCK_OPERATION, {*operation & 0xFF}, nullptr);
-    for (size_t b = 0; b < blocks && b < names.size(); ++b)
-        SendText(MSG_SET_DOOR_BLOCK, {static_cast<int>(b), 0}, 1, names[b]);
+    for (size_t b = 0; b < blocks && b < names.size(); ++b) {
+        if (names[b])
+            SendText(MSG_SET_DOOR_BLOCK, {static_cast<int>(b), 0}, 1, *names[b]);
+        else
+            SkipText();
+    }
 }
 
 namespace {
@@ -328,11 +360,15 @@ OptionalTexts CDoorPanel::ReadCustomText()
     return texts;
 }
 
-void CDoorPanel::WriteCustomText(const std::vector<std::string>& texts)
+void CDoorPanel::WriteCustomText(const OptionalTexts& texts)
 {
     Begin(6);
-    for (size_t t = 0; t < 3 && t < texts.size(); ++t)
-        SendText(MSG_SET_CUSTOM_TEXT, {kCustomText[t][0], kCustomText[t][1], 0}, 2, texts[t]);
+    for (size_t t = 0; t < 3 && t < texts.size(); ++t) {
+        if (texts[t])
+            SendText(MSG_SET_CUSTOM_TEXT, {kCustomText[t][0], kCustomText[t][1], 0}, 2, *texts[t]);
+        else
+            SkipText();
+    }
 }
 
 OptionalTexts CDoorPanel::ReadProgKeys()
@@ -349,12 +385,17 @@ OptionalTexts CDoorPanel::ReadProgKeys()
     return keys;
 }
 
-void CDoorPanel::WriteProgKeys(const std::vector<std::string>& numbers)
+void CDoorPanel::WriteProgKeys(const OptionalTexts& numbers)
 {
     Begin(10);
     for (int k = 0; k < 10; ++k) {
-        const std::string number =
-            static_cast<size_t>(k) < numbers.size() ? numbers[static_cast<size_t>(k)] : "";
+        const std::optional<std::string> given =
+            static_cast<size_t>(k) < numbers.size() ? numbers[static_cast<size_t>(k)] : std::string();
+        if (!given) {
+            Step(); // a key not known is left as the panel has it
+            continue;
+        }
+        const std::string& number = *given;
         unsigned char bytes[5] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
         if (number.size() == 10)
             TagNumberBytes(number, bytes);
@@ -369,6 +410,7 @@ void CDoorPanel::WriteProgKeys(const std::vector<std::string>& numbers)
         ++m_exchanges;
         if (!m_link->IsLost())
             m_link->Exchange(request, nullptr);
+        CheckLost();
         Step();
     }
     Pause(250);
@@ -392,12 +434,17 @@ OptionalTexts CDoorPanel::ReadCodes()
     return codes;
 }
 
-void CDoorPanel::WriteCodes(const std::vector<std::string>& codes)
+void CDoorPanel::WriteCodes(const OptionalTexts& codes)
 {
     const size_t slotCount = static_cast<size_t>(CodeSlots(m_version));
     Begin(static_cast<int>(slotCount));
     for (size_t s = 0; s < slotCount; ++s) {
-        const std::string code = s < codes.size() ? codes[s] : std::string();
+        const std::optional<std::string> given = s < codes.size() ? codes[s] : std::string();
+        if (!given) {
+            Step(); // a code not known is left as the panel has it
+            continue;
+        }
+        const std::string& code = *given;
         std::vector<int> params{static_cast<int>(s)};
         for (size_t i = 0; i < 6; ++i)
             params.push_back(CharAt(code, i));

@@ -72,6 +72,15 @@ template <typename T> void WhenModal(std::function<void(T*)> action)
 }
 
 class DoorEditorTest : public ShellTest {
+public:
+    // What a door dialog is opened on.
+    struct Target {
+        COrvoSystem* system;
+        CDeck* deck;
+        DoorRecord* door;
+        COrvoSerialConnection* session;
+    };
+
 protected:
     void UseDoor(int version, bool reader = false)
     {
@@ -686,3 +695,159 @@ TEST_F(DoorEditorTest, commandsAreRegistered)
 }
 
 } // namespace
+
+namespace {
+
+// One field of the door dialogs whose read the panel leaves unanswered once.
+struct UnreadField {
+    const char* name;
+    int version;
+    const char* mute; // message code, first request only
+    const char* field;
+    std::function<std::unique_ptr<QDialog>(DoorEditorTest::Target)> open;
+    std::function<void(QWidget*)> type;           // what the installer types
+    std::function<std::string(const cJSON*)> sim; // the panel's value
+    std::string typed;                            // the panel's value after typing
+};
+
+std::string SimText(const cJSON* door, const char* key, int index = -1)
+{
+    return index < 0 ? Dump::Text(door, key) : Dump::Text(door, key, index);
+}
+
+void TypeSeven(QWidget* field)
+{
+    field->setEnabled(true); // the serial number field needs an administrator
+    QTest::keyClicks(field, "7");
+}
+
+const std::vector<UnreadField>& UnreadFields()
+{
+    using T = DoorEditorTest::Target;
+    auto editor = [](T t) -> std::unique_ptr<QDialog> {
+        return std::make_unique<CDoorDlg>(nullptr, t.system, t.deck, t.door, t.session, true);
+    };
+    auto welcome = [](T t) -> std::unique_ptr<QDialog> {
+        return std::make_unique<CDoorWelcomeScreenDlg>(nullptr, t.system, t.deck, t.door, t.session, true);
+    };
+    auto blocks = [](T t) -> std::unique_ptr<QDialog> {
+        return std::make_unique<CDoorBlockSelectDlg>(nullptr, t.system, t.deck, t.door, t.session, true, 429);
+    };
+    auto custom = [](T t) -> std::unique_ptr<QDialog> {
+        return std::make_unique<CDoorCustomTextDlg>(nullptr, t.system, t.deck, t.door, t.session, true);
+    };
+    auto keys = [](T t) -> std::unique_ptr<QDialog> {
+        return std::make_unique<CDoorProgKeysDlg>(nullptr, t.system, t.deck, t.door, t.session, true);
+    };
+    auto codes = [](T t) -> std::unique_ptr<QDialog> {
+        return std::make_unique<CDoorCodedAccessDlg>(nullptr, t.system, t.deck, t.door, t.session, true, 0);
+    };
+    static const std::vector<UnreadField> fields = {
+        {"serial number", 429, "59:1", "serialNo", editor, TypeSeven,
+         [](const cJSON* d) { return SimText(d, "serialNo"); }, "7"},
+        {"speed dial", 429, "86:1", "speedDial", editor, TypeSeven,
+         [](const cJSON* d) { return SimText(d, "speedDialNo"); }, "7"},
+        {"speed dial display", 429, "111:1", "speedDialDisplay", editor, TypeSeven,
+         [](const cJSON* d) { return SimText(d, "speedDialDisplay"); }, "7"},
+        {"allow list, first chunk", 429, "113:1", "allowList", editor, TypeSeven,
+         [](const cJSON* d) { return SimText(d, "allowList"); }, "7"},
+        {"reverse relay", 320, "102:1", "reverseRelay", editor,
+         [](QWidget* box) {
+             QTest::mouseClick(box, Qt::LeftButton);
+             QTest::mouseClick(box, Qt::LeftButton);
+         },
+         [](const cJSON* d) {
+             return std::string(cJSON_IsTrue(cJSON_GetObjectItem(d, "reverseRelay")) ? "on" : "off");
+         },
+         "off"},
+        {"welcome line", 429, "63:1", "screen1Line1", welcome, TypeSeven,
+         [](const cJSON* d) { return SimText(d, "welcomeLines", 0); }, "7"},
+        {"block name", 429, "67:1", "block0", blocks, TypeSeven,
+         [](const cJSON* d) { return SimText(d, "blocks", 0); }, "7"},
+        {"custom text", 429, "119:1", "line1", custom, TypeSeven,
+         [](const cJSON* d) { return SimText(d, "doorOpenLine1"); }, "7"},
+        {"programming key", 429, "77:1", "key1", keys,
+         [](QWidget* field) { QTest::keyClicks(field, "00000000AB"); },
+         [](const cJSON* d) { return SimText(d, "progKeys", 0); }, "00000000AB"},
+        {"code", 429, "51:1", "row15", codes, TypeSeven,
+         [](const cJSON* d) { return SimText(d, "codes", 0); }, "7"},
+    };
+    return fields;
+}
+
+} // namespace
+
+TEST_F(DoorEditorTest, unansweredFieldIsWrittenOnlyOnceTyped)
+{
+    for (const UnreadField& f : UnreadFields()) {
+        for (bool typed : {false, true}) {
+            SCOPED_TRACE(std::string(f.name) + (typed ? ", typed" : ", left alone"));
+            orvosim::SimOptions options;
+            options.mute = {f.mute};
+            SimBus bus(Scenario(f.version), options);
+            const std::string before = f.sim(SimDoor(Dump(bus.sim.dumpJson())));
+            UseDoor(f.version);
+            door->serialNo = "MODEL";
+            door->welcomeLines[0] = "MODEL";
+            std::unique_ptr<QDialog> dlg = f.open({system.get(), deck, door, &bus.conn});
+            auto* field = Child<QWidget>(dlg.get(), f.field);
+            ASSERT_TRUE(field);
+            if (typed)
+                f.type(field);
+            PressOk(dlg.get());
+            EXPECT_EQ(dlg->result(), QDialog::Accepted);
+            EXPECT_EQ(f.sim(SimDoor(Dump(bus.sim.dumpJson()))), typed ? f.typed : before);
+            EXPECT_TRUE(messages.shown.empty());
+        }
+    }
+    // The model keeps what the panel did not give.
+    orvosim::SimOptions options;
+    options.mute = {"59:1"};
+    SimBus bus(Scenario(429), options);
+    UseDoor(429);
+    door->serialNo = "MODEL";
+    CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
+    PressOk(&dlg);
+    EXPECT_EQ(door->serialNo, "MODEL");
+}
+
+TEST_F(DoorEditorTest, adapterLostWhileWritingIsSaidAndKeepsTheEditorOpen)
+{
+    for (const UnreadField& f : UnreadFields()) {
+        if (f.version != 429 || std::string(f.field) == "speedDial" ||
+            std::string(f.field) == "speedDialDisplay" || std::string(f.field) == "allowList")
+            continue; // one row for each dialog
+        SCOPED_TRACE(f.name);
+        messages.shown.clear();
+        SimBus bus(Scenario(429));
+        UseDoor(429);
+        door->serialNo = "MODEL";
+        door->welcomeLines[0] = "MODEL";
+        door->blocks[0] = "MODEL";
+        door->doorOpenLine1 = "MODEL";
+        door->progKeys[0].number = "";
+        std::unique_ptr<QDialog> dlg = f.open({system.get(), deck, door, &bus.conn});
+        auto* field = Child<QWidget>(dlg.get(), f.field);
+        ASSERT_TRUE(field);
+        f.type(field);
+        dlg->show();
+        // The progress window is pumped between the writes: the adapter
+        // goes away once the first has gone out.
+        QTimer::singleShot(0, [&bus] { bus.sim.stop(); });
+        PressOk(dlg.get());
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text, "Connection lost: the serial adapter or its port has gone away.");
+        EXPECT_EQ(messages.shown[0].icon, QMessageBox::Critical);
+        EXPECT_EQ(messages.shown[0].title, "Error");
+        EXPECT_TRUE(dlg->isVisible()) << "a write that did not happen does not pass for done";
+        EXPECT_NE(dlg->result(), QDialog::Accepted);
+        EXPECT_EQ(door->serialNo, "MODEL");
+        EXPECT_EQ(door->welcomeLines[0], "MODEL");
+        EXPECT_EQ(door->blocks[0], "MODEL");
+        EXPECT_EQ(door->doorOpenLine1, "MODEL");
+        if (std::string(f.field) == "key1") {
+            EXPECT_EQ(door->progKeys[0].number, "12AB000FFF") << "as read at opening, not as typed";
+        }
+        dlg->hide();
+    }
+}

@@ -67,7 +67,11 @@ public:
         summaryText = text;
         summaryError = error;
     }
-    void ConnectionLost(const std::string& text) override { lostText = text; }
+    void ConnectionLost(const std::string& text) override
+    {
+        lostText = text;
+        ++lostReports;
+    }
 
     // Raises the cancel flag when the job posts trigger, as a press of Cancel would.
     void CancelOn(const std::string& trigger, std::atomic<bool>* cancel)
@@ -96,6 +100,7 @@ public:
     std::string summaryCaption, summaryText;
     bool summaryError = false;
     std::string lostText;
+    int lostReports = 0;
 };
 
 // A fresh model with the default settings.

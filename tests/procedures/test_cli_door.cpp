@@ -217,3 +217,38 @@ TEST(OrvoctlReboot, demoRuns)
 }
 
 } // namespace
+
+// A door read only in part is printed, but is no success.
+TEST(OrvoctlDoorUnanswered, showNamesEachNullSettingAndExitsOne)
+{
+    struct Case {
+        const char* mute;
+        const char* named; // as standard error names it
+        const char* member;
+        int index; // -1: not an array
+    };
+    const Case cases[] = {
+        {"59:1", "serialNo", "serialNo", -1},
+        {"113:1", "allowList", "allowList", -1},
+        {"63:1", "welcomeLines[0]", "welcomeLines", 0},
+        {"51:2", "codes[0], codes[1]", "codes", 1},
+    };
+    for (const Case& c : cases) {
+        orvosim::SimOptions options;
+        options.mute = {c.mute};
+        SimBus bus(kDoors, options);
+        bus.conn.Close();
+        DoorCliRun run =
+            RunOrvoctl("door show --device " + bus.device + " --timeout-mult 0.05 --quiet --deck 0 --door 0");
+        EXPECT_EQ(run.status, 1) << c.mute << run.err;
+        EXPECT_NE(run.err.find(std::string("no reply for ") + c.named + "; printed as null"),
+                  std::string::npos)
+            << c.mute << ": " << run.err;
+        cJSON* root = cJSON_Parse(run.out.c_str());
+        ASSERT_TRUE(root) << run.out;
+        const cJSON* item = cJSON_GetObjectItem(root, c.member);
+        EXPECT_TRUE(cJSON_IsNull(c.index < 0 ? item : cJSON_GetArrayItem(item, c.index))) << c.mute;
+        EXPECT_EQ(Dump::Int(root, "lockTime"), 7) << "the rest is printed";
+        cJSON_Delete(root);
+    }
+}

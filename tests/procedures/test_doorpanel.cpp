@@ -232,7 +232,7 @@ TEST(DoorPanel, welcomeReadsFourLinesAndWritesTheLinesGiven)
         ASSERT_EQ(lines.size(), 4u);
         EXPECT_EQ(*lines[0], "Welcome");
         EXPECT_EQ(*lines[3], "Tower");
-        std::vector<std::string> edited{"0123456789", "X", "Y", "Z"};
+        OptionalTexts edited{"0123456789", "X", "Y", "Z"};
         edited.resize(static_cast<size_t>(CDoorPanel::WelcomeLinesEdited(version)));
         panel.WriteWelcome(edited);
         Dump dump(bus.sim.dumpJson());
@@ -253,7 +253,7 @@ TEST(DoorPanel, blockNamesFollowTheBlockCount)
         OptionalTexts names = panel.ReadBlocks();
         ASSERT_EQ(names.size(), version == 303 ? 5u : 10u);
         EXPECT_EQ(*names[4], "B4");
-        std::vector<std::string> edited;
+        OptionalTexts edited;
         for (int b = 0; b < 10; ++b)
             edited.push_back("Name " + std::to_string(b) + " is long!");
         panel.WriteBlocks(1, edited);
@@ -300,7 +300,7 @@ TEST(DoorPanel, programmingKeysRoundTrip)
     OptionalTexts keys = panel.ReadProgKeys();
     EXPECT_EQ(*keys[0], "12AB000FFF");
     EXPECT_EQ(*keys[1], "");
-    std::vector<std::string> edited(10);
+    OptionalTexts edited(10, std::string());
     edited[1] = "ABCDEF0123";
     edited[2] = "123"; // not ten characters: cleared in the door
     panel.WriteProgKeys(edited);
@@ -334,7 +334,7 @@ TEST(DoorPanel, codesFollowTheSlotBands)
         OptionalTexts codes = panel.ReadCodes();
         ASSERT_EQ(codes.size(), c.slotCount);
         EXPECT_EQ(*codes[0], c.version == 424 ? "111111" : "1111");
-        std::vector<std::string> edited(c.slotCount, "");
+        OptionalTexts edited(c.slotCount, std::string());
         edited[0] = c.code;
         edited[c.slotCount - 1] = "42";
         panel.WriteCodes(edited);
@@ -614,5 +614,83 @@ TEST(DoorPanel, requestsCarryTheirLayoutOnTheLine)
             EXPECT_TRUE(Matches(sent[i], c.expected[i]))
                 << c.what << ", request " << i << ": " << Describe(sent[i]);
         }
+    }
+}
+
+// A text or list the panel gave only in part counts as not given, so that
+// writing it back cannot cut or empty the panel's own.
+TEST(DoorPanel, listWithAnUnansweredChunkIsNotGiven)
+{
+    struct Case {
+        const char* mute;
+        bool allowKnown, blockKnown;
+    };
+    for (const Case& c : {Case{"113:1", false, true}, Case{"113:2", false, true}, Case{"", true, true}}) {
+        orvosim::SimOptions options;
+        if (*c.mute)
+            options.mute = {c.mute};
+        SimBus bus(DoorScenario(429), options);
+        CDoorPanel panel(&bus.conn, 0, 0, 429);
+        const DoorPanelSettings s = panel.ReadSettings();
+        EXPECT_EQ(s.allowList.has_value(), c.allowKnown) << c.mute;
+        EXPECT_EQ(s.blockList.has_value(), c.blockKnown) << c.mute;
+        if (c.allowKnown) {
+            EXPECT_EQ(*s.allowList, "1-5,7");
+        }
+        // Writing back what was read leaves the panel's list as it was.
+        panel.WriteSettings(s);
+        Dump dump(bus.sim.dumpJson());
+        EXPECT_EQ(Dump::Text(DumpDoor(dump), "allowList"), "1-5,7") << c.mute;
+    }
+}
+
+TEST(DoorPanel, textsLeftEmptyInAWriteKeepThePanelsOwn)
+{
+    SimBus bus(DoorScenario(429));
+    CDoorPanel panel(&bus.conn, 0, 0, 429);
+    panel.WriteWelcome({std::nullopt, "New"});
+    panel.WriteBlocks(std::nullopt, {"X0", std::nullopt});
+    panel.WriteCustomText({std::nullopt, std::nullopt, "Janitor"});
+    OptionalTexts keys(10, std::string());
+    keys[0] = std::nullopt;
+    panel.WriteProgKeys(keys);
+    panel.WriteCodes({std::nullopt, "42"});
+    Dump dump(bus.sim.dumpJson());
+    const cJSON* door = DumpDoor(dump);
+    EXPECT_EQ(Dump::Text(door, "welcomeLines", 0), "Welcome");
+    EXPECT_EQ(Dump::Text(door, "welcomeLines", 1), "New");
+    EXPECT_EQ(Dump::Text(door, "blocks", 0), "X0");
+    EXPECT_EQ(Dump::Text(door, "blocks", 1), "B1");
+    EXPECT_EQ(Dump::Text(door, "doorOpenLine1"), "Door open");
+    EXPECT_EQ(Dump::Text(door, "concierge"), "Janitor");
+    EXPECT_EQ(Dump::Text(door, "progKeys", 0), "12AB000FFF");
+    EXPECT_EQ(Dump::Text(door, "codes", 0), "111111");
+    EXPECT_EQ(Dump::Text(door, "codes", 1), "42");
+    EXPECT_EQ(Dump::Text(door, "codes", 2), "") << "a code given as empty is cleared";
+}
+
+TEST(DoorPanel, portGoneAwayIsReportedOnceWithoutQuestions)
+{
+    for (bool write : {false, true}) {
+        SimBus bus(DoorScenario(429));
+        RecordingHost host;
+        CDoorPanel panel(&bus.conn, 0, 0, 429, &host);
+        bus.sim.stop(); // the adapter is pulled out
+        if (write) {
+            DoorPanelSettings s;
+            s.serialNo = "A";
+            s.speedDialNo = "1";
+            panel.WriteSettings(s);
+            panel.WriteProgKeys(OptionalTexts(10, std::string()));
+            panel.WriteCodes({"1", "2"});
+        } else {
+            EXPECT_FALSE(panel.ReadSettings().serialNo.has_value());
+            EXPECT_FALSE(panel.ReadWelcome()[0].has_value());
+        }
+        EXPECT_TRUE(panel.Lost()) << write;
+        EXPECT_TRUE(panel.LostReported());
+        EXPECT_EQ(host.lostReports, 1);
+        EXPECT_EQ(host.lostText, "Connection lost: the serial adapter or its port has gone away.");
+        EXPECT_TRUE(host.prompts.empty());
     }
 }

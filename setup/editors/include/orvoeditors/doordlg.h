@@ -72,6 +72,10 @@ private:
     DoorTarget m_target;
     int m_v;
     int m_listLength;
+    // Which values the panel gave (off line: all of them), and the
+    // multi-line lists and the check box the installer has since changed.
+    DoorPanelSettings m_read;
+    bool m_allowTyped = false, m_blockTyped = false, m_reverseClicked = false;
     bool m_initialised = false;
     bool m_subEditorChanged = false;
 };
@@ -89,6 +93,7 @@ private:
     std::unique_ptr<Ui::CDoorWelcomeScreenDlg> m_ui;
     DoorTarget m_target;
     QLineEdit* m_lines[4];
+    bool m_read[4] = {true, true, true, true};
 };
 
 class CDoorBlockSelectDlg : public QDialog {
@@ -105,6 +110,7 @@ private:
     DoorTarget m_target;
     int m_v;
     QLineEdit* m_blocks[10];
+    bool m_read[10] = {true, true, true, true, true, true, true, true, true, true};
 };
 
 class CDoorCustomTextDlg : public QDialog {
@@ -119,6 +125,7 @@ public slots:
 private:
     std::unique_ptr<Ui::CDoorCustomTextDlg> m_ui;
     DoorTarget m_target;
+    bool m_read[3] = {true, true, true};
 };
 
 class CDoorProgKeysDlg : public QDialog {
@@ -134,6 +141,7 @@ private:
     std::unique_ptr<Ui::CDoorProgKeysDlg> m_ui;
     DoorTarget m_target;
     QLineEdit* m_keys[10];
+    bool m_read[10] = {true, true, true, true, true, true, true, true, true, true};
 };
 
 class CDoorCodedAccessDlg : public QDialog {
@@ -153,4 +161,6 @@ private:
     int m_v;
     bool m_speedDial;
     QLineEdit* m_rows[15];
+    bool m_read[15] = {true, true, true, true, true, true, true, true,
+                       true, true, true, true, true, true, true};
 };

@@ -6,7 +6,10 @@
 // Progress goes to the host given at construction (may be null): SetRange once
 // per operation, SetPos after each exchange, so a front end can keep its
 // window alive between exchanges. A request without a reply leaves its value
-// empty (std::nullopt); no question is asked and no message is shown.
+// empty (std::nullopt); no question is asked and no message is shown. A text
+// counts as given only when every part of it came; an empty entry handed to
+// a write is left as the panel has it. Should the port go away, the host
+// hears it once (ConnectionLost) and every later request fails at once.
 #pragma once
 
 #include <optional>
@@ -62,37 +65,42 @@ public:
     // Welcome lines 0-3, all four asked whatever the version.
     OptionalTexts ReadWelcome();
     // Sends lines 0 .. lines.size()-1 (their first 16 characters).
-    void WriteWelcome(const std::vector<std::string>& lines);
+    void WriteWelcome(const OptionalTexts& lines);
 
     std::optional<int> ReadBlockOperation();
     OptionalTexts ReadBlocks(); // BlockCount(version) names
     // operation empty: that setting is left as the panel has it.
-    void WriteBlocks(std::optional<int> operation, const std::vector<std::string>& names);
+    void WriteBlocks(std::optional<int> operation, const OptionalTexts& names);
 
     // Door-open line 1, line 2, concierge.
     OptionalTexts ReadCustomText();
-    void WriteCustomText(const std::vector<std::string>& texts);
+    void WriteCustomText(const OptionalTexts& texts);
 
     // Ten numbers: ten hexadecimal digits, or "" for no key.
     OptionalTexts ReadProgKeys();
     // Broadcast to the door being configured; no reply is awaited.
-    void WriteProgKeys(const std::vector<std::string>& numbers);
+    void WriteProgKeys(const OptionalTexts& numbers);
 
     OptionalTexts ReadCodes(); // CodeSlots(version) codes
-    void WriteCodes(const std::vector<std::string>& codes);
+    void WriteCodes(const OptionalTexts& codes);
 
     long Exchanges() const { return m_exchanges; }
     long PauseMs() const { return m_pauseMs; }
     // True once the port has failed for good.
     bool Lost() const;
+    // Whether the host has been told of it.
+    bool LostReported() const { return m_lostReported; }
 
 private:
     bool Send(int code, std::vector<int> params, unsigned char* reply);
     std::string CollectText(int code, std::vector<int> head, int partAt, int firstChar, bool* answered);
     void SendText(int code, std::vector<int> head, int partAt, const std::string& text);
+    void SkipText(); // the progress of a text left out
     void Begin(int steps);
     void Step();
     void Pause(int ms);
+    // Tells the host, once, when the port has gone away.
+    void CheckLost();
 
     IBusLink* m_link;
     int m_deck;
@@ -102,6 +110,7 @@ private:
     int m_pos = 0;
     long m_exchanges = 0;
     long m_pauseMs = 0;
+    bool m_lostReported = false;
 };
 
 // Whether a programming key may be written: empty (no key), or ten characters
