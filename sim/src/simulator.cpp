@@ -350,10 +350,11 @@ struct Simulator::Impl {
 
     // ------------------------------------------------------------ traffic
 
-    void scheduleTraffic(long long now)
+    // rate is the caller's copy: the shared one may fall to 0 meanwhile.
+    void scheduleTraffic(long long now, double rate)
     {
         const double u = std::max(uniform(), 1e-9);
-        nextTrafficNs = now + static_cast<long long>(-std::log(u) / trafficRate.load() * 1e9);
+        nextTrafficNs = now + static_cast<long long>(-std::log(u) / rate * 1e9);
     }
 
     // Builds the frames of one bus conversation between devices: a door calling
@@ -498,14 +499,14 @@ struct Simulator::Impl {
         char buf[512];
         double rate = trafficRate.load();
         if (rate > 0)
-            scheduleTraffic(monotonicNanos());
+            scheduleTraffic(monotonicNanos(), rate);
         while (running.load()) {
             int timeoutMs = 250;
             const double nowRate = trafficRate.load();
             if (nowRate != rate) {
                 rate = nowRate;
                 if (rate > 0)
-                    scheduleTraffic(monotonicNanos());
+                    scheduleTraffic(monotonicNanos(), rate);
             }
             if (rate > 0) {
                 const long long wait = (nextTrafficNs - monotonicNanos()) / 1'000'000LL;
@@ -542,7 +543,7 @@ struct Simulator::Impl {
             // above what one poll a millisecond could give.
             for (int burst = 0; rate > 0 && burst < 64 && monotonicNanos() >= nextTrafficNs; ++burst) {
                 sendTraffic();
-                scheduleTraffic(nextTrafficNs);
+                scheduleTraffic(nextTrafficNs, rate);
             }
         }
     }
