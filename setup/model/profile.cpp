@@ -10,9 +10,17 @@
 
 namespace {
 
+// Space, tab, CR, LF, VT and FF; a table, since every line is trimmed three times.
+constexpr std::array<bool, 256> kBlank = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {' ', '\t', '\r', '\n', '\v', '\f'})
+        table[c] = true;
+    return table;
+}();
+
 bool IsBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    return kBlank[static_cast<unsigned char>(c)];
 }
 
 std::string_view Trim(std::string_view text)
