@@ -128,6 +128,9 @@ void CProfileReader::Parse(std::string_view input)
 {
     Reset();
     m_text.assign(input);
+    // A saved key line is rarely shorter than sixteen bytes; growing the
+    // table line by line would reallocate it a dozen times.
+    m_entries.reserve(input.size() / 16);
     std::string_view text = m_text;
     int64_t current = -1; // -1: before the first header, or inside a repeated section
     while (!text.empty()) {
