@@ -10,8 +10,8 @@
 
 #include <cstdio>
 
-#include "orvomodel/atomicfile.h"
 #include "orvomodel/accessexport.h"
+#include "orvomodel/atomicfile.h"
 #include "orvomodel/orvosystem.h"
 #include "orvomodel/profile.h"
 
@@ -201,6 +201,55 @@ void LoadFlat(const CDeckKeys& keys, bool global, int slot, CFlat& flat, bool ta
     }
 }
 
+// The key names of one door, made once like the flat keys: a present door
+// has some forty of them.
+struct DoorKeyNames {
+    std::string description, reader, relay, language, lockTime, vaVolume, drLink, inOption;
+    std::string codes[kCodesPerDoor];
+    std::string serialNo, speedDialNo, speedDialDisplay;
+    std::string welcomeLines[kWelcomeLines];
+    std::string blockCtrlOperation;
+    std::string blocks[kBlockTexts];
+    std::string progKeys[kProgKeysPerDoor];
+    std::string doorOpenLine1, doorOpenLine2, concierge;
+};
+
+const DoorKeyNames& DoorKeys(int d)
+{
+    static const auto tables = [] {
+        auto made = std::make_unique<std::array<DoorKeyNames, kDoorsPerDeck>>();
+        for (int d = 0; d < kDoorsPerDeck; ++d) {
+            DoorKeyNames& names = (*made)[static_cast<size_t>(d)];
+            auto key = [d](const char* suffix) { return Fmt("D%d ", d) + suffix; };
+            names.description = key("Description");
+            names.reader = key("Reader");
+            names.relay = key("Relay");
+            names.language = key("Language");
+            names.lockTime = key("LockTime");
+            names.vaVolume = key("VaVolume");
+            names.drLink = key("DRLink");
+            names.inOption = key("InOption");
+            for (int c = 0; c < kCodesPerDoor; ++c)
+                names.codes[c] = Fmt("D%d Code C%d", d, c);
+            names.serialNo = key("SerialNo");
+            names.speedDialNo = key("SpeedDialNo");
+            names.speedDialDisplay = key("SpeedDialDisplay");
+            for (int l = 0; l < kWelcomeLines; ++l)
+                names.welcomeLines[l] = Fmt("D%d WelcomeLine%d", d, l);
+            names.blockCtrlOperation = key("BlockCtrlOperation");
+            for (int b = 0; b < kBlockTexts; ++b)
+                names.blocks[b] = Fmt("D%d Block", d) + static_cast<char>('A' + b);
+            for (int p = 0; p < kProgKeysPerDoor; ++p)
+                names.progKeys[p] = Fmt("D%d ProgKey%d", d, p);
+            names.doorOpenLine1 = key("DoorOpenLine1");
+            names.doorOpenLine2 = key("DoorOpenLine2");
+            names.concierge = key("Concierge");
+        }
+        return made;
+    }();
+    return (*tables)[static_cast<size_t>(d)];
+}
+
 void LoadDoor(const CDeckKeys& keys, int d, DoorRecord& target)
 {
     DoorRecord door; // fields the document does not hold come back empty
@@ -208,31 +257,31 @@ void LoadDoor(const CDeckKeys& keys, int d, DoorRecord& target)
     door.lockTime = 0;
     for (RfidTag& key : door.progKeys)
         key.number.clear();
-    auto key = [d](const char* suffix) { return Fmt("D%d ", d) + suffix; };
-    door.description = keys.String(key("Description"), "");
-    door.reader = keys.Bool(key("Reader"), false);
-    door.reverseRelay = keys.Bool(key("Relay"), false);
-    door.language = keys.Int<int32_t>(key("Language"), 0);
-    door.lockTime = keys.Int<int32_t>(key("LockTime"), 0);
-    door.vaVolume = keys.Int<int32_t>(key("VaVolume"), 0);
-    door.drLink = keys.Int<int32_t>(key("DRLink"), 0);
-    door.inOption = keys.Int<int32_t>(key("InOption"), 0);
+    const DoorKeyNames& names = DoorKeys(d);
+    door.description = keys.String(names.description, "");
+    door.reader = keys.Bool(names.reader, false);
+    door.reverseRelay = keys.Bool(names.relay, false);
+    door.language = keys.Int<int32_t>(names.language, 0);
+    door.lockTime = keys.Int<int32_t>(names.lockTime, 0);
+    door.vaVolume = keys.Int<int32_t>(names.vaVolume, 0);
+    door.drLink = keys.Int<int32_t>(names.drLink, 0);
+    door.inOption = keys.Int<int32_t>(names.inOption, 0);
     for (int c = 0; c < kCodesPerDoor; ++c)
-        door.codes[c] = keys.String(Fmt("D%d Code C%d", d, c), "");
-    door.serialNo = keys.String(key("SerialNo"), "");
+        door.codes[c] = keys.String(names.codes[c], "");
+    door.serialNo = keys.String(names.serialNo, "");
     if (!door.reader) {
-        door.speedDialNo = keys.String(key("SpeedDialNo"), "");
-        door.speedDialDisplay = keys.String(key("SpeedDialDisplay"), "");
+        door.speedDialNo = keys.String(names.speedDialNo, "");
+        door.speedDialDisplay = keys.String(names.speedDialDisplay, "");
         for (int l = 0; l < kWelcomeLines; ++l)
-            door.welcomeLines[l] = keys.String(Fmt("D%d WelcomeLine%d", d, l), "");
-        door.blockCtrlOperation = keys.Int<int32_t>(key("BlockCtrlOperation"), 0);
+            door.welcomeLines[l] = keys.String(names.welcomeLines[l], "");
+        door.blockCtrlOperation = keys.Int<int32_t>(names.blockCtrlOperation, 0);
         for (int b = 0; b < kBlockTexts; ++b)
-            door.blocks[b] = keys.String(Fmt("D%d Block", d) + static_cast<char>('A' + b), "");
+            door.blocks[b] = keys.String(names.blocks[b], "");
         for (int p = 0; p < kProgKeysPerDoor; ++p)
-            door.progKeys[p].number = keys.String(Fmt("D%d ProgKey%d", d, p), "");
-        door.doorOpenLine1 = keys.String(key("DoorOpenLine1"), "");
-        door.doorOpenLine2 = keys.String(key("DoorOpenLine2"), "");
-        door.concierge = keys.String(key("Concierge"), "");
+            door.progKeys[p].number = keys.String(names.progKeys[p], "");
+        door.doorOpenLine1 = keys.String(names.doorOpenLine1, "");
+        door.doorOpenLine2 = keys.String(names.doorOpenLine2, "");
+        door.concierge = keys.String(names.concierge, "");
     }
     target = door;
 }
@@ -372,32 +421,32 @@ void SaveFlat(CProfileWriter& out, bool global, int slot, CFlat& flat, bool tags
 
 void SaveDoor(CProfileWriter& out, int d, const DoorRecord& door)
 {
-    auto key = [d](const char* suffix) { return Fmt("D%d ", d) + suffix; };
-    out.Key(key("Description"), door.description);
-    out.Bool(key("Reader"), door.reader != 0);
-    out.Bool(key("Relay"), door.reverseRelay != 0);
-    out.Int(key("Language"), door.language);
-    out.Int(key("LockTime"), door.lockTime);
-    out.Int(key("VaVolume"), door.vaVolume);
-    out.Int(key("DRLink"), door.drLink);
-    out.Int(key("InOption"), door.inOption);
+    const DoorKeyNames& names = DoorKeys(d);
+    out.Key(names.description, door.description);
+    out.Bool(names.reader, door.reader != 0);
+    out.Bool(names.relay, door.reverseRelay != 0);
+    out.Int(names.language, door.language);
+    out.Int(names.lockTime, door.lockTime);
+    out.Int(names.vaVolume, door.vaVolume);
+    out.Int(names.drLink, door.drLink);
+    out.Int(names.inOption, door.inOption);
     for (int c = 0; c < kCodesPerDoor; ++c)
-        out.Key(Fmt("D%d Code C%d", d, c), door.codes[c]);
-    out.Key(key("SerialNo"), door.serialNo);
+        out.Key(names.codes[c], door.codes[c]);
+    out.Key(names.serialNo, door.serialNo);
     if (door.reader)
         return;
-    out.Key(key("SpeedDialNo"), door.speedDialNo);
-    out.Key(key("SpeedDialDisplay"), door.speedDialDisplay);
+    out.Key(names.speedDialNo, door.speedDialNo);
+    out.Key(names.speedDialDisplay, door.speedDialDisplay);
     for (int l = 0; l < kWelcomeLines; ++l)
-        out.Key(Fmt("D%d WelcomeLine%d", d, l), door.welcomeLines[l]);
-    out.Int(key("BlockCtrlOperation"), door.blockCtrlOperation);
+        out.Key(names.welcomeLines[l], door.welcomeLines[l]);
+    out.Int(names.blockCtrlOperation, door.blockCtrlOperation);
     for (int b = 0; b < kBlockTexts; ++b)
-        out.Key(Fmt("D%d Block", d) + static_cast<char>('A' + b), door.blocks[b]);
+        out.Key(names.blocks[b], door.blocks[b]);
     for (int p = 0; p < kProgKeysPerDoor; ++p)
-        out.Key(Fmt("D%d ProgKey%d", d, p), door.progKeys[p].number);
-    out.Key(key("DoorOpenLine1"), door.doorOpenLine1);
-    out.Key(key("DoorOpenLine2"), door.doorOpenLine2);
-    out.Key(key("Concierge"), door.concierge);
+        out.Key(names.progKeys[p], door.progKeys[p].number);
+    out.Key(names.doorOpenLine1, door.doorOpenLine1);
+    out.Key(names.doorOpenLine2, door.doorOpenLine2);
+    out.Key(names.concierge, door.concierge);
 }
 
 void OfferDeckAccess(const CDeck& deck, int number, AccessExport& access)

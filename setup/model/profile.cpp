@@ -10,9 +10,17 @@
 
 namespace {
 
+// Space, tab, CR, LF, VT and FF; a table, since every line is trimmed three times.
+constexpr std::array<bool, 256> kBlank = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {' ', '\t', '\r', '\n', '\v', '\f'})
+        table[c] = true;
+    return table;
+}();
+
 bool IsBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    return kBlank[static_cast<unsigned char>(c)];
 }
 
 std::string_view Trim(std::string_view text)
@@ -63,38 +71,68 @@ constexpr std::array<unsigned char, 256> kLower = [] {
 
 } // namespace
 
+// Equal names in any case must hash alike. Setting bit 0x20 of every byte
+// folds ASCII upper case onto lower case (and a few other bytes together,
+// which only costs a comparison). Eight bytes at a time: a deck has some
+// six hundred key names to hash on every load.
 size_t CProfileReader::NoCaseHash::operator()(std::string_view text) const
 {
-    size_t hash = 14695981039346656037ull;
-    for (char c : text) {
-        hash ^= kLower[static_cast<unsigned char>(c)];
-        hash *= 1099511628211ull;
+    constexpr uint64_t kFold = 0x2020202020202020ull;
+    uint64_t hash = 14695981039346656037ull ^ text.size();
+    const char* p = text.data();
+    size_t left = text.size();
+    for (; left >= 8; p += 8, left -= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        hash = (hash ^ (word | kFold)) * 0x100000001b3ull;
+        hash ^= hash >> 29;
     }
-    return hash;
+    if (left) {
+        uint64_t word = 0;
+        std::memcpy(&word, p, left);
+        hash = (hash ^ (word | kFold)) * 0x100000001b3ull;
+        hash ^= hash >> 29;
+    }
+    return static_cast<size_t>(hash);
 }
 
 bool CProfileReader::NoCaseEqual::operator()(std::string_view a, std::string_view b) const
 {
     if (a.size() != b.size())
         return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x != y && (x | 0x20) != (y | 0x20))
+    // Names are nearly always written as they are asked for.
+    if (std::memcmp(a.data(), b.data(), a.size()) == 0)
+        return true;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (kLower[static_cast<unsigned char>(a[i])] != kLower[static_cast<unsigned char>(b[i])])
             return false;
-        if (x != y && !((x | 0x20) >= 'a' && (x | 0x20) <= 'z'))
-            return false;
-    }
     return true;
+}
+
+void CProfileReader::Reset()
+{
+    m_sections.clear();
+    m_sectionOrder.clear();
+    m_entries.clear();
+    m_slots.clear();
+    m_lastSection = -1;
+    m_lastSectionName.clear();
+}
+
+size_t CProfileReader::EntryHash(uint32_t section, std::string_view key)
+{
+    return NoCaseHash()(key) ^ (static_cast<size_t>(section) + 1) * 0x9E3779B97F4A7C15ull;
 }
 
 void CProfileReader::Parse(std::string_view input)
 {
-    m_sections.clear();
-    m_sectionOrder.clear();
-    m_lastSection = nullptr;
+    Reset();
     m_text.assign(input);
+    // A saved key line is rarely shorter than sixteen bytes; growing the
+    // table line by line would reallocate it a dozen times.
+    m_entries.reserve(input.size() / 16);
     std::string_view text = m_text;
-    Section* current = nullptr; // null: before the first header, or inside a repeated section
+    int64_t current = -1; // -1: before the first header, or inside a repeated section
     while (!text.empty()) {
         size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -107,28 +145,52 @@ void CProfileReader::Parse(std::string_view input)
             size_t close = line.rfind(']');
             if (close != std::string_view::npos) {
                 // The first section of a name is the one that answers look-ups.
-                auto [it, inserted] = m_sections.try_emplace(Trim(line.substr(1, close - 1)));
-                current = inserted ? &it->second : nullptr;
+                const auto id = static_cast<uint32_t>(m_sectionOrder.size());
+                auto [it, inserted] = m_sections.try_emplace(Trim(line.substr(1, close - 1)), id);
+                current = inserted ? int64_t(id) : -1;
                 if (inserted)
                     m_sectionOrder.push_back(it->first);
                 continue;
             }
         }
-        if (!current)
+        if (current < 0)
             continue;
         size_t eq = line.find('=');
         std::string_view key = Trim(line.substr(0, eq));
         std::string_view value =
             eq == std::string_view::npos ? std::string_view() : Trim(line.substr(eq + 1));
-        current->try_emplace(key, value);
+        const auto section = static_cast<uint32_t>(current);
+        m_entries.push_back(Entry{section, EntryHash(section, key), key, value});
+    }
+    BuildIndex();
+}
+
+void CProfileReader::BuildIndex()
+{
+    size_t size = 16;
+    while (size < m_entries.size() * 2)
+        size *= 2;
+    m_slots.assign(size, 0);
+    const size_t mask = size - 1;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        const Entry& entry = m_entries[i];
+        for (size_t slot = entry.hash & mask;; slot = (slot + 1) & mask) {
+            const uint32_t at = m_slots[slot];
+            if (at == 0) {
+                m_slots[slot] = static_cast<uint32_t>(i + 1);
+                break;
+            }
+            const Entry& other = m_entries[at - 1];
+            if (other.hash == entry.hash && other.section == entry.section &&
+                NoCaseEqual()(other.key, entry.key))
+                break; // a later key of the same name: the first one answers
+        }
     }
 }
 
 bool CProfileReader::ParseFile(const std::string& path, std::string* error)
 {
-    m_sections.clear();
-    m_sectionOrder.clear();
-    m_lastSection = nullptr;
+    Reset();
     QFile file(QFile::decodeName(QByteArray::fromStdString(path)));
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
@@ -147,15 +209,24 @@ bool CProfileReader::ParseFile(const std::string& path, std::string* error)
 
 const std::string_view* CProfileReader::Lookup(std::string_view section, std::string_view key) const
 {
-    if (!m_lastSection || !NoCaseEqual()(section, m_lastSectionName)) {
+    if (m_lastSection < 0 || !NoCaseEqual()(section, m_lastSectionName)) {
         auto sit = m_sections.find(section);
-        m_lastSection = sit == m_sections.end() ? nullptr : &sit->second;
+        m_lastSection = sit == m_sections.end() ? -1 : int64_t(sit->second);
         m_lastSectionName.assign(section);
-        if (!m_lastSection)
-            return nullptr;
     }
-    auto kit = m_lastSection->find(key);
-    return kit == m_lastSection->end() ? nullptr : &kit->second;
+    if (m_lastSection < 0 || m_slots.empty())
+        return nullptr;
+    const auto id = static_cast<uint32_t>(m_lastSection);
+    const size_t hash = EntryHash(id, key);
+    const size_t mask = m_slots.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const uint32_t at = m_slots[slot];
+        if (at == 0)
+            return nullptr;
+        const Entry& entry = m_entries[at - 1];
+        if (entry.hash == hash && entry.section == id && NoCaseEqual()(entry.key, key))
+            return &entry.value;
+    }
 }
 
 bool CProfileReader::Find(std::string_view section, std::string_view key, std::string* value) const

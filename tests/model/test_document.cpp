@@ -393,6 +393,37 @@ TEST(ProfileText, listsAndNumbers_parseLikeTheProfileFunctions)
     EXPECT_EQ(writer.Text(), "[S]\r\nName=two  lines\r\n") << "a value must not open a new line or section";
 }
 
+// Keys of the same name in different sections, sections and keys in any
+// case, thousands of keys, a reader parsed twice: each look-up answers from
+// its own section and the first key of a name only.
+TEST(ProfileText, lookups_answerFromTheirOwnSectionOnly)
+{
+    std::string text = "[A]\nKey=a\nkey=a later\n[B]\nKEY=b\n[a]\nKey=repeated section\n[Big]\n";
+    for (int i = 0; i < 3000; ++i)
+        text += "K" + std::to_string(i) + "=" + std::to_string(i * 7) + "\n";
+    text += "k5=later\n[Empty]\n";
+    CProfileReader reader;
+    reader.Parse(text);
+    std::string value;
+    ASSERT_TRUE(reader.Find("a", "KEY", &value));
+    EXPECT_EQ(value, "a");
+    ASSERT_TRUE(reader.Find("b", "key", &value));
+    EXPECT_EQ(value, "b");
+    EXPECT_FALSE(reader.Find("Empty", "Key", &value));
+    EXPECT_FALSE(reader.Find("Missing", "Key", &value));
+    EXPECT_FALSE(reader.Find("A", "K5", &value)) << "a key of another section";
+    for (int i = 0; i < 3000; ++i)
+        ASSERT_EQ(reader.GetInt("BIG", "k" + std::to_string(i), -1), i * 7) << i;
+    EXPECT_FALSE(reader.Find("Big", "K3000", &value));
+    EXPECT_TRUE(reader.HasSection("EMPTY"));
+    EXPECT_EQ(reader.SectionNames(), (std::vector<std::string_view>{"A", "B", "Big", "Empty"}));
+
+    reader.Parse("[B]\nOther=1\n");
+    EXPECT_FALSE(reader.Find("A", "Key", &value)) << "nothing of the last parse is left";
+    EXPECT_FALSE(reader.Find("B", "Key", &value));
+    EXPECT_EQ(reader.GetInt("b", "other", 0), 1);
+}
+
 TEST_F(DocumentTest, quotedAndPaddedValues_comeBackUnchanged)
 {
     TestSystem sys;

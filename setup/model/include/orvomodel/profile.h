@@ -47,16 +47,28 @@ private:
     struct NoCaseEqual {
         bool operator()(std::string_view a, std::string_view b) const;
     };
-    // Views into m_text; the first key of a name wins.
-    using Section = std::unordered_map<std::string_view, std::string_view, NoCaseHash, NoCaseEqual>;
+    // One key line of a section that answers look-ups; views into m_text.
+    struct Entry {
+        uint32_t section;
+        size_t hash; // of section and key together
+        std::string_view key, value;
+    };
 
     const std::string_view* Lookup(std::string_view section, std::string_view key) const;
+    static size_t EntryHash(uint32_t section, std::string_view key);
+    // Indexes m_entries by section and key; the first key of a name wins.
+    void BuildIndex();
+    void Reset();
 
     std::string m_text;
-    std::unordered_map<std::string_view, Section, NoCaseHash, NoCaseEqual>
-        m_sections; // first section of a name
+    // Section name -> its number in m_entries; the first section of a name.
+    std::unordered_map<std::string_view, uint32_t, NoCaseHash, NoCaseEqual> m_sections;
     std::vector<std::string_view> m_sectionOrder;
-    mutable const Section* m_lastSection = nullptr; // decks ask many keys of one section in a row
+    // The keys of all sections in one table, so that parsing a document costs
+    // a few allocations instead of one per key.
+    std::vector<Entry> m_entries;
+    std::vector<uint32_t> m_slots;      // open addressing: entry index + 1, 0 for empty
+    mutable int64_t m_lastSection = -1; // decks ask many keys of one section in a row; -1 none
     mutable std::string m_lastSectionName;
 };
 
