@@ -295,6 +295,11 @@ void CMainFrame::OnKeyTagsFile(int id)
     context.parent = this;
     context.system = m_doc->System();
     m_app->Features()->Run(id, context);
+    // An import changed the key tags: the document is now unsaved work.
+    if (context.changed) {
+        m_doc->SetModified();
+        m_view->Rebuild();
+    }
 }
 
 void CMainFrame::OnPasswords()

@@ -250,8 +250,10 @@ TEST_F(EditorsFromTree, keyTagsExportAndImportFromTheFileMenu)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("deck,slot,address,key,colour,number\n0,2,102,3,Blue,00000000D3\n");
     file.close();
+    app->Doc()->SetModified(false);
     app->Frame()->Action(ID_FILE_IMPORT_KEY_TAGS)->trigger();
     EXPECT_EQ(system->decks[0].flats[1].tags[2].number, "00000000D3");
+    EXPECT_TRUE(app->Doc()->IsModified()) << "an import is unsaved work";
     ASSERT_FALSE(messages.shown.empty());
     // The demo's planted duplicate is still there, so the import says so.
     EXPECT_TRUE(messages.shown.back().text.contains(QStringLiteral("RFID CONFLICT")))
@@ -260,8 +262,10 @@ TEST_F(EditorsFromTree, keyTagsExportAndImportFromTheFileMenu)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("deck,slot,address,key,colour,number\n0,2,102,3,Blue,\n2,1,401,1,Red,1111111111\n");
     file.close();
+    app->Doc()->SetModified(false);
     app->Frame()->Action(ID_FILE_IMPORT_KEY_TAGS)->trigger();
     EXPECT_EQ(system->decks[0].flats[1].tags[2].number, "00000000D3") << "a refused file changes nothing";
+    EXPECT_FALSE(app->Doc()->IsModified());
     EXPECT_TRUE(messages.shown.back().text.contains(QStringLiteral("line 3: deck 2 does not hold key tags")))
         << messages.shown.back().text.toStdString();
 }
