@@ -122,7 +122,7 @@ int RunDoorCommand(const QStringList& args)
     if (!id.present) {
         bus.Close();
         if (conn->IsLost()) {
-            PrintError(bus.Name() + ": Connection lost: the serial adapter or its port has gone away.\n");
+            PrintError(bus.Name() + ": " + kConnectionLostText + "\n");
             return kExitLost;
         }
         PrintError(bus.Name() + ": " +
@@ -175,7 +175,7 @@ int RunDoorCommand(const QStringList& args)
     if (lost) {
         // The host has said so already when a request of the panel met it.
         if (!panel.LostReported())
-            PrintError(bus.Name() + ": Connection lost: the serial adapter or its port has gone away.\n");
+            PrintError(bus.Name() + ": " + kConnectionLostText + "\n");
         return kExitLost;
     }
 

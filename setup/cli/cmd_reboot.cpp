@@ -37,7 +37,7 @@ int RunRebootCommand(const QStringList& args)
     const bool lost = bus.Connection()->IsLost();
     bus.Close();
     if (lost) {
-        PrintError(bus.Name() + ": Connection lost: the serial adapter or its port has gone away.\n");
+        PrintError(bus.Name() + ": " + kConnectionLostText + "\n");
         return kExitLost;
     }
     if (!bus.Quiet())

@@ -78,7 +78,7 @@ void CDoorPanel::CheckLost()
         return;
     m_lostReported = true;
     if (m_host)
-        m_host->ConnectionLost("Connection lost: the serial adapter or its port has gone away.");
+        m_host->ConnectionLost(kConnectionLostText);
 }
 
 void CDoorPanel::Begin(int steps)

@@ -87,7 +87,7 @@ bool CBusProcedure::Send(int deck, int type, int number, int code, int count, co
         // Prompting again could only loop: stop the job and keep what was read.
         m_lost = true;
         SetCancel();
-        m_host->ConnectionLost("Connection lost: the serial adapter or its port has gone away.");
+        m_host->ConnectionLost(kConnectionLostText);
     }
     return answered;
 }
@@ -226,7 +226,7 @@ int CBusProcedure::Finish(const char* summaryFormat, const char* lostVerb, int f
     }
     m_summary = Format(summaryFormat, statusLine.c_str(), flats, decks, elapsedText.c_str());
     if (m_lost)
-        m_summary = "Connection lost: the serial adapter or its port has gone away.\n" + m_summary;
+        m_summary = std::string(kConnectionLostText) + "\n" + m_summary;
     // A lost connection or lost settings are always reported: the installer
     // must know the job stopped short or left something out.
     const bool shortfall = m_lost || Incomplete();

@@ -153,7 +153,7 @@ bool CRelayUnit::Prompted(int channel, int code, int count, const unsigned char*
         // A port that has gone away cannot answer a retry.
         if (Lost()) {
             if (m_host && !m_lostReported)
-                m_host->ConnectionLost("Connection lost: the serial adapter or its port has gone away.");
+                m_host->ConnectionLost(kConnectionLostText);
             m_lostReported = true;
             ++m_skipped;
             return false;

@@ -67,6 +67,10 @@ struct LostSetting {
 // Quiet retries of a request to a device known to be there, by default.
 inline constexpr int kDefaultQuietRetries = 2;
 
+// What every bus feature says when the adapter or its port went away.
+inline constexpr const char* kConnectionLostText =
+    "Connection lost: the serial adapter or its port has gone away.";
+
 // Result codes of a job, as the progress dialog ends with them.
 constexpr int kJobFinished = 1;
 constexpr int kJobCancelled = 2;
