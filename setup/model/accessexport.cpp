@@ -34,7 +34,7 @@ public:
         Name(depth, name);
         char digits[16];
         const auto result = std::to_chars(digits, digits + sizeof digits, value);
-        m_text.append(digits, result.ptr);
+        m_text.append(digits, static_cast<size_t>(result.ptr - digits));
         End(more);
     }
     void String(int depth, std::string_view name, std::string_view value, bool more)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <limits>
 #include <memory>
 
@@ -522,14 +523,47 @@ std::string JsonPathFor(const std::string& path)
 
 namespace {
 
+// The decks that have a section of their own in the text: the sections
+// DeckSection() names, in any case.
+std::bitset<kDeckCount> DecksInText(const CProfileReader& reader)
+{
+    std::bitset<kDeckCount> present;
+    for (std::string_view name : reader.SectionNames()) {
+        if (name.size() <= 4 || name.size() > 7)
+            continue;
+        int number = 0;
+        for (char c : name.substr(4)) {
+            if (c < '0' || c > '9') {
+                number = -1;
+                break;
+            }
+            number = number * 10 + (c - '0');
+        }
+        if (number < 0 || number >= kDeckCount || DeckSection(number).size() != name.size())
+            continue;
+        if (QByteArray(name.data(), 4).toLower() == "deck")
+            present.set(static_cast<size_t>(number));
+    }
+    return present;
+}
+
 void LoadFrom(COrvoSystem& system, const CProfileReader& reader, bool merge, LoadOutcome* outcome)
 {
     std::vector<std::string>* notes = outcome ? &outcome->outOfRange : nullptr;
     system.description = reader.GetString(kOrvoSection, "Description", "");
     system.validKeys = reader.GetString(kOrvoSection, "Valid Keys", kDefaultValidKeys);
-    for (int n = 0; n < kDeckCount; ++n)
-        if (!merge || system.decks[n].description.empty())
+    // A deck without a section loads as one without a description, which is
+    // all LoadDeck() would set; skipping the look-ups keeps loading a small
+    // document cheap.
+    const std::bitset<kDeckCount> present = DecksInText(reader);
+    for (int n = 0; n < kDeckCount; ++n) {
+        if (merge && !system.decks[n].description.empty())
+            continue;
+        if (present[static_cast<size_t>(n)])
             LoadDeck(reader, n, system.decks[n], notes);
+        else
+            system.decks[n].description.clear();
+    }
     if (notes)
         NoteStrayDecks(reader, notes);
 }

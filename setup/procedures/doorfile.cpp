@@ -244,8 +244,12 @@ std::string ApplyMember(const Member& m, const cJSON* item, int v, DoorState* s)
         if (cJSON_IsNull(x))
             continue; // keeps what the panel holds
         std::string text;
-        if (std::string why = checkText(x, &text); !why.empty())
-            return "[" + std::to_string(i) + "] " + why;
+        if (std::string why = checkText(x, &text); !why.empty()) {
+            std::string where = "[";
+            where += std::to_string(i);
+            where += "] ";
+            return where + why;
+        }
         list[i] = text;
     }
     return {};

@@ -219,8 +219,10 @@ int CBusProcedure::Finish(const char* summaryFormat, const char* lostVerb, int f
         statusLine +=
             Format(", but %d setting(s) could not be %s", static_cast<int>(m_lostSettings.size()), lostVerb);
         const size_t shown = std::min<size_t>(m_lostSettings.size(), 10);
-        for (size_t i = 0; i < shown; ++i)
-            statusLine += "\n" + m_lostSettings[i].Text();
+        for (size_t i = 0; i < shown; ++i) {
+            statusLine += '\n';
+            statusLine += m_lostSettings[i].Text();
+        }
         if (m_lostSettings.size() > shown)
             statusLine += "\n...";
     }

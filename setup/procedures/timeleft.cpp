@@ -13,6 +13,16 @@ std::string Plural(long n, const char* unit)
     return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
 }
 
+// "about <amount> left", built by appending: GCC 12 warns falsely (-Wrestrict)
+// on "literal" + std::string temporaries in optimised builds.
+std::string About(const std::string& amount)
+{
+    std::string text = "about ";
+    text += amount;
+    text += " left";
+    return text;
+}
+
 } // namespace
 
 TimeLeft EstimateTimeLeft(int lower, int upper, int pos, double elapsedSeconds)
@@ -36,14 +46,19 @@ std::string TimeLeftText(double seconds)
         return "less than 10 seconds left";
     if (seconds < 60) {
         const long tens = std::lround(seconds / 10) * 10;
-        return tens >= 60 ? "about 1 minute left" : "about " + Plural(tens, "second") + " left";
+        return tens >= 60 ? "about 1 minute left" : About(Plural(tens, "second"));
     }
     const long minutes = std::lround(seconds / 60);
     if (minutes < 60)
-        return "about " + Plural(minutes, "minute") + " left";
+        return About(Plural(minutes, "minute"));
     const long hours = minutes / 60;
     const long rest = minutes % 60;
-    return "about " + Plural(hours, "hour") + (rest ? " " + Plural(rest, "minute") : std::string()) + " left";
+    std::string amount = Plural(hours, "hour");
+    if (rest) {
+        amount += ' ';
+        amount += Plural(rest, "minute");
+    }
+    return About(amount);
 }
 
 std::string ElapsedText(double seconds)

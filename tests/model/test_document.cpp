@@ -472,4 +472,25 @@ TEST_F(DocumentTest, tagKeys_loadInAnyCaseAndAbsentOnesClearWhatWasThere)
     EXPECT_EQ(sys->decks[2].flats[4].tags[0].number, "");
 }
 
+TEST_F(DocumentTest, deckSections_answerToTheirNameInAnyCaseOnly)
+{
+    struct Case {
+        const char* header;
+        int deck; // the deck the section fills; -1 none
+    };
+    const Case cases[] = {
+        {"[Deck3]", 3}, {"[deck3]", 3},    {"[DECK254]", 254}, {"[ Deck0 ]", 0}, {"[Deck03]", -1},
+        {"[Deck 3]", -1}, {"[Deck255]", -1}, {"[Deck-1]", -1},   {"[Deck]", -1},   {"[Decks3]", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.header);
+        TestSystem sys;
+        sys->Clear();
+        sys->decks[7].description = "Held before";
+        sys->LoadText(std::string(c.header) + "\nDescription=Loaded\n", false);
+        for (int n = 0; n < kDeckCount; ++n)
+            ASSERT_EQ(sys->decks[n].description, n == c.deck ? "Loaded" : "") << "deck " << n;
+    }
+}
+
 } // namespace
