@@ -479,7 +479,7 @@ TEST_F(DocumentTest, deckSections_answerToTheirNameInAnyCaseOnly)
         int deck; // the deck the section fills; -1 none
     };
     const Case cases[] = {
-        {"[Deck3]", 3}, {"[deck3]", 3},    {"[DECK254]", 254}, {"[ Deck0 ]", 0}, {"[Deck03]", -1},
+        {"[Deck3]", 3},   {"[deck3]", 3},    {"[DECK254]", 254}, {"[ Deck0 ]", 0}, {"[Deck03]", -1},
         {"[Deck 3]", -1}, {"[Deck255]", -1}, {"[Deck-1]", -1},   {"[Deck]", -1},   {"[Decks3]", -1},
     };
     for (const Case& c : cases) {
