@@ -174,6 +174,16 @@ bool CBusSession::Usage(const std::string& reason) const
     return false;
 }
 
+bool CBusSession::ParseArguments(QCommandLineParser& parser, const BusOptions& options,
+                                 const QStringList& args, int positionals, const char* usage, int* status)
+{
+    *status = kExitUsage;
+    if (!ParseCommandLine(parser, args, positionals, usage, status))
+        return false;
+    *status = kExitUsage;
+    return Prepare(parser, options);
+}
+
 bool CBusSession::Prepare(QCommandLineParser& parser, const BusOptions& options)
 {
     QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));

@@ -121,6 +121,11 @@ public:
 
     // Reads the bus options; prints the reason and returns false on bad arguments.
     bool Prepare(QCommandLineParser& parser, const BusOptions& options);
+    // Parses a bus command's arguments (the bus options and any the command
+    // added to parser), then reads the bus options. False when the command
+    // is done, with *status its exit status: 0 after --help, 2 otherwise.
+    bool ParseArguments(QCommandLineParser& parser, const BusOptions& options, const QStringList& args,
+                        int positionals, const char* usage, int* status);
     // Opens the session (starting the demo installation first when asked).
     bool Open();
     void Close();

@@ -40,12 +40,10 @@ int RunClockCommand(const QStringList& args)
     const QCommandLineOption sync(QStringLiteral("sync"), QStringLiteral("Set every deck's clock."));
     const QCommandLineOption iso(QStringLiteral("iso"), QStringLiteral("ISO 8601 output."));
     parser.addOptions({deckOption, sync, iso});
-    int status = kExitUsage;
-    if (!ParseCommandLine(parser, args, 0, kClockUsage, &status))
-        return status;
     CBusSession bus(args.value(0));
-    if (!bus.Prepare(parser, options))
-        return kExitUsage;
+    int status = kExitUsage;
+    if (!bus.ParseArguments(parser, options, args, 0, kClockUsage, &status))
+        return status;
     int deck = -1;
     if (parser.isSet(deckOption)) {
         bool ok = false;

@@ -71,12 +71,10 @@ int RunDoorCommand(const QStringList& args)
     QCommandLineOption doorOption(QStringLiteral("door"), QStringLiteral("Door number."),
                                   QStringLiteral("N"));
     parser.addOptions({deckOption, doorOption});
-    int status = kExitUsage;
-    if (!ParseCommandLine(parser, rest, set ? 1 : 0, kDoorUsage, &status))
-        return status;
     CBusSession bus(rest.value(0));
-    if (!bus.Prepare(parser, options))
-        return kExitUsage;
+    int status = kExitUsage;
+    if (!bus.ParseArguments(parser, options, rest, set ? 1 : 0, kDoorUsage, &status))
+        return status;
     bool deckOk = false, doorOk = false;
     const int deck = parser.value(deckOption).toInt(&deckOk);
     const int door = parser.value(doorOption).toInt(&doorOk);

@@ -81,13 +81,10 @@ int RunLogCommand(const QStringList& args)
     const QCommandLineOption clear(QStringLiteral("clear"), QStringLiteral("Clear the deck's log."));
     const QCommandLineOption yes(QStringLiteral("yes"), QStringLiteral("Clear without asking."));
     parser.addOptions({deckOption, output, count, clear, yes});
-    int status = kExitUsage;
-    if (!ParseCommandLine(parser, args, 0, kLogUsage, &status))
-        return status;
-
     CBusSession bus(args.value(0));
-    if (!bus.Prepare(parser, options))
-        return kExitUsage;
+    int status = kExitUsage;
+    if (!bus.ParseArguments(parser, options, args, 0, kLogUsage, &status))
+        return status;
     bool ok = false;
     const int deck = parser.value(deckOption).toInt(&ok);
     if (!parser.isSet(deckOption) || !ok || deck < 0 || deck > 254) {

@@ -53,13 +53,10 @@ int RunMonitorCommand(const QStringList& args)
                                      QStringLiteral("With --demo: frames a second between the devices."),
                                      QStringLiteral("RATE"), QStringLiteral("5"));
     parser.addOptions({houseKeeping, duration, output, record, traffic});
-    int status = kExitOk;
-    if (!ParseCommandLine(parser, args, 0, kMonitorUsage, &status))
-        return status;
-
     CBusSession bus(args.value(0));
-    if (!bus.Prepare(parser, busOptions))
-        return kExitUsage;
+    int status = kExitUsage;
+    if (!bus.ParseArguments(parser, busOptions, args, 0, kMonitorUsage, &status))
+        return status;
     double seconds = -1;
     if (parser.isSet(duration)) {
         bool ok = false;

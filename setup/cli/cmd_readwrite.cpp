@@ -270,13 +270,13 @@ int RunWriteCommand(const QStringList& args)
     QCommandLineOption verify(QStringLiteral("verify"),
                               QStringLiteral("Read the installation back and report how it differs."));
     parser.addOptions({serial, eraseTags, verify});
-    int status = kExitUsage;
-    if (!ParseCommandLine(parser, args, 1, kWriteUsage, &status))
-        return status;
     CBusSession bus(args.value(0));
+    int status = kExitUsage;
+    if (!bus.ParseArguments(parser, options, args, 1, kWriteUsage, &status))
+        return status;
     CReadWriteParameters params;
     int quietRetries = kDefaultQuietRetries;
-    if (!bus.Prepare(parser, options) || !PrepareJob(parser, rwOptions, bus, &params, &quietRetries))
+    if (!PrepareJob(parser, rwOptions, bus, &params, &quietRetries))
         return kExitUsage;
     params.writeSerialNumber = parser.isSet(serial) ? 1 : 0;
 

@@ -25,12 +25,10 @@ int RunRebootCommand(const QStringList& args)
     QCommandLineParser parser;
     BusOptions options;
     options.AddTo(parser);
-    int status = kExitUsage;
-    if (!ParseCommandLine(parser, args, 0, kRebootUsage, &status))
-        return status;
     CBusSession bus(args.value(0));
-    if (!bus.Prepare(parser, options))
-        return kExitUsage;
+    int status = kExitUsage;
+    if (!bus.ParseArguments(parser, options, args, 0, kRebootUsage, &status))
+        return status;
     if (!bus.Open())
         return kExitNoPort;
     RebootInstallation(bus.Connection());

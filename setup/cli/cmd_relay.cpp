@@ -156,12 +156,10 @@ int RunRelayCommand(const QStringList& args)
     QCommandLineOption extendedOption(QStringLiteral("extended"),
                                       QStringLiteral("Reach the channels with extended records."));
     parser.addOptions({deckOption, relayOption, extendedOption});
-    int status = kExitUsage;
-    if (!ParseCommandLine(parser, actionArgs, set ? 1 : 0, kRelayUsage, &status))
-        return status;
     CBusSession bus(actionArgs.value(0));
-    if (!bus.Prepare(parser, options))
-        return kExitUsage;
+    int status = kExitUsage;
+    if (!bus.ParseArguments(parser, options, actionArgs, set ? 1 : 0, kRelayUsage, &status))
+        return status;
     bool deckOk = false, relayOk = false;
     const int deck = parser.value(deckOption).toInt(&deckOk);
     const int relay = parser.value(relayOption).toInt(&relayOk);

@@ -28,12 +28,10 @@ int RunTagCommand(const QStringList& args)
     QCommandLineParser parser;
     BusOptions options;
     options.AddTo(parser);
-    int status = kExitUsage;
-    if (!ParseCommandLine(parser, args, 2, kTagUsage, &status))
-        return status;
     CBusSession bus(args.value(0));
-    if (!bus.Prepare(parser, options))
-        return kExitUsage;
+    int status = kExitUsage;
+    if (!bus.ParseArguments(parser, options, args, 2, kTagUsage, &status))
+        return status;
     const QStringList words = parser.positionalArguments();
     if (words.at(0) != QLatin1String("find")) {
         bus.Usage("unknown action \"" + words.at(0).toStdString() + "\" (see --help)");

@@ -26,13 +26,13 @@ int RunVerifyCommand(const QStringList& args)
     options.AddTo(parser);
     ReadWriteOptions rwOptions;
     rwOptions.AddTo(parser);
-    int status = kExitUsage;
-    if (!ParseCommandLine(parser, args, 1, usage, &status))
-        return status;
     CBusSession bus(args.value(0));
+    int status = kExitUsage;
+    if (!bus.ParseArguments(parser, options, args, 1, usage, &status))
+        return status;
     CReadWriteParameters params;
     int quietRetries = kDefaultQuietRetries;
-    if (!bus.Prepare(parser, options) || !PrepareJob(parser, rwOptions, bus, &params, &quietRetries))
+    if (!PrepareJob(parser, rwOptions, bus, &params, &quietRetries))
         return kExitUsage;
     CMemorySettings settings;
     auto doc = std::make_unique<COrvoSystem>(&settings);
