@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <charconv>
 #include <limits>
 #include <memory>
 
@@ -523,26 +524,18 @@ std::string JsonPathFor(const std::string& path)
 
 namespace {
 
-// The decks that have a section of their own in the text: the sections
-// DeckSection() names, in any case.
+// The decks whose section the text holds: one pass over its section names
+// instead of a look-up for each of the 255 decks.
 std::bitset<kDeckCount> DecksInText(const CProfileReader& reader)
 {
     std::bitset<kDeckCount> present;
     for (std::string_view name : reader.SectionNames()) {
-        if (name.size() <= 4 || name.size() > 7)
-            continue;
-        int number = 0;
-        for (char c : name.substr(4)) {
-            if (c < '0' || c > '9') {
-                number = -1;
-                break;
-            }
-            number = number * 10 + (c - '0');
-        }
-        if (number < 0 || number >= kDeckCount || DeckSection(number).size() != name.size())
-            continue;
-        if (QByteArray(name.data(), 4).toLower() == "deck")
-            present.set(static_cast<size_t>(number));
+        int n = -1;
+        if (name.size() > 4)
+            std::from_chars(name.data() + 4, name.data() + name.size(), n);
+        if (n >= 0 && n < kDeckCount &&
+            QByteArrayView(name).compare(DeckSection(n), Qt::CaseInsensitive) == 0)
+            present.set(static_cast<size_t>(n));
     }
     return present;
 }
@@ -552,13 +545,12 @@ void LoadFrom(COrvoSystem& system, const CProfileReader& reader, bool merge, Loa
     std::vector<std::string>* notes = outcome ? &outcome->outOfRange : nullptr;
     system.description = reader.GetString(kOrvoSection, "Description", "");
     system.validKeys = reader.GetString(kOrvoSection, "Valid Keys", kDefaultValidKeys);
-    // A deck without a section loads as one without a description, which is
-    // all LoadDeck() would set; skipping the look-ups keeps loading a small
-    // document cheap.
     const std::bitset<kDeckCount> present = DecksInText(reader);
     for (int n = 0; n < kDeckCount; ++n) {
         if (merge && !system.decks[n].description.empty())
             continue;
+        // A deck without a section gets no description, which is all
+        // LoadDeck() would set; skipping its look-ups keeps small documents cheap.
         if (present[static_cast<size_t>(n)])
             LoadDeck(reader, n, system.decks[n], notes);
         else
