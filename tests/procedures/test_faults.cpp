@@ -139,24 +139,22 @@ TEST_P(FaultyRead, GetsEverySettingOrNamesTheMissingOnes)
         ASSERT_EQ(ReadInto(bus, kEverything, clean.get()), kJobFinished);
     }
     CompareScope scope;
-    {
-        SimBus bus("", FaultOptions(fault));
-        auto faulty = NewSystem(&settings);
-        RecordingHost host;
-        host.answer = Patient;
-        std::atomic<bool> cancel{false};
-        CReadProcedure job(&bus.conn, kEverything, faulty.get(), &host, &cancel);
-        job.SetClosingPause(0);
-        ASSERT_EQ(job.Run(), kJobFinished);
-        if (fault.costsReplies) {
-            EXPECT_GT(job.QuietResends(), 0) << "the faults were really there";
-        }
-        const auto differences = Reportable(CompareSystems(*clean, *faulty, scope));
-        ExpectDifferencesReported(differences, job);
-        if (!job.Incomplete()) {
-            EXPECT_TRUE(differences.empty());
-            EXPECT_EQ(job.Summary().rfind("Complete\nRead ", 0), 0u) << job.Summary();
-        }
+    SimBus bus("", FaultOptions(fault));
+    auto faulty = NewSystem(&settings);
+    RecordingHost host;
+    host.answer = Patient;
+    std::atomic<bool> cancel{false};
+    CReadProcedure job(&bus.conn, kEverything, faulty.get(), &host, &cancel);
+    job.SetClosingPause(0);
+    ASSERT_EQ(job.Run(), kJobFinished);
+    if (fault.costsReplies) {
+        EXPECT_GT(job.QuietResends(), 0) << "the faults were really there";
+    }
+    const auto differences = Reportable(CompareSystems(*clean, *faulty, scope));
+    ExpectDifferencesReported(differences, job);
+    if (!job.Incomplete()) {
+        EXPECT_TRUE(differences.empty());
+        EXPECT_EQ(job.Summary().rfind("Complete\nRead ", 0), 0u) << job.Summary();
     }
 }
 
@@ -190,24 +188,22 @@ TEST_P(FaultyWrite, SendsEverySettingOrNamesTheMissingOnes)
     CompareScope scope;
     scope.relays = false; // the write sends nothing to relay units
     scope.asRead = true;
-    {
-        SimBus bus("", FaultOptions(fault));
-        RecordingHost host;
-        host.answer = Patient;
-        std::atomic<bool> cancel{false};
-        CWriteProcedure job(&bus.conn, kEverything, model.get(), &host, &cancel);
-        job.SetEraseTags([] { return false; });
-        job.SetClosingPause(0);
-        ASSERT_EQ(job.Run(), kJobFinished);
-        EXPECT_GT(job.QuietResends(), 0) << "the faults were really there";
+    SimBus bus("", FaultOptions(fault));
+    RecordingHost host;
+    host.answer = Patient;
+    std::atomic<bool> cancel{false};
+    CWriteProcedure job(&bus.conn, kEverything, model.get(), &host, &cancel);
+    job.SetEraseTags([] { return false; });
+    job.SetClosingPause(0);
+    ASSERT_EQ(job.Run(), kJobFinished);
+    EXPECT_GT(job.QuietResends(), 0) << "the faults were really there";
 
-        // What the installation holds now: its dump served on a clean line.
-        SimBus check(bus.sim.dumpJson());
-        auto readBack = NewSystem(&settings);
-        readBack->maxEmptySlots = 0; // every tag, up to key 9
-        ASSERT_EQ(ReadInto(check, kEverything, readBack.get()), kJobFinished);
-        ExpectDifferencesReported(Reportable(CompareSystems(*model, *readBack, scope)), job);
-    }
+    // What the installation holds now: its dump served on a clean line.
+    SimBus check(bus.sim.dumpJson());
+    auto readBack = NewSystem(&settings);
+    readBack->maxEmptySlots = 0; // every tag, up to key 9
+    ASSERT_EQ(ReadInto(check, kEverything, readBack.get()), kJobFinished);
+    ExpectDifferencesReported(Reportable(CompareSystems(*model, *readBack, scope)), job);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultyWrite, ::testing::ValuesIn(kReplyFaults), FaultName);
