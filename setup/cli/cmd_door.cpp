@@ -16,6 +16,7 @@
 #include "orvomodel/modeltext.h"
 #include "orvoprocedures/doorfile.h"
 #include "orvoprocedures/doorpanel.h"
+#include "wendrel/vocabulary.h"
 
 namespace {
 
@@ -26,10 +27,12 @@ const char* const kDoorUsage =
     "show prints the door panel's settings as one JSON object (null for a value\n"
     "the panel did not give, each such setting named on standard error). set\n"
     "writes the members FILE.json holds and no others, reads them back and\n"
-    "exits 1 when any differs. Exit status 0 done, 1 door not found, its\n"
-    "firmware not supported (deck below v1.029, door below v2.03), a request\n"
-    "of show went unanswered, not written as given or a value refused by the\n"
-    "panel, 2 unusable arguments, 3 port cannot be opened, 4 connection lost.\n\n"
+    "exits 1 when any differs or the panel did not acknowledge its write\n"
+    "(each such member named on standard error). Exit status 0 done, 1 door\n"
+    "not found, its firmware not supported (deck below v1.029, door below\n"
+    "v2.03), a request of show went unanswered, not written as given, not\n"
+    "taken or a value refused by the panel, 2 unusable arguments, 3 port\n"
+    "cannot be opened, 4 connection lost.\n\n"
     "Options:\n"
     ORVOCTL_BUS_OPTIONS_HELP
     "  --deck D             deck of the door (0-254)\n"
@@ -155,6 +158,7 @@ int RunDoorCommand(const QStringList& args)
     }
 
     DoorState state;
+    std::vector<DoorWriteFailure> notTaken;
     ReadGroups(panel, groups, &state);
     if (set) {
         for (const auto& [member, item] : wanted) {
@@ -165,6 +169,7 @@ int RunDoorCommand(const QStringList& args)
             }
         }
         WriteGroups(panel, groups, state, v);
+        notTaken = panel.NotTaken();
         state = DoorState();
         ReadGroups(panel, groups, &state);
     }
@@ -179,6 +184,19 @@ int RunDoorCommand(const QStringList& args)
 
     if (set) {
         int differing = 0;
+        // A write never acknowledged is said as such, whatever reads back.
+        for (const DoorWriteFailure& failure : notTaken) {
+            for (const auto& [member, item] : wanted) {
+                if (!WrittenBy(*member, failure))
+                    continue;
+                ++differing;
+                const std::string entry = member->kind == Texts && failure.item >= 0
+                                              ? "[" + std::to_string(failure.item) + "]"
+                                              : "";
+                PrintError(bus.Name() + ": \"" + member->name + "\"" + entry + " not taken: no reply to " +
+                           MessageString(failure.code) + "\n");
+            }
+        }
         for (const auto& [member, item] : wanted) {
             std::unique_ptr<cJSON, decltype(&cJSON_Delete)> expected(Expected(*member, item), cJSON_Delete);
             std::unique_ptr<cJSON, decltype(&cJSON_Delete)> read(MemberItem(*member, state, v), cJSON_Delete);

@@ -1,5 +1,7 @@
 #include "orvoeditors/deckdlg.h"
 
+#include "editortext.h"
+
 #include "orvoeditors/dooraccessdlg.h"
 #include "orvomodel/editing.h"
 #include "orvomodel/modeltext.h"
@@ -45,7 +47,12 @@ void CRingtoneEdit::SetValue(int value)
 
 int CRingtoneEdit::Value() const
 {
-    return CadenceFromPattern(text().toStdString());
+    // One bit per character typed, whatever its encoding: '0' is a 0 bit,
+    // anything else a 1 bit.
+    std::string bits;
+    for (char32_t c : text().toUcs4())
+        bits += c == U'0' ? '0' : '1';
+    return CadenceFromPattern(bits);
 }
 
 CDeckRingtoneDlg::CDeckRingtoneDlg(QWidget* parent, CDeck* deck)
@@ -103,11 +110,14 @@ void CDeckRingtoneDlg::accept()
 }
 
 CDeckDlg::CDeckDlg(QWidget* parent, CDeck* deck, bool administrator)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CDeckDlg>()), m_deck(deck)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CDeckDlg>()), m_deck(deck),
+      m_copy(std::make_unique<CDeck>(*deck))
 {
     m_ui->setupUi(this);
-    m_ui->descriptionEdit->setText(TextFromModel(deck->description));
-    m_ui->serialEdit->setText(TextFromModel(deck->serialNumber));
+    // A read names a deck "<Default Main><n> (vX.YYY)" and a document may
+    // hold any length: the typing limits do not cut what is stored.
+    ShowWhole(m_ui->descriptionEdit, TextFromModel(deck->description));
+    ShowWhole(m_ui->serialEdit, TextFromModel(deck->serialNumber));
     m_ui->maskPrivacyBox->setChecked(deck->maskPrivacy != 0);
     m_ui->ackTonesBox->setChecked(deck->conciergeAckNakTones != 0);
     const QString sec = QStringLiteral("%1 sec");
@@ -144,28 +154,29 @@ void CDeckDlg::accept()
         m_ui->descriptionEdit->setFocus();
         return;
     }
+    // What the ring-tone and access-areas editors stored went into this
+    // editor's copy; it reaches the deck now, with this editor's own fields.
     // The serial number is taken even when its edit is disabled: it shows
     // the stored one then, so nothing changes.
-    m_deck->serialNumber = TextToModel(m_ui->serialEdit->text());
-    m_deck->description = TextToModel(m_ui->descriptionEdit->text());
-    m_deck->maskPrivacy = m_ui->maskPrivacyBox->isChecked() ? 1 : 0;
-    m_deck->conciergeAckNakTones = m_ui->ackTonesBox->isChecked() ? 1 : 0;
+    CDeck& deck = *m_deck;
+    deck = *m_copy; // the editor is modal: nothing else changed the deck meanwhile
+    deck.serialNumber = TextToModel(m_ui->serialEdit->text());
+    deck.description = TextToModel(m_ui->descriptionEdit->text());
+    deck.maskPrivacy = m_ui->maskPrivacyBox->isChecked() ? 1 : 0;
+    deck.conciergeAckNakTones = m_ui->ackTonesBox->isChecked() ? 1 : 0;
     m_changed = true;
     QDialog::accept();
 }
 
 void CDeckDlg::OnRingTones()
 {
-    CDeckRingtoneDlg dlg(this, m_deck);
-    // Its OK writes into the deck at once; a later Cancel here keeps that.
-    if (dlg.exec() == QDialog::Accepted)
-        m_changed = true;
+    // Its OK writes into this editor's copy; Cancel here drops it.
+    CDeckRingtoneDlg dlg(this, m_copy.get());
+    dlg.exec();
 }
 
 void CDeckDlg::OnAccessAreas()
 {
-    CDoorAccessDlg dlg(this, m_deck);
+    CDoorAccessDlg dlg(this, m_copy.get());
     dlg.exec();
-    if (dlg.StoredAnything())
-        m_changed = true;
 }

@@ -51,8 +51,10 @@ CDoorAccessDlg::CDoorAccessDlg(QWidget* parent, CDeck* deck)
     // Area numbers above 20 in the first four fields are dropped on opening.
     CleanDoorGroups(*deck);
     for (int a = 0; a < kRangesPerDeck; ++a) {
-        m_from[a]->setText(QString::number(deck->rangeMin[a]));
-        m_to[a]->setText(QString::number(deck->rangeMax[a]));
+        // Shown whole: a stored number longer than the field types is
+        // refused at OK, not cut into another number.
+        ShowWhole(m_from[a], QString::number(deck->rangeMin[a]));
+        ShowWhole(m_to[a], QString::number(deck->rangeMax[a]));
         m_oddEven[a]->setChecked(AreaFlag(deck->rangeOddEven, a));
         m_keys[a]->setChecked(AreaFlag(deck->rangeAccessKeys, a));
         m_calls[a]->setChecked(AreaFlag(deck->rangeAccessCalls, a));
@@ -64,7 +66,7 @@ CDoorAccessDlg::CDoorAccessDlg(QWidget* parent, CDeck* deck)
         m_calls[a]->setEnabled(AccessPermitKeysAndCalls(m_version));
     }
     for (int g = 0; g < kGlobalFlatSlots; ++g) {
-        m_global[g]->setText(TextFromModel(deck->globalFlats[g].address));
+        ShowWhole(m_global[g], TextFromModel(deck->globalFlats[g].address));
         m_global[g]->setEnabled(g < 10 || AccessGlobalElevenUp(m_version));
     }
     for (int d = 0; d < kDoorsPerDeck; ++d) {
@@ -117,7 +119,7 @@ void CDoorAccessDlg::accept()
             SetAreaFlag(words[w], a, boxes[w][a]->isChecked());
     }
     for (int g = 0; g < kGlobalFlatSlots; ++g)
-        deck.globalFlats[g].address = ModelTextOf(m_global[g]).substr(0, 4);
+        deck.globalFlats[g].address = ModelTextOf(m_global[g]); // four typed at most, a longer one kept
     for (int a = 0; a < kRangesPerDeck; ++a) {
         if (!ReadInt(m_from[a], 0, kMaxRangeBound, &deck.rangeMin[a]))
             return;

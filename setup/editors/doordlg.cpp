@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
 #include <QPlainTextEdit>
 
 #include "doorfields.h"
@@ -70,21 +72,28 @@ void FillLanguage(QComboBox* list, int v)
         list->addItems({QStringLiteral("Off"), QStringLiteral("On")});
 }
 
+// A value the list has no entry for leaves it without a selection, and says
+// the value in the empty list; OK then keeps it (ListValue).
 void Select(QComboBox* list, const std::optional<int>& value)
 {
-    if (value && *value >= 0 && *value < list->count())
+    if (!value)
+        return;
+    if (*value >= 0 && *value < list->count())
         list->setCurrentIndex(*value);
+    else if (list->count() > 0)
+        list->setPlaceholderText(QStringLiteral("%1 (kept as it is)").arg(*value));
 }
 
-// The masked value a list stores; no selection gives the all-ones value.
-int Masked(const QComboBox* list, int mask)
+// What OK takes of a list: the installer's entry, else the value read (from
+// the panel or the model) that the list has no entry for, so it goes back as
+// it came; empty when the read got no reply or the firmware lacks the list.
+std::optional<int> ListValue(const QComboBox* list, const std::optional<int>& read)
 {
-    return list->currentIndex() & mask;
-}
-
-std::optional<int> Chosen(const QComboBox* list)
-{
-    return list->currentIndex() >= 0 ? std::optional<int>(list->currentIndex()) : std::nullopt;
+    if (list->currentIndex() >= 0)
+        return list->currentIndex();
+    if (list->count() > 0)
+        return read;
+    return std::nullopt;
 }
 
 // The model's settings in the form the panel gives them.
@@ -203,8 +212,15 @@ void CDoorDlg::Initialise()
     m_ui->reverseRelay->setChecked(reverse && s.reverseRelay.value_or(false));
     connect(m_ui->reverseRelay, &QCheckBox::clicked, this, [this] { m_reverseClicked = true; });
     if (v >= 420) {
-        m_ui->allowList->setPlainText(TextFromModel(s.allowList.value_or(std::string())));
-        m_ui->blockList->setPlainText(TextFromModel(s.blockList.value_or(std::string())));
+        // A list with a chunk missing shows the chunks that came, marked.
+        m_ui->allowList->setPlainText(
+            TextFromModel(s.allowList.value_or(s.allowPartial.value_or(std::string()))));
+        m_ui->blockList->setPlainText(
+            TextFromModel(s.blockList.value_or(s.blockPartial.value_or(std::string()))));
+        if (s.allowPartial)
+            m_ui->accessGrid->addWidget(IncompleteMark(this, "allowListIncomplete"), 0, 2, Qt::AlignTop);
+        if (s.blockPartial)
+            m_ui->accessGrid->addWidget(IncompleteMark(this, "blockListIncomplete"), 1, 2, Qt::AlignTop);
         connect(m_ui->allowList, &QPlainTextEdit::textChanged, this, [this] { m_allowTyped = true; });
         connect(m_ui->blockList, &QPlainTextEdit::textChanged, this, [this] { m_blockTyped = true; });
         if (m_target.online) {
@@ -299,9 +315,8 @@ void CDoorDlg::accept()
             return;
         }
     }
-    CDoorProgress progress(
-        parentWidget(),
-        QStringLiteral("Writing Door %1 on deck %2").arg(m_target.DoorNumber()).arg(m_target.DeckNumber()));
+    const QString title =
+        QStringLiteral("Writing Door %1 on deck %2").arg(m_target.DoorNumber()).arg(m_target.DeckNumber());
     // On line, a text the panel gave no value for is sent and stored only
     // once the installer has typed into its field. Off line every value came
     // from the model; a setting the firmware lacks is never sent and its
@@ -318,53 +333,63 @@ void CDoorDlg::accept()
     const std::string blockList = ToModel(blockText);
     const bool reverseKnown =
         offline || v < 320 || v > 399 || m_read.reverseRelay.has_value() || m_reverseClicked;
+    // A list still without a selection goes back with the value read when
+    // it has no entry for it, and is left out when its read got no reply.
+    const std::optional<int> language = ListValue(m_ui->language, m_read.language);
+    const std::optional<int> lockTime = ListValue(m_ui->lockTime, m_read.lockTime);
+    const std::optional<int> vaVolume = ListValue(m_ui->vaVolume, m_read.vaVolume);
+    const std::optional<int> mode = ListValue(m_ui->mode, m_read.mode);
+    const std::optional<int> drLink = ListValue(m_ui->drLink, m_read.drLink);
+    const std::optional<int> inOption = ListValue(m_ui->inOption, m_read.inOption);
     if (m_target.online) {
         DoorPanelSettings w;
         w.serialNo = serialNo;
-        // A list still without a selection (its read got no reply) is not written.
-        w.language = Chosen(m_ui->language);
-        w.lockTime = Chosen(m_ui->lockTime);
-        w.vaVolume = Chosen(m_ui->vaVolume);
-        w.mode = Chosen(m_ui->mode);
-        w.drLink = Chosen(m_ui->drLink);
-        w.inOption = Chosen(m_ui->inOption);
+        w.language = language;
+        w.lockTime = lockTime;
+        w.vaVolume = vaVolume;
+        w.mode = mode;
+        w.drLink = drLink;
+        w.inOption = inOption;
         w.speedDialNo = speedDialNo;
         w.speedDialDisplay = speedDialDisplay;
         if (reverseKnown)
             w.reverseRelay = m_ui->reverseRelay->isChecked();
+        // A list the panel gave only in part is written once edited.
         if (m_read.allowList || m_allowTyped)
             w.allowList = allowList;
         if (m_read.blockList || m_blockTyped)
             w.blockList = blockList;
-        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
-        panel.WriteSettings(w);
-        // The panel was not written (the progress host has said so): the
-        // installer's values stay on screen and out of the model rather than
-        // passing for stored.
-        if (panel.Lost())
+        // The panel was not written, or not all of it (the installer has been
+        // told): the installer's values stay on screen and out of the model
+        // rather than passing for stored.
+        if (!WritePanel(this, m_target, v, title, [&w](CDoorPanel& panel) { panel.WriteSettings(w); }))
             return;
     } else {
+        CDoorProgress progress(parentWidget(), title);
         if (v >= 302)
-            door.mode = Masked(m_ui->mode, 0x0F);
+            door.mode = mode.value_or(0x0F) & 0x0F;
         if (v >= 420) {
             door.allowList = allowList;
             door.blockList = blockList;
         }
     }
-    // The model takes what the dialog shows. On line, a list the panel gave
-    // no value for keeps the model's value rather than a no-selection mark.
-    auto store = [this](int32_t& field, const QComboBox* list, int mask) {
-        if (!m_target.online || list->currentIndex() >= 0)
-            field = Masked(list, mask);
+    // The model takes what the dialog sent. Off line a list without a value
+    // (the firmware lacks it) stores the all-ones mark; on line such a list
+    // keeps the model's value.
+    auto store = [offline](int32_t& field, const std::optional<int>& value, int mask) {
+        if (value)
+            field = *value & mask;
+        else if (offline)
+            field = mask;
     };
     door.description = ToModel(m_ui->description->text());
     if (reverseKnown)
         door.reverseRelay = m_ui->reverseRelay->isChecked() ? 1 : 0;
-    store(door.lockTime, m_ui->lockTime, 0xFF);
-    store(door.language, m_ui->language, 0x0F);
-    store(door.vaVolume, m_ui->vaVolume, 0x3F);
-    store(door.drLink, m_ui->drLink, 0x1F);
-    store(door.inOption, m_ui->inOption, 0x1F);
+    store(door.lockTime, lockTime, 0xFF);
+    store(door.language, language, 0x0F);
+    store(door.vaVolume, vaVolume, 0x3F);
+    store(door.drLink, drLink, 0x1F);
+    store(door.inOption, inOption, 0x1F);
     if (speedDialNo)
         door.speedDialNo = *speedDialNo;
     if (speedDialDisplay)

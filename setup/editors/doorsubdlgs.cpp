@@ -1,10 +1,15 @@
 // The five door sub-editors: welcome screen, block select, custom text,
 // programming keys and coded access.
 #include <QApplication>
+#include <QKeyEvent>
+
+#include <algorithm>
+#include <iterator>
 
 #include "doorfields.h"
 #include "doorprogress.h"
 #include "orvoeditors/doordlg.h"
+#include "orvoeditors/flatdlg.h"
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoshell/shellmessages.h"
@@ -59,7 +64,7 @@ CDoorWelcomeScreenDlg::CDoorWelcomeScreenDlg(QWidget* parent, COrvoSystem* syste
         CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
         const OptionalTexts lines = panel.ReadWelcome();
         for (int i = 0; i < CDoorPanel::WelcomeLinesEdited(v); ++i) {
-            m_lines[i]->setText(Shown(lines[static_cast<size_t>(i)]));
+            ShowWhole(m_lines[i], Shown(lines[static_cast<size_t>(i)]), 16);
             m_read[i] = lines[static_cast<size_t>(i)].has_value();
         }
     } else {
@@ -73,16 +78,17 @@ CDoorWelcomeScreenDlg::~CDoorWelcomeScreenDlg() = default;
 void CDoorWelcomeScreenDlg::accept()
 {
     const int v = m_target.Version();
-    CDoorProgress progress(parentWidget(), QStringLiteral("Writing Door Welcome Message"));
+    const QString title = QStringLiteral("Writing Door Welcome Message");
     // Below 4.07 the panel shows two lines; the other two are left as they are.
     OptionalTexts lines;
     for (int i = 0; i < CDoorPanel::WelcomeLinesEdited(v); ++i)
         lines.push_back(Given(m_read[i], m_lines[i], ToModel(m_lines[i]->text())));
+    // Nothing passes for stored that the panel did not take (the installer has been told).
     if (m_target.online) {
-        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
-        panel.WriteWelcome(lines);
-        if (panel.Lost())
-            return; // said by the progress host; nothing passes for stored
+        if (!WritePanel(this, m_target, v, title, [&lines](CDoorPanel& panel) { panel.WriteWelcome(lines); }))
+            return;
+    } else {
+        CDoorProgress progress(parentWidget(), title);
     }
     for (size_t i = 0; i < lines.size(); ++i)
         if (lines[i])
@@ -134,7 +140,7 @@ CDoorBlockSelectDlg::~CDoorBlockSelectDlg() = default;
 
 void CDoorBlockSelectDlg::accept()
 {
-    CDoorProgress progress(parentWidget(), QStringLiteral("Writing Door Block Message"));
+    const QString title = QStringLiteral("Writing Door Block Message");
     // An Operation list without a selection (its read got no reply) is
     // neither sent nor stored.
     std::optional<int> operation;
@@ -144,10 +150,11 @@ void CDoorBlockSelectDlg::accept()
     for (int b = 0; b < CDoorPanel::BlockCount(m_v); ++b)
         names.push_back(Given(m_read[b], m_blocks[b], ToModel(m_blocks[b]->text())));
     if (m_target.online) {
-        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
-        panel.WriteBlocks(operation, names);
-        if (panel.Lost())
-            return; // said by the progress host; nothing passes for stored
+        if (!WritePanel(this, m_target, m_v, title,
+                        [&](CDoorPanel& panel) { panel.WriteBlocks(operation, names); }))
+            return; // the installer has been told; nothing passes for stored
+    } else {
+        CDoorProgress progress(parentWidget(), title);
     }
     if (operation)
         m_target.door->blockCtrlOperation = *operation;
@@ -173,9 +180,10 @@ CDoorCustomTextDlg::CDoorCustomTextDlg(QWidget* parent, COrvoSystem* system, CDe
         const OptionalTexts texts = panel.ReadCustomText();
         for (size_t t = 0; t < 3; ++t)
             m_read[t] = texts[t].has_value();
-        m_ui->line1->setText(Shown(texts[0]));
-        m_ui->line2->setText(Shown(texts[1]));
-        m_ui->concierge->setText(Shown(texts[2]));
+        // A panel may hold a concierge text longer than the field types.
+        ShowWhole(m_ui->line1, Shown(texts[0]), 16);
+        ShowWhole(m_ui->line2, Shown(texts[1]), 16);
+        ShowWhole(m_ui->concierge, Shown(texts[2]), 9);
     } else {
         ShowWhole(m_ui->line1, TextFromModel(door->doorOpenLine1), 16);
         ShowWhole(m_ui->line2, TextFromModel(door->doorOpenLine2), 16);
@@ -187,17 +195,17 @@ CDoorCustomTextDlg::~CDoorCustomTextDlg() = default;
 
 void CDoorCustomTextDlg::accept()
 {
-    CDoorProgress progress(parentWidget(), QStringLiteral("Writing Door Welcome Message"));
+    const QString title = QStringLiteral("Writing Door Welcome Message");
     DoorRecord& door = *m_target.door;
     const OptionalTexts texts = {Given(m_read[0], m_ui->line1, ToModel(m_ui->line1->text())),
                                  Given(m_read[1], m_ui->line2, ToModel(m_ui->line2->text())),
                                  Given(m_read[2], m_ui->concierge, ToModel(m_ui->concierge->text()))};
     if (m_target.online) {
-        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
-                         &progress);
-        panel.WriteCustomText(texts);
-        if (panel.Lost())
-            return; // said by the progress host; nothing passes for stored
+        if (!WritePanel(this, m_target, m_target.Version(), title,
+                        [&texts](CDoorPanel& panel) { panel.WriteCustomText(texts); }))
+            return; // the installer has been told; nothing passes for stored
+    } else {
+        CDoorProgress progress(parentWidget(), title);
     }
     std::string* fields[3] = {&door.doorOpenLine1, &door.doorOpenLine2, &door.concierge};
     for (size_t t = 0; t < 3; ++t)
@@ -215,9 +223,14 @@ CDoorProgKeysDlg::CDoorProgKeysDlg(QWidget* parent, COrvoSystem* system, CDeck* 
 {
     m_ui->setupUi(this);
     Connect(this, m_ui.get());
-    QLineEdit* keys[10] = {m_ui->key1, m_ui->key2, m_ui->key3, m_ui->key4, m_ui->key5,
-                           m_ui->key6, m_ui->key7, m_ui->key8, m_ui->key9, m_ui->key10};
+    CRfidNumberEdit* keys[10] = {m_ui->key1, m_ui->key2, m_ui->key3, m_ui->key4, m_ui->key5,
+                                 m_ui->key6, m_ui->key7, m_ui->key8, m_ui->key9, m_ui->key10};
     std::copy(keys, keys + 10, m_keys);
+    // The key-tag number fields of the flat editor: Enter in a complete key
+    // moves on to the next, never to OK (which would broadcast all ten).
+    for (int k = 0; k + 1 < 10; ++k)
+        connect(m_keys[k], &CRfidNumberEdit::enterWhenFull, this,
+                [this, k] { m_keys[k + 1]->setFocus(Qt::TabFocusReason); });
     CDoorProgress progress(parent, QStringLiteral("Reading Programming Keys"));
     if (online) {
         CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
@@ -237,6 +250,16 @@ CDoorProgKeysDlg::CDoorProgKeysDlg(QWidget* parent, COrvoSystem* system, CDeck* 
 
 CDoorProgKeysDlg::~CDoorProgKeysDlg() = default;
 
+void CDoorProgKeysDlg::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && std::find(std::begin(m_keys), std::end(m_keys), focusWidget()) != std::end(m_keys)) {
+        event->accept(); // an incomplete key, or the last one: nothing to do
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void CDoorProgKeysDlg::accept()
 {
     // Every key is checked before anything is stored or sent.
@@ -248,17 +271,18 @@ void CDoorProgKeysDlg::accept()
             return;
         }
     }
-    CDoorProgress progress(parentWidget(), QStringLiteral("Writing Programming Keys"));
+    const QString title = QStringLiteral("Writing Programming Keys");
     // A key the panel did not give is left as it has it unless typed over.
     OptionalTexts numbers;
     for (int k = 0; k < 10; ++k)
         numbers.push_back(Given(m_read[k], m_keys[k], ToModel(m_keys[k]->text().toUpper())));
+    // The keys are broadcast without a reply: only a port gone away is known.
     if (m_target.online) {
-        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
-                         &progress);
-        panel.WriteProgKeys(numbers);
-        if (panel.Lost())
+        if (!WritePanel(this, m_target, m_target.Version(), title,
+                        [&numbers](CDoorPanel& panel) { panel.WriteProgKeys(numbers); }))
             return; // said by the progress host; nothing passes for stored
+    } else {
+        CDoorProgress progress(parentWidget(), title);
     }
     for (size_t k = 0; k < numbers.size(); ++k)
         if (numbers[k])
@@ -344,14 +368,12 @@ void CDoorCodedAccessDlg::accept()
         }
         codes.push_back(Given(m_read[s], SlotField(s), ToModel(text)));
     }
-    CDoorProgress progress(parentWidget(),
-                           QStringLiteral("Writing Door %1 Codes").arg(m_target.DoorNumber()));
+    const QString title = QStringLiteral("Writing Door %1 Codes").arg(m_target.DoorNumber());
     if (m_target.online) {
-        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
-        panel.WriteCodes(codes);
-        if (panel.Lost())
-            return; // said by the progress host; nothing passes for stored
+        if (!WritePanel(this, m_target, m_v, title, [&codes](CDoorPanel& panel) { panel.WriteCodes(codes); }))
+            return; // the installer has been told; nothing passes for stored
     } else {
+        CDoorProgress progress(parentWidget(), title);
         for (int s = 0; s < slotCount; ++s)
             m_target.door->codes[s] = *codes[static_cast<size_t>(s)];
     }

@@ -4,9 +4,26 @@
 #include "orvomodel/modeltext.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <string>
+
+// Shows text whole: a field's limit stops typing beyond it, but a stored
+// text that is already longer is not cut (QLineEdit::setText would), so OK
+// does not shorten it quietly. Pass the limit the field types to.
+inline void ShowWhole(QLineEdit* field, const QString& text, int limit)
+{
+    field->setMaxLength(std::max(limit, static_cast<int>(text.size())));
+    field->setText(text);
+}
+
+// The same for a field whose typing limit is already set.
+inline void ShowWhole(QLineEdit* field, const QString& text)
+{
+    ShowWhole(field, text, field->maxLength());
+}
 
 // The edit's text as model bytes; beeps when a character had to become '?'.
 inline std::string ModelTextOf(const QLineEdit* edit)
@@ -29,4 +46,15 @@ inline void KeepUpperCase(QLineEdit* edit)
             edit->setCursorPosition(cursor);
         }
     });
+}
+
+// The mark put next to a list of which only some chunks arrived: the field
+// shows those, and the list is written only once the installer changes it.
+inline QLabel* IncompleteMark(QWidget* parent, const char* name)
+{
+    auto* mark = new QLabel(QStringLiteral("Incomplete"), parent);
+    mark->setObjectName(QLatin1String(name));
+    mark->setToolTip(QStringLiteral("Part of this list did not arrive: what did arrive is shown. "
+                                    "The list is written only if you change it."));
+    return mark;
 }

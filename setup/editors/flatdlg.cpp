@@ -3,6 +3,7 @@
 #include "editortext.h"
 #include "orvomodel/editing.h"
 #include "orvomodel/orvosystem.h"
+#include "orvoshell/shellmessages.h"
 #include "ui_flatwithrfidtagsdlg.h"
 
 #include <QApplication>
@@ -37,6 +38,17 @@ QChar TypedChar(const QKeyEvent* event)
 QKeyEvent Capital(const QKeyEvent* event, QChar typed)
 {
     return QKeyEvent(event->type(), event->key(), event->modifiers(), QString(typed.toUpper()));
+}
+
+// Ten hexadecimal digits, as a key tag number is complete.
+bool IsTagNumberText(const QString& number)
+{
+    if (number.size() != kRfidLength)
+        return false;
+    for (QChar c : number)
+        if (!RfidCharAccepted(c))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -139,7 +151,7 @@ CFlatDlgBase::CFlatDlgBase(QWidget* parent, COrvoSystem* system, CDeck* deck, CF
 
 void CFlatDlgBase::LoadCommon()
 {
-    m_address->setText(TextFromModel(m_flat->address));
+    ShowWhole(m_address, TextFromModel(m_flat->address), 4);
     setWindowTitle(QStringLiteral("Handset %1 [%2]")
                        .arg(m_flat->node.index + 1)
                        .arg(TextFromModel(m_deck->description)));
@@ -153,7 +165,9 @@ void CFlatDlgBase::LoadCommon()
 
 void CFlatDlgBase::StoreCommon()
 {
-    m_flat->address = ModelTextOf(m_address).substr(0, 4);
+    // Four characters are typed at most; a longer stored address is kept as
+    // it is shown rather than cut.
+    m_flat->address = ModelTextOf(m_address);
     // An alarm type the list cannot show stays as it is.
     if (m_xInput->currentIndex() >= 0)
         m_flat->alarmInput = m_xInput->currentIndex();
@@ -218,7 +232,7 @@ CFlatWithRfidTagsDlg::CFlatWithRfidTagsDlg(QWidget* parent, COrvoSystem* system,
 
     for (int k = 0; k < kTagsPerFlat; ++k) {
         const RfidTag& tag = flat->tags[k];
-        m_numbers[k]->setText(tag.number == kNoRfid ? QString() : TextFromModel(tag.number));
+        ShowWhole(m_numbers[k], tag.number == kNoRfid ? QString() : TextFromModel(tag.number), kRfidLength);
         m_colours[k]->Fill(tag.colour);
     }
     LoadCommon();
@@ -239,6 +253,24 @@ void CFlatWithRfidTagsDlg::keyPressEvent(QKeyEvent* event)
 
 void CFlatWithRfidTagsDlg::accept()
 {
+    // A number half typed would be dropped by the next save or write: say
+    // which key it is and let the installer finish or clear it.
+    for (int k = 0; k < kTagsPerFlat; ++k) {
+        const QString number = m_numbers[k]->text();
+        if (number.isEmpty() || IsTagNumberText(number))
+            continue;
+        ShellMessage(
+            this,
+            number.size() < kRfidLength
+                ? QStringLiteral("Key %1 is incomplete: a key tag number has ten hexadecimal digits.")
+                      .arg(k + 1)
+                : QStringLiteral("Key %1 is invalid: a key tag number has ten hexadecimal digits.")
+                      .arg(k + 1),
+            QMessageBox::Ok, QMessageBox::Critical, QStringLiteral("Error"));
+        m_numbers[k]->setFocus();
+        m_numbers[k]->selectAll();
+        return;
+    }
     StoreCommon();
     for (int k = 0; k < kTagsPerFlat; ++k) {
         // Kept as typed: an empty edit gives an empty number, which the next

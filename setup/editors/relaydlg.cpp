@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
+#include "editortext.h"
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoshell/shellmessages.h"
@@ -128,6 +129,12 @@ void CRelayDlg::BuildPanel(int i)
     c.drLink = panel.drLink;
     c.allowList = panel.allowList;
     c.blockList = panel.blockList;
+    c.allowMark = IncompleteMark(c.box, "allowListIncomplete");
+    c.blockMark = IncompleteMark(c.box, "blockListIncomplete");
+    panel.panelLayout->addWidget(c.allowMark, 6, 2, Qt::AlignTop);
+    panel.panelLayout->addWidget(c.blockMark, 7, 2, Qt::AlignTop);
+    c.allowMark->hide();
+    c.blockMark->hide();
     c.box->setEnabled(false);
 
     connect(c.reverse, &QCheckBox::toggled, this, [this, i] { UpdateReverseCaption(i); });
@@ -205,10 +212,14 @@ void CRelayDlg::ShowChannel(int i)
     Select(c.drLink, s.drLink);
     c.onDelay->setEnabled(m_unit.HasOnDelay());
     c.drLink->setEnabled(s.mode == 1);
+    // A list with a chunk missing shows the chunks that came, marked; it is
+    // written only once the installer changes it.
     m_filling = true;
-    c.allowList->setPlainText(TextFromModel(s.allowList.value_or(std::string())));
-    c.blockList->setPlainText(TextFromModel(s.blockList.value_or(std::string())));
+    c.allowList->setPlainText(TextFromModel(s.allowList.value_or(s.allowPartial.value_or(std::string()))));
+    c.blockList->setPlainText(TextFromModel(s.blockList.value_or(s.blockPartial.value_or(std::string()))));
     m_filling = false;
+    c.allowMark->setVisible(s.allowPartial.has_value());
+    c.blockMark->setVisible(s.blockPartial.has_value());
 }
 
 bool CRelayDlg::ReadUnit()

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "orvomodel/modeltext.h"
+#include "wendrel/msgcodes.h"
 
 namespace doorfile {
 
@@ -314,6 +315,43 @@ void WriteGroups(CDoorPanel& panel, const std::set<Group>& groups, const DoorSta
         panel.WriteProgKeys(Values(s.keys, 10));
     if (groups.count(Codes) && Known(s.codes, s.codes.size()))
         panel.WriteCodes(Values(s.codes, s.codes.size()));
+}
+
+bool WrittenBy(const Member& m, const DoorWriteFailure& failure)
+{
+    const std::string name = m.name;
+    switch (m.group) {
+    case Serial:
+        return failure.code == MSG_SET_DOOR_SERIAL_NUMBER;
+    case Door2:
+        return failure.code == MSG_SET_DOOR2_PARAM;
+    case DrLink:
+        return failure.code == MSG_SET_DR_LINK;
+    case SpeedDial:
+        return failure.code == MSG_SET_SPEED_DIAL;
+    case Display:
+        return failure.code == MSG_SET_SPEED_DIAL_NAME;
+    case Reverse:
+        return failure.code == MSG_SET_RELAY_REVERSE;
+    case Allow:
+        return failure.code == MSG_SET_WHITELIST;
+    case Block:
+        return failure.code == MSG_SET_BLACKLIST;
+    case Welcome:
+        return failure.code == MSG_SET_DOOR_WELCOME;
+    case Blocks:
+        return failure.code ==
+               (name == "blockCtrlOperation" ? MSG_SET_DOOR_BLOCK_OPERATION : MSG_SET_DOOR_BLOCK);
+    case Custom:
+        return failure.code == MSG_SET_CUSTOM_TEXT && failure.item == (name == "doorOpenLine1"   ? 0
+                                                                       : name == "doorOpenLine2" ? 1
+                                                                                                 : 2);
+    case Keys:
+        return false; // broadcast, never acknowledged
+    case Codes:
+        return failure.code == MSG_SET_USER_CODE;
+    }
+    return false;
 }
 
 cJSON* Expected(const Member& m, const cJSON* item)

@@ -6,10 +6,14 @@
 #include <cstdio>
 #include <thread>
 
+#include "modeltext.h"
 #include "orvoprocedures/procedure.h"
 #include "wendrel/msgcodes.h"
 #include "wendrel/orvomsg.h"
 #include "wendrel/orvoserialconnection.h"
+#include "wendrel/vocabulary.h"
+
+using orvoproc::Format;
 
 IBusLink* MakeSessionLink(COrvoSerialConnection* conn);
 
@@ -102,7 +106,7 @@ void CDoorPanel::Pause(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-bool CDoorPanel::Send(int code, std::vector<int> params, unsigned char* replyParams)
+bool CDoorPanel::Exchange(int code, const std::vector<int>& params, unsigned char* replyParams)
 {
     _orvo_msg request{};
     request.srcNode = NODE_ENGINEER;
@@ -117,10 +121,39 @@ bool CDoorPanel::Send(int code, std::vector<int> params, unsigned char* replyPar
     const bool answered = !m_link->IsLost() && m_link->Exchange(request, &reply);
     if (!answered)
         CheckLost();
-    Step();
     if (answered && replyParams)
         std::copy(reply.param, reply.param + ORVO_MAX_PARAMS, replyParams);
     return answered;
+}
+
+bool CDoorPanel::Send(int code, std::vector<int> params, unsigned char* replyParams)
+{
+    const bool answered = Exchange(code, params, replyParams);
+    Step();
+    return answered;
+}
+
+bool CDoorPanel::Acknowledged(int code, const std::vector<int>& params)
+{
+    bool answered = false;
+    for (int attempt = 0;; ++attempt) {
+        answered = Exchange(code, params, nullptr);
+        // A port that has gone away has been reported and answers no retry.
+        if (answered || m_link->IsLost() || !m_host)
+            break;
+        const std::string prompt = Format("Timeout waiting for reply from %s\nDeck %d Door %d, Retry ?",
+                                          MessageString(code), m_deck, m_door);
+        if (m_host->AskRetry(prompt, attempt) != RetryAnswer::Yes)
+            break;
+    }
+    Step();
+    return answered;
+}
+
+void CDoorPanel::Write(int code, const std::vector<int>& params, const std::string& setting, int item)
+{
+    if (!Acknowledged(code, params))
+        m_notTaken.push_back({code, item, setting});
 }
 
 std::string CDoorPanel::CollectText(int code, std::vector<int> head, int partAt, int firstChar,
@@ -147,15 +180,21 @@ std::string CDoorPanel::CollectText(int code, std::vector<int> head, int partAt,
     return text;
 }
 
-void CDoorPanel::SendText(int code, std::vector<int> head, int partAt, const std::string& text)
+void CDoorPanel::SendText(int code, std::vector<int> head, int partAt, const std::string& text,
+                          const std::string& setting, int item)
 {
+    bool taken = true;
     for (int part = 0; part < 2; ++part) {
         std::vector<int> params = head;
         params[static_cast<size_t>(partAt)] = part;
         for (int i = 0; i < kTextPart; ++i)
             params.push_back(CharAt(text, static_cast<size_t>(kTextPart * part + i)));
-        Send(code, params, nullptr);
+        // The second part still goes out: it holds its own characters.
+        if (!Acknowledged(code, params))
+            taken = false;
     }
+    if (!taken)
+        m_notTaken.push_back({code, item, setting});
 }
 
 DoorPanelSettings CDoorPanel::ReadSettings()
@@ -211,8 +250,9 @@ DoorPanelSettings CDoorPanel::ReadSettings()
                 if (UpToZero(bytes).empty())
                     break;
             }
-            if (complete)
-                (list == 0 ? s.allowList : s.blockList) = UpToZero(bytes);
+            // What did come is shown; only a whole list may be written back.
+            (complete ? (list == 0 ? s.allowList : s.blockList)
+                      : (list == 0 ? s.allowPartial : s.blockPartial)) = UpToZero(bytes);
         }
     }
     return s;
@@ -227,33 +267,35 @@ void CDoorPanel::WriteSettings(const DoorPanelSettings& s)
             std::vector<int> params;
             for (size_t i = 0; i < 6; ++i)
                 params.push_back(CharAt(*s.serialNo, i));
-            Send(MSG_SET_DOOR_SERIAL_NUMBER, params, nullptr);
+            Write(MSG_SET_DOOR_SERIAL_NUMBER, params, "Serial No.");
         }
         if (s.language && s.lockTime && s.vaVolume) {
-            Send(MSG_SET_DOOR2_PARAM,
-                 {*s.language & 0x0F, *s.lockTime & 0xFF, *s.vaVolume & 0x3F, s.mode ? *s.mode & 0x0F : 0x0F},
-                 nullptr);
+            Write(
+                MSG_SET_DOOR2_PARAM,
+                {*s.language & 0x0F, *s.lockTime & 0xFF, *s.vaVolume & 0x3F, s.mode ? *s.mode & 0x0F : 0x0F},
+                v >= 425 ? "Multi-Language, Lock Time, VA Vol/Option and Mode"
+                         : "Multi-Language, Lock Time and VA Vol/Option");
             Pause(500);
         }
     }
     if (v >= 312 && s.drLink) {
         if (v >= 407) {
             if (s.inOption)
-                Send(MSG_SET_DR_LINK, {*s.drLink & 0x1F, *s.inOption & 0x1F}, nullptr);
+                Write(MSG_SET_DR_LINK, {*s.drLink & 0x1F, *s.inOption & 0x1F}, "DR Link and Input Option");
         } else {
-            Send(MSG_SET_DR_LINK, {*s.drLink & 0x1F}, nullptr);
+            Write(MSG_SET_DR_LINK, {*s.drLink & 0x1F}, "DR Link");
         }
     }
     if (v >= 316 && s.speedDialNo) {
         std::vector<int> params;
         for (size_t i = 0; i < 4; ++i)
             params.push_back(CharAt(*s.speedDialNo, i));
-        Send(MSG_SET_SPEED_DIAL, params, nullptr);
+        Write(MSG_SET_SPEED_DIAL, params, "Speed Dial (Dig.)");
     }
     if (v >= 407 && s.speedDialDisplay)
-        SendText(MSG_SET_SPEED_DIAL_NAME, {0}, 0, *s.speedDialDisplay);
+        SendText(MSG_SET_SPEED_DIAL_NAME, {0}, 0, *s.speedDialDisplay, "Speed Dial Display", -1);
     if (v >= 320 && s.reverseRelay)
-        Send(MSG_SET_RELAY_REVERSE, {v <= 399 && *s.reverseRelay ? 1 : 0}, nullptr);
+        Write(MSG_SET_RELAY_REVERSE, {v <= 399 && *s.reverseRelay ? 1 : 0}, "Reverse Relay Action");
     if (v >= 420) {
         const int chunks = ListLength(v) / kListChunk;
         for (int list = 0; list < 2; ++list) {
@@ -263,6 +305,7 @@ void CDoorPanel::WriteSettings(const DoorPanelSettings& s)
             std::string text = *typed;
             text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
             const int code = list == 0 ? MSG_SET_WHITELIST : MSG_SET_BLACKLIST;
+            bool taken = true;
             for (int k = 0; k < chunks; ++k) {
                 const size_t at = static_cast<size_t>(kListChunk * k);
                 if (k > 0 && at >= text.size())
@@ -270,8 +313,12 @@ void CDoorPanel::WriteSettings(const DoorPanelSettings& s)
                 std::vector<int> params{k};
                 for (size_t i = 0; i < kListChunk; ++i)
                     params.push_back(CharAt(text, at + i));
-                Send(code, params, nullptr);
+                // A later chunk still goes out: it holds its own part of the list.
+                if (!Acknowledged(code, params))
+                    taken = false;
             }
+            if (!taken)
+                m_notTaken.push_back({code, -1, list == 0 ? "Allow List" : "Block List"});
         }
     }
 }
@@ -300,7 +347,10 @@ void CDoorPanel::WriteWelcome(const OptionalTexts& lines)
     Begin(2 * static_cast<int>(lines.size()));
     for (size_t line = 0; line < lines.size() && line < 4; ++line) {
         if (lines[line])
-            SendText(MSG_SET_DOOR_WELCOME, {static_cast<int>(line), 0}, 1, *lines[line]);
+            SendText(
+                MSG_SET_DOOR_WELCOME, {static_cast<int>(line), 0}, 1, *lines[line],
+                Format("Screen %d Line %d", static_cast<int>(line) / 2 + 1, static_cast<int>(line) % 2 + 1),
+                static_cast<int>(line));
         else
             SkipText();
     }
@@ -332,10 +382,11 @@ void CDoorPanel::WriteBlocks(std::optional<int> operation, const OptionalTexts& 
     const size_t blocks = static_cast<size_t>(BlockCount(m_version));
     Begin(1 + 2 * static_cast<int>(blocks));
     if (operation)
-        Send(MSG_SET_DOOR_BLOCK_OPERATION, {*operation & 0xFF}, nullptr);
+        Write(MSG_SET_DOOR_BLOCK_OPERATION, {*operation & 0xFF}, "Operation");
     for (size_t b = 0; b < blocks && b < names.size(); ++b) {
         if (names[b])
-            SendText(MSG_SET_DOOR_BLOCK, {static_cast<int>(b), 0}, 1, *names[b]);
+            SendText(MSG_SET_DOOR_BLOCK, {static_cast<int>(b), 0}, 1, *names[b],
+                     Format("Block %d", static_cast<int>(b)), static_cast<int>(b));
         else
             SkipText();
     }
@@ -344,6 +395,7 @@ void CDoorPanel::WriteBlocks(std::optional<int> operation, const OptionalTexts& 
 namespace {
 // Door-open line 1, line 2, concierge: group and index of each.
 const int kCustomText[3][2] = {{0, 0}, {0, 1}, {1, 0}};
+const char* const kCustomTextName[3] = {"Line 1", "Line 2", "Concierge"};
 } // namespace
 
 OptionalTexts CDoorPanel::ReadCustomText()
@@ -365,7 +417,8 @@ void CDoorPanel::WriteCustomText(const OptionalTexts& texts)
     Begin(6);
     for (size_t t = 0; t < 3 && t < texts.size(); ++t) {
         if (texts[t])
-            SendText(MSG_SET_CUSTOM_TEXT, {kCustomText[t][0], kCustomText[t][1], 0}, 2, *texts[t]);
+            SendText(MSG_SET_CUSTOM_TEXT, {kCustomText[t][0], kCustomText[t][1], 0}, 2, *texts[t],
+                     kCustomTextName[t], static_cast<int>(t));
         else
             SkipText();
     }
@@ -448,7 +501,7 @@ void CDoorPanel::WriteCodes(const OptionalTexts& codes)
         std::vector<int> params{static_cast<int>(s)};
         for (size_t i = 0; i < 6; ++i)
             params.push_back(CharAt(code, i));
-        Send(MSG_SET_USER_CODE, params, nullptr);
+        Write(MSG_SET_USER_CODE, params, Format("User code %d", static_cast<int>(s)), static_cast<int>(s));
     }
 }
 

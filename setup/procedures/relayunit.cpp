@@ -176,7 +176,7 @@ void CRelayUnit::Step()
         m_host->SetPos(++m_pos);
 }
 
-std::optional<std::string> CRelayUnit::ReadList(int channel, int code)
+std::optional<std::string> CRelayUnit::ReadList(int channel, int code, std::optional<std::string>* partial)
 {
     std::string text;
     bool complete = true;
@@ -193,9 +193,12 @@ std::optional<std::string> CRelayUnit::ReadList(int channel, int code)
         if (UpToZero(text).empty())
             break;
     }
-    // A list with a chunk missing would lose that part when written back.
-    if (!complete)
+    // A list with a chunk missing would lose that part when written back:
+    // what came is only for showing.
+    if (!complete) {
+        *partial = UpToZero(text);
         return std::nullopt;
+    }
     return UpToZero(text);
 }
 
@@ -220,8 +223,8 @@ void CRelayUnit::ReadChannel(int channel, RelayChannelSettings* out)
     if (Prompted(channel, MSG_GET_DR_LINK, 0, none, p, true))
         out->drLink = p[0] & 0x1F;
     Step();
-    out->allowList = ReadList(channel, MSG_GET_WHITELIST);
-    out->blockList = ReadList(channel, MSG_GET_BLACKLIST);
+    out->allowList = ReadList(channel, MSG_GET_WHITELIST, &out->allowPartial);
+    out->blockList = ReadList(channel, MSG_GET_BLACKLIST, &out->blockPartial);
 }
 
 std::vector<RelayChannelSettings> CRelayUnit::ReadAll()

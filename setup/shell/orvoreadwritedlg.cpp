@@ -1,5 +1,7 @@
 #include "orvoshell/orvoreadwritedlg.h"
 
+#include <algorithm>
+
 #include "orvoshell/shellmessages.h"
 #include "orvoshell/shellsettings.h"
 
@@ -95,8 +97,13 @@ void COrvoReadWriteDlg::LoadChoices()
     m_params.doorSettings = GetProfileInt(kSection, kDoorSettings, 0);
     m_params.readRelays = GetProfileInt(kSection, kRelays, 0);
 
-    m_first->setText(QString::number(m_params.first));
-    m_last->setText(QString::number(m_params.last));
+    // A stored number longer than the three digits typed is shown whole, so
+    // that OK refuses it rather than reading it cut ("1000" as 100).
+    for (QLineEdit* edit : {m_first, m_last}) {
+        const QString text = QString::number(edit == m_first ? m_params.first : m_params.last);
+        edit->setMaxLength(std::max(3, static_cast<int>(text.size())));
+        edit->setText(text);
+    }
     m_flatAddresses->setChecked(m_params.flatAddresses != 0);
     m_doorAccess->setChecked(m_params.doorAccess != 0);
     m_rfidTags->setChecked(m_params.rfidTags != 0);

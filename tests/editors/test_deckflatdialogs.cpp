@@ -106,11 +106,14 @@ TEST_F(EditorDialogs, ringTones_customTextIsReadAsBits)
         const char* typed;
         int value;
     };
-    for (const Case& c : {Case{"101", 0x0005}, Case{"1x1", 0x0007}}) {
+    // One bit per character, also for characters of more than one byte.
+    for (const Case& c :
+         {Case{"101", 0x0005}, Case{"1x1", 0x0007}, Case{"1\u00e91", 0x0007}, Case{"\u00e90", 0x0002},
+          Case{"\u20ac\u20ac\u20ac\u20ac\u20ac\u20ac\u20ac\u20ac0", 0x01FE}}) {
         deck->doorCadence = 0x1234; // opens on "Custom"
         CDeckRingtoneDlg dlg(nullptr, deck);
         Show(dlg);
-        Retype(dlg.doorEdit(), QString::fromLatin1(c.typed));
+        dlg.doorEdit()->setText(QString::fromUtf8(c.typed)); // QTest types ASCII only
         dlg.accept();
         EXPECT_EQ(deck->doorCadence, c.value) << c.typed;
     }
@@ -210,23 +213,117 @@ TEST_F(EditorDialogs, deck_administratorEditsTheSerialNumber)
     EXPECT_EQ(deck->serialNumber, "123456");
 }
 
-TEST_F(EditorDialogs, deck_ringToneOkSurvivesTheDeckEditorsCancel)
+// The ring-tone and access-areas editors change the deck editor's copy:
+// their OK reaches the model only with the deck editor's OK.
+TEST_F(EditorDialogs, deck_subEditorsChangesFollowTheDeckEditorsOwnOkOrCancel)
 {
-    deck->doorCadence = 0x0501;
-    deck->description = "Lobby";
-    CDeckDlg dlg(nullptr, deck, false);
-    Show(dlg);
-    Retype(Child<QLineEdit>(&dlg, "descriptionEdit"), QStringLiteral("Changed"));
-    WhenShown<CDeckRingtoneDlg>([](CDeckRingtoneDlg* ring) {
-        ring->doorCombo()->setFocus();
-        QTest::keyClick(ring->doorCombo(), Qt::Key_Down);
-        QTest::mouseClick(ring->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-    });
-    QTest::mouseClick(Child<QPushButton>(&dlg, "ringTonesButton"), Qt::LeftButton);
-    QTest::mouseClick(Child<QPushButton>(&dlg, "cancelButton"), Qt::LeftButton);
-    EXPECT_EQ(deck->doorCadence, 0x0C01);
-    EXPECT_EQ(deck->description, "Lobby") << "Cancel keeps the deck editor's own fields";
-    EXPECT_TRUE(dlg.ChangedModel());
+    for (bool ok : {false, true}) {
+        SCOPED_TRACE(ok ? "deck editor OK" : "deck editor Cancel");
+        deck->doorCadence = 0x0501;
+        deck->rangeMin[0] = 0;
+        deck->description = "Lobby";
+        CDeckDlg dlg(nullptr, deck, false);
+        Show(dlg);
+        Retype(Child<QLineEdit>(&dlg, "descriptionEdit"), QStringLiteral("Changed"));
+        WhenShown<CDeckRingtoneDlg>([](CDeckRingtoneDlg* ring) {
+            ring->doorCombo()->setFocus();
+            QTest::keyClick(ring->doorCombo(), Qt::Key_Down);
+            QTest::mouseClick(ring->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                              Qt::LeftButton);
+        });
+        QTest::mouseClick(Child<QPushButton>(&dlg, "ringTonesButton"), Qt::LeftButton);
+        WhenShown<CDoorAccessDlg>([](CDoorAccessDlg* access) {
+            Retype(access->fromEdit(0), QStringLiteral("101"));
+            QTest::mouseClick(access->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                              Qt::LeftButton);
+        });
+        QTest::mouseClick(Child<QPushButton>(&dlg, "accessAreasButton"), Qt::LeftButton);
+        EXPECT_EQ(deck->doorCadence, 0x0501) << "nothing reaches the model before the deck editor ends";
+        QTest::mouseClick(Child<QPushButton>(&dlg, ok ? "okButton" : "cancelButton"), Qt::LeftButton);
+        EXPECT_EQ(deck->doorCadence, ok ? 0x0C01 : 0x0501);
+        EXPECT_EQ(deck->rangeMin[0], ok ? 101 : 0);
+        EXPECT_EQ(deck->description, ok ? "Changed" : "Lobby");
+        EXPECT_EQ(dlg.ChangedModel(), ok);
+        // Opened again, the ring-tone editor shows what the model holds.
+        CDeckDlg again(nullptr, deck, false);
+        Show(again);
+        int shown = -1;
+        WhenShown<CDeckRingtoneDlg>([&shown](CDeckRingtoneDlg* ring) {
+            shown = ring->doorCombo()->CurrentValue();
+            ring->reject();
+        });
+        QTest::mouseClick(Child<QPushButton>(&again, "ringTonesButton"), Qt::LeftButton);
+        EXPECT_EQ(shown, deck->doorCadence);
+    }
+}
+
+// Typing limits stop typing only: stored text longer than a field's limit is
+// shown whole and kept on OK unless edited (a read names decks
+// "<Default Main><n> (vX.YYY)", documents hold any length).
+TEST_F(EditorDialogs, storedTextLongerThanItsFieldIsShownWholeAndKept)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> store;              // the model before
+        std::function<QString(QWidget*)> okShown; // opens the dialog, gives the field's text, presses OK
+        std::function<std::string()> stored;      // the model after
+        std::string text;
+    };
+    const std::string description = "Main entrance 12 (v2.064)";
+    const Case cases[] = {
+        {"deck description", [&] { deck->description = description; },
+         [&](QWidget*) {
+             CDeckDlg dlg(nullptr, deck, false);
+             const QString shown = Child<QLineEdit>(&dlg, "descriptionEdit")->text();
+             dlg.accept();
+             return shown;
+         },
+         [&] { return deck->description; }, description},
+        {"deck serial number, field disabled", [&] { deck->serialNumber = "AB123456"; },
+         [&](QWidget*) {
+             CDeckDlg dlg(nullptr, deck, false);
+             const QString shown = Child<QLineEdit>(&dlg, "serialEdit")->text();
+             dlg.accept();
+             return shown;
+         },
+         [&] { return deck->serialNumber; }, "AB123456"},
+        {"flat address", [&] { deck->flats[0].address = "A1234"; },
+         [&](QWidget*) {
+             CFlatDlg dlg(nullptr, system.get(), deck, &deck->flats[0]);
+             const QString shown = dlg.addressEdit()->text();
+             dlg.accept();
+             return shown;
+         },
+         [&] { return deck->flats[0].address; }, "A1234"},
+        {"global exception", [&] { deck->globalFlats[3].address = "90012"; },
+         [&](QWidget*) {
+             CDoorAccessDlg dlg(nullptr, deck);
+             const QString shown = dlg.globalEdit(3)->text();
+             dlg.accept();
+             return shown;
+         },
+         [&] { return deck->globalFlats[3].address; }, "90012"},
+    };
+    for (const Case& c : cases) {
+        c.store();
+        EXPECT_EQ(c.okShown(nullptr).toStdString(), c.text) << c.what;
+        EXPECT_EQ(c.stored(), c.text) << c.what;
+    }
+
+    // A key tag number stored too long is shown whole and refused, not cut
+    // into a valid other one.
+    deck->flats[0].tags[1] = {3, "12AB000FFF34"};
+    CFlatWithRfidTagsDlg tags(nullptr, system.get(), deck, &deck->flats[0]);
+    EXPECT_EQ(tags.numberEdit(1)->text(), QStringLiteral("12AB000FFF34"));
+    tags.accept();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Key 2 is invalid")));
+    EXPECT_EQ(deck->flats[0].tags[1].number, "12AB000FFF34");
+
+    // A stored range bound too long for its field is refused whole.
+    deck->rangeMax[2] = 1234567;
+    CDoorAccessDlg access(nullptr, deck);
+    EXPECT_EQ(access.toEdit(2)->text(), QStringLiteral("1234567"));
 }
 
 // ---- Access areas ---------------------------------------------------------
@@ -398,9 +495,23 @@ TEST_F(EditorDialogs, flat_tagFormShowsNoKeyAsEmptyAndStoresWhatIsTyped)
     dlg.numberEdit(1)->setFocus();
     QTest::keyClicks(dlg.numberEdit(1), QStringLiteral("abc12"));
     dlg.colourCombo(1)->setCurrentIndex(9);
+    // A number half typed would be dropped by the next save: OK names it
+    // and the dialog stays open with nothing stored.
     QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("Key 2 is incomplete: a key tag number has ten hexadecimal digits."));
+    EXPECT_EQ(messages.shown[0].title, QStringLiteral("Error"));
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), dlg.numberEdit(1));
+    EXPECT_EQ(flat->tags[1].number, "FFFFFFFFFF");
+    EXPECT_EQ(flat->tags[1].colour, 0);
+    dlg.numberEdit(1)->end(false);
+    QTest::keyClicks(dlg.numberEdit(1), QStringLiteral("34567"));
+    QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+    EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(flat->tags[2].number, "") << "an empty edit gives an empty number";
-    EXPECT_EQ(flat->tags[1].number, "ABC12") << "a partial number is kept as typed";
+    EXPECT_EQ(flat->tags[1].number, "ABC1234567");
     EXPECT_EQ(flat->tags[1].colour, 9);
     EXPECT_EQ(flat->tags[0].number, "12AB000FFF");
 }

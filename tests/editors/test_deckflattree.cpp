@@ -207,7 +207,7 @@ TEST_F(EditorsFromTree, writeAfterEditingSendsTheEditedValues)
                               Qt::LeftButton);
         });
         QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("ringTonesButton")), Qt::LeftButton);
-        QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+        QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
     });
     view->OnCommand(ID_EDIT_DECK);
     ASSERT_EQ(system->decks[0].doorCadence, 0xAAAA);

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "../procedures/simbus.h"
 #include "orvoeditors/doordlg.h"
 #include "orvoeditors/editors.h"
@@ -396,15 +398,34 @@ TEST_F(DoorEditorTest, invalidListCharacterKeepsTheDialogOpenAndSendsNothing)
 
 TEST_F(DoorEditorTest, silentPanelLeavesListsUnselectedAndOkWritesNoneOfThem)
 {
-    orvosim::SimOptions options;
-    options.silent = {"0:door:0"};
-    SimBus bus(Scenario(425), options);
-    UseDoor(425);
-    door->lockTime = 7;
-    CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
-    EXPECT_EQ(Child<QComboBox>(&dlg, "lockTime")->currentIndex(), -1);
-    PressOk(&dlg);
-    EXPECT_EQ(door->lockTime, 7) << "a list the panel gave no value for keeps the model's";
+    // Below 4.00 nothing unread is sent; from 4.00 the reverse relay is
+    // always written clear, and a silent panel does not take it.
+    for (int version : {399, 425}) {
+        SCOPED_TRACE(version);
+        orvosim::SimOptions options;
+        options.silent = {"0:door:0"};
+        SimBus bus(Scenario(version), options);
+        UseDoor(version);
+        door->lockTime = 7;
+        CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
+        EXPECT_EQ(Child<QComboBox>(&dlg, "lockTime")->currentIndex(), -1);
+        const long before = bus.sim.stats().requests;
+        messages.shown.clear();
+        messages.preferred = QMessageBox::No;
+        PressOk(&dlg);
+        EXPECT_EQ(door->lockTime, 7) << "a list the panel gave no value for keeps the model's";
+        if (version < 400) {
+            EXPECT_EQ(dlg.result(), QDialog::Accepted);
+            EXPECT_EQ(bus.sim.stats().requests, before);
+        } else {
+            ASSERT_EQ(messages.shown.size(), 2u);
+            EXPECT_EQ(messages.shown[0].text,
+                      "Timeout waiting for reply from MSG_SET_RELAY_REVERSE\nDeck 0 Door 0, Retry ?");
+            EXPECT_TRUE(messages.shown[1].text.contains("Reverse Relay Action"))
+                << messages.shown[1].text.toStdString();
+            EXPECT_NE(dlg.result(), QDialog::Accepted);
+        }
+    }
 }
 
 TEST_F(DoorEditorTest, welcomeScreenRoundTrip)
@@ -708,6 +729,12 @@ struct UnreadField {
     std::function<void(QWidget*)> type;           // what the installer types
     std::function<std::string(const cJSON*)> sim; // the panel's value
     std::string typed;                            // the panel's value after typing
+    // The write OK sends for it, as its code and name, and the setting the
+    // dialogs name when the panel does not take it; null for the keys,
+    // which are broadcast without a reply.
+    const char* setCode;
+    const char* setMessage;
+    const char* setting;
 };
 
 std::string SimText(const cJSON* door, const char* key, int index = -1)
@@ -744,13 +771,17 @@ const std::vector<UnreadField>& UnreadFields()
     };
     static const std::vector<UnreadField> fields = {
         {"serial number", 429, "59:1", "serialNo", editor, TypeSeven,
-         [](const cJSON* d) { return SimText(d, "serialNo"); }, "7"},
+         [](const cJSON* d) { return SimText(d, "serialNo"); }, "7", "58", "MSG_SET_DOOR_SERIAL_NUMBER",
+         "Serial No."},
         {"speed dial", 429, "86:1", "speedDial", editor, TypeSeven,
-         [](const cJSON* d) { return SimText(d, "speedDialNo"); }, "7"},
+         [](const cJSON* d) { return SimText(d, "speedDialNo"); }, "7", "87", "MSG_SET_SPEED_DIAL",
+         "Speed Dial (Dig.)"},
         {"speed dial display", 429, "111:1", "speedDialDisplay", editor, TypeSeven,
-         [](const cJSON* d) { return SimText(d, "speedDialDisplay"); }, "7"},
+         [](const cJSON* d) { return SimText(d, "speedDialDisplay"); }, "7", "112", "MSG_SET_SPEED_DIAL_NAME",
+         "Speed Dial Display"},
         {"allow list, first chunk", 429, "113:1", "allowList", editor, TypeSeven,
-         [](const cJSON* d) { return SimText(d, "allowList"); }, "7"},
+         [](const cJSON* d) { return SimText(d, "allowList"); }, "7", "114", "MSG_SET_WHITELIST",
+         "Allow List"},
         {"reverse relay", 320, "102:1", "reverseRelay", editor,
          [](QWidget* box) {
              QTest::mouseClick(box, Qt::LeftButton);
@@ -759,18 +790,21 @@ const std::vector<UnreadField>& UnreadFields()
          [](const cJSON* d) {
              return std::string(cJSON_IsTrue(cJSON_GetObjectItem(d, "reverseRelay")) ? "on" : "off");
          },
-         "off"},
+         "off", "103", "MSG_SET_RELAY_REVERSE", "Reverse Relay Action"},
         {"welcome line", 429, "63:1", "screen1Line1", welcome, TypeSeven,
-         [](const cJSON* d) { return SimText(d, "welcomeLines", 0); }, "7"},
+         [](const cJSON* d) { return SimText(d, "welcomeLines", 0); }, "7", "62", "MSG_SET_DOOR_WELCOME",
+         "Screen 1 Line 1"},
         {"block name", 429, "67:1", "block0", blocks, TypeSeven,
-         [](const cJSON* d) { return SimText(d, "blocks", 0); }, "7"},
+         [](const cJSON* d) { return SimText(d, "blocks", 0); }, "7", "66", "MSG_SET_DOOR_BLOCK", "Block 0"},
         {"custom text", 429, "119:1", "line1", custom, TypeSeven,
-         [](const cJSON* d) { return SimText(d, "doorOpenLine1"); }, "7"},
+         [](const cJSON* d) { return SimText(d, "doorOpenLine1"); }, "7", "120", "MSG_SET_CUSTOM_TEXT",
+         "Line 1"},
         {"programming key", 429, "77:1", "key1", keys,
          [](QWidget* field) { QTest::keyClicks(field, "00000000AB"); },
-         [](const cJSON* d) { return SimText(d, "progKeys", 0); }, "00000000AB"},
+         [](const cJSON* d) { return SimText(d, "progKeys", 0); }, "00000000AB", nullptr, nullptr, nullptr},
         {"code", 429, "51:1", "row15", codes, TypeSeven,
-         [](const cJSON* d) { return SimText(d, "codes", 0); }, "7"},
+         [](const cJSON* d) { return SimText(d, "codes", 0); }, "7", "50", "MSG_SET_USER_CODE",
+         "User code 0"},
     };
     return fields;
 }
@@ -850,4 +884,225 @@ TEST_F(DoorEditorTest, adapterLostWhileWritingIsSaidAndKeepsTheEditorOpen)
         }
         dlg->hide();
     }
+}
+
+// A write the panel does not acknowledge gets the read's "Retry ?"; one still
+// not taken is named, the dialog stays open and the model keeps its values.
+TEST_F(DoorEditorTest, writeThePanelDoesNotTakeIsAskedAgainThenNamed)
+{
+    for (const UnreadField& f : UnreadFields()) {
+        if (!f.setCode)
+            continue;
+        for (bool retried : {true, false}) {
+            SCOPED_TRACE(std::string(f.name) + (retried ? ", taken at the retry" : ", never taken"));
+            orvosim::SimOptions options;
+            options.mute = {std::string(f.setCode) + (retried ? ":1" : "")};
+            SimBus bus(Scenario(f.version), options);
+            UseDoor(f.version);
+            door->serialNo = "MODEL";
+            door->welcomeLines[0] = "MODEL";
+            door->blocks[0] = "MODEL";
+            door->doorOpenLine1 = "MODEL";
+            door->description = "MODEL";
+            std::unique_ptr<QDialog> dlg = f.open({system.get(), deck, door, &bus.conn});
+            auto* field = Child<QWidget>(dlg.get(), f.field);
+            ASSERT_TRUE(field);
+            if (auto* line = qobject_cast<QLineEdit*>(field))
+                line->clear();
+            if (auto* text = qobject_cast<QPlainTextEdit*>(field))
+                text->clear();
+            if (auto* box = qobject_cast<QCheckBox*>(field))
+                box->setChecked(false);
+            f.type(field);
+            if (auto* description = dlg->findChild<QLineEdit*>(QStringLiteral("description")))
+                description->setText(QStringLiteral("Gate"));
+            messages.shown.clear();
+            messages.preferred = retried ? QMessageBox::Yes : QMessageBox::No;
+            PressOk(dlg.get());
+            ASSERT_FALSE(messages.shown.empty());
+            EXPECT_EQ(messages.shown[0].text,
+                      QStringLiteral("Timeout waiting for reply from %1\nDeck 0 Door 0, Retry ?")
+                          .arg(QLatin1String(f.setMessage)));
+            EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            if (retried) {
+                EXPECT_EQ(messages.shown.size(), 1u);
+                EXPECT_EQ(dlg->result(), QDialog::Accepted);
+                EXPECT_EQ(f.sim(SimDoor(Dump(bus.sim.dumpJson()))), f.typed);
+                continue;
+            }
+            const ShownBox& said = messages.shown.back();
+            EXPECT_EQ(said.title, "Error");
+            EXPECT_TRUE(said.text.startsWith(
+                QStringLiteral("Door 0 on deck 0 did not take:\n%1\n").arg(QLatin1String(f.setting))))
+                << said.text.toStdString();
+            EXPECT_NE(dlg->result(), QDialog::Accepted);
+            EXPECT_EQ(door->serialNo, "MODEL");
+            EXPECT_EQ(door->welcomeLines[0], "MODEL");
+            EXPECT_EQ(door->blocks[0], "MODEL");
+            EXPECT_EQ(door->doorOpenLine1, "MODEL");
+            EXPECT_EQ(door->description, "MODEL");
+        }
+    }
+}
+
+namespace {
+
+// The scenario of Scenario(version) with some of the panel's values replaced.
+std::string Reporting(int version, const std::vector<std::pair<std::string, std::string>>& values)
+{
+    std::string scenario = Scenario(version);
+    for (const auto& [from, to] : values) {
+        const size_t at = scenario.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos)
+            scenario.replace(at, from.size(), to);
+    }
+    return scenario;
+}
+
+} // namespace
+
+// A value the panel reports that its list has no entry for (language 15 and
+// DR link 31 are the all-ones marks of a list left empty) goes back as it
+// came, so the settings sharing its message still reach the panel.
+TEST_F(DoorEditorTest, valueTheListCannotShowIsKeptAndItsMessageStillSent)
+{
+    struct Case {
+        const char* what;
+        int version;
+        std::vector<std::pair<std::string, std::string>> panel;
+        const char* picked;                                // a list the installer chooses index 2 in, or null
+        std::vector<std::pair<const char*, int>> expected; // the panel after OK
+    };
+    const Case cases[] = {
+        {"language 15, DR link 31",
+         429,
+         {{"\"language\":1,", "\"language\":15,"}, {"\"drLink\":5", "\"drLink\":31"}},
+         nullptr,
+         {{"lockTime", 9}, {"language", 15}, {"drLink", 31}, {"inOption", 1}}},
+        {"mode 9", 425, {{"\"mode\":2", "\"mode\":9"}}, nullptr, {{"lockTime", 9}, {"mode", 9}}},
+        {"input option 5",
+         407,
+         {{"\"inOption\":1", "\"inOption\":5"}},
+         "drLink",
+         {{"drLink", 2}, {"inOption", 5}}},
+        {"language 15, an entry picked",
+         429,
+         {{"\"language\":1,", "\"language\":15,"}},
+         "language",
+         {{"lockTime", 9}, {"language", 2}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimBus bus(Reporting(c.version, c.panel));
+        UseDoor(c.version);
+        CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
+        auto* language = Child<QComboBox>(&dlg, "language");
+        if (c.panel.front().first.find("language") != std::string::npos) {
+            EXPECT_EQ(language->currentIndex(), -1);
+            EXPECT_EQ(language->placeholderText(), "15 (kept as it is)");
+        }
+        Child<QComboBox>(&dlg, "lockTime")->setCurrentIndex(9);
+        if (c.picked)
+            Child<QComboBox>(&dlg, c.picked)->setCurrentIndex(2);
+        PressOk(&dlg);
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        Dump dump(bus.sim.dumpJson());
+        for (const auto& [key, value] : c.expected)
+            EXPECT_EQ(Dump::Int(SimDoor(dump), key), value) << key;
+        // The model holds what the panel now has.
+        const std::map<std::string, int32_t DoorRecord::*> model = {{"lockTime", &DoorRecord::lockTime},
+                                                                    {"language", &DoorRecord::language},
+                                                                    {"drLink", &DoorRecord::drLink},
+                                                                    {"inOption", &DoorRecord::inOption}};
+        for (const auto& [key, value] : c.expected) {
+            if (model.count(key)) {
+                EXPECT_EQ(door->*model.at(key), value) << key;
+            }
+        }
+    }
+}
+
+// A list with a chunk that did not come shows the chunks that did, marked
+// incomplete, and is written only once the installer edits it.
+TEST_F(DoorEditorTest, listWithAMissingChunkShowsWhatCameAndIsWrittenOnlyOnceEdited)
+{
+    for (bool edited : {false, true}) {
+        SCOPED_TRACE(edited ? "edited" : "left alone");
+        orvosim::SimOptions options;
+        options.mute = {"113:1"}; // chunk 0 of the allow list
+        SimBus bus(Reporting(429, {{"\"allowList\":\"1-5,7\"", "\"allowList\":\"101-110,201-210,301-310\""}}),
+                   options);
+        UseDoor(429);
+        CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
+        auto* allow = Child<QPlainTextEdit>(&dlg, "allowList");
+        EXPECT_EQ(allow->toPlainText(), "-210,301-310") << "chunks 1 and 2";
+        auto* mark = dlg.findChild<QLabel*>(QStringLiteral("allowListIncomplete"));
+        ASSERT_TRUE(mark);
+        EXPECT_FALSE(mark->isHidden());
+        EXPECT_EQ(mark->text(), "Incomplete");
+        EXPECT_FALSE(dlg.findChild<QLabel*>(QStringLiteral("blockListIncomplete")))
+            << "the block list came whole";
+        if (edited)
+            allow->setPlainText(QStringLiteral("1-9"));
+        PressOk(&dlg);
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        EXPECT_EQ(Dump::Text(SimDoor(Dump(bus.sim.dumpJson())), "allowList"),
+                  edited ? "1-9" : "101-110,201-210,301-310");
+    }
+}
+
+// Stored texts longer than a field types, read on line, go back whole.
+TEST_F(DoorEditorTest, onlineConciergeTextLongerThanItsFieldIsKeptWhole)
+{
+    SimBus bus(Reporting(421, {{"\"concierge\":\"Porter123\"", "\"concierge\":\"Porter1234567890\""}}));
+    UseDoor(421);
+    CDoorCustomTextDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
+    EXPECT_EQ(Child<QLineEdit>(&dlg, "concierge")->text(), "Porter1234567890");
+    Child<QLineEdit>(&dlg, "line1")->setText(QStringLiteral("Pull"));
+    PressOk(&dlg);
+    Dump dump(bus.sim.dumpJson());
+    EXPECT_EQ(Dump::Text(SimDoor(dump), "concierge"), "Porter1234567890");
+    EXPECT_EQ(Dump::Text(SimDoor(dump), "doorOpenLine1"), "Pull");
+    EXPECT_EQ(door->concierge, "Porter1234567890");
+}
+
+// The programming keys type as key-tag numbers do in the flat editor.
+TEST_F(DoorEditorTest, programmingKeysTypeLikeKeyTagNumbers)
+{
+    struct Case {
+        const char* before;
+        const char* typed;
+        const char* after;
+    };
+    for (const Case& c :
+         {Case{"0123456789", "a", "A"}, Case{"", "0badcafe", "0BADCAFE"}, Case{"12", "G-x", "12"},
+          Case{"0123456789", "G", ""}, Case{"ABCDEF0123AB", "1", "1"}}) {
+        UseDoor(425);
+        door->progKeys[0].number = c.before;
+        CDoorProgKeysDlg dlg(nullptr, system.get(), deck, door, nullptr, false);
+        QTest::keyClicks(Child<QLineEdit>(&dlg, "key1"), QString::fromLatin1(c.typed));
+        EXPECT_EQ(Child<QLineEdit>(&dlg, "key1")->text(), c.after) << c.before << " + " << c.typed;
+    }
+
+    // Enter in a complete key moves to the next; in an incomplete one it does nothing.
+    UseDoor(425);
+    door->progKeys[0].number = "12AB000FFF";
+    door->progKeys[1].number = "12";
+    door->progKeys[9].number = "0000000001";
+    CDoorProgKeysDlg dlg(nullptr, system.get(), deck, door, nullptr, false);
+    dlg.show();
+    QApplication::setActiveWindow(&dlg);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    struct Enter {
+        const char* from;
+        const char* to;
+    };
+    for (const Enter& e : {Enter{"key1", "key2"}, Enter{"key2", "key2"}, Enter{"key10", "key10"}}) {
+        Child<QLineEdit>(&dlg, e.from)->setFocus();
+        QTest::keyClick(Child<QLineEdit>(&dlg, e.from), Qt::Key_Return);
+        EXPECT_EQ(QApplication::focusWidget(), Child<QLineEdit>(&dlg, e.to)) << e.from;
+        EXPECT_TRUE(dlg.isVisible()) << "Enter in " << e.from << " does not press OK";
+    }
+    EXPECT_EQ(door->progKeys[1].number, "12");
 }

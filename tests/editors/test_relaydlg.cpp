@@ -270,6 +270,38 @@ TEST_F(RelayDlgTest, declinedAddressReadLeavesNoSelectionAndIsNotWritten)
     EXPECT_EQ(Dumped(0)["relayTime"].toInt(), 3);
 }
 
+// A list with a chunk that did not come shows the chunks that did, marked
+// incomplete, and is written only once the installer edits it.
+TEST_F(RelayDlgTest, listWithAMissingChunkShowsWhatCameAndIsWrittenOnlyOnceEdited)
+{
+    for (bool edited : {false, true}) {
+        SCOPED_TRACE(edited ? "edited" : "left alone");
+        orvosim::SimOptions options;
+        options.mute = {"113:1"}; // chunk 0 of channel 0's allow list
+        std::string scenario = Scenario(104, 1);
+        scenario.replace(scenario.find("100-199"), 7, "100-199,200-299,300-399");
+        Start(scenario, options);
+        messages.answers = {QMessageBox::No};
+        auto dlg = Editor(104, 1);
+        ASSERT_TRUE(dlg->ReadUnit());
+        QPlainTextEdit* allow = Text(dlg->Panel(0), "allowList");
+        EXPECT_EQ(allow->toPlainText(), "-299,300-399") << "chunks 1 and 2";
+        auto* mark = dlg->Panel(0)->findChild<QLabel*>("allowListIncomplete");
+        ASSERT_TRUE(mark);
+        EXPECT_FALSE(mark->isHidden());
+        EXPECT_TRUE(dlg->Panel(0)->findChild<QLabel*>("blockListIncomplete")->isHidden());
+        if (edited)
+            allow->setPlainText(QStringLiteral("1-9"));
+        dlg->show();
+        ClickOk(*dlg);
+        EXPECT_EQ(dlg->result(), QDialog::Accepted);
+        EXPECT_EQ(Dumped(0)["allowList"].toString(), edited ? "1-9" : "100-199,200-299,300-399");
+        dlg.reset();
+        conn.Close();
+        sim.reset();
+    }
+}
+
 TEST_F(RelayDlgTest, unitReportingSixChannelsShowsFourWithANote)
 {
     Start(Scenario(105, 6));

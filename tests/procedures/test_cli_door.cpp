@@ -191,6 +191,42 @@ TEST(OrvoctlDoorSilent, readBackDifferenceExitsOne)
     EXPECT_NE(run.err.find("\"speedDialNo\" wrote \"99\", reads back null"), std::string::npos) << run.err;
 }
 
+// A write the panel never acknowledges is named, whatever reads back.
+TEST(OrvoctlDoorNotTaken, setNamesEachMemberNotTakenAndExitsOne)
+{
+    struct Case {
+        const char* mute;
+        const char* json;
+        const char* named; // on standard error; null: written
+    };
+    const Case cases[] = {
+        {"60", R"({"lockTime":30})", "\"lockTime\" not taken: no reply to MSG_SET_DOOR2_PARAM"},
+        {"62", R"({"welcomeLines":[null,"Bye"]})",
+         "\"welcomeLines\"[1] not taken: no reply to MSG_SET_DOOR_WELCOME"},
+        {"50:1", R"({"codes":["77"]})", nullptr}, // the retry is answered
+    };
+    for (const Case& c : cases) {
+        orvosim::SimOptions options;
+        options.mute = {c.mute};
+        SimBus bus(kDoors, options);
+        bus.conn.Close();
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("door.json").toStdString();
+        std::ofstream(path) << c.json;
+        DoorCliRun run =
+            RunOrvoctl("door set --device " + bus.device +
+                       " --timeout-mult 0.05 --on-timeout retry:1 --quiet --deck 0 --door 0 " + path);
+        EXPECT_NE(run.err.find("Retry ?"), std::string::npos) << c.mute << ": " << run.err;
+        if (c.named) {
+            EXPECT_EQ(run.status, 1) << c.mute << run.err;
+            EXPECT_NE(run.err.find(c.named), std::string::npos) << c.mute << ": " << run.err;
+        } else {
+            EXPECT_EQ(run.status, 0) << c.mute << run.err;
+            EXPECT_EQ(run.err.find("not taken"), std::string::npos) << run.err;
+        }
+    }
+}
+
 TEST_F(OrvoctlDoor, noPortExitsThree)
 {
     DoorCliRun run = RunOrvoctl("door show --device /dev/nonexistent-orvo --quiet --deck 0 --door 0");

@@ -634,6 +634,9 @@ TEST(DoorPanel, listWithAnUnansweredChunkIsNotGiven)
         const DoorPanelSettings s = panel.ReadSettings();
         EXPECT_EQ(s.allowList.has_value(), c.allowKnown) << c.mute;
         EXPECT_EQ(s.blockList.has_value(), c.blockKnown) << c.mute;
+        // What did come is kept apart, for showing only.
+        EXPECT_EQ(s.allowPartial.has_value(), !c.allowKnown) << c.mute;
+        EXPECT_FALSE(s.blockPartial.has_value()) << c.mute;
         if (c.allowKnown) {
             EXPECT_EQ(*s.allowList, "1-5,7");
         }

@@ -283,7 +283,8 @@ TEST(RelayUnitRetry, lostAdapterIsReportedOnceWithoutQuestions)
         bus.sim.stop();
         if (writing)
             unit.WriteAll(std::vector<RelayChannelSettings>(
-                2, RelayChannelSettings{true, 1, 2, 0, 3, 4, std::nullopt, std::nullopt}));
+                2, RelayChannelSettings{true, 1, 2, 0, 3, 4, std::nullopt, std::nullopt, std::nullopt,
+                                        std::nullopt}));
         else
             unit.ReadAll();
         EXPECT_TRUE(unit.Lost());
@@ -314,7 +315,8 @@ TEST(RelayUnitRetry, everyWriteStepNamesItsMessage)
     SimBus bus(RelayScenario(105, 1, false), Muted({"103", "116", "60", "82", "114", "118"}));
     RecordingHost host;
     CRelayUnit unit(&bus.conn, 0, 4, 105, 1, false, &host);
-    RelayChannelSettings s{true, 1, 2, 0, 3, 4, std::string("1"), std::string("")};
+    RelayChannelSettings s{true,         1,           2, 0, 3, 4, std::string("1"), std::string(""),
+                           std::nullopt, std::nullopt};
     unit.WriteChannel(0, s);
     ASSERT_EQ(host.prompts.size(), 6u);
     for (int i = 0; i < 6; ++i)

@@ -144,3 +144,16 @@ TEST_F(ShellReadWriteDlgTest, badDeckNumber_keepsDialogOpenAndStoresNothing)
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.m_params.LastDeck(), 254);
 }
+
+TEST_F(ShellReadWriteDlgTest, storedDeckNumberLongerThanItsFieldIsRefusedWhole)
+{
+    // Cut to three digits, 1000 would read as deck 100.
+    Store(QStringLiteral("System/Last"), 1000);
+    COrvoReadWriteDlg dlg(nullptr, true, true);
+    dlg.LoadChoices();
+    EXPECT_EQ(dlg.lastEdit()->text(), QStringLiteral("1000"));
+    dlg.accept();
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("Please enter an integer between 0 and 255."));
+}

@@ -1,5 +1,7 @@
 // The deck editor and its ring-tone editor with their two controls. Both
 // work on the model only; the values reach the deck with the next write.
+// The editors opened from the deck editor change its copy of the deck, which
+// reaches the model only with the deck editor's OK.
 #pragma once
 
 #include <QComboBox>
@@ -63,8 +65,8 @@ public:
     CDeckDlg(QWidget* parent, CDeck* deck, bool administrator);
     ~CDeckDlg() override;
 
-    // Whether the deck was changed here or by an editor opened from here,
-    // whatever this dialog's own result.
+    // Whether OK stored into the deck (its own fields and whatever the
+    // editors opened from here changed; Cancel drops those too).
     bool ChangedModel() const { return m_changed; }
 
     void accept() override;
@@ -76,5 +78,7 @@ public:
 private:
     std::unique_ptr<Ui::CDeckDlg> m_ui;
     CDeck* m_deck;
+    // The deck as the ring-tone and access-areas editors change it.
+    std::unique_ptr<CDeck> m_copy;
     bool m_changed = false;
 };

@@ -14,6 +14,7 @@ class COrvoSystem;
 class CDeck;
 struct DoorRecord;
 class QLineEdit;
+class CRfidNumberEdit;
 
 namespace Ui {
 class CDoorDlg;
@@ -137,10 +138,13 @@ public:
 public slots:
     void accept() override;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     std::unique_ptr<Ui::CDoorProgKeysDlg> m_ui;
     DoorTarget m_target;
-    QLineEdit* m_keys[10];
+    CRfidNumberEdit* m_keys[10];
     bool m_read[10] = {true, true, true, true, true, true, true, true, true, true};
 };
 

@@ -17,6 +17,7 @@ class COrvoSystem;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QPlainTextEdit;
 struct RelayRecord;
 
@@ -55,7 +56,8 @@ private:
         QComboBox *address = nullptr, *mode = nullptr, *relayTime = nullptr, *onDelay = nullptr,
                   *drLink = nullptr;
         QPlainTextEdit *allowList = nullptr, *blockList = nullptr;
-        RelayChannelSettings read; // as the unit reported it
+        QLabel *allowMark = nullptr, *blockMark = nullptr; // "Incomplete", next to a list read in part
+        RelayChannelSettings read;                         // as the unit reported it
         bool reverseTouched = false, allowTouched = false, blockTouched = false;
     };
 

@@ -69,6 +69,9 @@ std::string ApplyMember(const Member& m, const cJSON* item, int v, DoorState* s)
 // The reading of a file member, its allow and block lists without spaces as
 // the panel keeps them; the caller owns the item.
 cJSON* Expected(const Member& m, const cJSON* item);
+// Whether the write the panel did not take carries member m (for a list of
+// texts, one entry of it: failure.item).
+bool WrittenBy(const Member& m, const DoorWriteFailure& failure);
 // Whether what was read back holds what was wanted (null entries of an
 // array are not compared).
 bool Matches(const cJSON* wanted, const cJSON* read);

@@ -5,11 +5,15 @@
 // Every call runs on the caller's thread and waits for each reply in turn.
 // Progress goes to the host given at construction (may be null): SetRange once
 // per operation, SetPos after each exchange, so a front end can keep its
-// window alive between exchanges. A request without a reply leaves its value
-// empty (std::nullopt); no question is asked and no message is shown. A text
-// counts as given only when every part of it came; an empty entry handed to
-// a write is left as the panel has it. Should the port go away, the host
-// hears it once (ConnectionLost) and every later request fails at once.
+// window alive between exchanges. A read request without a reply leaves its
+// value empty (std::nullopt); no question is asked and no message is shown. A
+// text counts as given only when every part of it came; an empty entry handed
+// to a write is left as the panel has it. A write the panel does not
+// acknowledge is put to the host (AskRetry: Yes sends it again, No and Cancel
+// go on with the next setting) and, when still not acknowledged, noted in
+// NotTaken(). Should the port go away, the host hears it once
+// (ConnectionLost), is asked nothing more, and every later request fails at
+// once.
 #pragma once
 
 #include <optional>
@@ -31,6 +35,16 @@ struct DoorPanelSettings {
     std::optional<std::string> speedDialDisplay;
     std::optional<bool> reverseRelay;
     std::optional<std::string> allowList, blockList;
+    // When a chunk of a list did not come, the list itself stays empty (so it
+    // is never written back cut) and this holds the chunks that did, in order.
+    std::optional<std::string> allowPartial, blockPartial;
+};
+
+// A write the panel did not acknowledge, even after the installer's answers.
+struct DoorWriteFailure {
+    int code = 0;        // the message sent
+    int item = -1;       // line, block or code slot of a text; -1 for a setting
+    std::string setting; // as the door dialogs label it: "Lock Time, ...", "Block 3"
 };
 
 using OptionalTexts = std::vector<std::optional<std::string>>;
@@ -86,15 +100,26 @@ public:
 
     long Exchanges() const { return m_exchanges; }
     long PauseMs() const { return m_pauseMs; }
+    // The writes not acknowledged since construction, in the order sent. The
+    // programming keys are broadcast without a reply and never appear here.
+    const std::vector<DoorWriteFailure>& NotTaken() const { return m_notTaken; }
     // True once the port has failed for good.
     bool Lost() const;
     // Whether the host has been told of it.
     bool LostReported() const { return m_lostReported; }
 
 private:
+    // One request and its reply, without moving the progress.
+    bool Exchange(int code, const std::vector<int>& params, unsigned char* reply);
     bool Send(int code, std::vector<int> params, unsigned char* reply);
+    // A set request, asked again while the host says so; false when it was
+    // never acknowledged.
+    bool Acknowledged(int code, const std::vector<int>& params);
+    // Acknowledged, noting the setting when it was not.
+    void Write(int code, const std::vector<int>& params, const std::string& setting, int item = -1);
     std::string CollectText(int code, std::vector<int> head, int partAt, int firstChar, bool* answered);
-    void SendText(int code, std::vector<int> head, int partAt, const std::string& text);
+    void SendText(int code, std::vector<int> head, int partAt, const std::string& text,
+                  const std::string& setting, int item);
     void SkipText(); // the progress of a text left out
     void Begin(int steps);
     void Step();
@@ -111,6 +136,7 @@ private:
     long m_exchanges = 0;
     long m_pauseMs = 0;
     bool m_lostReported = false;
+    std::vector<DoorWriteFailure> m_notTaken;
 };
 
 // Whether a programming key may be written: empty (no key), or ten characters

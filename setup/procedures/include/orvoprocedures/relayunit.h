@@ -29,6 +29,9 @@ struct RelayChannelSettings {
     std::optional<int> onDelay;   // 0 disabled, else seconds; from v1.04 only
     std::optional<int> drLink;    // 0 off, n + 1 = door n
     std::optional<std::string> allowList, blockList;
+    // When a chunk of a list went unanswered the list itself stays empty (so
+    // it is never written back cut) and this holds the chunks that came.
+    std::optional<std::string> allowPartial, blockPartial;
 };
 
 // Which settings a write sends (a command line may give only some).
@@ -98,7 +101,8 @@ private:
     // Request, asking the host to retry until answered or declined.
     bool Prompted(int channel, int code, int count, const unsigned char* params, unsigned char* reply,
                   bool reading);
-    std::optional<std::string> ReadList(int channel, int code);
+    // The whole list, or empty with *partial set to the chunks that came.
+    std::optional<std::string> ReadList(int channel, int code, std::optional<std::string>* partial);
     void WriteList(int channel, int code, const std::string& text);
     void Step();
 
