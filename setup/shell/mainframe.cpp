@@ -135,6 +135,7 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     for (QMenu* menu : {m_fileMenu, orvo, configure, test, view, help})
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
     connect(doc, &CSetupDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+    connect(doc, &CSetupDoc::modifiedChanged, this, &QWidget::setWindowModified);
     connect(doc, &CSetupDoc::documentOpened, app, &CSetupApp::AddToRecentFiles);
     connect(app, &CSetupApp::recentFilesChanged, this, &CMainFrame::UpdateRecentFiles);
     connect(app, &CSetupApp::accessLevelChanged, this, &CMainFrame::UpdateCommandStates);
@@ -210,10 +211,12 @@ void CMainFrame::UpdateCommandStates()
 
 void CMainFrame::UpdateTitle()
 {
-    QString title = m_doc->Title() + QStringLiteral(" - Setup");
+    // "[*]" is where the desktop shows that there are unsaved changes.
+    QString title = m_doc->Title() + QStringLiteral("[*] - Setup");
     if (m_app->IsDemo())
         title += QStringLiteral(" [Demo]");
     setWindowTitle(title);
+    setWindowModified(m_doc->IsModified());
 }
 
 void CMainFrame::UpdateRecentFiles()

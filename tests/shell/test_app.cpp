@@ -76,7 +76,7 @@ TEST_F(ShellAppTest, startWithoutSettings_givesDefaultsFullAccessNoLogin)
     EXPECT_EQ(app->comms.showDuplicatesReport, 0);
     EXPECT_DOUBLE_EQ(COrvoSerialConnection::GetTimeoutMult(), 1.0);
     EXPECT_EQ(app->SessionDevice(), QStringLiteral("/dev/ttyS0"));
-    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Orvo - Setup"));
+    EXPECT_EQ(ShownTitle(app->Frame()), QStringLiteral("Orvo - Setup"));
     EXPECT_FALSE(Action(ID_UPGRADE_OPTION)->isChecked());
     EXPECT_EQ(app->Doc()->System()->description, "ORVO System");
     // Nothing is written back at start-up.
@@ -241,7 +241,7 @@ TEST_F(ShellAppTest, demoMode_reachesADemoDeckThroughTheSession)
     options.demo = true;
     ASSERT_TRUE(Start(options));
     EXPECT_TRUE(app->IsDemo());
-    EXPECT_TRUE(app->Frame()->windowTitle().endsWith(QStringLiteral("[Demo]")));
+    EXPECT_TRUE(ShownTitle(app->Frame()).endsWith(QStringLiteral("[Demo]")));
     EXPECT_EQ(app->SessionDevice(), app->DemoDevice());
 
     ASSERT_TRUE(app->OpenSession(app->Frame()));
