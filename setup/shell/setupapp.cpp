@@ -23,8 +23,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QStatusBar>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -253,10 +253,13 @@ void CSetupApp::RemoveFromRecentFiles(const QString& path)
 
 bool CSetupApp::OnUpgradeOption(QWidget* parent)
 {
+    // No is the default: an Enter pressed by habit must not arm the erasure
+    // of every key tag at the next write.
     const bool erase =
-        ShellMessage(parent, QStringLiteral("Erase RFID keys on next write?"),
-                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::NoIcon,
-                     QStringLiteral("Upgrade Option")) == QMessageBox::Yes;
+        ShellMessages().ShowWithDefault(parent, QStringLiteral("Upgrade Option"),
+                                        QStringLiteral("Erase RFID keys on next write?"),
+                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                        QMessageBox::NoIcon, QMessageBox::No) == QMessageBox::Yes;
     AccessExport::Instance().SetEraseKeysOnNextWrite(erase);
     return erase;
 }

@@ -220,6 +220,8 @@ TEST_F(ShellAppTest, upgradeOption_setsOrClearsTheEraseFlag)
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("Erase RFID keys on next write?"));
     EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(messages.shown[0].icon, QMessageBox::NoIcon);
+    // Enter must not arm the erasure of every key tag.
+    EXPECT_EQ(messages.shown[0].defaultButton, QMessageBox::No);
     EXPECT_TRUE(AccessExport::Instance().EraseKeysOnNextWrite());
     EXPECT_TRUE(Action(ID_UPGRADE_OPTION)->isChecked());
 
