@@ -301,7 +301,7 @@ void CMainFrame::OnKeyTagsFile(int id)
     // An import changed the key tags: the document is now unsaved work.
     if (context.changed) {
         m_doc->SetModified();
-        m_view->Rebuild();
+        m_view->RebuildKeepingState();
     }
 }
 
