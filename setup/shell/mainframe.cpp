@@ -318,6 +318,12 @@ void CMainFrame::OnPasswords()
     context.users = &copy;
     if (m_app->Features()->Run(ID_VIEW_PASSWORDS, context) == 1) {
         m_app->Users().Copy(copy);
+        // Demo mode leaves what is stored alone: the users last for this run.
+        if (m_app->IsDemo()) {
+            statusBar()->showMessage(QStringLiteral("Demo mode: the users are kept for this run only"));
+            copy.RemoveAll();
+            return;
+        }
         // The edited users are in force for this run either way; a database
         // that was not written must not pass for saved.
         if (!m_app->Users().Save()) {

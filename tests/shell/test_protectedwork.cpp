@@ -472,6 +472,33 @@ TEST_F(ProtectedWorkTest, damagedUserDatabase_isReportedOnceAndKeptAside)
     qputenv("XDG_DATA_HOME", oldData);
 }
 
+// Demo mode touches no stored file: a damaged User.dat is reported but left
+// where it is.
+TEST_F(ProtectedWorkTest, demoMode_leavesADamagedUserDatabaseWhereItIs)
+{
+    QTemporaryDir data;
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    const QString path = CUserList::DefaultPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QByteArray damaged("\x02\x00garbage", 9);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(damaged);
+    file.close();
+
+    StartOptions demo;
+    demo.demo = true;
+    Start(demo);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Demo mode leaves it as it is at ") + path));
+    app.reset();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), damaged);
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".damaged")));
+    qputenv("XDG_DATA_HOME", oldData);
+}
+
 TEST_F(ProtectedWorkTest, windowGeometry_isKeptBetweenRuns)
 {
     Start();
