@@ -212,6 +212,11 @@ void CMonitorDlg::OnSyncRtc()
 
 void CMonitorDlg::OnResetOrvo()
 {
+    // Every deck and panel restarts: a stray click must not do that.
+    if (ShellMessages().ShowWithDefault(
+            this, AppTitle(), QStringLiteral("Reset ORVO restarts the whole installation. Reset it now?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, QMessageBox::No) != QMessageBox::Yes)
+        return;
     m_session->Reset();
 }
 

@@ -293,13 +293,30 @@ TEST_F(MonitorWindow, ClearEmptiesTheList)
     EXPECT_EQ(m_dialog->Model().rowCount(), 0);
 }
 
-TEST_F(MonitorWindow, SyncAndResetBroadcastThroughTheSession)
+// Reset ORVO restarts the whole installation: it asks first, No the default.
+TEST_F(MonitorWindow, SyncAndResetBroadcastThroughTheSession_ResetAfterAsking)
 {
     const long before = m_sim->stats().requests;
     Child<QPushButton>("syncButton")->click();
     ASSERT_TRUE(WaitFor([&] { return m_sim->stats().requests == before + 1; }, 3000));
+    EXPECT_TRUE(messages.shown.empty());
+
+    messages.answers = {QMessageBox::No};
     Child<QPushButton>("resetButton")->click();
-    ASSERT_TRUE(WaitFor([&] { return m_sim->stats().requests == before + 2; }, 3000));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("Reset ORVO restarts the whole installation. Reset it now?"));
+    EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(messages.shown[0].defaultButton, QMessageBox::No);
+    // Frames reach the installation in order: had the reset gone, it would
+    // be counted before this sync.
+    Child<QPushButton>("syncButton")->click();
+    ASSERT_TRUE(WaitFor([&] { return m_sim->stats().requests >= before + 2; }, 3000));
+    EXPECT_EQ(m_sim->stats().requests, before + 2);
+
+    messages.answers = {QMessageBox::Yes};
+    Child<QPushButton>("resetButton")->click();
+    ASSERT_TRUE(WaitFor([&] { return m_sim->stats().requests == before + 3; }, 3000));
     EXPECT_EQ(m_sim->stats().replies, 0); // broadcasts, nothing answers
 }
 
