@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -57,7 +58,8 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     AddCommand(orvo, QStringLiteral("Re-Boot System"), ID_ORVO_REBOOT);
     AddCommand(orvo, QStringLiteral("Monitor"), ID_ORVO_MONITOR);
     AddCommand(orvo, QStringLiteral("&Logging"), ID_ORVO_LOGGING);
-    AddCommand(orvo, QStringLiteral("&Real Time Clock"), ID_ORVO_CLOCK);
+    // "R" belongs to Read: each mnemonic of a menu reaches one command.
+    AddCommand(orvo, QStringLiteral("Real Time Cloc&k"), ID_ORVO_CLOCK);
     QMenu* test = orvo->addMenu(QStringLiteral("&Test"));
     AddCommand(test, QStringLiteral("&Logging"), ID_TEST_LOGGING);
     AddCommand(test, QStringLiteral("&Messaging"), ID_TEST_MESSAGING);
@@ -140,9 +142,13 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     connect(app, &CSetupApp::recentFilesChanged, this, &CMainFrame::UpdateRecentFiles);
     connect(app, &CSetupApp::accessLevelChanged, this, &CMainFrame::UpdateCommandStates);
 
-    resize(520, 640);
-    // Size and place as the installer left them last time.
-    restoreGeometry(m_app->Store().value(kGeometryKey).toByteArray());
+    // Size and place as the installer left them last time; the first time,
+    // two thirds of the screen, in its middle.
+    if (!restoreGeometry(m_app->Store().value(kGeometryKey).toByteArray())) {
+        const QRect free = screen()->availableGeometry();
+        resize(free.width() * 2 / 3, free.height() * 2 / 3);
+        move(free.center() - rect().center());
+    }
     m_view->setFocus();
     UpdateTitle();
     UpdateRecentFiles();

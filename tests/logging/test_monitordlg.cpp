@@ -146,6 +146,25 @@ TEST_F(MonitorWindow, ListsEveryFrameSentInOrderWithTheDesignedColumns)
     EXPECT_LT(m_dialog->LongestTickMs(), 1000.0);
 }
 
+// Twelve parameters do not fit the "Parameters" column: the cell is elided
+// and its tool tip holds the whole text.
+TEST_F(MonitorWindow, LongParametersAreElidedWithTheWholeTextAsToolTip)
+{
+    MonitorEntry entry{};
+    entry.msg.code = 9;
+    entry.msg.count = 12;
+    for (int i = 0; i < 12; ++i)
+        entry.msg.param[i] = static_cast<unsigned char>(i % 2 ? 'A' + i : i);
+    m_dialog->Model().Append({entry});
+    auto* list = Child<QTreeView>("messageList");
+    const QModelIndex cell = list->model()->index(0, ColParameters);
+    const QString text = cell.data(Qt::DisplayRole).toString();
+    ASSERT_TRUE(text.startsWith(QStringLiteral("[0], 'B', [2]"))) << text.toStdString();
+    EXPECT_GT(list->fontMetrics().horizontalAdvance(text), list->columnWidth(ColParameters));
+    EXPECT_EQ(list->textElideMode(), Qt::ElideRight);
+    EXPECT_EQ(cell.data(Qt::ToolTipRole).toString(), text);
+}
+
 TEST_F(MonitorWindow, HouseKeepingHidesRoutineFrames)
 {
     Child<QCheckBox>("houseKeepingCheck")->setChecked(true);

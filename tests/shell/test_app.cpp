@@ -133,7 +133,7 @@ TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)
                                "&Orvo/Re-Boot System",
                                "&Orvo/Monitor",
                                "&Orvo/&Logging",
-                               "&Orvo/&Real Time Clock",
+                               "&Orvo/Real Time Cloc&k",
                                "&Orvo/&Test",
                                "&Orvo/&Test/&Logging",
                                "&Orvo/&Test/&Messaging",
