@@ -373,6 +373,16 @@ TEST_F(EditorsFromTree, keyTagsExportAndImportFromTheFileMenu)
     file.close();
     EXPECT_TRUE(exported.startsWith("deck,slot,address,key,colour,number\n"));
     EXPECT_TRUE(exported.contains("0,1,101,1,Red,12AB000FFF\n")) << exported.constData();
+    // A name typed without a suffix gets ".csv"; one with its own suffix keeps it.
+    for (const char* typed : {"typed", "typed.txt"}) {
+        const QString path = dir.filePath(QLatin1String(typed));
+        SetKeyTagsFileChooser([path](QWidget*, bool) { return path; });
+        app->Frame()->Action(ID_FILE_EXPORT_KEY_TAGS)->trigger();
+    }
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("typed.csv"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("typed"))));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("typed.txt"))));
+    SetKeyTagsFileChooser([csv](QWidget*, bool) { return csv; });
 
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("deck,slot,address,key,colour,number\n0,2,102,3,Blue,00000000D3\n");
