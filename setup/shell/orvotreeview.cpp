@@ -479,7 +479,7 @@ bool COrvoTreeView::ConfirmDeckConflicts(int deck, const CReadWriteParameters& p
     question += QStringList(lines.mid(0, kListed)).join(QLatin1Char('\n'));
     if (lines.size() > kListed)
         question += QStringLiteral("\n... and %1 more").arg(lines.size() - kListed);
-    question += QStringLiteral("\nWritten, two flats or key tags answer as one. Write Deck anyway?");
+    question += QStringLiteral("\nOnce written, the two flats or key tags answer as one. Write Deck anyway?");
     return ShellMessages().ShowWithDefault(this, AppTitle(), question, QMessageBox::Yes | QMessageBox::No,
                                            QMessageBox::Warning, QMessageBox::No) == QMessageBox::Yes;
 }
