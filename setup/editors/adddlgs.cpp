@@ -35,6 +35,8 @@ CAddNumbersDlg::CAddNumbersDlg(QWidget* parent, const QString& title, const QStr
     auto* form = new QFormLayout;
     m_edit = new QLineEdit(*remembered, this);
     m_edit->setObjectName(QStringLiteral("numbersEdit"));
+    ShowFormat(m_edit, QStringLiteral("1,4-6"),
+               QStringLiteral("Numbers and ranges separated by commas: 1,4-6 stands for 1, 4, 5 and 6"));
     form->addRow(label, m_edit);
     layout->addLayout(form);
     layout->addWidget(OkCancel(this));
@@ -150,6 +152,9 @@ CSystemDlg::CSystemDlg(QWidget* parent, COrvoSystem* system) : QDialog(parent), 
     m_validKeys->setObjectName(QStringLiteral("validKeysEdit"));
     form->addRow(QStringLiteral("Description"), m_description);
     form->addRow(QStringLiteral("Valid Keys"), m_validKeys);
+    // Both show a whole set of valid keys, the longest text they usually hold.
+    for (QLineEdit* edit : {m_description, m_validKeys})
+        WidenToShow(edit, QString::fromLatin1(kDefaultValidKeys));
     layout->addLayout(form);
     layout->addWidget(OkCancel(this));
 }

@@ -36,6 +36,9 @@ int CRingtoneComboBox::CurrentValue() const
 CRingtoneEdit::CRingtoneEdit(QWidget* parent) : QLineEdit(parent)
 {
     setMaxLength(16);
+    WidenToShow(this, QString(16, QLatin1Char('0')));
+    ShowFormat(this, QStringLiteral("0000010100000001"),
+               QStringLiteral("The ring pattern as 16 digits, 0 or 1, the highest bit first"));
 }
 
 void CRingtoneEdit::SetValue(int value)

@@ -105,6 +105,7 @@ CRfidNumberEdit::CRfidNumberEdit(QWidget* parent) : QLineEdit(parent)
 {
     setMaxLength(kRfidLength);
     KeepUpperCase(this);
+    ShowFormat(this, QString::fromLatin1(kKeyNumberPlaceholder), QString::fromLatin1(kKeyNumberToolTip));
 }
 
 void CRfidNumberEdit::keyPressEvent(QKeyEvent* event)

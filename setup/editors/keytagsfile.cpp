@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 
@@ -40,9 +41,12 @@ void SetKeyTagsFileChooser(KeyTagsFileChooser chooser)
 
 bool ExportKeyTags(QWidget* parent, const COrvoSystem& system)
 {
-    const QString path = ChooseFile(parent, true);
+    QString path = ChooseFile(parent, true);
     if (path.isEmpty())
         return false;
+    // A name typed without a suffix gets the file type's.
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
     const std::string csv = KeyTagsToCsv(system);
     std::string error;
     if (WriteFileAtomically(QFile::encodeName(path).toStdString(), csv, &error))

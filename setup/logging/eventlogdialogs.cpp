@@ -208,6 +208,22 @@ void CLogging2Dlg::OnClearLog()
         m_result->setText(QStringLiteral("No reply from deck %1").arg(deck));
 }
 
+void CLogging2Dlg::done(int result)
+{
+    for (CLogging2ViewDlg* view : findChildren<CLogging2ViewDlg*>()) {
+        // A window closed on its own has asked already.
+        if (!view->isVisible() || view->Saved())
+            continue;
+        view->raise();
+        const auto answer =
+            ShellMessage(view, QStringLiteral("The downloaded events have not been saved, Save now?"),
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Question);
+        if (answer == QMessageBox::Cancel || (answer == QMessageBox::Yes && !view->Export(false)))
+            return;
+    }
+    QDialog::done(result);
+}
+
 // ---- Log view ---------------------------------------------------------------
 
 void CLogging2ViewDlg::SetFileChooser(FileChooser chooser)

@@ -36,7 +36,8 @@ int CMonitorModel::columnCount(const QModelIndex& parent) const
 
 QVariant CMonitorModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid())
+    // A cell too narrow for its text is elided; the tool tip shows it whole.
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid())
         return QVariant();
     // Every text but the note is plain ASCII; the note is model text.
     return TextFromModel(m_log.Text(static_cast<size_t>(index.row()), index.column()));
@@ -115,6 +116,7 @@ CMonitorDlg::CMonitorDlg(COrvoSerialConnection* session, QWidget* parent)
     for (int c = 0; c < MonitorColumnCount; ++c)
         m_ui->messageList->setColumnWidth(c, MonitorColumnWidth(c));
     m_ui->messageList->header()->setStretchLastSection(true);
+    m_ui->messageList->setTextElideMode(Qt::ElideRight);
 
     CSetupApp* app = CSetupApp::Instance();
     const bool fullAccess = app && app->accessLevel == 0;
@@ -212,6 +214,11 @@ void CMonitorDlg::OnSyncRtc()
 
 void CMonitorDlg::OnResetOrvo()
 {
+    // Every deck and panel restarts: a stray click must not do that.
+    if (ShellMessages().ShowWithDefault(
+            this, AppTitle(), QStringLiteral("Reset ORVO restarts the whole installation. Reset it now?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, QMessageBox::No) != QMessageBox::Yes)
+        return;
     m_session->Reset();
 }
 

@@ -100,6 +100,21 @@ std::string RfidText(int d1, const std::string& a1, int k1, int d2, const std::s
     return deck1 + a1 + key1 + deck2 + a2 + key2 + number + ")";
 }
 
+// A deck takes part when it was read (a version) and is still in the
+// installation (a name): a deck left out by clearing its name is gone from
+// the check at once, as it is from the tree and the saved document.
+bool TakesPart(const CDeck& deck)
+{
+    return deck.version >= 1 && deck.InUse();
+}
+
+void SetPlaces(DuplicateConflict& conflict, int deck, const Cursor& c, const Place& other)
+{
+    conflict.deck = deck;
+    conflict.otherDeck = other.deck;
+    conflict.repeat = std::tie(other.deck, other.slot, other.key) < std::tie(deck, c.slot, c.key);
+}
+
 } // namespace
 
 std::string DuplicateConflict::ReportLine() const
@@ -139,7 +154,7 @@ uint64_t COrvoSystem::CountDuplicates() const
     std::unordered_map<std::string_view, uint64_t> addresses;
     std::unordered_map<std::string_view, uint64_t> tags;
     for (const CDeck& deck : decks) {
-        if (deck.version < 1)
+        if (!TakesPart(deck))
             continue;
         const bool tagDeck = deck.SupportsRfid();
         for (const CFlat& flat : deck.flats) {
@@ -167,7 +182,7 @@ void COrvoSystem::ForEachDuplicateWhile(const std::function<bool(const Duplicate
     std::array<bool, kDeckCount> tagDeck{};
     for (int d = 0; d < kDeckCount; ++d) {
         const CDeck& deck = decks[d];
-        if (deck.version < 1)
+        if (!TakesPart(deck))
             continue;
         tagDeck[d] = deck.SupportsRfid();
         for (int i = 0; i < kFlatSlots; ++i) {
@@ -189,7 +204,7 @@ void COrvoSystem::ForEachDuplicateWhile(const std::function<bool(const Duplicate
     conflict.kind = DuplicateConflict::Address;
     for (int d1 = 0; d1 < kDeckCount; ++d1) {
         const CDeck& deck = decks[d1];
-        if (deck.version < 1)
+        if (!TakesPart(deck))
             continue;
         cursors.clear();
         for (int i = 0; i < kFlatSlots; ++i) {
@@ -203,6 +218,7 @@ void COrvoSystem::ForEachDuplicateWhile(const std::function<bool(const Duplicate
         const bool more = Merge(cursors, d1, [&](const Cursor& c) {
             const Place& p = c.Current();
             conflict.text = AddressText(d1, c.slot, p.deck, p.slot, deck.flats[c.slot].address);
+            SetPlaces(conflict, d1, c, p);
             return visit(conflict);
         });
         if (!more)
@@ -230,6 +246,7 @@ void COrvoSystem::ForEachDuplicateWhile(const std::function<bool(const Duplicate
             const CFlat& outer = deck.flats[c.slot];
             conflict.text = RfidText(d1, outer.address, c.key, p.deck, decks[p.deck].flats[p.slot].address,
                                      p.key, outer.tags[c.key].number);
+            SetPlaces(conflict, d1, c, p);
             return visit(conflict);
         });
         if (!more)

@@ -227,12 +227,16 @@ int CBusProcedure::Finish(const char* summaryFormat, const char* lostVerb, int f
             statusLine += "\n...";
     }
     m_summary = Format(summaryFormat, statusLine.c_str(), flats, decks, elapsedText.c_str());
+    const bool extraLines = !m_summaryLines.empty();
+    for (const std::string& line : m_summaryLines)
+        m_summary += "\n" + line;
+    m_summaryLines.clear();
     if (m_lost)
         m_summary = std::string(kConnectionLostText) + "\n" + m_summary;
     // A lost connection or lost settings are always reported: the installer
     // must know the job stopped short or left something out.
     const bool shortfall = m_lost || Incomplete();
-    if (m_system->showResults || shortfall) {
+    if (m_system->showResults || shortfall || extraLines) {
         PostText(m_statusWord);
         m_host->ShowSummary(m_statusWord, m_summary, Cancelled() || shortfall);
     }

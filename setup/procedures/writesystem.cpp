@@ -32,8 +32,19 @@ int CWriteProcedure::Run()
     const int last = m_params.LastDeck();
     m_host->SetRange(first * 24, (last + 1) * 24);
     m_start = std::chrono::steady_clock::now();
+    m_erased.clear();
     for (int n = first; n <= last && !Cancelled(); ++n)
         WriteDeck(n);
+    // Erasing key tags cannot be undone: the summary always says where it happened.
+    if (!m_erased.empty()) {
+        int total = 0;
+        std::string decks;
+        for (const auto& [deck, count] : m_erased) {
+            total += count;
+            decks += Format("%s%d on deck %d", decks.empty() ? "" : ", ", count, deck);
+        }
+        AddSummaryLine(Format("Erased %d key tags: %s", total, decks.c_str()));
+    }
     return Finish("%s\nWritten %d flats on %d deck(s)\n%s", "written", m_flats, m_decks);
 }
 
@@ -130,8 +141,17 @@ void CWriteProcedure::WriteFlats(int n, bool rfid)
                            "Retry ?",
                            n, f, k)))
                 Lose(n, Format("Flat %d", f), Format("key %d", k));
+            else if (erase)
+                CountErased(n);
         }
     }
+}
+
+void CWriteProcedure::CountErased(int n)
+{
+    if (m_erased.empty() || m_erased.back().first != n)
+        m_erased.emplace_back(n, 0);
+    ++m_erased.back().second;
 }
 
 void CWriteProcedure::WriteAccess(int n)

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -57,7 +58,8 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     AddCommand(orvo, QStringLiteral("Re-Boot System"), ID_ORVO_REBOOT);
     AddCommand(orvo, QStringLiteral("Monitor"), ID_ORVO_MONITOR);
     AddCommand(orvo, QStringLiteral("&Logging"), ID_ORVO_LOGGING);
-    AddCommand(orvo, QStringLiteral("&Real Time Clock"), ID_ORVO_CLOCK);
+    // "R" belongs to Read: each mnemonic of a menu reaches one command.
+    AddCommand(orvo, QStringLiteral("Real Time Cloc&k"), ID_ORVO_CLOCK);
     QMenu* test = orvo->addMenu(QStringLiteral("&Test"));
     AddCommand(test, QStringLiteral("&Logging"), ID_TEST_LOGGING);
     AddCommand(test, QStringLiteral("&Messaging"), ID_TEST_MESSAGING);
@@ -135,13 +137,18 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     for (QMenu* menu : {m_fileMenu, orvo, configure, test, view, help})
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
     connect(doc, &CSetupDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+    connect(doc, &CSetupDoc::modifiedChanged, this, &QWidget::setWindowModified);
     connect(doc, &CSetupDoc::documentOpened, app, &CSetupApp::AddToRecentFiles);
     connect(app, &CSetupApp::recentFilesChanged, this, &CMainFrame::UpdateRecentFiles);
     connect(app, &CSetupApp::accessLevelChanged, this, &CMainFrame::UpdateCommandStates);
 
-    resize(520, 640);
-    // Size and place as the installer left them last time.
-    restoreGeometry(m_app->Store().value(kGeometryKey).toByteArray());
+    // Size and place as the installer left them last time; the first time,
+    // two thirds of the screen, in its middle.
+    if (!restoreGeometry(m_app->Store().value(kGeometryKey).toByteArray())) {
+        const QRect free = screen()->availableGeometry();
+        resize(free.width() * 2 / 3, free.height() * 2 / 3);
+        move(free.center() - rect().center());
+    }
     m_view->setFocus();
     UpdateTitle();
     UpdateRecentFiles();
@@ -210,10 +217,12 @@ void CMainFrame::UpdateCommandStates()
 
 void CMainFrame::UpdateTitle()
 {
-    QString title = m_doc->Title() + QStringLiteral(" - Setup");
+    // "[*]" is where the desktop shows that there are unsaved changes.
+    QString title = m_doc->Title() + QStringLiteral("[*] - Setup");
     if (m_app->IsDemo())
         title += QStringLiteral(" [Demo]");
     setWindowTitle(title);
+    setWindowModified(m_doc->IsModified());
 }
 
 void CMainFrame::UpdateRecentFiles()
@@ -298,7 +307,7 @@ void CMainFrame::OnKeyTagsFile(int id)
     // An import changed the key tags: the document is now unsaved work.
     if (context.changed) {
         m_doc->SetModified();
-        m_view->Rebuild();
+        m_view->RebuildKeepingState();
     }
 }
 
@@ -315,6 +324,12 @@ void CMainFrame::OnPasswords()
     context.users = &copy;
     if (m_app->Features()->Run(ID_VIEW_PASSWORDS, context) == 1) {
         m_app->Users().Copy(copy);
+        // Demo mode leaves what is stored alone: the users last for this run.
+        if (m_app->IsDemo()) {
+            statusBar()->showMessage(QStringLiteral("Demo mode: the users are kept for this run only"));
+            copy.RemoveAll();
+            return;
+        }
         // The edited users are in force for this run either way; a database
         // that was not written must not pass for saved.
         if (!m_app->Users().Save()) {

@@ -5,6 +5,8 @@
 #include "orvoshell/shellmessages.h"
 #include "orvoshell/shellsettings.h"
 
+#include <orvomodel/accessexport.h>
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -72,6 +74,13 @@ COrvoReadWriteDlg::COrvoReadWriteDlg(QWidget* parent, bool readMode, bool system
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_frame);
+    // The Upgrade Option changes what a write does to every key tag: say so
+    // where the write is chosen.
+    m_eraseWarning = new QLabel(this);
+    m_eraseWarning->setObjectName(QStringLiteral("eraseWarning"));
+    m_eraseWarning->setWordWrap(true);
+    m_eraseWarning->setVisible(!readMode && AccessExport::Instance().EraseKeysOnNextWrite());
+    layout->addWidget(m_eraseWarning);
     layout->addWidget(buttons);
 
     m_first->setEnabled(systemForm);
@@ -80,6 +89,20 @@ COrvoReadWriteDlg::COrvoReadWriteDlg(QWidget* parent, bool readMode, bool system
 
     // Key tags can only be read for flats whose addresses are read too.
     connect(m_rfidTags, &QCheckBox::clicked, this, &COrvoReadWriteDlg::OnRfidClicked);
+    connect(m_rfidTags, &QCheckBox::toggled, this, &COrvoReadWriteDlg::ShowEraseWarning);
+    ShowEraseWarning();
+}
+
+void COrvoReadWriteDlg::ShowEraseWarning()
+{
+    if (m_readMode)
+        return;
+    m_eraseWarning->setText(
+        m_rfidTags->isChecked()
+            ? QStringLiteral("<b>Warning: Upgrade Option is on. Every RFID key tag of the decks written "
+                             "will be erased.</b>")
+            : QStringLiteral(
+                  "Upgrade Option is on, but RFID tags are not chosen: no key tag will be erased."));
 }
 
 void COrvoReadWriteDlg::LoadChoices()

@@ -26,6 +26,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScrollBar>
+#include <QSet>
 
 #include <algorithm>
 #include <memory>
@@ -285,6 +287,25 @@ void COrvoTreeView::Rebuild()
     }
 }
 
+void COrvoTreeView::RebuildKeepingState()
+{
+    QSet<const NodeInfo*> expanded;
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        if ((*it)->isExpanded())
+            expanded.insert(NodeOf(*it));
+    }
+    const NodeInfo* selected = SelectedNode();
+    const int scrolled = verticalScrollBar()->value();
+    Rebuild();
+    if (!expanded.isEmpty()) {
+        for (QTreeWidgetItemIterator it(this); *it; ++it)
+            (*it)->setExpanded(expanded.contains(NodeOf(*it)));
+    }
+    if (QTreeWidgetItem* item = selected ? ItemOf(*selected) : nullptr)
+        setCurrentItem(item);
+    verticalScrollBar()->setValue(scrolled);
+}
+
 CDeck* COrvoTreeView::ParentDeck(QTreeWidgetItem* item) const
 {
     if (!item || !item->parent())
@@ -439,6 +460,30 @@ bool COrvoTreeView::ConfirmWriteOver(int first, int last)
     return true;
 }
 
+bool COrvoTreeView::ConfirmDeckConflicts(int deck, const CReadWriteParameters& params)
+{
+    // Tags written as empty by the Upgrade Option cannot clash.
+    const bool tags = params.rfidTags && !AccessExport::Instance().EraseKeysOnNextWrite();
+    QStringList lines;
+    for (const DuplicateConflict& c : System()->FindDuplicates()) {
+        const bool written = c.kind == DuplicateConflict::Address ? params.flatAddresses != 0 : tags;
+        if (written && !c.repeat && (c.deck == deck || c.otherDeck == deck))
+            lines << Text(c.text);
+    }
+    if (lines.isEmpty())
+        return true;
+    constexpr int kListed = 10;
+    QString question = QStringLiteral("Deck %1 takes part in %2 duplicate(s) that Write refuses:\n")
+                           .arg(deck)
+                           .arg(lines.size());
+    question += QStringList(lines.mid(0, kListed)).join(QLatin1Char('\n'));
+    if (lines.size() > kListed)
+        question += QStringLiteral("\n... and %1 more").arg(lines.size() - kListed);
+    question += QStringLiteral("\nOnce written, the two flats or key tags answer as one. Write Deck anyway?");
+    return ShellMessages().ShowWithDefault(this, AppTitle(), question, QMessageBox::Yes | QMessageBox::No,
+                                           QMessageBox::Warning, QMessageBox::No) == QMessageBox::Yes;
+}
+
 void COrvoTreeView::OnRead()
 {
     // The read replaces the whole model.
@@ -495,6 +540,8 @@ void COrvoTreeView::OnWrite([[maybe_unused]] int deck)
         return;
     if (!ConfirmWriteOver(params.FirstDeck(), params.LastDeck()))
         return;
+    if (deck >= 0 && !ConfirmDeckConflicts(deck, params))
+        return;
     RunWriteDialog(window(), &m_app->Session(), System(), params, deck < 0);
 }
 
@@ -513,7 +560,7 @@ void COrvoTreeView::OnReadDeck()
             m_doc->SetModified();
         }
     }
-    Rebuild();
+    RebuildKeepingState();
 }
 
 void COrvoTreeView::OnWriteDeck()
@@ -545,7 +592,7 @@ void COrvoTreeView::OnAddToSystem(int id)
         return;
     FeatureContext context;
     RunFeature(id, context);
-    Rebuild();
+    RebuildKeepingState();
 }
 
 void COrvoTreeView::OnEditDeck()
@@ -555,9 +602,15 @@ void COrvoTreeView::OnEditDeck()
     if (!node)
         return;
     FeatureContext context;
-    context.deck = &System()->decks[node->index];
+    CDeck& deck = System()->decks[node->index];
+    context.deck = &deck;
     RunFeature(ID_EDIT_DECK, context);
-    RefreshLabel(item);
+    // A deck whose name was cleared has left the installation: it goes from
+    // the tree now, not at the next open of the document.
+    if (deck.InUse())
+        RefreshLabel(item);
+    else
+        RebuildKeepingState();
 }
 
 void COrvoTreeView::OnAddToDeck(int id)
@@ -568,7 +621,7 @@ void COrvoTreeView::OnAddToDeck(int id)
     FeatureContext context;
     context.deck = &System()->decks[node->index];
     RunFeature(id, context);
-    Rebuild();
+    RebuildKeepingState();
 }
 
 void COrvoTreeView::OnEditDoor()
@@ -642,7 +695,7 @@ void COrvoTreeView::OnBusFeature(int id, int nodeType)
 
 void COrvoTreeView::OnConfigureDoor()
 {
-    Rebuild();
+    RebuildKeepingState();
     if (!NodeOfKind(topLevelItem(0), NodeKindSystem))
         return;
     OnBusFeature(ID_CONFIGURE_DOOR, 2);

@@ -23,8 +23,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QStatusBar>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -132,11 +132,13 @@ void CSetupApp::ReportDamagedUsers()
 {
     if (m_users->GetLoadStatus() != CUserList::FileDamaged)
         return;
-    // Moved aside, so the box shows once and not at every start.
-    const QString aside = m_users->KeepDamagedFile();
-    const QString kept = aside.isEmpty()
-                             ? QStringLiteral("It could not be kept aside and is still at %1.")
-                                   .arg(QDir::toNativeSeparators(m_users->GetPath()))
+    // Moved aside, so the box shows once and not at every start; the demo
+    // touches no stored file.
+    const QString aside = IsDemo() ? QString() : m_users->KeepDamagedFile();
+    const QString stored = QDir::toNativeSeparators(m_users->GetPath());
+    const QString kept = IsDemo() ? QStringLiteral("Demo mode leaves it as it is at %1.").arg(stored)
+                         : aside.isEmpty()
+                             ? QStringLiteral("It could not be kept aside and is still at %1.").arg(stored)
                              : QStringLiteral("A copy was kept as %1.").arg(QDir::toNativeSeparators(aside));
     ShellMessage(m_frame.get(),
                  QStringLiteral("The user database was damaged and could not be read. %1\n"
@@ -253,10 +255,13 @@ void CSetupApp::RemoveFromRecentFiles(const QString& path)
 
 bool CSetupApp::OnUpgradeOption(QWidget* parent)
 {
+    // No is the default: an Enter pressed by habit must not arm the erasure
+    // of every key tag at the next write.
     const bool erase =
-        ShellMessage(parent, QStringLiteral("Erase RFID keys on next write?"),
-                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::NoIcon,
-                     QStringLiteral("Upgrade Option")) == QMessageBox::Yes;
+        ShellMessages().ShowWithDefault(parent, QStringLiteral("Upgrade Option"),
+                                        QStringLiteral("Erase RFID keys on next write?"),
+                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                        QMessageBox::NoIcon, QMessageBox::No) == QMessageBox::Yes;
     AccessExport::Instance().SetEraseKeysOnNextWrite(erase);
     return erase;
 }

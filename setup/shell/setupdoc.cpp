@@ -66,6 +66,21 @@ bool CQtDocFileDialogs::ChooseSave(QWidget* parent, const QString& initialPath, 
     return true;
 }
 
+bool CQtDocFileDialogs::ChooseDocumentSave(QWidget* parent, const QString& initialPath, QString* path)
+{
+    QFileDialog dialog(parent, QStringLiteral("Save As"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({kOrvoFilter});
+    dialog.setDefaultSuffix(QStringLiteral("orvo"));
+    if (!initialPath.isEmpty())
+        dialog.selectFile(initialPath);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    *path = dialog.selectedFiles().constFirst();
+    return true;
+}
+
 CSetupDoc::CSetupDoc(IOrvoSettings* settings, QObject* parent)
     : QObject(parent), m_system(std::make_unique<COrvoSystem>(settings))
 {
@@ -98,7 +113,7 @@ bool CSetupDoc::OnNewDocument()
     // the previous installation's keys in an empty one.
     m_system->ClearAll();
     SetPathName(QString());
-    m_modified = false;
+    SetModified(false);
     emit viewsNeedRebuild();
     return true;
 }
@@ -141,7 +156,7 @@ bool CSetupDoc::OnOpenDocument(const QString& path, QWidget* parent)
     m_system->LoadText(text, false, &outcome);
     emit viewsNeedRebuild();
     SetPathName(path);
-    m_modified = false;
+    SetModified(false);
     emit documentOpened(path);
     ReportOutOfRange(path, outcome.outOfRange, parent);
     return true;
@@ -168,12 +183,9 @@ void CSetupDoc::OnFileOpen(QWidget* parent)
     m_system->path = QFile::encodeName(path).toStdString();
     m_system->LoadText(text, merge, &outcome);
     emit viewsNeedRebuild();
-    if (merge) {
-        m_modified = true;
-    } else {
+    if (!merge)
         SetPathName(path);
-        m_modified = false;
-    }
+    SetModified(merge);
     ReportOutOfRange(path, outcome.outOfRange, parent);
 }
 
@@ -184,14 +196,22 @@ bool CSetupDoc::SaveModified(QWidget* parent)
     switch (ShellMessage(parent, QStringLiteral("Save changes to %1?").arg(m_title),
                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning)) {
     case QMessageBox::Yes:
-        // Only a saved document lets the caller go on; an export or a failed
-        // save keeps the changes where they are.
-        return OnFileSave(parent) && !m_modified;
+        // The changes are saved as the document, never as the export, so
+        // the command that asked can go on once the save has happened.
+        return SaveDocument(parent);
     case QMessageBox::No:
         return true;
     default:
         return false;
     }
+}
+
+void CSetupDoc::SetModified(bool modified)
+{
+    if (m_modified == modified)
+        return;
+    m_modified = modified;
+    emit modifiedChanged(modified);
 }
 
 bool CSetupDoc::OnFileSave(QWidget* parent)
@@ -205,12 +225,34 @@ bool CSetupDoc::OnFileSave(QWidget* parent)
     memory.lastFilterIndex = filterIndex;
 
     // The extension decides the form, compared with case as it always was.
-    const int form = QFileInfo(path).suffix() == QStringLiteral("orvo") ? 1 : 2;
+    return SaveAs(path, QFileInfo(path).suffix() == QStringLiteral("orvo") ? 1 : 2, parent);
+}
+
+bool CSetupDoc::SaveDocument(QWidget* parent)
+{
+    FileDialogMemory& memory = DialogMemory();
+    // Offer the document's own file; after an export, the export's name as a document.
+    QString initial = m_pathName;
+    if (initial.isEmpty() && !memory.lastPath.isEmpty()) {
+        const QFileInfo last(memory.lastPath);
+        initial = last.dir().filePath(last.completeBaseName() + QStringLiteral(".orvo"));
+    }
+    QString path;
+    if (!Dialogs().ChooseDocumentSave(parent, initial, &path))
+        return false;
+    if (QFileInfo(path).suffix() != QStringLiteral("orvo"))
+        path += QStringLiteral(".orvo");
+    memory.lastPath = path;
+    return SaveAs(path, 1, parent) && !m_modified;
+}
+
+bool CSetupDoc::SaveAs(const QString& path, int form, QWidget* parent)
+{
     SaveOutcome outcome;
     if (m_system->Save(QFile::encodeName(path).toStdString(), form, &outcome)) {
         if (form == 1) {
             SetPathName(path);
-            m_modified = false;
+            SetModified(false);
         }
         return true;
     }

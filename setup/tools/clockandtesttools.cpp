@@ -3,6 +3,8 @@
 #include "ui_testdlg.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -217,9 +219,22 @@ CEMCTestInfo::CEMCTestInfo(COrvoSerialConnection* session, QWidget* parent)
     setWindowTitle(QStringLiteral("EMC Info"));
     m_value = new QLabel(this);
     m_value->setObjectName(QStringLiteral("value"));
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Number of DR"), this));
-    layout->addWidget(m_value);
+    // The count is read from across the room while the tests run: large print.
+    QFont large = m_value->font();
+    large.setPointSizeF(large.pointSizeF() * 2.5);
+    large.setBold(true);
+    m_value->setFont(large);
+    m_value->setMinimumWidth(QFontMetrics(large).horizontalAdvance(QStringLiteral("00000")));
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("Number of DR"), this));
+    row->addWidget(m_value, 1);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->setObjectName(QStringLiteral("buttonBox"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addWidget(buttons);
+    setMinimumSize(300, 140);
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
     m_timer->setInterval(1000);
@@ -247,6 +262,7 @@ CKX7SetupDlg::CKX7SetupDlg(COrvoSerialConnection* session, QWidget* parent)
     m_doors = new QLineEdit(doorsGroup);
     m_doors->setObjectName(QStringLiteral("doors"));
     m_doors->setPlaceholderText(QStringLiteral("1,2,3,4"));
+    m_doors->setToolTip(QStringLiteral("Four door numbers separated by commas, for example 1,2,3,4"));
     doorsLayout->addWidget(m_doors);
     auto* modeGroup = new QGroupBox(QStringLiteral("Mode"), this);
     auto* modeLayout = new QVBoxLayout(modeGroup);

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -293,6 +294,36 @@ TEST_F(AdminTest, passwordsCommandSavesOnOkOnly)
     reloaded.Load();
     ASSERT_EQ(reloaded.GetCount(), 1) << "an empty list loads with the default user again";
     EXPECT_EQ(reloaded.GetAt(0)->m_Name, "Default User");
+}
+
+// Demo mode keeps its changes in memory: the edited users last for the run
+// and User.dat stays as it was.
+TEST_F(AdminTest, passwordsInDemoMode_leaveUserDatAlone)
+{
+    users.SetPath(CUserList::DefaultPath());
+    ASSERT_TRUE(users.Save());
+    QFile file(users.GetPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    TestApp app;
+    StartOptions demo;
+    demo.demo = true;
+    ASSERT_TRUE(app.InitInstance(demo));
+    RegisterAdmin(app.Registry());
+    app.Frame()->UpdateCommandStates();
+    ASSERT_EQ(app.Users().GetCount(), 2);
+    WhenModal<CUserListDlg>([this](CUserListDlg* dlg) {
+        messages.answers = {QMessageBox::Yes};
+        dlg->OnDelete();
+        ClickButton(dlg, QDialogButtonBox::Ok);
+    });
+    app.Frame()->Action(ID_VIEW_PASSWORDS)->trigger();
+    EXPECT_EQ(app.Users().GetCount(), 1);
+    EXPECT_TRUE(app.Frame()->statusBar()->currentMessage().contains("this run only"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
 }
 
 // ---------------------------------------------------------------- options

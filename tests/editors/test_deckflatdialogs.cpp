@@ -677,3 +677,48 @@ TEST_F(EditorDialogs, system_storesDescriptionAndValidKeysAlsoInTheSettings)
 }
 
 } // namespace
+
+namespace {
+
+// Whether the edit shows its whole text: with the cursor at the end, the
+// text has not scrolled to make room for it (the edit scrolls as it paints).
+bool ShowsWhole(QLineEdit* edit)
+{
+    auto cursorX = [edit] {
+        edit->grab();
+        return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+    };
+    edit->setCursorPosition(0);
+    const int start = cursorX();
+    edit->setCursorPosition(static_cast<int>(edit->text().size()));
+    return cursorX() - start >= edit->fontMetrics().horizontalAdvance(edit->text()) - 1;
+}
+
+} // namespace
+
+// The longest texts the fields usually hold are shown whole, not cut off.
+TEST_F(EditorDialogs, fieldsShowTheirLongestUsualTextWhole)
+{
+    system->description = "Harbour View Residences, Block";
+    deck->doorCadence = 0x1234;      // custom pattern
+    deck->conciergeCadence = 0x0E09; // preset
+    CSystemDlg systemDlg(nullptr, system.get());
+    CDeckRingtoneDlg ringTones(nullptr, deck);
+    struct Case {
+        QDialog* dialog;
+        QLineEdit* edit;
+        QString text;
+    };
+    const Case cases[] = {
+        {&systemDlg, systemDlg.descriptionEdit(), QStringLiteral("Harbour View Residences, Block")},
+        {&systemDlg, Child<QLineEdit>(&systemDlg, "validKeysEdit"), QString::fromLatin1(kDefaultValidKeys)},
+        {&ringTones, ringTones.doorEdit(), QStringLiteral("0001001000110100")},
+        {&ringTones, ringTones.conciergeEdit(), QStringLiteral("0000111000001001")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edit->objectName().toStdString());
+        Show(*c.dialog);
+        ASSERT_EQ(c.edit->text(), c.text);
+        EXPECT_TRUE(ShowsWhole(c.edit)) << c.edit->width() << " px";
+    }
+}

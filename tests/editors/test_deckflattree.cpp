@@ -8,6 +8,7 @@
 #include "orvoeditors/editors.h"
 #include "orvoeditors/flatdlg.h"
 #include "orvoeditors/keytagsfile.h"
+#include "orvoeditors/readdoorrelay.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/mainframe.h"
 #include "orvoshell/orvoreadwritedlg.h"
@@ -28,6 +29,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -195,6 +198,129 @@ TEST_F(EditorsFromTree, addDialogs_rebuildTheTree)
     EXPECT_EQ(DeckItem(9)->child(0)->child(0)->text(0), QStringLiteral("Door - #3 (v4.25)"));
 }
 
+// Adding elements and Configure Door/Relay rebuild the tree; the branches
+// the installer opened stay open and the selection stays where it was.
+TEST_F(EditorsFromTree, addAndConfigureCommands_keepOpenBranchesAndTheSelection)
+{
+    struct Case {
+        int command;
+        bool selectRoot; // else a flat of deck 0
+        QString typed;   // into an add dialog; empty: the dialog is cancelled
+    };
+    const Case cases[] = {
+        {ID_ADD_DECKS, true, QStringLiteral("9")},  {ID_ADD_FLATS, false, QStringLiteral("150")},
+        {ID_ADD_DOORS, false, QStringLiteral("9")}, {ID_CONFIGURE_DOOR, false, QString()},
+        {ID_CONFIGURE_RELAY, true, QString()},
+    };
+    const CDeck& deck0 = system->decks[0];
+    const NodeInfo* open[] = {&system->node, &deck0.node, &deck0.doorHead, &deck0.flatHead,
+                              &system->decks[3].node};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        view->collapseAll();
+        for (const NodeInfo* node : open)
+            view->ItemOf(*node)->setExpanded(true);
+        // Add Flats and Add Doors act on the selected deck: the flat's deck.
+        const NodeInfo* selected = c.selectRoot ? &system->node : &deck0.flats[1].node;
+        Select(view->ItemOf(*selected));
+        WhenShown<QDialog>([&c, this](QDialog* dlg) {
+            if (c.typed.isEmpty()) {
+                dlg->reject();
+                return;
+            }
+            Retype(dlg->findChild<QLineEdit*>(QStringLiteral("numbersEdit")), c.typed);
+            dlg->accept();
+        });
+        if (c.command == ID_ADD_FLATS || c.command == ID_ADD_DOORS)
+            Select(DeckItem(0));
+        view->OnCommand(c.command);
+        if (c.command == ID_ADD_FLATS || c.command == ID_ADD_DOORS)
+            Select(view->ItemOf(*selected)); // back to the flat, as the installer left it
+        EXPECT_FALSE(seen.isEmpty());
+        seen.clear();
+        for (const NodeInfo* node : open)
+            EXPECT_TRUE(view->ItemOf(*node)->isExpanded()) << node->kind << " " << node->index;
+        EXPECT_EQ(view->SelectedNode(), selected);
+        EXPECT_FALSE(view->ItemOf(deck0.relayHead)->isExpanded());
+    }
+    ASSERT_NE(DeckItem(9), nullptr);
+    EXPECT_TRUE(system->decks[0].DoorPresent(9));
+}
+
+// Clearing a deck's name (Yes to "will be left out") takes it out of the
+// tree and of Check for Duplicates at once.
+TEST_F(EditorsFromTree, deckLeftOut_leavesTheTreeAndTheDuplicateCheckAtOnce)
+{
+    // The demo plants one key tag on decks 0 and 1.
+    messages.shown.clear();
+    messages.answers = {QMessageBox::No};
+    view->OnCommand(ID_ORVO_CHECK_DUPLICATES);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Deck 1, Flat 302, Key 1")))
+        << messages.shown[0].text.toStdString();
+
+    DeckItem(0)->setExpanded(true);
+    Select(DeckItem(1));
+    WhenShown<CDeckDlg>([](CDeckDlg* dlg) {
+        Retype(dlg->findChild<QLineEdit*>(QStringLiteral("descriptionEdit")), QString());
+        QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+    });
+    messages.shown.clear();
+    messages.answers = {QMessageBox::Yes};
+    view->OnCommand(ID_EDIT_DECK);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("will be left out")));
+    EXPECT_EQ(DeckItem(1), nullptr);
+    EXPECT_TRUE(DeckItem(0)->isExpanded());
+    EXPECT_TRUE(app->Doc()->IsModified());
+
+    messages.shown.clear();
+    view->OnCommand(ID_ORVO_CHECK_DUPLICATES);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("No Duplicates Found..."));
+}
+
+// Write Deck has no duplicate check of its own: a conflict the deck takes
+// part in, among what is written, is listed and asked about, No the default.
+TEST_F(EditorsFromTree, writeDeck_asksBeforeWritingAConflictOfThatDeck)
+{
+    system->decks[1].flats[0].address = "777";
+    const QString conflict =
+        QStringLiteral("Deck 0, Flat 101, Key 1 is the same as Deck 1, Flat 302, Key 1 (12AB000FFF)");
+    struct Case {
+        bool tags;
+        QMessageBox::StandardButton answer;
+        bool asked;
+        bool written;
+    };
+    for (const Case& c :
+         {Case{true, QMessageBox::No, true, false}, Case{false, QMessageBox::No, false, true}}) {
+        SCOPED_TRACE(c.tags);
+        Select(DeckItem(1));
+        WhenShown<COrvoReadWriteDlg>([&c](COrvoReadWriteDlg* dlg) {
+            dlg->flatAddressesBox()->setChecked(true);
+            dlg->rfidTagsBox()->setChecked(c.tags);
+            dlg->accept();
+        });
+        messages.shown.clear();
+        messages.answers = {c.answer};
+        view->OnCommand(ID_WRITE_DECK);
+        const auto asked =
+            std::find_if(messages.shown.begin(), messages.shown.end(), [](const ShownBox& box) {
+                return box.text.startsWith(
+                    QStringLiteral("Deck 1 takes part in 1 duplicate(s) that Write refuses:"));
+            });
+        ASSERT_EQ(asked != messages.shown.end(), c.asked);
+        if (c.asked) {
+            EXPECT_TRUE(asked->text.contains(QStringLiteral("\n") + conflict + QStringLiteral("\n")))
+                << asked->text.toStdString();
+            EXPECT_EQ(asked->buttons, QMessageBox::Yes | QMessageBox::No);
+            EXPECT_EQ(asked->defaultButton, QMessageBox::No);
+        }
+        EXPECT_EQ(simulator.dumpJson().find("\"777\"") != std::string::npos, c.written);
+    }
+}
+
 TEST_F(EditorsFromTree, writeAfterEditingSendsTheEditedValues)
 {
     Select(DeckItem(0));
@@ -227,6 +353,7 @@ TEST_F(EditorsFromTree, writeAfterEditingSendsTheEditedValues)
         dlg->rfidTagsBox()->setChecked(true);
         dlg->accept();
     });
+    messages.answers = {QMessageBox::Yes}; // the demo's planted duplicate tag goes too
     view->OnCommand(ID_WRITE_DECK);
     const std::string state = simulator.dumpJson();
     EXPECT_NE(state.find("0BADCAFE01"), std::string::npos);
@@ -246,6 +373,16 @@ TEST_F(EditorsFromTree, keyTagsExportAndImportFromTheFileMenu)
     file.close();
     EXPECT_TRUE(exported.startsWith("deck,slot,address,key,colour,number\n"));
     EXPECT_TRUE(exported.contains("0,1,101,1,Red,12AB000FFF\n")) << exported.constData();
+    // A name typed without a suffix gets ".csv"; one with its own suffix keeps it.
+    for (const char* typed : {"typed", "typed.txt"}) {
+        const QString path = dir.filePath(QLatin1String(typed));
+        SetKeyTagsFileChooser([path](QWidget*, bool) { return path; });
+        app->Frame()->Action(ID_FILE_EXPORT_KEY_TAGS)->trigger();
+    }
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("typed.csv"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("typed"))));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("typed.txt"))));
+    SetKeyTagsFileChooser([csv](QWidget*, bool) { return csv; });
 
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("deck,slot,address,key,colour,number\n0,2,102,3,Blue,00000000D3\n");

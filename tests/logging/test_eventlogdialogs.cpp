@@ -2,8 +2,11 @@
 // the simulator.
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -125,15 +128,59 @@ TEST_F(EventLogDialogs, DownloadOpensAViewPerDownloadAndClearAsksFirst)
     int count = -1;
     ASSERT_TRUE(bus.conn.GetLogCount(1, &count));
     EXPECT_EQ(count, 0);
-    // Closing the dialog takes the unsaved views with it, without the save question.
     Click(&dlg, "download");
-    QPointer<CLogging2ViewDlg> second(dlg.findChildren<CLogging2ViewDlg*>().last());
     EXPECT_EQ(dlg.findChildren<CLogging2ViewDlg*>().size(), 2);
-    messages.shown.clear();
-    Click(&dlg, "close");
-    owned.reset();
-    EXPECT_TRUE(second.isNull());
-    EXPECT_TRUE(messages.shown.empty());
+}
+
+// Closing the Logging dialog takes its download windows with it, so each
+// unexported one is asked about as closing it alone would; Cancel keeps all.
+TEST_F(EventLogDialogs, ClosingLoggingAsksForEachUnexportedViewFirst)
+{
+    SimBus bus(LogScenario(4));
+    const QString exported = Temp("first.log");
+    QString chosen;
+    CLogging2ViewDlg::SetFileChooser(
+        [&](QWidget*, const QString&, const QString&, const QString&) { return chosen; });
+    const QString question = "The downloaded events have not been saved, Save now?";
+    struct Case {
+        const char* name;
+        std::deque<QMessageBox::StandardButton> answers;
+        int asked;
+        bool closed;
+        bool written;
+    };
+    const Case cases[] = {
+        {"Cancel at the first keeps everything", {QMessageBox::Cancel}, 1, false, false},
+        {"Cancel at the second keeps everything", {QMessageBox::No, QMessageBox::Cancel}, 2, false, false},
+        {"No to both closes", {QMessageBox::No, QMessageBox::No}, 2, true, false},
+        {"Yes exports, then No closes", {QMessageBox::Yes, QMessageBox::Ok, QMessageBox::No}, 2, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(exported);
+        CLogging2Dlg dlg(&bus.conn);
+        dlg.show();
+        Child<QLineEdit>(&dlg, "deckNumber")->setText("1");
+        Click(&dlg, "check");
+        for (int i = 0; i < 3; ++i)
+            Click(&dlg, "download");
+        QList<CLogging2ViewDlg*> views = dlg.findChildren<CLogging2ViewDlg*>();
+        ASSERT_EQ(views.size(), 3);
+        // One window exported on its own is not asked about again.
+        chosen = Temp("third.csv");
+        ASSERT_TRUE(views[2]->Export(true));
+        chosen = exported;
+        messages.shown.clear();
+        messages.answers = c.answers;
+        Click(&dlg, "close");
+        ASSERT_EQ(messages.shown.size() - (c.written ? 1 : 0), static_cast<size_t>(c.asked));
+        EXPECT_EQ(messages.shown[0].text, question);
+        EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        EXPECT_EQ(dlg.isVisible(), !c.closed);
+        for (CLogging2ViewDlg* view : views)
+            EXPECT_TRUE(view->isVisible());
+        EXPECT_EQ(QFile::exists(exported), c.written);
+    }
 }
 
 TEST_F(EventLogDialogs, CancelInTheProgressWindowShowsWhatWasRead)

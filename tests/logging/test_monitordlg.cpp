@@ -146,6 +146,25 @@ TEST_F(MonitorWindow, ListsEveryFrameSentInOrderWithTheDesignedColumns)
     EXPECT_LT(m_dialog->LongestTickMs(), 1000.0);
 }
 
+// Twelve parameters do not fit the "Parameters" column: the cell is elided
+// and its tool tip holds the whole text.
+TEST_F(MonitorWindow, LongParametersAreElidedWithTheWholeTextAsToolTip)
+{
+    MonitorEntry entry{};
+    entry.msg.code = 9;
+    entry.msg.count = 12;
+    for (int i = 0; i < 12; ++i)
+        entry.msg.param[i] = static_cast<unsigned char>(i % 2 ? 'A' + i : i);
+    m_dialog->Model().Append({entry});
+    auto* list = Child<QTreeView>("messageList");
+    const QModelIndex cell = list->model()->index(0, ColParameters);
+    const QString text = cell.data(Qt::DisplayRole).toString();
+    ASSERT_TRUE(text.startsWith(QStringLiteral("[0], 'B', [2]"))) << text.toStdString();
+    EXPECT_GT(list->fontMetrics().horizontalAdvance(text), list->columnWidth(ColParameters));
+    EXPECT_EQ(list->textElideMode(), Qt::ElideRight);
+    EXPECT_EQ(cell.data(Qt::ToolTipRole).toString(), text);
+}
+
 TEST_F(MonitorWindow, HouseKeepingHidesRoutineFrames)
 {
     Child<QCheckBox>("houseKeepingCheck")->setChecked(true);
@@ -293,13 +312,30 @@ TEST_F(MonitorWindow, ClearEmptiesTheList)
     EXPECT_EQ(m_dialog->Model().rowCount(), 0);
 }
 
-TEST_F(MonitorWindow, SyncAndResetBroadcastThroughTheSession)
+// Reset ORVO restarts the whole installation: it asks first, No the default.
+TEST_F(MonitorWindow, SyncAndResetBroadcastThroughTheSession_ResetAfterAsking)
 {
     const long before = m_sim->stats().requests;
     Child<QPushButton>("syncButton")->click();
     ASSERT_TRUE(WaitFor([&] { return m_sim->stats().requests == before + 1; }, 3000));
+    EXPECT_TRUE(messages.shown.empty());
+
+    messages.answers = {QMessageBox::No};
     Child<QPushButton>("resetButton")->click();
-    ASSERT_TRUE(WaitFor([&] { return m_sim->stats().requests == before + 2; }, 3000));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("Reset ORVO restarts the whole installation. Reset it now?"));
+    EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(messages.shown[0].defaultButton, QMessageBox::No);
+    // Frames reach the installation in order: had the reset gone, it would
+    // be counted before this sync.
+    Child<QPushButton>("syncButton")->click();
+    ASSERT_TRUE(WaitFor([&] { return m_sim->stats().requests >= before + 2; }, 3000));
+    EXPECT_EQ(m_sim->stats().requests, before + 2);
+
+    messages.answers = {QMessageBox::Yes};
+    Child<QPushButton>("resetButton")->click();
+    ASSERT_TRUE(WaitFor([&] { return m_sim->stats().requests == before + 3; }, 3000));
     EXPECT_EQ(m_sim->stats().replies, 0); // broadcasts, nothing answers
 }
 

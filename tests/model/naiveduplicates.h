@@ -15,6 +15,12 @@ struct NaiveConflict {
     const std::string& value;
 };
 
+// A deck that was read and is still named in the installation.
+inline bool NaiveTakesPart(const CDeck& deck)
+{
+    return deck.version >= 1 && !deck.description.empty();
+}
+
 // Calls visit(const NaiveConflict&) for the address conflicts, then for the
 // key tag conflicts, with the outer deck in [firstDeck, endDeck).
 template <typename Visit>
@@ -22,7 +28,7 @@ void ForEachNaiveConflict(const COrvoSystem& s, int firstDeck, int endDeck, Visi
 {
     for (int d1 = firstDeck; d1 < endDeck; ++d1)
         for (int d2 = 0; d2 < kDeckCount; ++d2) {
-            if (s.decks[d1].version < 1 || s.decks[d2].version < 1)
+            if (!NaiveTakesPart(s.decks[d1]) || !NaiveTakesPart(s.decks[d2]))
                 continue;
             for (int i = 0; i < kFlatSlots; ++i)
                 for (int j = 0; j < kFlatSlots; ++j) {
@@ -37,7 +43,7 @@ void ForEachNaiveConflict(const COrvoSystem& s, int firstDeck, int endDeck, Visi
         for (int d2 = 0; d2 < kDeckCount; ++d2) {
             const CDeck& a = s.decks[d1];
             const CDeck& b = s.decks[d2];
-            if (a.version < 1 || b.version < 1 || !a.SupportsRfid() || !b.SupportsRfid())
+            if (!NaiveTakesPart(a) || !NaiveTakesPart(b) || !a.SupportsRfid() || !b.SupportsRfid())
                 continue;
             for (int i = 0; i < kFlatSlots; ++i)
                 for (int j = 0; j < kFlatSlots; ++j)

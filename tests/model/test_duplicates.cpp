@@ -97,14 +97,47 @@ TEST(DuplicateCheck, skippedDecksAndEmptyTags)
     b.flats[0].address = "1";
     b.flats[0].tags[0].number = "0000000009";
     CDeck& c = sys->decks[2];
-    c.version = 1000; // version 1.000 without tags, unnamed: still compared for addresses
+    c.description = "C";
+    c.version = 1000; // version 1.000 without tags: compared for addresses only
     c.versionMajor = 1;
     c.flats[1].tags[0].number = "0000000009";
+    CDeck& d = sys->decks[3];
+    d.version = 2064; // read, then left out by clearing its name: gone from the check
+    d.versionMajor = 2;
+    d.flats[5].address = "1";
+    d.flats[5].tags[0].number = "0000000009";
     EXPECT_TRUE(IndexedReportLines(*sys).empty());
     c.flats[1].address = "1";
     std::vector<std::string> lines = IndexedReportLines(*sys);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1], "ADDRESS CONFLICT: Deck 2, Node 2 is the same as Deck 0, Node 1 (1)");
+    EXPECT_EQ(sys->CountDuplicates(), 2u);
+}
+
+TEST(DuplicateCheck, eachConflictNamesItsDecksAndOneOfItsTwoMeetingsIsTheRepeat)
+{
+    TestSystem sys;
+    sys->Clear();
+    for (int n : {1, 4}) {
+        CDeck& deck = sys->decks[n];
+        deck.description = "D";
+        deck.version = 2064;
+        deck.versionMajor = 2;
+    }
+    sys->decks[1].flats[0].address = "101";
+    sys->decks[1].flats[3].address = "101";
+    sys->decks[1].flats[5].tags[2].number = "00000000AA";
+    sys->decks[4].flats[0].tags[7].number = "00000000AA";
+    struct Seen {
+        int deck, otherDeck;
+        bool repeat;
+        bool operator==(const Seen&) const = default;
+    };
+    std::vector<Seen> seen;
+    for (const DuplicateConflict& c : sys->FindDuplicates())
+        seen.push_back({c.deck, c.otherDeck, c.repeat});
+    // Addresses on deck 1 both ways, then the tag from deck 1 and from deck 4.
+    EXPECT_EQ(seen, (std::vector<Seen>{{1, 1, false}, {1, 1, true}, {1, 4, false}, {4, 1, true}}));
 }
 
 TEST(DuplicateCheck, matchesThePlainLoopsOnRandomInstallations)
@@ -122,6 +155,8 @@ TEST(DuplicateCheck, matchesThePlainLoopsOnRandomInstallations)
             const int n = i == 0 && round % 2 ? kDeckCount - 1 : deckPick(random);
             used.push_back(n);
             CDeck& deck = sys->decks[n];
+            // Now and then a deck that was read and then left out (no name).
+            deck.description = random() % 6 == 0 ? "" : "D";
             deck.expansion = random() % 2;
             deck.versionMajor = random() % 3;
             deck.versionMinor = 20 + random() % 5;
@@ -152,6 +187,7 @@ TEST(DuplicateCheck, everythingClashes_stillInLoopOrder)
     sys->Clear();
     for (int n : {4, 2, 250, 254}) {
         CDeck& deck = sys->decks[n];
+        deck.description = "D";
         deck.version = 2064;
         deck.versionMajor = 2;
         for (int i = 0; i < 6; ++i) {
@@ -201,6 +237,7 @@ TEST(DuplicateCheck, withoutReport_noFileAndNoViewer)
     TestSystem sys;
     sys->Clear();
     CDeck& deck = sys->decks[0];
+    deck.description = "D";
     deck.version = 1;
     deck.flats[0].tags[0].number = "0000000001";
     deck.flats[0].address = "5";
@@ -232,6 +269,7 @@ TEST(DuplicateCheck, unwritableReportFolder_turnsTheReportOff)
     TestSystem sys;
     sys->Clear();
     CDeck& deck = sys->decks[0];
+    deck.description = "D";
     deck.version = 1;
     deck.flats[0].address = "5";
     deck.flats[1].address = "5";

@@ -253,6 +253,8 @@ TEST(ReadWrite, WriteSerialNumberAndErasedTagsOnlyWhenAsked)
     // Tags only: every slot's tags go out, with or without a handset.
     CReadWriteParameters params = Selection(1, 1, false, true, false, false, false);
     params.writeSerialNumber = 1;
+    // Results are off, but erasing key tags is never left unsaid.
+    system->showResults = 0;
     CWriteProcedure write(&bus.conn, params, system.get(), &host, &cancel);
     write.SetEraseTags([] { return true; });
     write.SetClosingPause(0);
@@ -263,6 +265,12 @@ TEST(ReadWrite, WriteSerialNumberAndErasedTagsOnlyWhenAsked)
     EXPECT_EQ(keyTexts, 240);
     EXPECT_EQ(write.FlatsWritten(), 0);
     EXPECT_EQ(deck.flats[0].tags[0].number, "12AB000FFF") << "the model keeps its tags";
+    EXPECT_EQ(write.ErasedTags(), (std::vector<std::pair<int, int>>{{1, 240}}));
+    ASSERT_EQ(host.summaries, 1);
+    EXPECT_FALSE(host.summaryError);
+    EXPECT_TRUE(host.summaryText.starts_with("Complete\nWritten 0 flats on 1 deck(s)\nCompleted in "))
+        << host.summaryText;
+    EXPECT_TRUE(host.summaryText.ends_with("\nErased 240 key tags: 240 on deck 1")) << host.summaryText;
 
     Dump dump(bus.sim.dumpJson());
     const cJSON* deck1 = dump.Deck(1);

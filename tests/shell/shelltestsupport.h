@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <deque>
 #include <functional>
@@ -145,6 +146,14 @@ public:
         return loginAccepted;
     }
 };
+
+// A window title as the desktop shows it: the "[*]" mark becomes "*" while
+// the window holds unsaved changes and disappears otherwise.
+inline QString ShownTitle(const QWidget* window)
+{
+    QString title = window->windowTitle();
+    return title.replace(QStringLiteral("[*]"), window->isWindowModified() ? QStringLiteral("*") : QString());
+}
 
 // Readable QString values in failure messages.
 QT_BEGIN_NAMESPACE

@@ -76,7 +76,7 @@ TEST_F(ShellAppTest, startWithoutSettings_givesDefaultsFullAccessNoLogin)
     EXPECT_EQ(app->comms.showDuplicatesReport, 0);
     EXPECT_DOUBLE_EQ(COrvoSerialConnection::GetTimeoutMult(), 1.0);
     EXPECT_EQ(app->SessionDevice(), QStringLiteral("/dev/ttyS0"));
-    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Orvo - Setup"));
+    EXPECT_EQ(ShownTitle(app->Frame()), QStringLiteral("Orvo - Setup"));
     EXPECT_FALSE(Action(ID_UPGRADE_OPTION)->isChecked());
     EXPECT_EQ(app->Doc()->System()->description, "ORVO System");
     // Nothing is written back at start-up.
@@ -133,7 +133,7 @@ TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)
                                "&Orvo/Re-Boot System",
                                "&Orvo/Monitor",
                                "&Orvo/&Logging",
-                               "&Orvo/&Real Time Clock",
+                               "&Orvo/Real Time Cloc&k",
                                "&Orvo/&Test",
                                "&Orvo/&Test/&Logging",
                                "&Orvo/&Test/&Messaging",
@@ -220,6 +220,8 @@ TEST_F(ShellAppTest, upgradeOption_setsOrClearsTheEraseFlag)
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("Erase RFID keys on next write?"));
     EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(messages.shown[0].icon, QMessageBox::NoIcon);
+    // Enter must not arm the erasure of every key tag.
+    EXPECT_EQ(messages.shown[0].defaultButton, QMessageBox::No);
     EXPECT_TRUE(AccessExport::Instance().EraseKeysOnNextWrite());
     EXPECT_TRUE(Action(ID_UPGRADE_OPTION)->isChecked());
 
@@ -241,7 +243,7 @@ TEST_F(ShellAppTest, demoMode_reachesADemoDeckThroughTheSession)
     options.demo = true;
     ASSERT_TRUE(Start(options));
     EXPECT_TRUE(app->IsDemo());
-    EXPECT_TRUE(app->Frame()->windowTitle().endsWith(QStringLiteral("[Demo]")));
+    EXPECT_TRUE(ShownTitle(app->Frame()).endsWith(QStringLiteral("[Demo]")));
     EXPECT_EQ(app->SessionDevice(), app->DemoDevice());
 
     ASSERT_TRUE(app->OpenSession(app->Frame()));

@@ -111,7 +111,7 @@ TEST_F(ShellDocumentTest, saveThenOpen_roundTripsTheInstallation)
     doc->OnNewDocument();
     EXPECT_EQ(RootLabel(), QStringLiteral("ORVO System"));
     EXPECT_TRUE(DeckLabels().isEmpty());
-    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("Orvo - Setup"));
+    EXPECT_EQ(ShownTitle(app->Frame()), QStringLiteral("Orvo - Setup"));
 
     dialogs.openPath = FilePath(QStringLiteral("harbour.orvo"));
     doc->OnFileOpen(app->Frame());
@@ -121,7 +121,7 @@ TEST_F(ShellDocumentTest, saveThenOpen_roundTripsTheInstallation)
     EXPECT_EQ(DeckLabels(), (QStringList{"Main - #0", "Annex - #7"}));
     EXPECT_EQ(system->decks[0].flats[0].address, "101");
     // The title follows the opened file; the recent files stay as they were.
-    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("harbour.orvo - Setup"));
+    EXPECT_EQ(ShownTitle(app->Frame()), QStringLiteral("harbour.orvo - Setup"));
     EXPECT_TRUE(app->RecentFiles().isEmpty());
 }
 
@@ -162,7 +162,7 @@ TEST_F(ShellDocumentTest, openDocument_setsTitleAndRecentFiles)
         QFile::copy(first, FilePath(QString::fromLatin1(name)));
     }
     doc->OnOpenDocument(first);
-    EXPECT_EQ(app->Frame()->windowTitle(), QStringLiteral("first.orvo - Setup"));
+    EXPECT_EQ(ShownTitle(app->Frame()), QStringLiteral("first.orvo - Setup"));
     EXPECT_EQ(DeckLabels(), QStringList{QStringLiteral("One - #1")});
     for (const char* name : {"b.orvo", "c.orvo", "d.orvo", "e.orvo"})
         doc->OnOpenDocument(FilePath(QString::fromLatin1(name)));

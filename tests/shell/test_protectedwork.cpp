@@ -32,6 +32,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 namespace {
 
 class ScriptedFiles : public IDocFileDialogs {
@@ -41,6 +43,9 @@ public:
     QString savePath;
     int saveFilter = 1;
     int saves = 0;
+    // When set: the name typed, the type left as the dialog preselected it
+    // (the file takes that type's extension), as Enter in the dialog does.
+    QString saveBase;
 
     bool ChooseOpen(QWidget*, const QString&, bool* merge, QString* path) override
     {
@@ -51,6 +56,10 @@ public:
     bool ChooseSave(QWidget*, const QString&, int* filterIndex, QString* path) override
     {
         ++saves;
+        if (!saveBase.isEmpty()) {
+            *path = saveBase + (*filterIndex == 2 ? QStringLiteral(".json") : QStringLiteral(".orvo"));
+            return true;
+        }
         if (savePath.isEmpty())
             return false;
         *filterIndex = saveFilter;
@@ -99,7 +108,7 @@ protected:
             labels << root->child(i)->text(0);
         return labels;
     }
-    QString Title() { return app->Frame()->windowTitle(); }
+    QString Title() { return ShownTitle(app->Frame()); }
     QAction* Action(int id) { return app->Frame()->Action(id); }
     // Something the installer typed, as an editor would leave it.
     void Edit()
@@ -188,7 +197,64 @@ TEST_F(ProtectedWorkTest, jsonExport_leavesTheChangesUnsaved)
     files.saveFilter = 2;
     EXPECT_TRUE(doc->OnFileSave(app->Frame()));
     EXPECT_TRUE(doc->IsModified());
-    EXPECT_EQ(Title(), QStringLiteral("Orvo - Setup"));
+    EXPECT_EQ(Title(), QStringLiteral("Orvo* - Setup"));
+}
+
+// After an export the save dialog remembers the JSON type; the save offered
+// by "Save changes?" still writes the document, and the command goes on.
+TEST_F(ProtectedWorkTest, yesToSaveChanges_savesTheDocumentAfterAnExportAndTheCommandGoesOn)
+{
+    const QString other = WriteFile(QStringLiteral("other.orvo"), kDocB);
+    bool closed = false;
+    bool selectionShown = false;
+    struct Case {
+        const char* command;
+        std::function<void()> run;
+        std::function<bool()> wentOn;
+    };
+    const Case cases[] = {
+        {"Exit", [&] { closed = app->Frame()->close(); }, [&] { return closed; }},
+        {"New", [&] { Action(ID_FILE_NEW)->trigger(); },
+         [&] { return system->description == "ORVO System"; }},
+        {"Open",
+         [&] {
+             files.openPath = other;
+             Action(ID_FILE_OPEN)->trigger();
+         },
+         [&] { return system->description == "Site B"; }},
+        {"Read",
+         [&] {
+             QTimer::singleShot(0, [&] {
+                 if (auto* dlg = qobject_cast<COrvoReadWriteDlg*>(QApplication::activeModalWidget())) {
+                     selectionShown = true;
+                     dlg->reject();
+                 }
+             });
+             Action(ID_ORVO_READ)->trigger();
+         },
+         [&] { return selectionShown; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        StartOptions demo;
+        demo.demo = true; // Read needs an installation to open
+        Start(demo);
+        files.saveBase.clear();
+        files.savePath = FilePath(QStringLiteral("access.json"));
+        files.saveFilter = 2;
+        ASSERT_TRUE(doc->OnFileSave(app->Frame()));
+        Edit();
+        const QString site = FilePath(QStringLiteral("site-%1").arg(QLatin1String(c.command)));
+        files.saveBase = site;
+        messages.answers = {QMessageBox::Yes};
+        c.run();
+        EXPECT_FALSE(QFile::exists(site + QStringLiteral(".json")));
+        auto saved = std::make_unique<COrvoSystem>();
+        ASSERT_TRUE(saved->Load(QFile::encodeName(site + QStringLiteral(".orvo")).toStdString(), false));
+        EXPECT_EQ(saved->description, "Edited");
+        EXPECT_TRUE(c.wentOn());
+        app.reset();
+    }
 }
 
 TEST_F(ProtectedWorkTest, mergeMarksModifiedAndOpenWithoutMergeAsksFirst)
@@ -240,13 +306,21 @@ TEST_F(ProtectedWorkTest, title_followsTheFileLastOpenedOrSaved)
     doc->OnFileOpen(app->Frame());
     EXPECT_EQ(Title(), QStringLiteral("file-b.orvo - Setup"));
     EXPECT_EQ(DeckLabels(), QStringList{QStringLiteral("B3 - #3")});
+    // Unsaved changes show as the desktop's mark in the title.
+    EXPECT_TRUE(app->Frame()->windowTitle().contains(QStringLiteral("[*]")));
+    Edit();
+    EXPECT_TRUE(app->Frame()->isWindowModified());
+    EXPECT_EQ(Title(), QStringLiteral("file-b.orvo* - Setup"));
 
     files.savePath = FilePath(QStringLiteral("file-c.orvo"));
     doc->OnFileSave(app->Frame());
     EXPECT_EQ(Title(), QStringLiteral("file-c.orvo - Setup"));
 
+    Edit();
+    messages.answers = {QMessageBox::No};
     Action(ID_FILE_NEW)->trigger();
     EXPECT_EQ(Title(), QStringLiteral("Orvo - Setup"));
+    EXPECT_FALSE(app->Frame()->isWindowModified());
 }
 
 TEST_F(ProtectedWorkTest, newAndOpen_forgetThePreviousKeyTagsAndAlarms)
@@ -395,6 +469,33 @@ TEST_F(ProtectedWorkTest, damagedUserDatabase_isReportedOnceAndKeptAside)
     messages.shown.clear();
     Start();
     EXPECT_TRUE(messages.shown.empty()) << "told once";
+    qputenv("XDG_DATA_HOME", oldData);
+}
+
+// Demo mode touches no stored file: a damaged User.dat is reported but left
+// where it is.
+TEST_F(ProtectedWorkTest, demoMode_leavesADamagedUserDatabaseWhereItIs)
+{
+    QTemporaryDir data;
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    const QString path = CUserList::DefaultPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QByteArray damaged("\x02\x00garbage", 9);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(damaged);
+    file.close();
+
+    StartOptions demo;
+    demo.demo = true;
+    Start(demo);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Demo mode leaves it as it is at ") + path));
+    app.reset();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), damaged);
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".damaged")));
     qputenv("XDG_DATA_HOME", oldData);
 }
 

@@ -2,8 +2,11 @@
 
 #include "orvoshell/orvoreadwritedlg.h"
 
+#include <orvomodel/accessexport.h>
+
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -156,4 +159,30 @@ TEST_F(ShellReadWriteDlgTest, storedDeckNumberLongerThanItsFieldIsRefusedWhole)
     EXPECT_NE(dlg.result(), QDialog::Accepted);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("Please enter an integer between 0 and 255."));
+}
+
+// While the Upgrade Option is on, the write selection says what it will do
+// to the key tags; reads and writes without it show nothing.
+TEST_F(ShellReadWriteDlgTest, upgradeOption_warnsInTheWriteSelection)
+{
+    struct Case {
+        bool read;
+        bool erase;
+        bool shown;
+    };
+    for (const Case& c : {Case{false, true, true}, Case{false, false, false}, Case{true, true, false}}) {
+        SCOPED_TRACE(testing::Message() << "read " << c.read << ", erase " << c.erase);
+        AccessExport::Instance().SetEraseKeysOnNextWrite(c.erase);
+        COrvoReadWriteDlg dlg(nullptr, c.read, false);
+        dlg.LoadChoices();
+        EXPECT_EQ(!dlg.eraseWarning()->isHidden(), c.shown);
+        if (!c.shown)
+            continue;
+        EXPECT_FALSE(dlg.rfidTagsBox()->isChecked());
+        EXPECT_TRUE(dlg.eraseWarning()->text().contains(QStringLiteral("no key tag will be erased")));
+        dlg.rfidTagsBox()->click();
+        EXPECT_TRUE(dlg.eraseWarning()->text().contains(
+            QStringLiteral("Every RFID key tag of the decks written will be erased")));
+    }
+    AccessExport::Instance().SetEraseKeysOnNextWrite(false);
 }

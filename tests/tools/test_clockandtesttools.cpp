@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -159,6 +160,27 @@ TEST_F(ToolDialogs, EmcShowsTheCounterAndKeepsItWithoutAReply)
     CEMCTestInfo quiet(&silent.conn);
     quiet.OnTimer();
     EXPECT_EQ(Child<QLabel>(&quiet, "value")->text(), "");
+}
+
+// The EMC window is watched from a distance while the tests run: a Close
+// button, a window of a readable size and a count in large print.
+TEST_F(ToolDialogs, EmcWindowIsReadableAndClosesWithItsButton)
+{
+    SimBus bus(kScenario);
+    CEMCTestInfo dlg(&bus.conn);
+    dlg.show();
+    auto* value = Child<QLabel>(&dlg, "value");
+    dlg.OnTimer();
+    EXPECT_GE(dlg.width(), 300);
+    EXPECT_GE(dlg.height(), 140);
+    EXPECT_GE(value->font().pointSizeF(), 2 * dlg.font().pointSizeF());
+    EXPECT_GE(value->width(), value->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
+    auto* buttons = Child<QDialogButtonBox>(&dlg, "buttonBox");
+    QPushButton* close = buttons ? buttons->button(QDialogButtonBox::Close) : nullptr;
+    ASSERT_NE(close, nullptr);
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
 }
 
 TEST_F(ToolDialogs, Kx7SendsDoorsAndModeOrExplainsTheRefusal)

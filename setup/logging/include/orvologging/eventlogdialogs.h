@@ -36,6 +36,10 @@ public:
     void OnDownload();
     void OnClearLog();
 
+    // Ends the dialog, which takes its download windows with it: each one
+    // not exported is asked about first; Cancel keeps everything open.
+    void done(int result) override;
+
 private:
     void DeckChanged();
     bool DeckNumber(int* deck) const;

@@ -6,7 +6,13 @@
 struct DuplicateConflict {
     enum Kind { Address, Rfid };
     Kind kind = Address;
-    std::string text; // "Deck %d, Node %d is the same as ..." without the report prefix
+    std::string text;  // "Deck %d, Node %d is the same as ..." without the report prefix
+    int deck = 0;      // the deck the text names first
+    int otherDeck = 0; // the deck it names second
+    // The pair was, or will be, met from its other side as well; this is the
+    // second of the two meetings (the other place comes first in deck, slot,
+    // key order).
+    bool repeat = false;
 
     // The report line without its line break: "ADDRESS CONFLICT: ..." or "RFID CONFLICT: ...".
     std::string ReportLine() const;

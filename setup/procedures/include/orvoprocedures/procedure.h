@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "orvoprocedures/readwriteparameters.h"
@@ -160,6 +161,9 @@ protected:
     // The common end of both jobs: status, summary box, pause, result.
     // lostVerb ("read", "written") completes "%d setting(s) could not be %s".
     int Finish(const char* summaryFormat, const char* lostVerb, int flats, int decks);
+    // A line the summary must carry after its designed text; with one, the
+    // summary is shown even when results are not.
+    void AddSummaryLine(const std::string& line) { m_summaryLines.push_back(line); }
 
     IBusLink* m_link;
     IBusLink* m_ownedLink = nullptr;
@@ -182,6 +186,7 @@ private:
     int m_quietRetries = kDefaultQuietRetries;
     long m_quietResends = 0;
     std::vector<LostSetting> m_lostSettings;
+    std::vector<std::string> m_summaryLines;
     bool m_noDeck = false;
 };
 
@@ -218,16 +223,21 @@ public:
     int Run() override;
     int FlatsWritten() const { return m_flats; }
     int DecksWritten() const { return m_decks; }
+    // Key tags written as empty because of the erase-tags option, per deck
+    // (deck number, tags the deck acknowledged), in deck order.
+    const std::vector<std::pair<int, int>>& ErasedTags() const { return m_erased; }
 
 private:
     void WriteDeck(int n);
     void WriteFlats(int n, bool rfid);
+    void CountErased(int n);
     void WriteAccess(int n);
     void WriteDoors(int n);
     // Sends the text in its two parts of eight characters; false when a part got no reply.
     bool SendText(int n, int door, int code, std::initializer_list<int> head, const std::string& text);
 
     std::function<bool()> m_eraseTags;
+    std::vector<std::pair<int, int>> m_erased;
     int m_flats = 0;
     int m_decks = 0;
     int m_liveExpansion = 0;

@@ -41,6 +41,7 @@ public:
 
 #include <functional>
 #include <map>
+#include <vector>
 
 // The application's table of contributed dialogs, filled at start-up by the
 // parts that provide them: one function per command identifier.
@@ -50,6 +51,14 @@ public:
 
     void Register(int commandId, Runner runner) { m_runners[commandId] = std::move(runner); }
     bool Has(int commandId) const override { return m_runners.count(commandId) != 0; }
+    // The commands with a dialog, in ascending order.
+    std::vector<int> Commands() const
+    {
+        std::vector<int> ids;
+        for (const auto& entry : m_runners)
+            ids.push_back(entry.first);
+        return ids;
+    }
     int Run(int commandId, FeatureContext& context) override
     {
         auto it = m_runners.find(commandId);

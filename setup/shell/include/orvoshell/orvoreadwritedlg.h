@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 
 class COrvoReadWriteDlg : public QDialog {
@@ -32,6 +33,8 @@ public:
     QCheckBox* rfidTagsBox() const { return m_rfidTags; }
     QCheckBox* doorSettingsBox() const { return m_doorSettings; }
     QCheckBox* relaysBox() const { return m_relays; }
+    // The line shown in a write while the Upgrade Option erases key tags.
+    QLabel* eraseWarning() const { return m_eraseWarning; }
 
     // Loads the remembered choices into the controls (done by exec()).
     void LoadChoices();
@@ -42,6 +45,7 @@ public:
 
 private:
     void OnRfidClicked(bool checked);
+    void ShowEraseWarning();
     bool TakeDeckNumber(QLineEdit* edit, int* value);
 
     bool m_readMode;
@@ -58,4 +62,5 @@ private:
     QCheckBox* m_rfidTags;
     QCheckBox* m_doorSettings;
     QCheckBox* m_relays;
+    QLabel* m_eraseWarning;
 };

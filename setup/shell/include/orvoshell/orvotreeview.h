@@ -6,6 +6,7 @@
 #include <functional>
 
 class CDeck;
+class CReadWriteParameters;
 class CSetupApp;
 class CSetupDoc;
 class COrvoSystem;
@@ -21,6 +22,10 @@ public:
 
     // Deletes every item and builds the tree from the model.
     void Rebuild();
+    // The same for a change within the document (elements added or left
+    // out): the branches that were open stay open and the selection stays
+    // on its element while it is still shown.
+    void RebuildKeepingState();
 
     // The element an item shows (null for none).
     static NodeInfo* NodeOf(const QTreeWidgetItem* item);
@@ -80,6 +85,10 @@ private:
     // Asks before a write covers a deck whose last read stopped short; false
     // when the installer declines (No is the default).
     bool ConfirmWriteOver(int first, int last);
+    // Write Deck has no duplicate check of its own: the conflicts the deck
+    // takes part in, among what the selection writes, are listed and asked
+    // about; false when the installer declines (No is the default).
+    bool ConfirmDeckConflicts(int deck, const CReadWriteParameters& params);
     void BuildContextMenus();
 
     CSetupApp* m_app;

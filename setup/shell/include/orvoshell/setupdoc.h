@@ -24,6 +24,13 @@ public:
     // Save: *filterIndex (1 = Orvo Files, 2 = JSON Files) arrives preset and
     // leaves with the chosen filter. False on Cancel.
     virtual bool ChooseSave(QWidget* parent, const QString& initialPath, int* filterIndex, QString* path) = 0;
+    // The save offered by the question about unsaved changes: the document
+    // type only. False on Cancel.
+    virtual bool ChooseDocumentSave(QWidget* parent, const QString& initialPath, QString* path)
+    {
+        int filterIndex = 1;
+        return ChooseSave(parent, initialPath, &filterIndex, path);
+    }
 };
 
 // The real dialogs: a non-native open dialog carrying the "Merge with existing
@@ -32,6 +39,7 @@ class CQtDocFileDialogs : public IDocFileDialogs {
 public:
     bool ChooseOpen(QWidget* parent, const QString& initialPath, bool* merge, QString* path) override;
     bool ChooseSave(QWidget* parent, const QString& initialPath, int* filterIndex, QString* path) override;
+    bool ChooseDocumentSave(QWidget* parent, const QString& initialPath, QString* path) override;
 };
 
 class CSetupDoc : public QObject {
@@ -59,10 +67,13 @@ public:
     // Returns true when something was saved; a saved ".orvo" becomes the
     // document's file and leaves nothing to save.
     bool OnFileSave(QWidget* parent);
+    // Saves the document itself (".orvo"), whatever type the last save chose:
+    // the save the question about unsaved changes offers. True when saved.
+    bool SaveDocument(QWidget* parent);
 
     // Changes not yet saved: a read, an edit, a merge, the Upgrade Option.
     bool IsModified() const { return m_modified; }
-    void SetModified(bool modified = true) { m_modified = modified; }
+    void SetModified(bool modified = true);
     // Before the document is replaced or the program ends: asks
     // "Save changes to %s?" when there are changes. True when the caller may
     // go on (saved, or No); false on Cancel or when the save did not happen.
@@ -90,6 +101,7 @@ signals:
     // The views must delete their items and build the tree again.
     void viewsNeedRebuild();
     void titleChanged(const QString& title);
+    void modifiedChanged(bool modified);
     // A path was opened as the document and belongs in the recent-file list.
     void documentOpened(const QString& path);
 
@@ -101,6 +113,9 @@ private:
     IDocFileDialogs* m_dialogs = nullptr;
     // Reads path for Open; false (with the box) when it is no document.
     bool ReadForOpen(const QString& path, QWidget* parent, std::string* text);
+    // Writes the chosen path in the form given (1 document, 2 JSON export);
+    // false, with the box, when nothing was written.
+    bool SaveAs(const QString& path, int form, QWidget* parent);
     void ReportOutOfRange(const QString& path, const std::vector<std::string>& notes, QWidget* parent);
 
     QString m_pathName;
