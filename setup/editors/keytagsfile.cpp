@@ -40,11 +40,14 @@ void SetKeyTagsFileChooser(KeyTagsFileChooser chooser)
 
 bool ExportKeyTags(QWidget* parent, const COrvoSystem& system)
 {
+    std::string csv, error;
+    if (!ExportKeyTagsCsv(system, &csv, &error)) {
+        Warn(parent, QStringLiteral("The key tags were not exported:\n%1").arg(QString::fromStdString(error)));
+        return false;
+    }
     const QString path = ChooseFile(parent, true);
     if (path.isEmpty())
         return false;
-    const std::string csv = KeyTagsToCsv(system);
-    std::string error;
     if (WriteFileAtomically(QFile::encodeName(path).toStdString(), csv, &error))
         return true;
     Warn(parent,
