@@ -1,5 +1,6 @@
 // orvoctl log: count, download (.log or CSV) and clear a deck's event log.
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "bus.h"
 #include "commands.h"
+#include "orvomodel/atomicfile.h"
 #include "orvoprocedures/eventlog.h"
 
 namespace {
@@ -136,9 +138,12 @@ int RunLogCommand(const QStringList& args)
         const QString path = parser.value(output);
         const std::string text =
             EndsWithCsv(path) ? EventLogCsv(events) : EventLogText(events, deck, std::time(nullptr));
-        const std::string local = QFileInfo(path).filePath().toLocal8Bit().toStdString();
-        if (const int error = WriteTextFile(local, text)) {
-            PrintError("Error " + std::to_string(error) + " writing logging file <" + local + ">\n");
+        const std::string local = QFile::encodeName(QFileInfo(path).filePath()).toStdString();
+        std::string reason;
+        int number = 0;
+        if (!WriteFileAtomically(local, text, &reason, &number)) {
+            PrintError("Error " + std::to_string(number) + " writing logging file <" + local + ">\n" + reason +
+                       "\n");
             bus.Close();
             return kExitFailed;
         }

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -24,6 +25,7 @@
 #include <ctime>
 #include <set>
 
+#include "orvomodel/atomicfile.h"
 #include "orvoprocedures/eventlogmodel.h"
 #include "orvoshell/shellmessages.h"
 #include "wendrel/orvoserialconnection.h"
@@ -324,9 +326,13 @@ bool CLogging2ViewDlg::Export(bool csv)
     if (path.isEmpty())
         return false;
     const std::string text = csv ? EventLogCsv(m_events) : EventLogText(m_events, m_deck, std::time(nullptr));
-    const std::string local = path.toLocal8Bit().toStdString();
-    if (const int error = WriteTextFile(local, text)) {
-        ShellMessage(this, QStringLiteral("Error %1 writing logging file <%2>").arg(error).arg(path),
+    std::string reason;
+    int number = 0;
+    if (!WriteFileAtomically(QFile::encodeName(path).toStdString(), text, &reason, &number)) {
+        ShellMessage(this,
+                     QStringLiteral("Error %1 writing logging file <%2>\n%3")
+                         .arg(number)
+                         .arg(path, QString::fromLocal8Bit(reason.c_str())),
                      QMessageBox::Ok, QMessageBox::Information);
         return false;
     }

@@ -1,15 +1,11 @@
 #include "orvoprocedures/eventlog.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <locale.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "modeltext.h"
-#include "orvomodel/atomicfile.h"
 #include "orvomodel/csv.h"
 #include "orvomodel/modeltext.h"
 #include "wendrel/orvoserialconnection.h"
@@ -136,44 +132,6 @@ std::string EventLogCsv(const COrvoEventList& events)
         text += CsvField(ModelTextToUtf8(e.Description())) + "\n";
     }
     return text;
-}
-
-int WriteTextFile(const std::string& path, const std::string& text)
-{
-    // Renaming the temporary file over a FIFO or a device would replace the node.
-    if (!IsWritableTarget(path))
-        return EINVAL;
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0)
-        return errno;
-    size_t done = 0;
-    int error = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (!error && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && !error)
-        error = errno;
-    if (!error) {
-        // mkstemp makes the file private; a log is an ordinary document.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(temp.c_str(), 0666 & ~mask);
-        if (std::rename(temp.c_str(), path.c_str()) != 0)
-            error = errno;
-    }
-    if (error)
-        ::unlink(temp.c_str());
-    return error;
 }
 
 bool CEventLogReader::Count(int deck, int* count)

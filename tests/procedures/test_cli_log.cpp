@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 
 #include "eventlogfixtures.h"
@@ -97,6 +99,25 @@ TEST_F(OrvoctlLog, CountDownloadAndClear)
     EXPECT_EQ(cleared.status, 0) << cleared.err;
     EXPECT_EQ(cleared.out, "Deck 1 log is cleared\n");
     EXPECT_EQ(Run("log" + On(*bus) + "--deck 1").out, "0\n");
+}
+
+// A log kept behind a link (a shared folder's "latest.log") is written
+// through the link, and the file keeps the permissions its owner gave it.
+TEST_F(OrvoctlLog, DownloadWritesThroughALinkKeepingTheFilesPermissions)
+{
+    std::unique_ptr<SimBus> bus(Bus(LogScenario(5)));
+    const std::string target = Path("kept.log"), link = Path("latest.log");
+    std::ofstream(target) << "old\n";
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    CliRun run = Run("log" + On(*bus) + "--deck 1 -o " + link);
+    ASSERT_EQ(run.status, 0) << run.err;
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link itself stays";
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(Lines(Slurp(target)), 4 + 5 + 2);
 }
 
 TEST_F(OrvoctlLog, IncompleteDownloadIsWrittenReportedAndNotCleared)

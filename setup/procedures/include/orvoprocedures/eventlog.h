@@ -70,10 +70,6 @@ std::string EventLogText(const COrvoEventList& events, int deck, std::time_t sav
 // was invalid), door, flat, key, answered, door opened, completed, description.
 std::string EventLogCsv(const COrvoEventList& events);
 
-// Writes text to path through a temporary file in the same folder, so an
-// existing file is only replaced by a complete one. Returns 0 or the errno.
-int WriteTextFile(const std::string& path, const std::string& text);
-
 // Progress and cancel of a download, asked between items.
 class IEventLogProgress {
 public:
