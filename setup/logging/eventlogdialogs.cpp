@@ -183,6 +183,7 @@ void CLogging2Dlg::OnDownload()
         result = m_reader.Download(deck, &adapter, &events);
         if (result != CEventLogReader::Result::NoReply) {
             const int notDownloaded = adapter.Count() - events.Count();
+            m_downloaded[deck] = events.Count();
             auto* view = new CLogging2ViewDlg(std::move(events), deck, this, notDownloaded);
             view->show();
         }
@@ -204,10 +205,30 @@ void CLogging2Dlg::OnClearLog()
                      QStringLiteral("This will clear all the logged data from deck %1, Continue ?").arg(deck),
                      QMessageBox::Yes | QMessageBox::No, QMessageBox::Question) != QMessageBox::Yes)
         return;
-    if (m_reader.Clear(deck))
+    // After a download only what reached a window may go: the deck is
+    // counted again just before clearing.
+    const auto downloaded = m_downloaded.find(deck);
+    int now = 0;
+    const auto cleared = downloaded == m_downloaded.end()
+                             ? (m_reader.Clear(deck) ? CEventLogReader::ClearResult::Cleared
+                                                     : CEventLogReader::ClearResult::NoReply)
+                             : m_reader.ClearDownloaded(deck, downloaded->second, &now);
+    switch (cleared) {
+    case CEventLogReader::ClearResult::Cleared:
         m_result->setText(QStringLiteral("Deck %1 log is cleared").arg(deck));
-    else
+        m_downloaded.erase(deck);
+        break;
+    case CEventLogReader::ClearResult::Changed:
+        m_result->setText(
+            QStringLiteral("Deck %1 log was not cleared: it now holds %2 events, %3 were downloaded")
+                .arg(deck)
+                .arg(now)
+                .arg(downloaded->second));
+        break;
+    case CEventLogReader::ClearResult::NoReply:
         m_result->setText(QStringLiteral("No reply from deck %1").arg(deck));
+        break;
+    }
 }
 
 // ---- Log view ---------------------------------------------------------------

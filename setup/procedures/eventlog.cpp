@@ -140,35 +140,61 @@ bool CEventLogReader::Count(int deck, int* count)
 }
 
 CEventLogReader::Result CEventLogReader::Download(int deck, IEventLogProgress* progress, COrvoEventList* out,
-                                                  int* missing)
+                                                  int* missing, int* asked)
 {
     int count = 0;
     if (!Count(deck, &count))
         return Result::NoReply;
-    if (progress)
-        progress->SetRange(count);
-    out->Reserve(out->Count() + count);
-    int left = 0;
-    for (int i = 0; i < count; ++i) {
-        if (progress && progress->Cancelled()) {
-            if (missing)
-                *missing = left;
-            return Result::Cancelled;
-        }
+    int left = 0, next = 0;
+    auto report = [&] {
+        if (missing)
+            *missing = left;
+        if (asked)
+            *asked = next;
+    };
+    for (int round = 0;; ++round) {
         if (progress)
-            progress->SetPos(i + 1);
-        _log_event raw{};
-        if (m_session->GetLogItem(deck, i, &raw))
-            out->Append(COrvoEvent(raw, i));
-        else
-            ++left;
+            progress->SetRange(count);
+        out->Reserve(out->Count() + count - next);
+        for (; next < count; ++next) {
+            if (progress && progress->Cancelled()) {
+                report();
+                return Result::Cancelled;
+            }
+            if (progress)
+                progress->SetPos(next + 1);
+            _log_event raw{};
+            if (m_session->GetLogItem(deck, next, &raw))
+                out->Append(COrvoEvent(raw, next));
+            else
+                ++left;
+        }
+        // Doors go on being used while a long log comes down: fetch what was
+        // logged meanwhile. A count that got no reply, or a log that shrank
+        // (cleared from elsewhere), ends the download; a clear after it counts
+        // again anyway.
+        int now = 0;
+        if (round == kCatchUpRounds || !Count(deck, &now) || now <= count)
+            break;
+        count = now;
     }
-    if (missing)
-        *missing = left;
+    report();
     return Result::Done;
 }
 
 bool CEventLogReader::Clear(int deck)
 {
     return m_session->ClearLog(static_cast<unsigned char>(deck));
+}
+
+CEventLogReader::ClearResult CEventLogReader::ClearDownloaded(int deck, int downloaded, int* now)
+{
+    int count = 0;
+    if (!Count(deck, &count))
+        return ClearResult::NoReply;
+    if (now)
+        *now = count;
+    if (count != downloaded)
+        return ClearResult::Changed;
+    return Clear(deck) ? ClearResult::Cleared : ClearResult::NoReply;
 }

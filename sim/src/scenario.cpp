@@ -359,6 +359,23 @@ struct Reader {
                 deck.lostEvents.insert(index);
             }
         }
+        if (const cJSON* arrivals = cJSON_GetObjectItemCaseSensitive(obj, "arrivals")) {
+            if (!cJSON_IsArray(arrivals))
+                return fail(where + ".arrivals", "expected an array of {\"after\": N, \"event\": ...}");
+            int i = 0;
+            for (const cJSON* a = arrivals->child; a; a = a->next, ++i) {
+                const std::string at = where + ".arrivals[" + std::to_string(i) + "]";
+                if (!cJSON_IsObject(a))
+                    return fail(at, "expected an object");
+                SimDeck::LogArrival arrival;
+                if (!requiredInteger(a, "after", at, &arrival.after, 0, 1000000) ||
+                    !event(cJSON_GetObjectItemCaseSensitive(a, "event"), at + ".event", &arrival.event))
+                    return false;
+                deck.logArrivals.push_back(arrival);
+            }
+            std::stable_sort(deck.logArrivals.begin(), deck.logArrivals.end(),
+                             [](const auto& x, const auto& y) { return x.after < y.after; });
+        }
         return true;
     }
 
@@ -691,6 +708,16 @@ cJSON* deckJson(int number, const SimDeck& d)
     for (int index : d.lostEvents)
         cJSON_AddItemToArray(lost, cJSON_CreateNumber(index));
     cJSON_AddItemToObject(log, "lost", lost);
+    if (!d.logArrivals.empty()) {
+        cJSON* arrivals = cJSON_CreateArray();
+        for (const SimDeck::LogArrival& a : d.logArrivals) {
+            cJSON* x = cJSON_CreateObject();
+            cJSON_AddNumberToObject(x, "after", std::max(0, a.after - d.logRequests));
+            cJSON_AddItemToObject(x, "event", eventJson(a.event));
+            cJSON_AddItemToArray(arrivals, x);
+        }
+        cJSON_AddItemToObject(log, "arrivals", arrivals);
+    }
     cJSON_AddItemToObject(o, "log", log);
     return o;
 }

@@ -136,6 +136,40 @@ TEST_F(EventLogDialogs, DownloadOpensAViewPerDownloadAndClearAsksFirst)
     EXPECT_TRUE(messages.shown.empty());
 }
 
+// Clear Log after a download follows the command line's rule: the download
+// fetches what was logged while it ran, and an event logged after it keeps
+// the log from being cleared until it has been downloaded too.
+TEST_F(EventLogDialogs, ClearAfterADownloadClearsOnlyWhatWasDownloaded)
+{
+    // Requests: Check's count, the download's count, items 0-299 (the 11th
+    // logs event 300), a count (301), item 300, a count; Clear's count (the
+    // 306th request) finds event 301.
+    SimBus bus(LogScenario(300, {}, 4096, 1024, {10, 305}));
+    CLogging2Dlg dlg(&bus.conn);
+    dlg.show();
+    Child<QLineEdit>(&dlg, "deckNumber")->setText("1");
+    Click(&dlg, "check");
+    Click(&dlg, "download");
+    ASSERT_EQ(dlg.findChildren<CLogging2ViewDlg*>().size(), 1);
+    EXPECT_EQ(dlg.findChildren<CLogging2ViewDlg*>().last()->Events().Count(), 301);
+
+    messages.answers = {QMessageBox::Yes};
+    Click(&dlg, "clearLog");
+    EXPECT_EQ(Child<QLabel>(&dlg, "result")->text(),
+              "Deck 1 log was not cleared: it now holds 302 events, 301 were downloaded");
+    int count = -1;
+    ASSERT_TRUE(bus.conn.GetLogCount(1, &count));
+    EXPECT_EQ(count, 302);
+
+    Click(&dlg, "download");
+    EXPECT_EQ(dlg.findChildren<CLogging2ViewDlg*>().last()->Events().Count(), 302);
+    messages.answers = {QMessageBox::Yes};
+    Click(&dlg, "clearLog");
+    EXPECT_EQ(Child<QLabel>(&dlg, "result")->text(), "Deck 1 log is cleared");
+    ASSERT_TRUE(bus.conn.GetLogCount(1, &count));
+    EXPECT_EQ(count, 0);
+}
+
 TEST_F(EventLogDialogs, CancelInTheProgressWindowShowsWhatWasRead)
 {
     SimBus bus(LoggingScenario());

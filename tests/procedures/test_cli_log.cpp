@@ -11,8 +11,8 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 
 #include "eventlogfixtures.h"
 #include "simbus.h"
@@ -98,6 +98,30 @@ TEST_F(OrvoctlLog, CountDownloadAndClear)
     CliRun cleared = Run("log" + On(*bus) + "--deck 1 --clear --yes");
     EXPECT_EQ(cleared.status, 0) << cleared.err;
     EXPECT_EQ(cleared.out, "Deck 1 log is cleared\n");
+    EXPECT_EQ(Run("log" + On(*bus) + "--deck 1").out, "0\n");
+}
+
+// Doors are used while a log comes down: what arrives during the download is
+// fetched too, and an event logged after the last count keeps the log from
+// being cleared, so nothing cleared is missing from the file.
+TEST_F(OrvoctlLog, ClearRemovesOnlyEventsThatReachedTheFile)
+{
+    // Requests: count, items 0-149 (the 11th logs event 150), count (151),
+    // item 150, count (151 again); the clear's count then finds event 151.
+    std::unique_ptr<SimBus> bus(Bus(LogScenario(150, {}, 4096, 1024, {10, 154})));
+    const std::string log = Path("busy.log");
+    CliRun refused = Run("log" + On(*bus) + "--deck 1 -o " + log + " --clear --yes");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(
+        refused.err.find("The log was not cleared: deck 1 now holds 152 events and 151 are in the file"),
+        std::string::npos)
+        << refused.err;
+    EXPECT_EQ(Lines(Slurp(log)), 4 + 151 + 2);
+    EXPECT_EQ(Run("log" + On(*bus) + "--deck 1").out, "152\n");
+
+    CliRun cleared = Run("log" + On(*bus) + "--deck 1 -o " + log + " --clear --yes");
+    EXPECT_EQ(cleared.status, 0) << cleared.err;
+    EXPECT_EQ(Lines(Slurp(log)), 4 + 152 + 2);
     EXPECT_EQ(Run("log" + On(*bus) + "--deck 1").out, "0\n");
 }
 
