@@ -444,7 +444,7 @@ void CTestLoggingDlg::OnCheck()
     long long deck = 0;
     if (!ReadNumber(m_deck->text(), &deck))
         return;
-    m_firmware->setText(QString::fromStdString(m_test.Check(static_cast<int>(deck & 0xFF))));
+    m_firmware->setText(QString::fromStdString(m_test.Check(deck)));
     m_info->setText(QString::fromStdString(m_test.InfoText()));
     m_checked = true;
     UpdateControls();
@@ -476,8 +476,18 @@ void CTestLoggingDlg::OnRead()
         return;
     }
     int value = 0;
-    if (m_test.Read(static_cast<int>(location), &value))
+    m_readValue->clear();
+    switch (m_test.Read(static_cast<int>(location), &value)) {
+    case CLogMemoryTest::ReadResult::Ok:
         m_readValue->setText(QString::number(value));
-    else
+        break;
+    case CLogMemoryTest::ReadResult::NoReply:
         ShellMessage(this, QStringLiteral("Error during random log read operation"));
+        break;
+    case CLogMemoryTest::ReadResult::Unreadable:
+        ShellMessage(this,
+                     QStringLiteral("Error during random log read operation\n"
+                                    "The deck's reply held no hexadecimal digit: the value is unknown"));
+        break;
+    }
 }

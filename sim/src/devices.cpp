@@ -512,6 +512,8 @@ void deckMessage(Installation& inst, SimDeck& deck, const BusMessage& q, const D
         const auto it = deck.logWords.find(address);
         char text[8];
         std::snprintf(text, sizeof text, "%04X", it == deck.logWords.end() ? 0 : (it->second & 0xFFFF));
+        if (const auto raw = deck.logWordTexts.find(address); raw != deck.logWordTexts.end())
+            std::memcpy(text, raw->second.data(), 4);
         r.count = 10;
         putWord(r, 0, address);
         for (int i = 0; i < 4; ++i)
@@ -524,6 +526,7 @@ void deckMessage(Installation& inst, SimDeck& deck, const BusMessage& q, const D
         if (address < 0 || address >= deck.logAreaSize)
             return;
         const int value = word(q, 2);
+        deck.logWordTexts.erase(address); // a written word reads back properly
         if (value == 0)
             deck.logWords.erase(address);
         else

@@ -110,7 +110,10 @@ struct SimDeck {
     int logRequests = 0;                 // log requests asked so far
     int logAreaSize = 4096, logSizePerDevice = 1024;
     std::map<int, int> logWords; // log memory, words not listed read 0
-    long long clockOffset = 0;   // deck clock minus the host's UTC clock, seconds
+    // Words whose read answers these four characters as they are (a garbled
+    // reply), in place of the word's hexadecimal digits.
+    std::map<int, std::string> logWordTexts;
+    long long clockOffset = 0; // deck clock minus the host's UTC clock, seconds
 
     SimDeck()
     {

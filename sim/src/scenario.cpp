@@ -327,12 +327,19 @@ struct Reader {
                 const std::string key = w->string ? w->string : "";
                 if (key.empty() || key.size() > 5 || key.find_first_not_of("0123456789") != std::string::npos)
                     return fail(where + ".words", "address \"" + key + "\" is not a decimal number");
-                int value = 0;
-                if (!integerValue(w, where + ".words." + key, &value, 0, 65535))
-                    return false;
                 const int address = std::stoi(key);
                 if (address > 65535)
                     return fail(where + ".words", "address " + key + " above 65535");
+                if (cJSON_IsString(w)) {
+                    const std::string raw = w->valuestring;
+                    if (raw.size() != 4)
+                        return fail(where + ".words." + key, "a reply text must be four characters");
+                    deck.logWordTexts[address] = raw;
+                    continue;
+                }
+                int value = 0;
+                if (!integerValue(w, where + ".words." + key, &value, 0, 65535))
+                    return false;
                 if (value)
                     deck.logWords[address] = value;
             }
@@ -698,7 +705,10 @@ cJSON* deckJson(int number, const SimDeck& d)
     cJSON_AddNumberToObject(log, "sizePerDevice", d.logSizePerDevice);
     cJSON* words = cJSON_CreateObject();
     for (const auto& [address, value] : d.logWords)
-        cJSON_AddNumberToObject(words, std::to_string(address).c_str(), value);
+        if (!d.logWordTexts.count(address))
+            cJSON_AddNumberToObject(words, std::to_string(address).c_str(), value);
+    for (const auto& [address, raw] : d.logWordTexts)
+        cJSON_AddStringToObject(words, std::to_string(address).c_str(), raw.c_str());
     cJSON_AddItemToObject(log, "words", words);
     cJSON* events = cJSON_CreateArray();
     for (const LogEvent& e : d.events)

@@ -346,6 +346,39 @@ TEST_F(EventLogDialogs, TestLoggingReadsAndWritesTheDecksMemory)
     EXPECT_FALSE(Child<QLabel>(&dlg, "info")->text().contains("devices"));
 }
 
+// Three digits let 300 through: it must not ask deck 44 and show the answer
+// as deck 300's. A reply whose word holds no hexadecimal digit is no value.
+TEST_F(EventLogDialogs, TestLoggingRefusesANumberAboveTheDecksAndAnUnreadableWord)
+{
+    SimBus bus(R"({"decks":[{"number":1,"version":2064,"log":{"words":{"7":31,"9":"GZ-?"}}},
+                            {"number":44,"version":2064}]})");
+    CTestLoggingDlg dlg(&bus.conn);
+    auto* deck = Child<QLineEdit>(&dlg, "deckNumber");
+    auto* firmware = Child<QLabel>(&dlg, "firmware");
+    auto* readValue = Child<QLabel>(&dlg, "readValue");
+    const long before = bus.sim.stats().requests;
+    deck->setText("300");
+    Click(&dlg, "check");
+    EXPECT_EQ(firmware->text(), "Deck 300: no such deck (0 to 254)");
+    EXPECT_EQ(bus.sim.stats().requests, before) << "nothing goes out";
+    EXPECT_FALSE(Child<QPushButton>(&dlg, "read")->isEnabled());
+
+    deck->setText("1");
+    Click(&dlg, "check");
+    ASSERT_TRUE(Child<QPushButton>(&dlg, "read")->isEnabled());
+    auto* location = Child<QLineEdit>(&dlg, "readLocation");
+    location->setText("7");
+    Click(&dlg, "read");
+    EXPECT_EQ(readValue->text(), "31");
+    const size_t shown = messages.shown.size();
+    location->setText("9");
+    Click(&dlg, "read");
+    EXPECT_EQ(readValue->text(), "") << "no value for an unreadable reply";
+    ASSERT_EQ(messages.shown.size(), shown + 1);
+    EXPECT_EQ(messages.shown.back().text, "Error during random log read operation\n"
+                                          "The deck's reply held no hexadecimal digit: the value is unknown");
+}
+
 TEST_F(EventLogDialogs, CommandsAreRegistered)
 {
     CFeatureRegistry registry;

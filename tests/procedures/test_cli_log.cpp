@@ -231,7 +231,7 @@ TEST_F(OrvoctlLog, TagFindReportsFlatKeyAndColour)
     CliRun found = Run("tag find 00000000ab" + On(*bus));
     EXPECT_EQ(found.status, 0) << found.err;
     EXPECT_EQ(found.out,
-              "Key tag 00000000ab was found...\nIt belongs to flat 102\nKey 2 Colour Clear Blue\n");
+              "Key tag 00000000ab was found...\nIt belongs to flat 102 on deck 0\nKey 2 Colour Clear Blue\n");
     CliRun missing = Run("tag find 00000000AC" + On(*bus));
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "Key tag 00000000AC was not found...\n");
