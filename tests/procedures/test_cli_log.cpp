@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "eventlogfixtures.h"
+#include "shorttimeouts.h"
 #include "simbus.h"
 
 namespace {
@@ -48,8 +49,8 @@ protected:
     CliRun Run(const std::string& arguments)
     {
         const std::string out = Path("out"), err = Path("err");
-        const std::string command = std::string(ORVOCTL_PATH) + " " + arguments + " --timeout-mult 0.2 <" +
-                                    "/dev/null >" + out + " 2>" + err;
+        const std::string command = ShortTimeoutsEnvironment("0.2") + " " + std::string(ORVOCTL_PATH) + " " +
+                                    arguments + " </dev/null >" + out + " 2>" + err;
         CliRun run;
         const int raw = std::system(command.c_str());
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
