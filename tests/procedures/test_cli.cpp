@@ -300,19 +300,19 @@ TEST_F(OrvoctlReadWrite, VerifyNamesEachPlantedDifference)
         {"names the read makes up", [](CDeck& d) { d.description = "Main entrance"; }, ""},
         {"deck setting", [](CDeck& d) { d.doorCadence = 0x0505; }, "Deck 0 (v2.064): door cadence 1285 -> "},
         {"flat address", [](CDeck& d) { d.flats[1].address = "999"; },
-         "Deck 0 (v2.064) / Flat 1 [999]: address 999 -> "},
+         "Deck 0 (v2.064) / Handset 2 - 999: address 999 -> "},
         {"tag",
          [](CDeck& d) {
              d.flats[0].tags[5] = {1, "0000000077"};
          },
-         "Deck 0 (v2.064) / Flat 0 [101] / Key 5: colour 1 -> 0", 2},
-        {"range", [](CDeck& d) { d.rangeMax[0] = 4321; }, "Deck 0 (v2.064) / Range 0: max 4321 -> "},
+         "Deck 0 (v2.064) / Handset 1 - 101 / Key 6: colour Grey -> Unassigned", 2},
+        {"range", [](CDeck& d) { d.rangeMax[0] = 4321; }, "Deck 0 (v2.064) / Area 1: to 4321 -> "},
         {"door access", [](CDeck& d) { d.doorGroups[2][7] = 9; },
-         "Deck 0 (v2.064) / Door access 2: group 7 9 -> "},
+         "Deck 0 (v2.064) / Door #2 access: area field 8 9 -> "},
         {"door setting", [](CDeck& d) { d.doors[0].welcomeLines[0] = "PLANTED"; },
-         "Deck 0 (v2.064) / Door 0: welcome line 0 PLANTED -> "},
+         "Deck 0 (v2.064) / Door #0: screen 1 line 1 PLANTED -> "},
         {"relay channel", [](CDeck& d) { d.relayCounts[0] = 1; },
-         "Deck 0 (v2.064) / Relay 0: channels 1 -> "},
+         "Deck 0 (v2.064) / Relay #0: channels 1 -> "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
