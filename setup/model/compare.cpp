@@ -229,13 +229,17 @@ void CompareAccess(CDiffWriter& w, const std::string& deckPath, const CDeck& a, 
     // the second word); bits beyond them are shown as the word.
     auto flags = [&](const char* what, const uint16_t* fa, const uint16_t* fb, int words) {
         for (int word = 0; word < words; ++word) {
+            const int changed = fa[word] ^ fb[word];
             for (int bit = 0; bit < 10; ++bit) {
+                if (!((changed >> bit) & 1))
+                    continue;
                 w.SetPath(deckPath + " / Area " + Num(word * 10 + bit + 1));
                 w.Named(what, (fa[word] >> bit) & 1, (fb[word] >> bit) & 1, OnOff);
             }
-            w.SetPath(deckPath);
-            if ((fa[word] & ~0x3FF) != (fb[word] & ~0x3FF))
+            if (changed & ~0x3FF) {
+                w.SetPath(deckPath);
                 w.Int(std::string(what) + " word " + Num(word + 1), fa[word], fb[word]);
+            }
         }
     };
     if (!scope.asRead || g.minor >= 25)
