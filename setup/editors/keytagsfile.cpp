@@ -42,7 +42,8 @@ bool ExportKeyTags(QWidget* parent, const COrvoSystem& system)
 {
     std::string csv, error;
     if (!ExportKeyTagsCsv(system, &csv, &error)) {
-        Warn(parent, QStringLiteral("The key tags were not exported:\n%1").arg(QString::fromStdString(error)));
+        Warn(parent,
+             QStringLiteral("The key tags were not exported:\n%1").arg(QString::fromStdString(error)));
         return false;
     }
     const QString path = ChooseFile(parent, true);

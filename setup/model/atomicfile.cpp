@@ -16,7 +16,8 @@ bool IsWritableTarget(const std::string& path)
     return S_ISREG(info.st_mode);
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error, int* errorNumber)
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error,
+                         int* errorNumber)
 {
     // Renaming a temporary file over a FIFO or a device node would replace
     // the node itself with a plain file.

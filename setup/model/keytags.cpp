@@ -6,9 +6,9 @@
 #include "orvomodel/orvosystem.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
-#include <cctype>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -182,8 +182,7 @@ bool ImportKeyTagsCsv(COrvoSystem& system, std::string_view csv, std::string* er
         const std::string colourText = Trimmed(record.fields[4]);
         if (colourText.empty())
             row.colour = 0;
-        else if (!ReadColourCode(colourText, &row.colour) &&
-                 (row.colour = TagColourFromName(colourText)) < 0)
+        else if (!ReadColourCode(colourText, &row.colour) && (row.colour = TagColourFromName(colourText)) < 0)
             return fail(line, "colour \"" + colourText + "\" is not a colour name or a whole number");
         row.number = Trimmed(record.fields[5]);
         if (!row.number.empty()) {

@@ -138,9 +138,8 @@ TEST_F(FileSafetyTest, wholeFileWriter_keepsPermissionsAndReportsTheSystemsNumbe
         EXPECT_EQ(number, c.number) << c.path << ": " << error;
     }
     int number = 0;
-    EXPECT_FALSE(WithFileSizeLimit(4, [&] {
-        return WriteFileAtomically(PathIn("big.log"), std::string(64, 'x'), &error, &number);
-    }));
+    EXPECT_FALSE(WithFileSizeLimit(
+        4, [&] { return WriteFileAtomically(PathIn("big.log"), std::string(64, 'x'), &error, &number); }));
     EXPECT_EQ(number, EFBIG) << error;
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 1) << "no temporary file left behind";
 }
