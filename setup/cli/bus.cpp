@@ -1,5 +1,6 @@
 #include "bus.h"
 
+#include <QLocale>
 #include <QSettings>
 
 #include <csignal>
@@ -198,10 +199,13 @@ bool CBusSession::Prepare(QCommandLineParser& parser, const BusOptions& options)
     if (ignored && !parser.isSet(options.timeoutMult))
         PrintError(m_name + ": " + TimeoutIgnoredText(stored.toStdString(), m_timeoutMult) + "\n");
     if (parser.isSet(options.timeoutMult)) {
+        // The Options dialog's range: "inf" or a huge number would leave a
+        // missing reply waiting for weeks, "nan" fails every comparison.
         bool ok = false;
-        m_timeoutMult = parser.value(options.timeoutMult).toDouble(&ok);
-        if (!ok || !(m_timeoutMult > 0))
-            return Usage("--timeout-mult wants a positive number");
+        const double mult = QLocale::c().toDouble(parser.value(options.timeoutMult).trimmed(), &ok);
+        if (!ok || !(mult >= kMinTimeoutMult && mult <= kMaxTimeoutMult))
+            return Usage("--timeout-mult wants a number from 1 to 20");
+        m_timeoutMult = mult;
     }
     m_demo = parser.isSet(options.demo);
     m_device = parser.value(options.device).toStdString();

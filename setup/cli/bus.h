@@ -33,7 +33,8 @@ inline constexpr int kExitLost = 4;
     "  --demo               use the built-in simulated installation\n" \
     "  --on-timeout POLICY  answer when a device does not reply: retry:N (then\n" \
     "                       skip), skip or cancel (default retry:3)\n" \
-    "  --timeout-mult X     reply time-out multiplier (default: stored \"Timeout\")\n" \
+    "  --timeout-mult X     reply time-out multiplier, 1 to 20 (default: stored\n" \
+    "                       \"Timeout\")\n" \
     "  --quiet              no progress output\n"
 // clang-format on
 

@@ -61,13 +61,12 @@ int RunClockCommand(const QStringList& args)
         return kExitNoPort;
     int exitStatus = kExitOk;
     if (parser.isSet(sync)) {
-        if (bus.Connection()->Sync()) {
-            if (!bus.Quiet())
-                PrintError("Clocks set to " + FormatLocalTime(std::time(nullptr), "%H:%M") + " local time\n");
-        } else {
-            PrintError("The time could not be sent\n");
+        std::time_t sent = 0;
+        const bool ok = SyncDeckClocks(bus.Connection(), &sent);
+        if (!ok || !bus.Quiet())
+            PrintError(SyncText(ok, sent) + "\n");
+        if (!ok)
             exitStatus = kExitFailed;
-        }
     }
     if (deck >= 0) {
         std::time_t t = 0;

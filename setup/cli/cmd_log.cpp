@@ -1,5 +1,6 @@
 // orvoctl log: count, download (.log or CSV) and clear a deck's event log.
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "bus.h"
 #include "commands.h"
+#include "orvomodel/atomicfile.h"
 #include "orvoprocedures/eventlog.h"
 
 namespace {
@@ -20,9 +22,11 @@ const char* const kLogUsage =
     "Counts, downloads or clears the event log of one deck. Without -o or --clear\n"
     "the number of events is printed. -o downloads every event and writes them,\n"
     "oldest first, as a .log file or, for a name ending in .csv, as CSV (UTF-8);\n"
-    "Ctrl-C cancels and then nothing is written. --clear empties the deck's log\n"
-    "after asking on the terminal (--yes answers for a script); after -o it is\n"
-    "done only when every event arrived.\n\n"
+    "Ctrl-C cancels and then nothing is written. Events logged while the download\n"
+    "runs are fetched too. --clear empties the deck's log after asking on the\n"
+    "terminal (--yes answers for a script); after -o it is done only when every\n"
+    "event arrived and, counted again just before clearing, the deck holds no\n"
+    "event that is not in the file (otherwise exit 1, nothing cleared).\n\n"
     "Exit status 0 done, 1 the deck did not reply, events were missing or the\n"
     "file could not be written, 2 bad arguments, cancelled or clearing declined,\n"
     "3 port cannot be opened.\n\n"
@@ -104,6 +108,7 @@ int RunLogCommand(const QStringList& args)
     CEventLogReader reader(bus.Connection());
     int exitStatus = kExitOk;
     bool complete = true;
+    int downloaded = -1; // events asked for by the download, -1 without one
 
     if (printCount) {
         int n = 0;
@@ -121,7 +126,7 @@ int RunLogCommand(const QStringList& args)
         CCommandLineProgress progress(&host);
         COrvoEventList events;
         int missing = 0;
-        const auto result = reader.Download(deck, &progress, &events, &missing);
+        const auto result = reader.Download(deck, &progress, &events, &missing, &downloaded);
         if (result == CEventLogReader::Result::NoReply) {
             PrintError("No reply from system\n");
             bus.Close();
@@ -136,9 +141,12 @@ int RunLogCommand(const QStringList& args)
         const QString path = parser.value(output);
         const std::string text =
             EndsWithCsv(path) ? EventLogCsv(events) : EventLogText(events, deck, std::time(nullptr));
-        const std::string local = QFileInfo(path).filePath().toLocal8Bit().toStdString();
-        if (const int error = WriteTextFile(local, text)) {
-            PrintError("Error " + std::to_string(error) + " writing logging file <" + local + ">\n");
+        const std::string local = QFile::encodeName(QFileInfo(path).filePath()).toStdString();
+        std::string reason;
+        int number = 0;
+        if (!WriteFileAtomically(local, text, &reason, &number)) {
+            PrintError("Error " + std::to_string(number) + " writing logging file <" + local + ">\n" +
+                       reason + "\n");
             bus.Close();
             return kExitFailed;
         }
@@ -159,11 +167,23 @@ int RunLogCommand(const QStringList& args)
         } else if (!parser.isSet(yes) && !AskToClear(deck)) {
             PrintError("The log was not cleared\n");
             exitStatus = kExitCancelled;
-        } else if (reader.Clear(deck)) {
-            PrintOut("Deck " + std::to_string(deck) + " log is cleared\n");
         } else {
-            PrintError("No reply from deck " + std::to_string(deck) + "\n");
-            exitStatus = kExitFailed;
+            // After a download only the events in the file may go.
+            int now = 0;
+            const auto cleared = downloaded < 0 ? (reader.Clear(deck) ? CEventLogReader::ClearResult::Cleared
+                                                                      : CEventLogReader::ClearResult::NoReply)
+                                                : reader.ClearDownloaded(deck, downloaded, &now);
+            if (cleared == CEventLogReader::ClearResult::Cleared) {
+                PrintOut("Deck " + std::to_string(deck) + " log is cleared\n");
+            } else if (cleared == CEventLogReader::ClearResult::Changed) {
+                PrintError("The log was not cleared: deck " + std::to_string(deck) + " now holds " +
+                           std::to_string(now) + " events and " + std::to_string(downloaded) +
+                           " are in the file; download again\n");
+                exitStatus = kExitFailed;
+            } else {
+                PrintError("No reply from deck " + std::to_string(deck) + "\n");
+                exitStatus = kExitFailed;
+            }
         }
     }
     bus.Close();

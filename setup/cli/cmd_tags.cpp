@@ -15,9 +15,11 @@ const char* const kTagsUsage =
     "Key tags as CSV (UTF-8), one tag a line after the header\n"
     "  deck,slot,address,key,colour,number\n"
     "slot 1-24 and key 1-10 counted from 1, colour by name (Unassigned, Grey, Red,\n"
-    "Green, Blue, Yellow, Clear Pink, Black, White, Clear Blue, Clear Red) or index\n"
-    "0-10, number ten hexadecimal digits.\n\n"
+    "Green, Blue, Yellow, Clear Pink, Black, White, Clear Blue, Clear Red) or code\n"
+    "(a whole number), number ten hexadecimal digits.\n\n"
     "export lists every valid key tag that is not empty, in deck, slot, key order.\n"
+    "A stored number that is not ten hexadecimal digits in capitals is named and\n"
+    "nothing is written (exit 1): the file would not import again.\n"
     "import sets exactly the (deck, slot, key) rows of the file, an empty number\n"
     "clearing that key, and leaves everything else alone. A file naming a deck the\n"
     "document lacks, a slot without an address, a deck without key tags or an\n"
@@ -36,8 +38,12 @@ int RunTagsExport(const QStringList& args)
     int status = kExitOk;
     if (!command.Open(args, &status))
         return status;
-    std::string error;
-    if (!WriteFileAtomically(command.OutputPath(), KeyTagsToCsv(command.System()), &error)) {
+    std::string csv, error;
+    if (!ExportKeyTagsCsv(command.System(), &csv, &error)) {
+        PrintError("orvoctl: the key tags were not exported:\n" + error + "\n");
+        return kExitFailed;
+    }
+    if (!WriteFileAtomically(command.OutputPath(), csv, &error)) {
         PrintError("orvoctl: " + error + "\n");
         return kExitFailed;
     }

@@ -41,14 +41,18 @@ void SetKeyTagsFileChooser(KeyTagsFileChooser chooser)
 
 bool ExportKeyTags(QWidget* parent, const COrvoSystem& system)
 {
+    std::string csv, error;
+    if (!ExportKeyTagsCsv(system, &csv, &error)) {
+        Warn(parent,
+             QStringLiteral("The key tags were not exported:\n%1").arg(QString::fromStdString(error)));
+        return false;
+    }
     QString path = ChooseFile(parent, true);
     if (path.isEmpty())
         return false;
     // A name typed without a suffix gets the file type's.
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".csv");
-    const std::string csv = KeyTagsToCsv(system);
-    std::string error;
     if (WriteFileAtomically(QFile::encodeName(path).toStdString(), csv, &error))
         return true;
     Warn(parent,

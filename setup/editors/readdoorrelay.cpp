@@ -7,6 +7,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <climits>
+
 #include "orvoeditors/doordlg.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoprocedures/doorpanel.h"
@@ -30,6 +33,23 @@ void InitialiseTemporaryDeck(CDeck* deck)
     deck->version = 2064;
     deck->conciergeCadence = 0x0521;
     deck->doorCadence = 0x0501;
+}
+
+// The number typed, read as C's atoi reads it: blanks skipped, an optional
+// sign, then the leading digits ("3a" is 3); text without a leading digit
+// is 0. Beyond an int the number stays at its limit.
+int AddressNumber(const QString& text)
+{
+    int at = 0;
+    while (at < text.size() && text[at].isSpace())
+        ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == QLatin1Char('-') || text[at] == QLatin1Char('+')))
+        negative = text[at++] == QLatin1Char('-');
+    long long value = 0;
+    for (; at < text.size() && text[at] >= QLatin1Char('0') && text[at] <= QLatin1Char('9'); ++at)
+        value = std::min<long long>(value * 10 + (text[at].unicode() - '0'), INT_MAX);
+    return static_cast<int>(negative ? -value : value);
 }
 
 } // namespace
@@ -56,7 +76,7 @@ void CReadDoorRelay::accept()
     QDialog::accept();
     if (!m_session)
         return;
-    const int n = m_address->text().trimmed().toInt(); // non-numeric text gives 0
+    const int n = AddressNumber(m_address->text());
     if (m_nodeType == NODE_RELAY)
         FindRelayAndEdit(n);
     else

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -24,6 +25,7 @@
 #include <ctime>
 #include <set>
 
+#include "orvomodel/atomicfile.h"
 #include "orvoprocedures/eventlogmodel.h"
 #include "orvoshell/shellmessages.h"
 #include "wendrel/orvoserialconnection.h"
@@ -181,6 +183,7 @@ void CLogging2Dlg::OnDownload()
         result = m_reader.Download(deck, &adapter, &events);
         if (result != CEventLogReader::Result::NoReply) {
             const int notDownloaded = adapter.Count() - events.Count();
+            m_downloaded[deck] = events.Count();
             auto* view = new CLogging2ViewDlg(std::move(events), deck, this, notDownloaded);
             view->show();
         }
@@ -202,10 +205,30 @@ void CLogging2Dlg::OnClearLog()
                      QStringLiteral("This will clear all the logged data from deck %1, Continue ?").arg(deck),
                      QMessageBox::Yes | QMessageBox::No, QMessageBox::Question) != QMessageBox::Yes)
         return;
-    if (m_reader.Clear(deck))
+    // After a download only what reached a window may go: the deck is
+    // counted again just before clearing.
+    const auto downloaded = m_downloaded.find(deck);
+    int now = 0;
+    const auto cleared = downloaded == m_downloaded.end()
+                             ? (m_reader.Clear(deck) ? CEventLogReader::ClearResult::Cleared
+                                                     : CEventLogReader::ClearResult::NoReply)
+                             : m_reader.ClearDownloaded(deck, downloaded->second, &now);
+    switch (cleared) {
+    case CEventLogReader::ClearResult::Cleared:
         m_result->setText(QStringLiteral("Deck %1 log is cleared").arg(deck));
-    else
+        m_downloaded.erase(deck);
+        break;
+    case CEventLogReader::ClearResult::Changed:
+        m_result->setText(
+            QStringLiteral("Deck %1 log was not cleared: it now holds %2 events, %3 were downloaded")
+                .arg(deck)
+                .arg(now)
+                .arg(downloaded->second));
+        break;
+    case CEventLogReader::ClearResult::NoReply:
         m_result->setText(QStringLiteral("No reply from deck %1").arg(deck));
+        break;
+    }
 }
 
 void CLogging2Dlg::done(int result)
@@ -340,9 +363,13 @@ bool CLogging2ViewDlg::Export(bool csv)
     if (path.isEmpty())
         return false;
     const std::string text = csv ? EventLogCsv(m_events) : EventLogText(m_events, m_deck, std::time(nullptr));
-    const std::string local = path.toLocal8Bit().toStdString();
-    if (const int error = WriteTextFile(local, text)) {
-        ShellMessage(this, QStringLiteral("Error %1 writing logging file <%2>").arg(error).arg(path),
+    std::string reason;
+    int number = 0;
+    if (!WriteFileAtomically(QFile::encodeName(path).toStdString(), text, &reason, &number)) {
+        ShellMessage(this,
+                     QStringLiteral("Error %1 writing logging file <%2>\n%3")
+                         .arg(number)
+                         .arg(path, QString::fromLocal8Bit(reason.c_str())),
                      QMessageBox::Ok, QMessageBox::Information);
         return false;
     }
@@ -433,7 +460,7 @@ void CTestLoggingDlg::OnCheck()
     long long deck = 0;
     if (!ReadNumber(m_deck->text(), &deck))
         return;
-    m_firmware->setText(QString::fromStdString(m_test.Check(static_cast<int>(deck & 0xFF))));
+    m_firmware->setText(QString::fromStdString(m_test.Check(deck)));
     m_info->setText(QString::fromStdString(m_test.InfoText()));
     m_checked = true;
     UpdateControls();
@@ -465,8 +492,18 @@ void CTestLoggingDlg::OnRead()
         return;
     }
     int value = 0;
-    if (m_test.Read(static_cast<int>(location), &value))
+    m_readValue->clear();
+    switch (m_test.Read(static_cast<int>(location), &value)) {
+    case CLogMemoryTest::ReadResult::Ok:
         m_readValue->setText(QString::number(value));
-    else
+        break;
+    case CLogMemoryTest::ReadResult::NoReply:
         ShellMessage(this, QStringLiteral("Error during random log read operation"));
+        break;
+    case CLogMemoryTest::ReadResult::Unreadable:
+        ShellMessage(this,
+                     QStringLiteral("Error during random log read operation\n"
+                                    "The deck's reply held no hexadecimal digit: the value is unknown"));
+        break;
+    }
 }

@@ -1,6 +1,10 @@
 #include "orvomodel/compare.h"
 
+#include "orvomodel/editing.h"
+
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <sstream>
 
@@ -18,15 +22,22 @@ public:
 
     void SetPath(std::string path) { m_path = std::move(path); }
 
-    void Text(const char* what, const std::string& a, const std::string& b)
+    void Text(const std::string& what, const std::string& a, const std::string& b)
     {
         if (a != b)
             Add(what, Quote(a) + " -> " + Quote(b));
     }
-    void Int(const char* what, long a, long b)
+    void Int(const std::string& what, long a, long b)
     {
         if (a != b)
             Add(what, Num(a) + " -> " + Num(b));
+    }
+    // A value the editors show by name, shown so; a number without one as
+    // the number.
+    void Named(const std::string& what, long a, long b, std::string (*name)(long))
+    {
+        if (a != b)
+            Add(what, name(a) + " -> " + name(b));
     }
     void Add(const std::string& what, const std::string& change)
     {
@@ -56,6 +67,38 @@ std::string DeckPath(int n, const CDeck& deck)
     return "Deck " + Num(n) + " (" + DeckVersionText(deck.version) + ")";
 }
 
+// The tree's words for a flat: its handset number counted from 1 and its
+// address (of the left side).
+std::string HandsetPath(const std::string& deckPath, int slot, const CFlat& flat)
+{
+    return deckPath + " / Handset " + Num(slot + 1) + " - " + (flat.address.empty() ? "Empty" : flat.address);
+}
+
+// Alarm types 0-10 have names of their own; 11 and above all read "Unknown
+// Alarm", so those stay numbers.
+std::string AlarmValue(long value)
+{
+    return value >= 0 && value <= 10 ? AlarmName(static_cast<int>(value)) : Num(value);
+}
+
+std::string ColourValue(long value)
+{
+    const char* name =
+        value >= INT32_MIN && value <= INT32_MAX ? TagColourName(static_cast<int>(value)) : nullptr;
+    return name ? name : Num(value);
+}
+
+std::string OnOff(long value)
+{
+    return value ? "on" : "off";
+}
+
+// The welcome lines as the welcome-screen editor names them.
+std::string WelcomeLineName(int line)
+{
+    return "screen " + Num(line / 2 + 1) + " line " + Num(line % 2 + 1);
+}
+
 // What the write sends and the read gives back for a programming key: ten
 // characters or nothing, and the all-FF number means nothing too.
 std::string ProgKeyAsRead(const std::string& number)
@@ -75,6 +118,12 @@ void CompareDeckSettings(CDiffWriter& w, const CDeck& a, const CDeck& b, const C
         w.Text("description", a.description, b.description);
     w.Int("expansion", a.expansion, b.expansion);
     w.Text("version", DeckVersionText(a.version), DeckVersionText(b.version));
+    if (!scope.asRead) {
+        // Kept apart from the version in the document; the key-tag rule
+        // reads them on their own.
+        w.Int("version major", a.versionMajor, b.versionMajor);
+        w.Int("version minor", a.versionMinor, b.versionMinor);
+    }
     if (!scope.asRead || g.AtLeast(1018, 1009)) {
         w.Int("door cadence", a.doorCadence, b.doorCadence);
         w.Int("concierge cadence", a.conciergeCadence, b.conciergeCadence);
@@ -88,7 +137,7 @@ void CompareDeckSettings(CDiffWriter& w, const CDeck& a, const CDeck& b, const C
     if (!scope.asRead || (g.main && g.version >= 1028))
         for (int d = 0; d < kDoorsPerDeck; ++d)
             if (!scope.asRead || a.DoorPresent(d))
-                w.Text(("door " + Num(d) + " version").c_str(), UnitVersionText(a.doorVersions[d]),
+                w.Text("door #" + Num(d) + " version", UnitVersionText(a.doorVersions[d]),
                        UnitVersionText(b.doorVersions[d]));
 }
 
@@ -99,24 +148,30 @@ void CompareFlats(CDiffWriter& w, const std::string& deckPath, const CDeck& a, c
     for (int f = 0; f < kFlatSlots; ++f) {
         const CFlat& fa = a.flats[f];
         const CFlat& fb = b.flats[f];
-        const std::string flatPath = deckPath + " / Flat " + Num(f) + " [" + fa.address + "]";
+        const std::string flatPath = HandsetPath(deckPath, f, fa);
         if (scope.flats) {
             w.SetPath(flatPath);
             w.Text("address", fa.address, fb.address);
-            w.Int("spare option", fa.spareOption, fb.spareOption);
-            w.Int("alarm input", fa.alarmInput, fb.alarmInput);
+            if (scope.asRead) {
+                // One byte carries both: alarm input x 2 + spare option.
+                w.Int("spare option", fa.spareOption & 1, fb.spareOption);
+                w.Named("alarm input", fa.alarmInput & 0x7F, fb.alarmInput, AlarmValue);
+            } else {
+                w.Int("spare option", fa.spareOption, fb.spareOption);
+                w.Named("alarm input", fa.alarmInput, fb.alarmInput, AlarmValue);
+            }
         }
         if (!tags)
             continue;
         for (int k = 0; k < kTagsPerFlat; ++k) {
-            w.SetPath(flatPath + " / Key " + Num(k));
+            w.SetPath(flatPath + " / Key " + Num(k + 1));
             const RfidTag& ta = fa.tags[k];
             const RfidTag& tb = fb.tags[k];
             if (scope.asRead) {
-                w.Int("colour", ta.IsValid() ? ta.colour & 0xFF : 0, tb.colour);
+                w.Named("colour", ta.IsValid() ? ta.colour & 0xFF : 0, tb.colour, ColourValue);
                 w.Text("number", TagAsWritten(ta), tb.number);
             } else {
-                w.Int("colour", ta.colour, tb.colour);
+                w.Named("colour", ta.colour, tb.colour, ColourValue);
                 w.Text("number", ta.number, tb.number);
             }
         }
@@ -137,43 +192,61 @@ void CompareAccess(CDiffWriter& w, const std::string& deckPath, const CDeck& a, 
         groups = g.version >= 1037 ? 8 : 4;
     }
     for (int i = 0; i < globals; ++i) {
-        w.SetPath(deckPath + " / Global flat " + Num(i));
-        w.Text("address", a.globalFlats[i].address, b.globalFlats[i].address);
+        w.SetPath(deckPath + " / Global exception " + Num(i + 1));
+        const CFlat& fa = a.globalFlats[i];
+        const CFlat& fb = b.globalFlats[i];
+        w.Text("address", fa.address, fb.address);
+        // Only the address goes to the deck; the document keeps the rest.
+        if (!scope.asRead) {
+            w.Int("spare option", fa.spareOption, fb.spareOption);
+            w.Named("alarm input", fa.alarmInput, fb.alarmInput, AlarmValue);
+        }
     }
     for (int r = 0; r < ranges; ++r) {
-        w.SetPath(deckPath + " / Range " + Num(r));
-        w.Int("min", a.rangeMin[r], b.rangeMin[r]);
-        w.Int("max", a.rangeMax[r], b.rangeMax[r]);
+        w.SetPath(deckPath + " / Area " + Num(r + 1));
+        w.Int("from", a.rangeMin[r], b.rangeMin[r]);
+        w.Int("to", a.rangeMax[r], b.rangeMax[r]);
     }
     const int entries = !scope.asRead || g.minor >= 2 ? kDoorsPerDeck : 0;
     for (int e = 0; e < entries; ++e) {
-        w.SetPath(deckPath + " / Door access " + Num(e));
+        w.SetPath(deckPath + " / Door #" + Num(e) + " access");
         if (scope.asRead) {
             // The write sends 1 for any primary or global access value.
-            w.Int("primary", a.primary[e] != 0, b.primary[e]);
-            w.Int("global access", a.globalAccess[e] != 0, b.globalAccess[e]);
+            w.Int("all areas", a.primary[e] != 0, b.primary[e]);
+            w.Int("global", a.globalAccess[e] != 0, b.globalAccess[e]);
         } else {
-            w.Int("primary", a.primary[e], b.primary[e]);
-            w.Int("global access", a.globalAccess[e], b.globalAccess[e]);
+            w.Int("all areas", a.primary[e], b.primary[e]);
+            w.Int("global", a.globalAccess[e], b.globalAccess[e]);
         }
         for (int j = 0; j < groups; ++j) {
             int ga = a.doorGroups[e][j], gb = b.doorGroups[e][j];
             if (scope.asRead && ga > 20)
                 ga = 0; // the write stores and sends such a group as 0
-            w.Int(("group " + Num(j)).c_str(), ga, gb);
+            w.Int("area field " + Num(j + 1), ga, gb);
         }
     }
-    w.SetPath(deckPath);
-    if (!scope.asRead || g.minor >= 25) {
-        w.Int("odd/even word 1", a.rangeOddEven[0], b.rangeOddEven[0]);
-        if (!scope.asRead || g.version >= 2051)
-            w.Int("odd/even word 2", a.rangeOddEven[1], b.rangeOddEven[1]);
-    }
+    // Each word holds one flag per area (bit i: area i + 1, or 11 + i in
+    // the second word); bits beyond them are shown as the word.
+    auto flags = [&](const char* what, const uint16_t* fa, const uint16_t* fb, int words) {
+        for (int word = 0; word < words; ++word) {
+            const int changed = fa[word] ^ fb[word];
+            for (int bit = 0; bit < 10; ++bit) {
+                if (!((changed >> bit) & 1))
+                    continue;
+                w.SetPath(deckPath + " / Area " + Num(word * 10 + bit + 1));
+                w.Named(what, (fa[word] >> bit) & 1, (fb[word] >> bit) & 1, OnOff);
+            }
+            if (changed & ~0x3FF) {
+                w.SetPath(deckPath);
+                w.Int(std::string(what) + " word " + Num(word + 1), fa[word], fb[word]);
+            }
+        }
+    };
+    if (!scope.asRead || g.minor >= 25)
+        flags("odd / even", a.rangeOddEven, b.rangeOddEven, !scope.asRead || g.version >= 2051 ? 2 : 1);
     if (!scope.asRead || (g.minor >= 25 && g.version >= 2052)) {
-        w.Int("range access keys 1", a.rangeAccessKeys[0], b.rangeAccessKeys[0]);
-        w.Int("range access keys 2", a.rangeAccessKeys[1], b.rangeAccessKeys[1]);
-        w.Int("range access calls 1", a.rangeAccessCalls[0], b.rangeAccessCalls[0]);
-        w.Int("range access calls 2", a.rangeAccessCalls[1], b.rangeAccessCalls[1]);
+        flags("permit keys", a.rangeAccessKeys, b.rangeAccessKeys, 2);
+        flags("permit calls", a.rangeAccessCalls, b.rangeAccessCalls, 2);
     }
 }
 
@@ -190,17 +263,17 @@ void CompareDoor(CDiffWriter& w, const DoorRecord& a, const DoorRecord& b, int v
         w.Int("DR link", a.drLink, b.drLink);
         w.Int("input option", a.inOption, b.inOption);
         for (int c = 0; c < kCodesPerDoor; ++c)
-            w.Text(("code " + Num(c)).c_str(), a.codes[c], b.codes[c]);
+            w.Text("code " + Num(c + 1), a.codes[c], b.codes[c]);
         w.Text("serial number", a.serialNo, b.serialNo);
         w.Text("speed dial", a.speedDialNo, b.speedDialNo);
         w.Text("speed dial name", a.speedDialDisplay, b.speedDialDisplay);
         for (int l = 0; l < kWelcomeLines; ++l)
-            w.Text(("welcome line " + Num(l)).c_str(), a.welcomeLines[l], b.welcomeLines[l]);
+            w.Text(WelcomeLineName(l), a.welcomeLines[l], b.welcomeLines[l]);
         w.Int("block operation", a.blockCtrlOperation, b.blockCtrlOperation);
         for (int k = 0; k < kBlockTexts; ++k)
-            w.Text((std::string("block ") + static_cast<char>('A' + k)).c_str(), a.blocks[k], b.blocks[k]);
+            w.Text("block " + Num(k), a.blocks[k], b.blocks[k]);
         for (int p = 0; p < kProgKeysPerDoor; ++p)
-            w.Text(("programming key " + Num(p)).c_str(), a.progKeys[p].number, b.progKeys[p].number);
+            w.Text("programming key " + Num(p + 1), a.progKeys[p].number, b.progKeys[p].number);
         w.Text("door-open line 1", a.doorOpenLine1, b.doorOpenLine1);
         w.Text("door-open line 2", a.doorOpenLine2, b.doorOpenLine2);
         w.Text("concierge text", a.concierge, b.concierge);
@@ -213,7 +286,7 @@ void CompareDoor(CDiffWriter& w, const DoorRecord& a, const DoorRecord& b, int v
     const bool reader = b.reader != 0;
     w.Int("reader", a.reader != 0, reader);
     for (int c = 0; c < kCodesPerDoor; ++c)
-        w.Text(("code " + Num(c)).c_str(), cut(a.codes[c], 4), b.codes[c]);
+        w.Text("code " + Num(c + 1), cut(a.codes[c], 4), b.codes[c]);
     if (version >= 302) {
         w.Text("serial number", cut(a.serialNo, 6), b.serialNo);
         w.Int("language", a.language & 0x0F, b.language);
@@ -234,15 +307,14 @@ void CompareDoor(CDiffWriter& w, const DoorRecord& a, const DoorRecord& b, int v
     if (reader)
         return;
     for (int p = 0; p < kProgKeysPerDoor; ++p)
-        w.Text(("programming key " + Num(p)).c_str(), ProgKeyAsRead(a.progKeys[p].number),
+        w.Text("programming key " + Num(p + 1), ProgKeyAsRead(a.progKeys[p].number),
                ProgKeyAsRead(b.progKeys[p].number));
     // Older panels keep two welcome lines although the write sends four.
     for (int l = 0; l < (version >= 407 ? kWelcomeLines : 2); ++l)
-        w.Text(("welcome line " + Num(l)).c_str(), cut(a.welcomeLines[l], 16), b.welcomeLines[l]);
+        w.Text(WelcomeLineName(l), cut(a.welcomeLines[l], 16), b.welcomeLines[l]);
     w.Int("block operation", a.blockCtrlOperation & 0xFF, b.blockCtrlOperation);
     for (int k = 0; k < (version > 303 ? kBlockTexts : 5); ++k)
-        w.Text((std::string("block ") + static_cast<char>('A' + k)).c_str(), cut(a.blocks[k], 16),
-               b.blocks[k]);
+        w.Text("block " + Num(k), cut(a.blocks[k], 16), b.blocks[k]);
     if (version >= 421) {
         w.Text("door-open line 1", cut(a.doorOpenLine1, 16), b.doorOpenLine1);
         w.Text("door-open line 2", cut(a.doorOpenLine2, 16), b.doorOpenLine2);
@@ -256,9 +328,12 @@ void CompareRelays(CDiffWriter& w, const std::string& deckPath, const CDeck& a, 
     w.SetPath(deckPath);
     w.Int("relay mask", a.relayMask, b.relayMask);
     for (int r = 0; r < kRelayPositions; ++r) {
-        if (!a.RelayPresent(r) && !b.RelayPresent(r))
+        // A document keeps a version and a count for every position; a read
+        // gives them for the units that answer.
+        const bool same = a.relayVersions[r] == b.relayVersions[r] && a.relayCounts[r] == b.relayCounts[r];
+        if (!a.RelayPresent(r) && !b.RelayPresent(r) && (scope.asRead || same))
             continue;
-        w.SetPath(deckPath + " / Relay " + Num(r));
+        w.SetPath(deckPath + " / Relay #" + Num(r));
         w.Text("version", UnitVersionText(a.relayVersions[r]), UnitVersionText(b.relayVersions[r]));
         w.Int("channels", a.relayCounts[r], b.relayCounts[r]);
         if (!scope.asRead)
@@ -336,7 +411,7 @@ std::vector<std::string> CompareSystems(const COrvoSystem& left, const COrvoSyst
                 // A missing door is reported by the door mask already.
                 if (!(da && db) && (scope.asRead || (!da && !db)))
                     continue;
-                w.SetPath(deckPath + " / Door " + Num(d));
+                w.SetPath(deckPath + " / Door #" + Num(d));
                 CompareDoor(w, a.doors[d], b.doors[d], b.doorVersions[d], scope);
             }
         }

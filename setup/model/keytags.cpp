@@ -7,13 +7,35 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstdint>
 #include <set>
 #include <tuple>
 #include <vector>
 
-std::string KeyTagsToCsv(const COrvoSystem& system)
+namespace {
+
+bool IsHexDigits(const std::string& text)
 {
-    std::string csv = std::string(kKeyTagsHeader) + "\n";
+    return text.size() == kRfidLength && std::all_of(text.begin(), text.end(), [](char c) {
+               return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+           });
+}
+
+// The form an import stores: ten hexadecimal digits in capitals.
+bool IsImportForm(const std::string& number)
+{
+    return IsHexDigits(number) && std::none_of(number.begin(), number.end(), [](char c) {
+               return std::islower(static_cast<unsigned char>(c)) != 0;
+           });
+}
+
+} // namespace
+
+bool ExportKeyTagsCsv(const COrvoSystem& system, std::string* csv, std::string* error)
+{
+    std::string out = std::string(kKeyTagsHeader) + "\n";
+    std::string refused;
     for (int d = 0; d < kDeckCount; ++d) {
         const CDeck& deck = system.decks[d];
         if (!deck.InUse() || !deck.SupportsRfid())
@@ -26,15 +48,29 @@ std::string KeyTagsToCsv(const COrvoSystem& system)
                 const RfidTag& tag = flat.tags[k];
                 if (!tag.IsValid() || tag.number == kNoRfid)
                     continue;
+                // The write takes "1ZZZZZZZZZ" as a tag too, but an import
+                // refuses it like any typing slip: name it rather than write a
+                // file that cannot come back.
+                if (!IsImportForm(tag.number)) {
+                    refused += "deck " + std::to_string(d) + ", slot " + std::to_string(s + 1) + ", key " +
+                               std::to_string(k + 1) + ": number \"" + ModelTextToUtf8(tag.number) +
+                               "\" is not ten hexadecimal digits in capitals\n";
+                    continue;
+                }
                 const char* colour = TagColourName(tag.colour);
-                csv += std::to_string(d) + "," + std::to_string(s + 1) + "," +
+                out += std::to_string(d) + "," + std::to_string(s + 1) + "," +
                        CsvField(ModelTextToUtf8(flat.address)) + "," + std::to_string(k + 1) + "," +
-                       CsvField(colour ? colour : std::to_string(tag.colour)) + "," +
-                       CsvField(ModelTextToUtf8(tag.number)) + "\n";
+                       CsvField(colour ? colour : std::to_string(tag.colour)) + "," + tag.number + "\n";
             }
         }
     }
-    return csv;
+    if (!refused.empty()) {
+        if (error)
+            *error = refused + "Correct these key tags in the flat editor, then export again.";
+        return false;
+    }
+    *csv = std::move(out);
+    return true;
 }
 
 namespace {
@@ -66,11 +102,17 @@ bool ReadNumber(const std::string& text, int low, int high, int* value)
     return true;
 }
 
-bool IsHexNumber(const std::string& text)
+// A colour the names do not cover is kept as its code: decks report codes
+// beyond the eleven names, and the model holds any 32-bit value.
+bool ReadColourCode(const std::string& text, int* value)
 {
-    return text.size() == kRfidLength && std::all_of(text.begin(), text.end(), [](char c) {
-               return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-           });
+    int32_t n = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, ec] = std::from_chars(text.data(), end, n);
+    if (ec != std::errc() || at != end)
+        return false;
+    *value = n;
+    return true;
 }
 
 struct TagRow {
@@ -140,12 +182,11 @@ bool ImportKeyTagsCsv(COrvoSystem& system, std::string_view csv, std::string* er
         const std::string colourText = Trimmed(record.fields[4]);
         if (colourText.empty())
             row.colour = 0;
-        else if (!ReadNumber(colourText, 0, kTagColourCount - 1, &row.colour) &&
-                 (row.colour = TagColourFromName(colourText)) < 0)
-            return fail(line, "colour \"" + colourText + "\" is not a colour name or a number from 0 to 10");
+        else if (!ReadColourCode(colourText, &row.colour) && (row.colour = TagColourFromName(colourText)) < 0)
+            return fail(line, "colour \"" + colourText + "\" is not a colour name or a whole number");
         row.number = Trimmed(record.fields[5]);
         if (!row.number.empty()) {
-            if (!IsHexNumber(row.number))
+            if (!IsHexDigits(row.number))
                 return fail(line, "number \"" + row.number + "\" is not ten hexadecimal digits");
             std::transform(row.number.begin(), row.number.end(), row.number.begin(),
                            [](unsigned char c) { return static_cast<char>(std::toupper(c)); });

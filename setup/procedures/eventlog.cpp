@@ -1,15 +1,11 @@
 #include "orvoprocedures/eventlog.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <locale.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "modeltext.h"
-#include "orvomodel/atomicfile.h"
 #include "orvomodel/csv.h"
 #include "orvomodel/modeltext.h"
 #include "wendrel/orvoserialconnection.h"
@@ -138,79 +134,67 @@ std::string EventLogCsv(const COrvoEventList& events)
     return text;
 }
 
-int WriteTextFile(const std::string& path, const std::string& text)
-{
-    // Renaming the temporary file over a FIFO or a device would replace the node.
-    if (!IsWritableTarget(path))
-        return EINVAL;
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0)
-        return errno;
-    size_t done = 0;
-    int error = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (!error && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && !error)
-        error = errno;
-    if (!error) {
-        // mkstemp makes the file private; a log is an ordinary document.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(temp.c_str(), 0666 & ~mask);
-        if (std::rename(temp.c_str(), path.c_str()) != 0)
-            error = errno;
-    }
-    if (error)
-        ::unlink(temp.c_str());
-    return error;
-}
-
 bool CEventLogReader::Count(int deck, int* count)
 {
     return m_session->GetLogCount(static_cast<unsigned char>(deck), count);
 }
 
 CEventLogReader::Result CEventLogReader::Download(int deck, IEventLogProgress* progress, COrvoEventList* out,
-                                                  int* missing)
+                                                  int* missing, int* asked)
 {
     int count = 0;
     if (!Count(deck, &count))
         return Result::NoReply;
-    if (progress)
-        progress->SetRange(count);
-    out->Reserve(out->Count() + count);
-    int left = 0;
-    for (int i = 0; i < count; ++i) {
-        if (progress && progress->Cancelled()) {
-            if (missing)
-                *missing = left;
-            return Result::Cancelled;
-        }
+    int left = 0, next = 0;
+    auto report = [&] {
+        if (missing)
+            *missing = left;
+        if (asked)
+            *asked = next;
+    };
+    for (int round = 0;; ++round) {
         if (progress)
-            progress->SetPos(i + 1);
-        _log_event raw{};
-        if (m_session->GetLogItem(deck, i, &raw))
-            out->Append(COrvoEvent(raw, i));
-        else
-            ++left;
+            progress->SetRange(count);
+        out->Reserve(out->Count() + count - next);
+        for (; next < count; ++next) {
+            if (progress && progress->Cancelled()) {
+                report();
+                return Result::Cancelled;
+            }
+            if (progress)
+                progress->SetPos(next + 1);
+            _log_event raw{};
+            if (m_session->GetLogItem(deck, next, &raw))
+                out->Append(COrvoEvent(raw, next));
+            else
+                ++left;
+        }
+        // Doors go on being used while a long log comes down: fetch what was
+        // logged meanwhile. A count that got no reply, or a log that shrank
+        // (cleared from elsewhere), ends the download; a clear after it counts
+        // again anyway.
+        int now = 0;
+        if (round == kCatchUpRounds || !Count(deck, &now) || now <= count)
+            break;
+        count = now;
     }
-    if (missing)
-        *missing = left;
+    report();
     return Result::Done;
 }
 
 bool CEventLogReader::Clear(int deck)
 {
     return m_session->ClearLog(static_cast<unsigned char>(deck));
+}
+
+CEventLogReader::ClearResult CEventLogReader::ClearDownloaded(int deck, int downloaded, int* now)
+{
+    int count = 0;
+    if (!Count(deck, &count))
+        return ClearResult::NoReply;
+    if (now)
+        *now = count;
+    if (count != downloaded)
+        return ClearResult::Changed;
+    return Clear(deck) ? ClearResult::Cleared : ClearResult::NoReply;
 }

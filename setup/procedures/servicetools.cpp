@@ -81,6 +81,20 @@ std::string DeckClockText(int deck, ClockReply reply, std::time_t time)
     return Format("Error in reply from deck %d", deck);
 }
 
+bool SyncDeckClocks(COrvoSerialConnection* session, std::time_t* sent)
+{
+    return session->Sync(sent);
+}
+
+std::string SyncText(bool sent, std::time_t time)
+{
+    if (!sent)
+        return "The time could not be sent";
+    std::tm utc{};
+    gmtime_r(&time, &utc);
+    return "Time sent to every deck: " + FormatTime(utc, "%H:%M GMT %d/%m/%Y");
+}
+
 // ---- Test message --------------------------------------------------------------
 
 std::vector<MessageEntry> TestMessageEntries()
@@ -123,6 +137,45 @@ _orvo_msg BuildTestMessage(const TestMessageFields& f)
     return msg;
 }
 
+std::string TestMessageRefusal(const TestMessageFields& f)
+{
+    struct Field {
+        std::string name;
+        int value;
+    };
+    std::vector<Field> fields = {{"Source Deck", f.srcDeck},
+                                 {"Source Node", f.srcNode},
+                                 {"Destination Deck", f.dstDeck},
+                                 {"Destination Node", f.dstNode},
+                                 {"NParam", f.count}};
+    for (int i = 0; i < 12; ++i)
+        fields.push_back({"Param " + std::to_string(i), f.params[static_cast<size_t>(i)]});
+    for (const Field& field : fields)
+        if (field.value < 0 || field.value > 255)
+            return Format("%s must be a number from 0 to 255 (%d was typed)", field.name.c_str(),
+                          field.value);
+    return std::string();
+}
+
+bool SendTestMessage(COrvoSerialConnection* session, const TestMessageFields& fields, _orvo_msg* reply)
+{
+    _orvo_msg msg = BuildTestMessage(fields);
+    return session->SendTestMsg(&msg, reply, 1500);
+}
+
+std::string TestReplyText(bool replied, const _orvo_msg& reply)
+{
+    if (!replied)
+        return "No reply";
+    std::string text = Format("Reply: %s from deck %d, %s %d\n", MessageString(reply.code), reply.srcDeck,
+                              NodeTypeString(reply.srcNode & 7), reply.srcNode >> 3);
+    const int count = reply.count > 12 ? 12 : reply.count;
+    text += Format("NParam %d:", reply.count);
+    for (int i = 0; i < count; ++i)
+        text += Format(" %d", reply.param[i]);
+    return text;
+}
+
 // ---- Key-tag search -----------------------------------------------------------
 
 bool ValidTagNumber(const std::string& text)
@@ -161,6 +214,7 @@ TagSearch TagSearchFromReply(const _orvo_msg& reply)
 {
     TagSearch result;
     result.found = true;
+    result.deck = reply.srcDeck;
     for (int i = 0; i < 4; ++i)
         if (reply.param[i] != 0)
             result.flat += static_cast<char>(reply.param[i]);
@@ -174,7 +228,7 @@ std::string TagSearchText(const std::string& tag, const TagSearch& result)
     if (!result.found)
         return Format("Key tag %s was not found...", tag.c_str());
     std::string text = Format("Key tag %s was found...\n", tag.c_str());
-    text += "It belongs to flat " + result.flat + "\n";
+    text += "It belongs to flat " + result.flat + Format(" on deck %d\n", result.deck);
     text += Format("Key %d Colour %s\n", result.keySlot + 1, TagColourName(result.colour).c_str());
     return text;
 }
@@ -225,6 +279,22 @@ ModuleDoorsParse ParseModuleDoors(const std::string& typed, std::array<int, 4>* 
     return ModuleDoorsParse::Ok;
 }
 
+std::string ModuleDoorsRefusal(ModuleDoorsParse parse)
+{
+    const char* const form =
+        "The doors are four door numbers from 0 to 255 separated by commas, such as 1,2,3,4 "
+        "(left empty, 1,2,3,4 is sent).";
+    switch (parse) {
+    case ModuleDoorsParse::InvalidCharacter:
+        return std::string("Invalid Character(s)\n") + form;
+    case ModuleDoorsParse::InvalidFormat:
+        return std::string("Invalid Format\n") + form;
+    case ModuleDoorsParse::Ok:
+        break;
+    }
+    return std::string();
+}
+
 bool SendModuleParameters(COrvoSerialConnection* session, const std::array<int, 4>& doors, int mode)
 {
     _orvo_msg reply{};
@@ -243,14 +313,18 @@ std::string CLogMemoryTest::OpeningText()
            "All values entered in decimal\n";
 }
 
-std::string CLogMemoryTest::Check(int deck)
+std::string CLogMemoryTest::Check(long long number)
 {
-    m_deck = deck;
     m_replied = false;
     m_version = 0;
     m_expansion = false;
     m_areaSize = 0;
     m_sizePerDevice = 0;
+    // Cut to a byte, 300 would ask deck 44 and show its answer as deck 300's.
+    if (number < 0 || number > 254)
+        return Format("Deck %lld: no such deck (0 to 254)", number);
+    const int deck = static_cast<int>(number);
+    m_deck = deck;
     double version = 0;
     bool expansion = false;
     if (!m_session->GetFirmware(deck, &version, &expansion))
@@ -288,8 +362,15 @@ bool CLogMemoryTest::Write(int location, int value)
     return m_session->WriteRandomLog(m_deck, location, value);
 }
 
-bool CLogMemoryTest::Read(int location, int* value)
+CLogMemoryTest::ReadResult CLogMemoryTest::Read(int location, int* value)
 {
-    *value = 0;
-    return m_session->ReadRandomLog(m_deck, location, value);
+    // The session leaves the value alone when the reply's four characters
+    // hold no hexadecimal digit; a word is never negative.
+    int word = -1;
+    if (!m_session->ReadRandomLog(m_deck, location, &word))
+        return ReadResult::NoReply;
+    if (word < 0)
+        return ReadResult::Unreadable;
+    *value = word;
+    return ReadResult::Ok;
 }

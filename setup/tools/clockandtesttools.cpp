@@ -100,7 +100,9 @@ void CRtcDlg::OnGet()
 
 void CRtcDlg::OnSync()
 {
-    m_session->Sync();
+    std::time_t sent = 0;
+    const bool ok = SyncDeckClocks(m_session, &sent);
+    m_result->setText(QString::fromStdString(SyncText(ok, sent)));
 }
 
 // ---- Test message -----------------------------------------------------------------
@@ -165,8 +167,17 @@ void CTestDlg::OnSend()
     fields.count = value(m_count);
     for (size_t i = 0; i < 12; ++i)
         fields.params[i] = value(m_params[i]);
-    _orvo_msg msg = BuildTestMessage(fields);
-    m_session->SendTestMsg(&msg, nullptr, 1500);
+    // Three digits let "300" through; cut to a byte it would go out as 44.
+    const std::string refusal = TestMessageRefusal(fields);
+    if (!refusal.empty()) {
+        ShellMessage(this, QString::fromStdString(refusal), QMessageBox::Ok, QMessageBox::Critical,
+                     QStringLiteral("Error"));
+        return;
+    }
+    m_ui->reply->clear();
+    _orvo_msg reply{};
+    const bool replied = SendTestMessage(m_session, fields, &reply);
+    m_ui->reply->setText(QString::fromStdString(TestReplyText(replied, reply)));
 }
 
 // ---- Key-tag search -----------------------------------------------------------------
@@ -284,17 +295,11 @@ CKX7SetupDlg::CKX7SetupDlg(COrvoSerialConnection* session, QWidget* parent)
 void CKX7SetupDlg::OnSend()
 {
     std::array<int, 4> doors{};
-    switch (ParseModuleDoors(m_doors->text().toStdString(), &doors)) {
-    case ModuleDoorsParse::InvalidCharacter:
-        ShellMessage(this, QStringLiteral("Invalid Character(s)"), QMessageBox::Ok, QMessageBox::Critical,
-                     QStringLiteral("Error"));
+    const ModuleDoorsParse parse = ParseModuleDoors(m_doors->text().toStdString(), &doors);
+    if (parse != ModuleDoorsParse::Ok) {
+        ShellMessage(this, QString::fromStdString(ModuleDoorsRefusal(parse)), QMessageBox::Ok,
+                     QMessageBox::Critical, QStringLiteral("Error"));
         return;
-    case ModuleDoorsParse::InvalidFormat:
-        ShellMessage(this, QStringLiteral("Invalid Format"), QMessageBox::Ok, QMessageBox::Critical,
-                     QStringLiteral("Error"));
-        return;
-    case ModuleDoorsParse::Ok:
-        break;
     }
     int mode = 0;
     for (int i = 0; i < 3; ++i)

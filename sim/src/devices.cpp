@@ -237,6 +237,16 @@ void listMessage(std::string& allowList, std::string& blockList, int chunks, con
     out.push_back(r);
 }
 
+// Logs the arrivals that are due before the deck answers this log request.
+void LogArrivals(SimDeck& deck)
+{
+    size_t due = 0;
+    while (due < deck.logArrivals.size() && deck.logArrivals[due].after <= deck.logRequests)
+        deck.events.push_back(deck.logArrivals[due++].event);
+    deck.logArrivals.erase(deck.logArrivals.begin(), deck.logArrivals.begin() + static_cast<long>(due));
+    ++deck.logRequests;
+}
+
 bool isSilent(const DispatchContext& ctx, int deck, uint8_t node, int code)
 {
     if (!ctx.silent)
@@ -468,11 +478,13 @@ void deckMessage(Installation& inst, SimDeck& deck, const BusMessage& q, const D
         out.push_back(r);
         return;
     case MSG_GET_LOG_COUNT:
+        LogArrivals(deck);
         r.count = 2;
         putWord(r, 0, static_cast<int>(deck.events.size()));
         out.push_back(r);
         return;
     case MSG_GET_LOG_EVENT: {
+        LogArrivals(deck);
         const int index = q.count >= 2 ? word(q, 0) : -1;
         if (index < 0 || index >= static_cast<int>(deck.events.size()) || deck.lostEvents.count(index))
             return;
@@ -500,6 +512,8 @@ void deckMessage(Installation& inst, SimDeck& deck, const BusMessage& q, const D
         const auto it = deck.logWords.find(address);
         char text[8];
         std::snprintf(text, sizeof text, "%04X", it == deck.logWords.end() ? 0 : (it->second & 0xFFFF));
+        if (const auto raw = deck.logWordTexts.find(address); raw != deck.logWordTexts.end())
+            std::memcpy(text, raw->second.data(), 4);
         r.count = 10;
         putWord(r, 0, address);
         for (int i = 0; i < 4; ++i)
@@ -512,6 +526,7 @@ void deckMessage(Installation& inst, SimDeck& deck, const BusMessage& q, const D
         if (address < 0 || address >= deck.logAreaSize)
             return;
         const int value = word(q, 2);
+        deck.logWordTexts.erase(address); // a written word reads back properly
         if (value == 0)
             deck.logWords.erase(address);
         else

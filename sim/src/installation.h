@@ -100,9 +100,20 @@ struct SimDeck {
     std::array<SimRelayUnit, 16> relays;
     std::vector<LogEvent> events;
     std::set<int> lostEvents; // log items the deck counts but never sends
+    // Events still to happen: each is logged once the deck has been asked
+    // `after` log requests (count or item), as a door used during a download.
+    struct LogArrival {
+        int after = 0;
+        LogEvent event{};
+    };
+    std::vector<LogArrival> logArrivals; // in order of `after`
+    int logRequests = 0;                 // log requests asked so far
     int logAreaSize = 4096, logSizePerDevice = 1024;
     std::map<int, int> logWords; // log memory, words not listed read 0
-    long long clockOffset = 0;   // deck clock minus the host's UTC clock, seconds
+    // Words whose read answers these four characters as they are (a garbled
+    // reply), in place of the word's hexadecimal digits.
+    std::map<int, std::string> logWordTexts;
+    long long clockOffset = 0; // deck clock minus the host's UTC clock, seconds
 
     SimDeck()
     {

@@ -327,12 +327,19 @@ struct Reader {
                 const std::string key = w->string ? w->string : "";
                 if (key.empty() || key.size() > 5 || key.find_first_not_of("0123456789") != std::string::npos)
                     return fail(where + ".words", "address \"" + key + "\" is not a decimal number");
-                int value = 0;
-                if (!integerValue(w, where + ".words." + key, &value, 0, 65535))
-                    return false;
                 const int address = std::stoi(key);
                 if (address > 65535)
                     return fail(where + ".words", "address " + key + " above 65535");
+                if (cJSON_IsString(w)) {
+                    const std::string raw = w->valuestring;
+                    if (raw.size() != 4)
+                        return fail(where + ".words." + key, "a reply text must be four characters");
+                    deck.logWordTexts[address] = raw;
+                    continue;
+                }
+                int value = 0;
+                if (!integerValue(w, where + ".words." + key, &value, 0, 65535))
+                    return false;
                 if (value)
                     deck.logWords[address] = value;
             }
@@ -358,6 +365,23 @@ struct Reader {
                     return false;
                 deck.lostEvents.insert(index);
             }
+        }
+        if (const cJSON* arrivals = cJSON_GetObjectItemCaseSensitive(obj, "arrivals")) {
+            if (!cJSON_IsArray(arrivals))
+                return fail(where + ".arrivals", "expected an array of {\"after\": N, \"event\": ...}");
+            int i = 0;
+            for (const cJSON* a = arrivals->child; a; a = a->next, ++i) {
+                const std::string at = where + ".arrivals[" + std::to_string(i) + "]";
+                if (!cJSON_IsObject(a))
+                    return fail(at, "expected an object");
+                SimDeck::LogArrival arrival;
+                if (!requiredInteger(a, "after", at, &arrival.after, 0, 1000000) ||
+                    !event(cJSON_GetObjectItemCaseSensitive(a, "event"), at + ".event", &arrival.event))
+                    return false;
+                deck.logArrivals.push_back(arrival);
+            }
+            std::stable_sort(deck.logArrivals.begin(), deck.logArrivals.end(),
+                             [](const auto& x, const auto& y) { return x.after < y.after; });
         }
         return true;
     }
@@ -681,7 +705,10 @@ cJSON* deckJson(int number, const SimDeck& d)
     cJSON_AddNumberToObject(log, "sizePerDevice", d.logSizePerDevice);
     cJSON* words = cJSON_CreateObject();
     for (const auto& [address, value] : d.logWords)
-        cJSON_AddNumberToObject(words, std::to_string(address).c_str(), value);
+        if (!d.logWordTexts.count(address))
+            cJSON_AddNumberToObject(words, std::to_string(address).c_str(), value);
+    for (const auto& [address, raw] : d.logWordTexts)
+        cJSON_AddStringToObject(words, std::to_string(address).c_str(), raw.c_str());
     cJSON_AddItemToObject(log, "words", words);
     cJSON* events = cJSON_CreateArray();
     for (const LogEvent& e : d.events)
@@ -691,6 +718,16 @@ cJSON* deckJson(int number, const SimDeck& d)
     for (int index : d.lostEvents)
         cJSON_AddItemToArray(lost, cJSON_CreateNumber(index));
     cJSON_AddItemToObject(log, "lost", lost);
+    if (!d.logArrivals.empty()) {
+        cJSON* arrivals = cJSON_CreateArray();
+        for (const SimDeck::LogArrival& a : d.logArrivals) {
+            cJSON* x = cJSON_CreateObject();
+            cJSON_AddNumberToObject(x, "after", std::max(0, a.after - d.logRequests));
+            cJSON_AddItemToObject(x, "event", eventJson(a.event));
+            cJSON_AddItemToArray(arrivals, x);
+        }
+        cJSON_AddItemToObject(log, "arrivals", arrivals);
+    }
     cJSON_AddItemToObject(o, "log", log);
     return o;
 }

@@ -304,17 +304,17 @@ TEST(Orvoctl, diff_namesEachPlantedDifferenceInTheTreesWords)
     };
     const Case cases[] = {
         {"Door Cadence=1281", "Door Cadence=1300", "Deck 0 (v2.064): door cadence 1281 -> 1300"},
-        {"Flat0=101", "Flat0=111", "Deck 0 (v2.064) / Flat 0 [101]: address 101 -> 111"},
+        {"Flat0=101", "Flat0=111", "Deck 0 (v2.064) / Handset 1 - 101: address 101 -> 111"},
         {"RFIDTag F0 K1 Number=00ABCDEF01", "RFIDTag F0 K1 Number=FFFFFFFFFF",
-         "Deck 0 (v2.064) / Flat 0 [101] / Key 1: number 00ABCDEF01 -> FFFFFFFFFF"},
+         "Deck 0 (v2.064) / Handset 1 - 101 / Key 2: number 00ABCDEF01 -> FFFFFFFFFF"},
         {"Range Min=1,101,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0",
-         "Range Min=1,102,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "Deck 0 (v2.064) / Range 1: min 101 -> 102"},
+         "Range Min=1,102,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0", "Deck 0 (v2.064) / Area 2: from 101 -> 102"},
         {"Primary=1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1", "Primary=0,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1",
-         "Deck 0 (v2.064) / Door access 0: primary 1 -> 0"},
-        {"D0 LockTime=5", "D0 LockTime=9", "Deck 0 (v2.064) / Door 0: lock time 5 -> 9"},
-        {"D0 Code C1=", "D0 Code C1=77", "Deck 0 (v2.064) / Door 0: code 1 \"\" -> 77"},
+         "Deck 0 (v2.064) / Door #0 access: all areas 1 -> 0"},
+        {"D0 LockTime=5", "D0 LockTime=9", "Deck 0 (v2.064) / Door #0: lock time 5 -> 9"},
+        {"D0 Code C1=", "D0 Code C1=77", "Deck 0 (v2.064) / Door #0: code 2 \"\" -> 77"},
         {"RelayCount=0,0,0,0,4,0,0,0,0,0,0,0,0,0,0,0", "RelayCount=0,0,0,0,2,0,0,0,0,0,0,0,0,0,0,0",
-         "Deck 0 (v2.064) / Relay 4: channels 4 -> 2"},
+         "Deck 0 (v2.064) / Relay #4: channels 4 -> 2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.from);

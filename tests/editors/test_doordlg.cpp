@@ -574,8 +574,10 @@ TEST_F(DoorEditorTest, singleDoorReadOpensTheEditorOnTheDoorFound)
         bool reader;
     };
     SimBus bus(kSearch);
-    for (const Case& c : {Case{"2", "v4.07", false}, Case{"5", "v4.29", true}, Case{"3", nullptr, false},
-                          Case{"x", "v4.25", false}}) {
+    // The address reads as C's atoi does: leading digits count, none is 0.
+    for (const Case& c :
+         {Case{"2", "v4.07", false}, Case{"5", "v4.29", true}, Case{"3", nullptr, false},
+          Case{"x", "v4.25", false}, Case{" 5b", "v4.29", true}, Case{"3a", nullptr, false}}) {
         messages.shown.clear();
         CReadDoorRelay read(nullptr, &bus.conn, nullptr, 2);
         EXPECT_EQ(read.windowTitle(), "Read Door");
@@ -619,8 +621,8 @@ TEST_F(DoorEditorTest, singleRelayReadOpensTheRelayEditorWithHowTheUnitAnswered)
         seen.emplace_back(c.deck->relayVersions[n], c.deck->relayCounts[n]);
         return 1;
     });
-    for (const Case& c :
-         {Case{"7", true, false, 105, 2}, Case{"9", true, true, 106, 4}, Case{"8", false, false, 0, 0}}) {
+    for (const Case& c : {Case{"7", true, false, 105, 2}, Case{"9", true, true, 106, 4},
+                          Case{"8", false, false, 0, 0}, Case{"9z", true, true, 106, 4}}) {
         opened.clear();
         seen.clear();
         messages.shown.clear();

@@ -183,6 +183,40 @@ TEST_F(EventLogDialogs, ClosingLoggingAsksForEachUnexportedViewFirst)
     }
 }
 
+// Clear Log after a download follows the command line's rule: the download
+// fetches what was logged while it ran, and an event logged after it keeps
+// the log from being cleared until it has been downloaded too.
+TEST_F(EventLogDialogs, ClearAfterADownloadClearsOnlyWhatWasDownloaded)
+{
+    // Requests: Check's count, the download's count, items 0-299 (the 11th
+    // logs event 300), a count (301), item 300, a count; Clear's count (the
+    // 306th request) finds event 301.
+    SimBus bus(LogScenario(300, {}, 4096, 1024, {10, 305}));
+    CLogging2Dlg dlg(&bus.conn);
+    dlg.show();
+    Child<QLineEdit>(&dlg, "deckNumber")->setText("1");
+    Click(&dlg, "check");
+    Click(&dlg, "download");
+    ASSERT_EQ(dlg.findChildren<CLogging2ViewDlg*>().size(), 1);
+    EXPECT_EQ(dlg.findChildren<CLogging2ViewDlg*>().last()->Events().Count(), 301);
+
+    messages.answers = {QMessageBox::Yes};
+    Click(&dlg, "clearLog");
+    EXPECT_EQ(Child<QLabel>(&dlg, "result")->text(),
+              "Deck 1 log was not cleared: it now holds 302 events, 301 were downloaded");
+    int count = -1;
+    ASSERT_TRUE(bus.conn.GetLogCount(1, &count));
+    EXPECT_EQ(count, 302);
+
+    Click(&dlg, "download");
+    EXPECT_EQ(dlg.findChildren<CLogging2ViewDlg*>().last()->Events().Count(), 302);
+    messages.answers = {QMessageBox::Yes};
+    Click(&dlg, "clearLog");
+    EXPECT_EQ(Child<QLabel>(&dlg, "result")->text(), "Deck 1 log is cleared");
+    ASSERT_TRUE(bus.conn.GetLogCount(1, &count));
+    EXPECT_EQ(count, 0);
+}
+
 TEST_F(EventLogDialogs, CancelInTheProgressWindowShowsWhatWasRead)
 {
     SimBus bus(LoggingScenario());
@@ -357,6 +391,39 @@ TEST_F(EventLogDialogs, TestLoggingReadsAndWritesTheDecksMemory)
     Click(&dlg, "check");
     EXPECT_TRUE(write->isEnabled());
     EXPECT_FALSE(Child<QLabel>(&dlg, "info")->text().contains("devices"));
+}
+
+// Three digits let 300 through: it must not ask deck 44 and show the answer
+// as deck 300's. A reply whose word holds no hexadecimal digit is no value.
+TEST_F(EventLogDialogs, TestLoggingRefusesANumberAboveTheDecksAndAnUnreadableWord)
+{
+    SimBus bus(R"({"decks":[{"number":1,"version":2064,"log":{"words":{"7":31,"9":"GZ-?"}}},
+                            {"number":44,"version":2064}]})");
+    CTestLoggingDlg dlg(&bus.conn);
+    auto* deck = Child<QLineEdit>(&dlg, "deckNumber");
+    auto* firmware = Child<QLabel>(&dlg, "firmware");
+    auto* readValue = Child<QLabel>(&dlg, "readValue");
+    const long before = bus.sim.stats().requests;
+    deck->setText("300");
+    Click(&dlg, "check");
+    EXPECT_EQ(firmware->text(), "Deck 300: no such deck (0 to 254)");
+    EXPECT_EQ(bus.sim.stats().requests, before) << "nothing goes out";
+    EXPECT_FALSE(Child<QPushButton>(&dlg, "read")->isEnabled());
+
+    deck->setText("1");
+    Click(&dlg, "check");
+    ASSERT_TRUE(Child<QPushButton>(&dlg, "read")->isEnabled());
+    auto* location = Child<QLineEdit>(&dlg, "readLocation");
+    location->setText("7");
+    Click(&dlg, "read");
+    EXPECT_EQ(readValue->text(), "31");
+    const size_t shown = messages.shown.size();
+    location->setText("9");
+    Click(&dlg, "read");
+    EXPECT_EQ(readValue->text(), "") << "no value for an unreadable reply";
+    ASSERT_EQ(messages.shown.size(), shown + 1);
+    EXPECT_EQ(messages.shown.back().text, "Error during random log read operation\n"
+                                          "The deck's reply held no hexadecimal digit: the value is unknown");
 }
 
 TEST_F(EventLogDialogs, CommandsAreRegistered)

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "modelfixtures.h"
+#include "orvomodel/atomicfile.h"
 #include "orvomodel/treelabels.h"
 
 namespace {
@@ -109,6 +110,29 @@ TEST_F(FileSafetyTest, symlinkToARegularFile_writesThroughTheLink)
     ASSERT_EQ(lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     EXPECT_EQ(ReadFileBytes(target), sys->DocumentText());
+}
+
+// The whole-file writer behind every save gives the system's number of a
+// failure as well as its words (the event log's message shows the number).
+TEST_F(FileSafetyTest, wholeFileWriter_reportsTheSystemsNumber)
+{
+    std::string error;
+    const std::string fifo = PathIn("pipe.log");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        int number;
+    };
+    for (const Case& c : {Case{PathIn("missing/x.log"), ENOENT}, Case{fifo, EINVAL}}) {
+        int number = 0;
+        EXPECT_FALSE(WriteFileAtomically(c.path, "x", &error, &number)) << c.path;
+        EXPECT_EQ(number, c.number) << c.path << ": " << error;
+    }
+    int number = 0;
+    EXPECT_FALSE(WithFileSizeLimit(
+        4, [&] { return WriteFileAtomically(PathIn("big.log"), std::string(64, 'x'), &error, &number); }));
+    EXPECT_EQ(number, EFBIG) << error;
+    EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files).isEmpty()) << "no temporary file left behind";
 }
 
 struct NotADocumentCase {

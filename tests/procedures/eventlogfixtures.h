@@ -7,6 +7,7 @@
 #include <ctime>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "orvoprocedures/eventlog.h"
 
@@ -56,9 +57,10 @@ inline _log_event GeneratedEvent(int i)
 }
 
 // A scenario whose deck 1 holds count generated events, the items in lost
-// never answering.
+// never answering. Event count + i is logged once the deck has been asked
+// arrivals[i] log requests (counts and items), as if doors were in use.
 inline std::string LogScenario(int count, const std::set<int>& lost = {}, int areaSize = 4096,
-                               int sizePerDevice = 1024)
+                               int sizePerDevice = 1024, const std::vector<int>& arrivals = {})
 {
     std::string json = R"({"decks":[{"number":1,"version":2064,"log":{"areaSize":)" +
                        std::to_string(areaSize) + R"(,"sizePerDevice":)" + std::to_string(sizePerDevice) +
@@ -71,6 +73,10 @@ inline std::string LogScenario(int count, const std::set<int>& lost = {}, int ar
         json += (first ? "" : ",") + std::to_string(index);
         first = false;
     }
+    json += "],\"arrivals\":[";
+    for (size_t i = 0; i < arrivals.size(); ++i)
+        json += (i ? ",{\"after\":" : "{\"after\":") + std::to_string(arrivals[i]) + ",\"event\":\"" +
+                HexOf(GeneratedEvent(count + static_cast<int>(i))) + "\"}";
     json += R"(]}},{"number":2,"version":1030},{"number":3,"version":1025,"expansion":true}]})";
     return json;
 }

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include "shorttimeouts.h"
 #include "simbus.h"
 
 namespace {
@@ -28,7 +29,7 @@ std::string Slurp(const std::string& path)
 }
 
 // environment: assignments put before the command ("XDG_CONFIG_HOME=/tmp/x").
-CliRun Orvoctl(const std::string& arguments, const std::string& environment = {})
+CliRun Orvoctl(const std::string& arguments, const std::string& environment = ShortTimeoutsEnvironment())
 {
     QTemporaryDir dir;
     const std::string out = dir.filePath("out").toStdString(), err = dir.filePath("err").toStdString();
@@ -69,8 +70,8 @@ TEST_F(OrvoctlReadWrite, ReadSavesTheInstallation)
     SimBus bus(kScenario);
     bus.conn.Close(); // orvoctl opens the port itself
     const std::string doc = Path("read.orvo");
-    CliRun run = Orvoctl("read --device " + bus.device + " -o " + doc +
-                         " --decks 0-1 --what flats,tags,access --timeout-mult 0.05");
+    CliRun run =
+        Orvoctl("read --device " + bus.device + " -o " + doc + " --decks 0-1 --what flats,tags,access");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out.rfind("Complete\nRead 11 flats on 2 deck(s)\nCompleted in ", 0), 0u) << run.out;
     EXPECT_NE(run.err.find("Reading flat 1 on deck 0"), std::string::npos)
@@ -88,8 +89,7 @@ TEST_F(OrvoctlReadWrite, ReadSavesTheInstallation)
     SimBus named("{\"decks\":[{\"number\":0,\"flats\":[{\"slot\":0,\"address\":\"\xE9\xDC\x80\x9F\"}]}]}");
     named.conn.Close();
     const std::string namedDoc = Path("named.orvo");
-    run = Orvoctl("read --device " + named.device + " -o " + namedDoc +
-                  " --decks 0-0 --what flats --timeout-mult 0.05");
+    run = Orvoctl("read --device " + named.device + " -o " + namedDoc + " --decks 0-0 --what flats");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(Slurp(namedDoc).find("Flat0=\xE9\xDC\x80\x9F\r\n"), std::string::npos);
     run = Orvoctl("show " + namedDoc);
@@ -102,8 +102,7 @@ TEST_F(OrvoctlReadWrite, TimeoutPoliciesAndExitStatuses)
     options.silent = {"1"};
     SimBus bus(kScenario, options);
     bus.conn.Close();
-    const std::string common =
-        "read --device " + bus.device + " --decks 0-1 --what flats --timeout-mult 0.05 -o ";
+    const std::string common = "read --device " + bus.device + " --decks 0-1 --what flats -o ";
     const std::string prompt = "Timeout waiting for reply from MSG_ENQ Deck 1, Retry ?";
 
     CliRun retry = Orvoctl(common + Path("a.orvo") + " --on-timeout retry:2");
@@ -141,11 +140,27 @@ TEST_F(OrvoctlReadWrite, TimeoutPoliciesAndExitStatuses)
     EXPECT_EQ(Orvoctl(common + Path("f.orvo") + " --on-timeout never").status, 2);
 }
 
+// The multiplier takes the Options dialog's range: "inf" or a huge number
+// would leave a missing reply waiting for weeks. 1 and 20 get as far as the
+// port.
+TEST_F(OrvoctlReadWrite, TimeoutMultiplierTakesTheOptionsRange)
+{
+    const std::string read =
+        "read --device " + Path("no-such-port") + " -o " + Path("t.orvo") + " --timeout-mult ";
+    for (const char* refused : {"inf", "nan", "1e300", "0.5", "20.5", "-3", "abc", ""}) {
+        CliRun run = Orvoctl(read + "'" + refused + "'");
+        EXPECT_EQ(run.status, 2) << refused;
+        EXPECT_NE(run.err.find("--timeout-mult wants a number from 1 to 20"), std::string::npos) << run.err;
+    }
+    for (const char* taken : {"1", "20", "2.5"})
+        EXPECT_EQ(Orvoctl(read + taken).status, 3) << taken;
+}
+
 TEST_F(OrvoctlReadWrite, ReadThroughDroppedRepliesMatchesACleanRead)
 {
     SimBus clean(kScenario);
     clean.conn.Close();
-    const std::string what = " --decks 0-1 --what flats,tags,access --timeout-mult 0.05 --quiet";
+    const std::string what = " --decks 0-1 --what flats,tags,access --quiet";
     ASSERT_EQ(Orvoctl("read --device " + clean.device + " -o " + Path("clean.orvo") + what).status, 0);
     orvosim::SimOptions options;
     options.seed = 3;
@@ -170,8 +185,7 @@ TEST_F(OrvoctlReadWrite, WriteChecksDuplicatesThenSends)
     SimBus bus(kScenario);
     bus.conn.Close();
     const std::string doc = Path("doc.orvo");
-    ASSERT_EQ(Orvoctl("read --device " + bus.device + " -o " + doc +
-                      " --decks 0-1 --what flats,tags --timeout-mult 0.05 --quiet")
+    ASSERT_EQ(Orvoctl("read --device " + bus.device + " -o " + doc + " --decks 0-1 --what flats,tags --quiet")
                   .status,
               0);
     CMemorySettings settings;
@@ -181,8 +195,7 @@ TEST_F(OrvoctlReadWrite, WriteChecksDuplicatesThenSends)
     system.decks[0].flats[1].address = "101";
     ASSERT_TRUE(system.Save(Path("dup.orvo"), 1));
     const long before = bus.sim.stats().requests;
-    CliRun dup =
-        Orvoctl("write " + Path("dup.orvo") + " --device " + bus.device + " --decks 0-1 --timeout-mult 0.05");
+    CliRun dup = Orvoctl("write " + Path("dup.orvo") + " --device " + bus.device + " --decks 0-1");
     EXPECT_EQ(dup.status, 1);
     EXPECT_NE(dup.err.find("ADDRESS CONFLICT: Deck 0, Node 1 is the same as Deck 0, Node 2 (101)"),
               std::string::npos)
@@ -191,9 +204,8 @@ TEST_F(OrvoctlReadWrite, WriteChecksDuplicatesThenSends)
 
     system.decks[0].flats[1].address = "777";
     ASSERT_TRUE(system.Save(Path("edit.orvo"), 1));
-    CliRun write =
-        Orvoctl("write " + Path("edit.orvo") + " --device " + bus.device +
-                " --decks 0-1 --what flats,tags --on-timeout skip --timeout-mult 0.05 --serial --erase-tags");
+    CliRun write = Orvoctl("write " + Path("edit.orvo") + " --device " + bus.device +
+                           " --decks 0-1 --what flats,tags --on-timeout skip --serial --erase-tags");
     ASSERT_EQ(write.status, 0) << write.err;
     EXPECT_EQ(write.out.rfind("Complete\nWritten ", 0), 0u);
     Dump dump(bus.sim.dumpJson());
@@ -233,7 +245,7 @@ TEST_F(OrvoctlReadWrite, IncompleteReadExitsFiveAndKeepsTheDocumentThere)
             out << "[Orvo]\nDescription=Good\n";
         }
         CliRun run = Orvoctl("read --device " + bus.device + " --decks 0 --what " + c.what +
-                             " --quiet-retries 0 --on-timeout skip --timeout-mult 0.05 -o " + doc);
+                             " --quiet-retries 0 --on-timeout skip -o " + doc);
         EXPECT_EQ(run.status, 5) << run.err;
         EXPECT_EQ(run.out.rfind(c.firstLine, 0), 0u) << run.out;
         EXPECT_NE(run.err.find(c.stderrLine), std::string::npos) << run.err;
@@ -288,19 +300,19 @@ TEST_F(OrvoctlReadWrite, VerifyNamesEachPlantedDifference)
         {"names the read makes up", [](CDeck& d) { d.description = "Main entrance"; }, ""},
         {"deck setting", [](CDeck& d) { d.doorCadence = 0x0505; }, "Deck 0 (v2.064): door cadence 1285 -> "},
         {"flat address", [](CDeck& d) { d.flats[1].address = "999"; },
-         "Deck 0 (v2.064) / Flat 1 [999]: address 999 -> "},
+         "Deck 0 (v2.064) / Handset 2 - 999: address 999 -> "},
         {"tag",
          [](CDeck& d) {
              d.flats[0].tags[5] = {1, "0000000077"};
          },
-         "Deck 0 (v2.064) / Flat 0 [101] / Key 5: colour 1 -> 0", 2},
-        {"range", [](CDeck& d) { d.rangeMax[0] = 4321; }, "Deck 0 (v2.064) / Range 0: max 4321 -> "},
+         "Deck 0 (v2.064) / Handset 1 - 101 / Key 6: colour Grey -> Unassigned", 2},
+        {"range", [](CDeck& d) { d.rangeMax[0] = 4321; }, "Deck 0 (v2.064) / Area 1: to 4321 -> "},
         {"door access", [](CDeck& d) { d.doorGroups[2][7] = 9; },
-         "Deck 0 (v2.064) / Door access 2: group 7 9 -> "},
+         "Deck 0 (v2.064) / Door #2 access: area field 8 9 -> "},
         {"door setting", [](CDeck& d) { d.doors[0].welcomeLines[0] = "PLANTED"; },
-         "Deck 0 (v2.064) / Door 0: welcome line 0 PLANTED -> "},
+         "Deck 0 (v2.064) / Door #0: screen 1 line 1 PLANTED -> "},
         {"relay channel", [](CDeck& d) { d.relayCounts[0] = 1; },
-         "Deck 0 (v2.064) / Relay 0: channels 1 -> "},
+         "Deck 0 (v2.064) / Relay #0: channels 1 -> "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -309,7 +321,7 @@ TEST_F(OrvoctlReadWrite, VerifyNamesEachPlantedDifference)
         c.plant(doc->decks[0]);
         ASSERT_TRUE(doc->Save(Path("planted.orvo"), 1));
         CliRun run = Orvoctl("verify " + Path("planted.orvo") + " --device " + bus.device +
-                             " --decks 0 --what flats,tags,access,doors,relays --timeout-mult 0.05 --quiet");
+                             " --decks 0 --what flats,tags,access,doors,relays --quiet");
         const std::string expected = c.line;
         if (expected.empty()) {
             EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -336,7 +348,7 @@ TEST_F(OrvoctlReadWrite, WriteVerifyReadsBackWhatWasWritten)
     doc->decks[2].rangeMin[1] = 321;
     ASSERT_TRUE(doc->Save(Path("edit.orvo"), 1));
     CliRun run = Orvoctl("write " + Path("edit.orvo") + " --device " + bus.device +
-                         " --decks 2 --what flats,access,doors --timeout-mult 0.05 --quiet --verify");
+                         " --decks 2 --what flats,access,doors --quiet --verify");
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.err.find("the installation matches the document"), std::string::npos) << run.err;
 }

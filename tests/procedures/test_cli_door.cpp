@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <thread>
 
+#include "shorttimeouts.h"
 #include "simbus.h"
 #include "wendrel/msgcodes.h"
 
@@ -32,7 +33,8 @@ DoorCliRun RunOrvoctl(const std::string& arguments)
 {
     QTemporaryDir dir;
     const std::string out = dir.filePath("out").toStdString(), err = dir.filePath("err").toStdString();
-    const std::string command = std::string(ORVOCTL_PATH) + " " + arguments + " >" + out + " 2>" + err;
+    const std::string command = ShortTimeoutsEnvironment() + " " + std::string(ORVOCTL_PATH) + " " +
+                                arguments + " >" + out + " 2>" + err;
     DoorCliRun run;
     int raw = std::system(command.c_str());
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -52,8 +54,7 @@ protected:
     void SetUp() override { bus.conn.Close(); }
     std::string Bus(int door) const
     {
-        return "--device " + bus.device + " --timeout-mult 0.05 --quiet --deck 0 --door " +
-               std::to_string(door);
+        return "--device " + bus.device + " --quiet --deck 0 --door " + std::to_string(door);
     }
     std::string File(const std::string& json)
     {
@@ -161,8 +162,7 @@ TEST(OrvoctlDoorFirmware, firmwareTheEditorRefusesIsRefusedAndNothingIsWritten)
         QTemporaryDir dir;
         const std::string path = dir.filePath("door.json").toStdString();
         std::ofstream(path) << R"({"codes":["9"]})";
-        const std::string options =
-            " --device " + bus.device + " --timeout-mult 0.05 --quiet --deck 0 --door 0";
+        const std::string options = " --device " + bus.device + " --quiet --deck 0 --door 0";
         for (const std::string& command : {"door show" + options, "door set" + options + " " + path}) {
             DoorCliRun run = RunOrvoctl(command);
             EXPECT_EQ(run.status, 1) << command << run.err;
@@ -185,8 +185,7 @@ TEST(OrvoctlDoorSilent, readBackDifferenceExitsOne)
     QTemporaryDir dir;
     const std::string path = dir.filePath("door.json").toStdString();
     std::ofstream(path) << R"({"speedDialNo":"99"})";
-    DoorCliRun run = RunOrvoctl("door set --device " + bus.device +
-                                " --timeout-mult 0.05 --quiet --deck 0 --door 0 " + path);
+    DoorCliRun run = RunOrvoctl("door set --device " + bus.device + " --quiet --deck 0 --door 0 " + path);
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("\"speedDialNo\" wrote \"99\", reads back null"), std::string::npos) << run.err;
 }
@@ -274,8 +273,7 @@ TEST(OrvoctlDoorUnanswered, showNamesEachNullSettingAndExitsOne)
         options.mute = {c.mute};
         SimBus bus(kDoors, options);
         bus.conn.Close();
-        DoorCliRun run =
-            RunOrvoctl("door show --device " + bus.device + " --timeout-mult 0.05 --quiet --deck 0 --door 0");
+        DoorCliRun run = RunOrvoctl("door show --device " + bus.device + " --quiet --deck 0 --door 0");
         EXPECT_EQ(run.status, 1) << c.mute << run.err;
         EXPECT_NE(run.err.find(std::string("no reply for ") + c.named + "; printed as null"),
                   std::string::npos)

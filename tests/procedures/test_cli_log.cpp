@@ -9,10 +9,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 #include "eventlogfixtures.h"
+#include "shorttimeouts.h"
 #include "simbus.h"
 
 namespace {
@@ -46,8 +49,8 @@ protected:
     CliRun Run(const std::string& arguments)
     {
         const std::string out = Path("out"), err = Path("err");
-        const std::string command = std::string(ORVOCTL_PATH) + " " + arguments + " --timeout-mult 0.2 <" +
-                                    "/dev/null >" + out + " 2>" + err;
+        const std::string command = ShortTimeoutsEnvironment("0.2") + " " + std::string(ORVOCTL_PATH) + " " +
+                                    arguments + " </dev/null >" + out + " 2>" + err;
         CliRun run;
         const int raw = std::system(command.c_str());
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -97,6 +100,49 @@ TEST_F(OrvoctlLog, CountDownloadAndClear)
     EXPECT_EQ(cleared.status, 0) << cleared.err;
     EXPECT_EQ(cleared.out, "Deck 1 log is cleared\n");
     EXPECT_EQ(Run("log" + On(*bus) + "--deck 1").out, "0\n");
+}
+
+// Doors are used while a log comes down: what arrives during the download is
+// fetched too, and an event logged after the last count keeps the log from
+// being cleared, so nothing cleared is missing from the file.
+TEST_F(OrvoctlLog, ClearRemovesOnlyEventsThatReachedTheFile)
+{
+    // Requests: count, items 0-149 (the 11th logs event 150), count (151),
+    // item 150, count (151 again); the clear's count then finds event 151.
+    std::unique_ptr<SimBus> bus(Bus(LogScenario(150, {}, 4096, 1024, {10, 154})));
+    const std::string log = Path("busy.log");
+    CliRun refused = Run("log" + On(*bus) + "--deck 1 -o " + log + " --clear --yes");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(
+        refused.err.find("The log was not cleared: deck 1 now holds 152 events and 151 are in the file"),
+        std::string::npos)
+        << refused.err;
+    EXPECT_EQ(Lines(Slurp(log)), 4 + 151 + 2);
+    EXPECT_EQ(Run("log" + On(*bus) + "--deck 1").out, "152\n");
+
+    CliRun cleared = Run("log" + On(*bus) + "--deck 1 -o " + log + " --clear --yes");
+    EXPECT_EQ(cleared.status, 0) << cleared.err;
+    EXPECT_EQ(Lines(Slurp(log)), 4 + 152 + 2);
+    EXPECT_EQ(Run("log" + On(*bus) + "--deck 1").out, "0\n");
+}
+
+// A log kept behind a link (a shared folder's "latest.log") is written
+// through the link, and the file keeps the permissions its owner gave it.
+TEST_F(OrvoctlLog, DownloadWritesThroughALinkKeepingTheFilesPermissions)
+{
+    std::unique_ptr<SimBus> bus(Bus(LogScenario(5)));
+    const std::string target = Path("kept.log"), link = Path("latest.log");
+    std::ofstream(target) << "old\n";
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    CliRun run = Run("log" + On(*bus) + "--deck 1 -o " + link);
+    ASSERT_EQ(run.status, 0) << run.err;
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link itself stays";
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(Lines(Slurp(target)), 4 + 5 + 2);
 }
 
 TEST_F(OrvoctlLog, IncompleteDownloadIsWrittenReportedAndNotCleared)
@@ -186,7 +232,7 @@ TEST_F(OrvoctlLog, TagFindReportsFlatKeyAndColour)
     CliRun found = Run("tag find 00000000ab" + On(*bus));
     EXPECT_EQ(found.status, 0) << found.err;
     EXPECT_EQ(found.out,
-              "Key tag 00000000ab was found...\nIt belongs to flat 102\nKey 2 Colour Clear Blue\n");
+              "Key tag 00000000ab was found...\nIt belongs to flat 102 on deck 0\nKey 2 Colour Clear Blue\n");
     CliRun missing = Run("tag find 00000000AC" + On(*bus));
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "Key tag 00000000AC was not found...\n");

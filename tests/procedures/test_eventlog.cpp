@@ -1,11 +1,6 @@
-// The event log: decoding, texts, files, and the download against the
+// The event log: decoding, texts, and the download against the
 // simulator with a log of thousands of events.
 #include <gtest/gtest.h>
-
-#include <QTemporaryDir>
-
-#include <fstream>
-#include <sstream>
 
 #include "eventlogfixtures.h"
 #include "orvoprocedures/eventlogmodel.h"
@@ -121,26 +116,6 @@ TEST_F(EventLogTest, CsvQuotesFieldsAndLeavesInvalidTimesEmpty)
         "4,2026-06-01T12:00:00,0,1234,0,0,0,0,\"1234, Not Answered\"\n"
         "9,2026-06-01T12:00:00,0,\"\xC3\xA9,\"\"\",3,1,0,0,\"\xC3\xA9,\"\", Answered\"\n";
     EXPECT_EQ(EventLogCsv(list), expected);
-}
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-TEST_F(EventLogTest, WriteTextFileReplacesWholeFilesAndReportsFailures)
-{
-    QTemporaryDir dir;
-    const std::string path = dir.filePath("events.log").toStdString();
-    EXPECT_EQ(WriteTextFile(path, "old text that is longer\n"), 0);
-    EXPECT_EQ(WriteTextFile(path, "new\n"), 0);
-    EXPECT_EQ(Slurp(path), "new\n");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary left behind
-
-    EXPECT_NE(WriteTextFile(dir.filePath("missing/events.log").toStdString(), "x"), 0);
 }
 
 // Cancels once the download reached a position.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstring>
 #include <set>
 
 #include "orvomodel/compare.h"
@@ -11,8 +12,9 @@
 namespace {
 
 // The deck and element a difference line of CompareSystems is about, in the
-// words of LostSetting: "Deck 0 (v2.064) / Door 3: ..." -> (0, "Door 3");
-// deck settings, global flats, ranges and door access belong to the deck.
+// words of LostSetting: "Deck 0 (v2.064) / Door #3: ..." -> (0, "Door 3"),
+// "... / Handset 4 - 101 ..." -> (0, "Flat 3"); deck settings, global
+// exceptions, areas and door access belong to the deck.
 std::pair<int, std::string> ElementOf(const std::string& line)
 {
     // Read by hand: GCC 12 warns falsely inside std::regex in optimised builds.
@@ -26,14 +28,23 @@ std::pair<int, std::string> ElementOf(const std::string& line)
     const size_t close = line.find(')', at);
     if (line.compare(at, 2, " (") != 0 || close == std::string::npos)
         return {-1, line};
-    for (const std::string kind : {"Door", "Flat", "Relay"}) {
-        const std::string prefix = " / " + kind + " ";
+    struct Kind {
+        const char* prefix; // what follows the deck
+        const char* element;
+        int first;         // the number the line gives the element counted from 0
+        const char* after; // what must follow the number
+    };
+    for (const Kind& kind : {Kind{" / Door #", "Door", 0, ":"}, Kind{" / Relay #", "Relay", 0, ":"},
+                             Kind{" / Handset ", "Flat", 1, " - "}}) {
+        const std::string prefix = kind.prefix;
         const size_t number = close + 1 + prefix.size();
         size_t end = number;
         while (end < line.size() && std::isdigit(static_cast<unsigned char>(line[end])))
             ++end;
-        if (line.compare(close + 1, prefix.size(), prefix) == 0 && end > number)
-            return {deck, kind + " " + line.substr(number, end - number)};
+        if (line.compare(close + 1, prefix.size(), prefix) == 0 && end > number &&
+            line.compare(end, std::strlen(kind.after), kind.after) == 0)
+            return {deck, std::string(kind.element) + " " +
+                              std::to_string(std::stoi(line.substr(number)) - kind.first)};
     }
     return {deck, ""};
 }
@@ -60,7 +71,7 @@ std::vector<std::string> Reportable(const std::vector<std::string>& differences)
 {
     std::vector<std::string> out;
     for (const std::string& line : differences)
-        if (line.rfind("System: description", 0) != 0 && line.find(" / Relay ") == std::string::npos &&
+        if (line.rfind("System: description", 0) != 0 && line.find(" / Relay #") == std::string::npos &&
             line.find(": relay mask ") == std::string::npos)
             out.push_back(line);
     return out;

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <sys/wait.h>
 
+#include "shorttimeouts.h"
 #include "simbus.h"
 
 namespace {
@@ -29,7 +30,8 @@ RelayRun Relay(const std::string& arguments)
 {
     QTemporaryDir dir;
     const std::string out = dir.filePath("out").toStdString(), err = dir.filePath("err").toStdString();
-    const std::string command = std::string(ORVOCTL_PATH) + " relay " + arguments + " >" + out + " 2>" + err;
+    const std::string command = ShortTimeoutsEnvironment() + " " + std::string(ORVOCTL_PATH) + " relay " +
+                                arguments + " >" + out + " 2>" + err;
     RelayRun run;
     const int raw = std::system(command.c_str());
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -50,7 +52,7 @@ protected:
     std::string Options(int relay) const
     {
         return "--device " + bus.device + " --deck 2 --relay " + std::to_string(relay) +
-               " --timeout-mult 0.05 --quiet --on-timeout skip";
+               " --quiet --on-timeout skip";
     }
     std::string File(const std::string& json)
     {
@@ -126,7 +128,7 @@ TEST_F(OrvoctlRelay, settingTheUnitDoesNotTakeExitsOne)
         return options;
     }());
     deaf.conn.Close();
-    RelayRun run = Relay("set --device " + deaf.device + " --deck 2 --relay 1 --timeout-mult 0.05 --quiet " +
+    RelayRun run = Relay("set --device " + deaf.device + " --deck 2 --relay 1 --quiet " +
                          "--on-timeout skip " + File(R"({"channels":[{"channel":0,"address":3}]})"));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("channel 0: address reads back differently"), std::string::npos) << run.err;
@@ -140,8 +142,7 @@ TEST_F(OrvoctlRelay, showWithAnUnansweredRequestPrintsNullAndExitsOne)
         return options;
     }());
     deaf.conn.Close();
-    RelayRun run = Relay("show --device " + deaf.device +
-                         " --deck 2 --relay 6 --timeout-mult 0.05 --quiet --on-timeout skip");
+    RelayRun run = Relay("show --device " + deaf.device + " --deck 2 --relay 6 --quiet --on-timeout skip");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("1 request(s) went unanswered"), std::string::npos) << run.err;
     cJSON* root = cJSON_Parse(run.out.c_str());
@@ -184,7 +185,7 @@ TEST_F(OrvoctlRelay, missingUnitAndUnusableFiles)
 
 TEST(OrvoctlRelayDemo, extendedUnitOfTheDemo)
 {
-    RelayRun run = Relay("show --demo --deck 0 --relay 0 --extended --quiet --timeout-mult 0.05");
+    RelayRun run = Relay("show --demo --deck 0 --relay 0 --extended --quiet");
     ASSERT_EQ(run.status, 0) << run.err;
     cJSON* root = cJSON_Parse(run.out.c_str());
     ASSERT_NE(root, nullptr);

@@ -145,7 +145,7 @@ TEST_F(ToolsTest, KeyTagSearchFoundAndNotFound)
     EXPECT_EQ(bus.sim.receivedFrames().back(), Packed(sent));
     ASSERT_TRUE(found.found);
     EXPECT_EQ(TagSearchText("12AB000FFF", found),
-              "Key tag 12AB000FFF was found...\nIt belongs to flat 101\nKey 3 Colour Blue\n");
+              "Key tag 12AB000FFF was found...\nIt belongs to flat 101 on deck 1\nKey 3 Colour Blue\n");
 
     TagSearch lowerCase = FindKeyTag(&bus.conn, "12ab000fff");
     EXPECT_TRUE(lowerCase.found);
@@ -260,18 +260,19 @@ TEST_F(ToolsTest, LogMemoryWordsReadAndWriteThroughTheDeck)
     CLogMemoryTest test(&bus.conn);
     test.Check(1);
     int value = -1;
-    ASSERT_TRUE(test.Read(7, &value));
+    ASSERT_EQ(CLogMemoryTest::ReadResult::Ok, test.Read(7, &value));
     EXPECT_EQ(value, 31);
     ASSERT_TRUE(test.Write(4095, 65535));
-    ASSERT_TRUE(test.Read(4095, &value));
+    ASSERT_EQ(CLogMemoryTest::ReadResult::Ok, test.Read(4095, &value));
     EXPECT_EQ(value, 65535);
     ASSERT_TRUE(test.Write(12, 0xABCD));
     const auto frames = bus.sim.receivedFrames();
     _orvo_msg sent{0, 0x04, 1, 0x06, MSG_RANDOM_WRITE_LOG, 4, {12, 0, 0xCD, 0xAB}};
     EXPECT_EQ(frames.back(), Packed(sent));
-    ASSERT_TRUE(test.Read(12, &value));
+    ASSERT_EQ(CLogMemoryTest::ReadResult::Ok, test.Read(12, &value));
     EXPECT_EQ(value, 0xABCD);
-    EXPECT_FALSE(test.Read(4096, &value)); // the deck does not answer beyond its area
+    EXPECT_EQ(test.Read(4096, &value),
+              CLogMemoryTest::ReadResult::NoReply); // the deck does not answer beyond its area
 }
 
 TEST_F(ToolsTest, LogMemoryWithSizePerDeviceZeroShowsNoDevices)

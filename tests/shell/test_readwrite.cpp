@@ -147,6 +147,7 @@ TEST_F(ShellReadWriteCommandTest, compareWithInstallation_listsDifferencesAndLea
     view->OnCommand(ID_ORVO_READ);
     ASSERT_TRUE(system->decks[0].InUse());
     system->decks[0].doorCadence = 0x0505;
+    system->decks[0].rangeMin[2] = 4321;
     const int items = view->topLevelItem(0)->childCount();
 
     QStringList shown;
@@ -169,9 +170,12 @@ TEST_F(ShellReadWriteCommandTest, compareWithInstallation_listsDifferencesAndLea
     };
     QTimer::singleShot(0, answerCompare);
     view->OnCommand(ID_ORVO_COMPARE);
-    ASSERT_EQ(shown.size(), 1) << shown.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(shown.size(), 2) << shown.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Deck 0 (v2.064): door cadence 1285 -> ")))
         << shown[0].toStdString();
+    // In the access editor's words: areas counted from 1, From and To.
+    EXPECT_TRUE(shown[1].startsWith(QStringLiteral("Deck 0 (v2.064) / Area 3: from 4321 -> ")))
+        << shown[1].toStdString();
     EXPECT_EQ(system->decks[0].doorCadence, 0x0505) << "the document is untouched";
     EXPECT_EQ(view->topLevelItem(0)->childCount(), items) << "and so is the tree";
 }

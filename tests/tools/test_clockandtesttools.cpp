@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 #include "../procedures/eventlogfixtures.h"
@@ -32,7 +33,8 @@ const char* const kScenario = R"({
   "decks": [
     {"number": 0, "version": 2064, "relays": [{"position": 0, "version": 105}],
      "flats": [{"slot": 3, "address": "A7", "tags": [{"colour": 2, "number": "12AB000FFF"}]}]},
-    {"number": 2, "version": 2064}
+    {"number": 2, "version": 2064,
+     "flats": [{"slot": 0, "address": "B9", "tags": [{"colour": 4, "number": "0000000001"}]}]}
   ]})";
 
 class ToolDialogs : public ShellTest {
@@ -81,10 +83,23 @@ TEST_F(ToolDialogs, ClockGetNeedsADeckNumberAndReadsTheSyncedTime)
     QTest::keyClicks(Child<QLineEdit>(&dlg, "deckNumber"), "2");
     EXPECT_TRUE(get->isEnabled());
 
+    // Sync says what it sent (the broadcast carries UTC); the deck then
+    // reports those fields as its time.
+    const std::time_t before = std::time(nullptr);
     Click(&dlg, "sync");
+    const QString sent = result->text();
     QTest::mouseClick(get, Qt::LeftButton);
-    EXPECT_TRUE(result->text().startsWith("The time on deck 2 is ")) << result->text().toStdString();
-    EXPECT_TRUE(result->text().contains(" GMT "));
+    const std::time_t after = std::time(nullptr);
+    auto utc = [](std::time_t t, const char* format) {
+        std::tm tm{};
+        gmtime_r(&t, &tm);
+        char buffer[64];
+        std::strftime(buffer, sizeof buffer, format, &tm);
+        return QString::fromLatin1(buffer);
+    };
+    const char* const sentFormat = "Time sent to every deck: %H:%M GMT %d/%m/%Y";
+    EXPECT_TRUE(sent == utc(before, sentFormat) || sent == utc(after, sentFormat)) << sent.toStdString();
+    EXPECT_EQ(result->text(), "The time on deck 2 is " + sent.mid(sent.indexOf(':') + 2));
 
     Child<QLineEdit>(&dlg, "deckNumber")->setText("9");
     QTest::mouseClick(get, Qt::LeftButton);
@@ -125,6 +140,52 @@ TEST_F(ToolDialogs, TestSendsTheRecordAsComposed)
     EXPECT_EQ(messages.shown.size(), 1u);
 }
 
+// A field takes three digits, so 256-999 can be typed: such a message is
+// refused, naming the field, before anything goes out (cut to a byte, 300
+// would go out as 44). What comes back is shown.
+TEST_F(ToolDialogs, TestRefusesFieldsAboveAByteAndShowsTheReply)
+{
+    SimBus bus(kScenario);
+    CTestDlg dlg(&bus.conn);
+    auto* message = Child<QComboBox>(&dlg, "message");
+    auto* reply = Child<QLabel>(&dlg, "reply");
+    message->setCurrentIndex(message->findText("MSG_GET_LOG_COUNT"));
+    struct Field {
+        const char* object;
+        const char* name;
+    };
+    const Field fields[] = {{"sourceDeck", "Source Deck"},
+                            {"sourceNode", "Source Node"},
+                            {"destinationDeck", "Destination Deck"},
+                            {"destinationNode", "Destination Node"},
+                            {"nparam", "NParam"},
+                            {"param0", "Param 0"},
+                            {"param11", "Param 11"}};
+    const long before = bus.sim.stats().requests;
+    for (const Field& f : fields) {
+        auto* edit = Child<QLineEdit>(&dlg, f.object);
+        const QString kept = edit->text();
+        edit->setText("300");
+        Click(&dlg, "send");
+        EXPECT_EQ(messages.shown.back().text,
+                  QString::fromLatin1(f.name) + " must be a number from 0 to 255 (300 was typed)");
+        EXPECT_EQ(messages.shown.back().title, "Error");
+        edit->setText(kept);
+    }
+    EXPECT_EQ(bus.sim.stats().requests, before) << "nothing went out";
+    EXPECT_EQ(reply->text(), "");
+
+    Child<QLineEdit>(&dlg, "destinationDeck")->setText("2");
+    auto* dstType = Child<QComboBox>(&dlg, "destinationType");
+    dstType->setCurrentIndex(dstType->findText("Deck"));
+    Click(&dlg, "send");
+    EXPECT_EQ(reply->text(), "Reply: MSG_GET_LOG_COUNT from deck 2, Deck 0\nNParam 2: 0 0");
+
+    Child<QLineEdit>(&dlg, "destinationDeck")->setText("9"); // no such deck
+    Click(&dlg, "send");
+    EXPECT_EQ(reply->text(), "No reply");
+}
+
 TEST_F(ToolDialogs, RfidTagCheckReportsFlatKeyAndColour)
 {
     SimBus bus(kScenario);
@@ -138,9 +199,14 @@ TEST_F(ToolDialogs, RfidTagCheckReportsFlatKeyAndColour)
     ASSERT_TRUE(check->isEnabled());
     QTest::mouseClick(check, Qt::LeftButton);
     EXPECT_EQ(Child<QLabel>(&dlg, "result")->text(),
-              "Key tag 12AB000FFF was found...\nIt belongs to flat A7\nKey 1 Colour Red\n");
+              "Key tag 12AB000FFF was found...\nIt belongs to flat A7 on deck 0\nKey 1 Colour Red\n");
     EXPECT_TRUE(
         Received(bus, Packed({0, 0x04, 0, 0x00, MSG_FIND_FLAT_RFIDKEY, 5, {0x12, 0xAB, 0x00, 0x0F, 0xFF}})));
+
+    tag->setText("0000000001");
+    QTest::mouseClick(check, Qt::LeftButton);
+    EXPECT_EQ(Child<QLabel>(&dlg, "result")->text(),
+              "Key tag 0000000001 was found...\nIt belongs to flat B9 on deck 2\nKey 1 Colour Blue\n");
 
     tag->setText("12AB000FFE");
     QTest::mouseClick(check, Qt::LeftButton);
@@ -197,11 +263,14 @@ TEST_F(ToolDialogs, Kx7SendsDoorsAndModeOrExplainsTheRefusal)
         const char* text;
         const char* message;
     };
-    for (const Refusal& r :
-         {Refusal{"1,2,3", "Invalid Format"}, Refusal{"1,2,x,4", "Invalid Character(s)"}}) {
+    const std::string form = std::string() +
+                             "\nThe doors are four door numbers from 0 to 255 separated by commas, such as "
+                             "1,2,3,4 (left empty, 1,2,3,4 is sent).";
+    for (const Refusal& r : {Refusal{"1,2,3", "Invalid Format"}, Refusal{"1,2,256,4", "Invalid Format"},
+                             Refusal{"1,2,x,4", "Invalid Character(s)"}}) {
         doors->setText(r.text);
         QTest::mouseClick(send, Qt::LeftButton);
-        EXPECT_EQ(messages.shown.back().text, r.message);
+        EXPECT_EQ(messages.shown.back().text, QString::fromStdString(r.message + form)) << r.text;
         EXPECT_EQ(messages.shown.back().title, "Error");
         EXPECT_TRUE(send->isEnabled());
     }

@@ -267,10 +267,13 @@ bool COrvoSerialConnection::SendRelayChannelMsg(_orvo_msg* reply, int dstDeck, i
     return SendMsg(&msg, reply, 1500);
 }
 
-bool COrvoSerialConnection::Sync()
+bool COrvoSerialConnection::Sync(std::time_t* sent)
 {
     _orvo_msg msg{};
-    wendrel::buildSyncRecord(std::time(nullptr), &msg);
+    const std::time_t now = std::time(nullptr);
+    if (sent)
+        *sent = now;
+    wendrel::buildSyncRecord(now, &msg);
     return SendMsg(&msg, nullptr, 1500);
 }
 

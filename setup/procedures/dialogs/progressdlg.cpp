@@ -37,7 +37,7 @@ CProgressDlg::CProgressDlg(QWidget* parent, COrvoSerialConnection* conn, const Q
 
 void CProgressDlg::ShowTime()
 {
-    if (!m_elapsed.isValid())
+    if (!m_elapsed.isValid() || m_stopped)
         return;
     m_time->setText(QString::fromStdString(
         ProgressTimeText(m_progress->minimum(), m_progress->maximum(), m_progress->value(),
@@ -142,9 +142,22 @@ RetryAnswer CProgressDlg::AskRetry(const QString& text)
     return RetryAnswer::No;
 }
 
+void CProgressDlg::StopClock()
+{
+    if (m_stopped)
+        return;
+    m_clock.stop();
+    // The job is over: what it took stays, a time left no longer means anything.
+    if (m_elapsed.isValid())
+        m_time->setText(
+            QString::fromStdString(ElapsedText(static_cast<double>(m_elapsed.elapsed()) / 1000.0)));
+    m_stopped = true;
+}
+
 void CProgressDlg::ShowSummary(const QString& caption, const QString& text, bool error)
 {
     RunOnGuiThread([&] {
+        StopClock();
         WendrelMessageBox(this, text, error ? QMessageBox::Critical : QMessageBox::Information,
                           QMessageBox::Ok, caption);
     });

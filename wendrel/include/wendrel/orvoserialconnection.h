@@ -85,8 +85,9 @@ public:
                              unsigned char p7 = 0, unsigned char p8 = 0, unsigned char p9 = 0,
                              unsigned char p10 = 0, unsigned char p11 = 0);
 
-    // Broadcasts the current UTC time (year % 100, month, day, hour, minute).
-    bool Sync();
+    // Broadcasts the current UTC time (year % 100, month, day, hour, minute);
+    // sent (when given) receives the instant the broadcast carries.
+    bool Sync(std::time_t* sent = nullptr);
     // Broadcasts "MSG_RESET"; no reply is awaited.
     void Reset();
 

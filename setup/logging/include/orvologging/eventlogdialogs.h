@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "orvoprocedures/eventlog.h"
@@ -51,6 +52,8 @@ private:
     QPushButton* m_check;
     QPushButton* m_download;
     QPushButton* m_clear;
+    // Events each deck's last download brought, for clearing after it.
+    std::map<int, int> m_downloaded;
 };
 
 class CLogging2ViewDlg : public QDialog {

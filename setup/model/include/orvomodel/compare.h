@@ -1,6 +1,9 @@
 // Field-by-field comparison of two installation models, one line per
-// difference in the tree's words, e.g.
-//   Deck 0 (v2.064) / Flat 3 [101] / Key 2: number 12AB000FFF -> FFFFFFFFFF
+// difference in the words and numbers of the tree and the editors (handsets,
+// keys and areas counted from 1, doors and relays by their # number, alarm
+// types and colours by name), e.g.
+//   Deck 0 (v2.064) / Handset 4 - 101 / Key 3: number 12AB000FFF -> FFFFFFFFFF
+//   Deck 0 (v2.064) / Area 3: from 1 -> 5
 // Used by `orvoctl diff`, `orvoctl verify` and Compare with Installation.
 #pragma once
 

@@ -9,6 +9,11 @@
 
 class QSettings;
 
+// The reply time-out multiplier an installer may choose (Options, orvoctl
+// --timeout-mult).
+inline constexpr double kMinTimeoutMult = 1.0;
+inline constexpr double kMaxTimeoutMult = 20.0;
+
 // Reads the stored "Comms"/"Timeout" text the way it was written ("%lf"):
 // leading number with a full stop whatever the desktop's language, trailing
 // text ignored. Gives fallback when the text does not start with a number or

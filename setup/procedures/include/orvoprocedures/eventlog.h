@@ -70,10 +70,6 @@ std::string EventLogText(const COrvoEventList& events, int deck, std::time_t sav
 // was invalid), door, flat, key, answered, door opened, completed, description.
 std::string EventLogCsv(const COrvoEventList& events);
 
-// Writes text to path through a temporary file in the same folder, so an
-// existing file is only replaced by a complete one. Returns 0 or the errno.
-int WriteTextFile(const std::string& path, const std::string& text);
-
 // Progress and cancel of a download, asked between items.
 class IEventLogProgress {
 public:
@@ -90,16 +86,31 @@ public:
     explicit CEventLogReader(COrvoSerialConnection* session) : m_session(session) {}
 
     enum class Result { Done, Cancelled, NoReply };
+    enum class ClearResult { Cleared, NoReply, Changed };
+
+    // Rounds of counting again after a download before it gives up catching
+    // up with a deck that keeps logging.
+    static constexpr int kCatchUpRounds = 8;
 
     // The number of events the deck holds; false when it did not reply.
     bool Count(int deck, int* count);
-    // Counts again, then fetches items 0..count-1 in order, appending those
-    // that arrive to out (items without a reply are left out, their index
-    // kept by the others). NoReply when the count got no answer. missing,
-    // when given, receives the number of items left out.
-    Result Download(int deck, IEventLogProgress* progress, COrvoEventList* out, int* missing = nullptr);
+    // Counts, then fetches items 0..count-1 in order, appending those that
+    // arrive to out (items without a reply are left out, their index kept by
+    // the others). Then counts again and fetches the events logged meanwhile,
+    // until a count finds nothing new (at most kCatchUpRounds times). NoReply
+    // when the first count got no answer. missing, when given, receives the
+    // number of items left out; asked, the number of items asked for (the
+    // deck's count when the download ended).
+    Result Download(int deck, IEventLogProgress* progress, COrvoEventList* out, int* missing = nullptr,
+                    int* asked = nullptr);
     // Empties the deck's log; false when it did not acknowledge.
     bool Clear(int deck);
+    // Clearing after a download: counts again just before clearing and clears
+    // only while the deck holds exactly the `downloaded` events, so that no
+    // event that arrived after the download is cleared unseen. *now (when
+    // given) = the count found; Changed when it differs (nothing cleared),
+    // NoReply when the count or the clear got no answer.
+    ClearResult ClearDownloaded(int deck, int downloaded, int* now = nullptr);
 
 private:
     COrvoSerialConnection* m_session;

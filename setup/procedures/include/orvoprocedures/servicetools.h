@@ -23,6 +23,12 @@ ClockReply ReadDeckClock(COrvoSerialConnection* session, int deck, std::time_t* 
 // "The time on deck %d is %s" ("%H:%M GMT %d/%m/%Y"), "No reply from deck %d"
 // or "Error in reply from deck %d".
 std::string DeckClockText(int deck, ClockReply reply, std::time_t time);
+// Broadcasts this computer's time to every deck (MSG_SYNC, in UTC); *sent is
+// the instant the broadcast carries. False when it could not be written.
+bool SyncDeckClocks(COrvoSerialConnection* session, std::time_t* sent);
+// "Time sent to every deck: %H:%M GMT %d/%m/%Y" of the UTC fields that went
+// out, or "The time could not be sent".
+std::string SyncText(bool sent, std::time_t time);
 
 // ---- Test message --------------------------------------------------------------
 
@@ -46,11 +52,23 @@ std::vector<MessageEntry> TestMessageEntries();
 bool ResolveMessageCode(const std::string& text, int* code);
 // The record exactly as it goes on the bus; every value cut to 8 bits.
 _orvo_msg BuildTestMessage(const TestMessageFields& fields);
+// Why the fields cannot go out: the first one above 255 or below 0, named as
+// the dialog names it ("Source Deck", "Destination Node", "NParam",
+// "Param 3"): "Param 3 must be a number from 0 to 255 (300 was typed)".
+// Empty when every field fits its byte.
+std::string TestMessageRefusal(const TestMessageFields& fields);
+// Sends the record exactly as composed and waits for the first reply
+// addressed back to its source; false without one.
+bool SendTestMessage(COrvoSerialConnection* session, const TestMessageFields& fields, _orvo_msg* reply);
+// "Reply: MSG_ACK from deck 2, Door 1\nNParam 3: 1 2 3" (parameters in
+// decimal, as typed) or "No reply".
+std::string TestReplyText(bool replied, const _orvo_msg& reply);
 
 // ---- Key-tag search -----------------------------------------------------------
 
 struct TagSearch {
     bool found = false;
+    int deck = 0;     // the deck that answered
     std::string flat; // address bytes, zero bytes left out
     int keySlot = 0;  // 0-9
     int colour = 0;
@@ -63,11 +81,11 @@ std::string TagColourName(int code);
 // Broadcasts MSG_FIND_FLAT_RFIDKEY for a valid tag; found is false when no
 // deck answered.
 TagSearch FindKeyTag(COrvoSerialConnection* session, const std::string& tag);
-// What a deck's answer to the search says: flat from parameters 0-3, key slot
-// from 5, colour from 6.
+// What a deck's answer to the search says: the deck that sent it, flat from
+// parameters 0-3, key slot from 5, colour from 6.
 TagSearch TagSearchFromReply(const _orvo_msg& reply);
-// The result text: "Key tag %s was found...\nIt belongs to flat %s\nKey %d Colour %s\n"
-// or "Key tag %s was not found...".
+// The result text: "Key tag %s was found...\nIt belongs to flat %s on deck %d\n"
+// "Key %d Colour %s\n" or "Key tag %s was not found...".
 std::string TagSearchText(const std::string& tag, const TagSearch& result);
 
 // ---- EMC --------------------------------------------------------------------
@@ -78,6 +96,10 @@ bool PollEmcCounter(COrvoSerialConnection* session, int* value);
 // ---- Add-on module ------------------------------------------------------------
 
 enum class ModuleDoorsParse { Ok, InvalidCharacter, InvalidFormat };
+
+// What a refused door list is told: "Invalid Character(s)" or "Invalid
+// Format", then the form the list takes.
+std::string ModuleDoorsRefusal(ModuleDoorsParse parse);
 
 // The door list as typed: spaces ignored, empty means "1,2,3,4", exactly four
 // numbers 0-255 separated by commas.
@@ -95,8 +117,9 @@ public:
     static std::string OpeningText();
 
     // Asks the deck's firmware and log layout. Returns the result line:
-    // "v%.3f " or "Deck %d: No reply".
-    std::string Check(int deck);
+    // "v%.3f " or "Deck %d: No reply"; a number that is no deck (above 254)
+    // is refused before anything is sent: "Deck %d: no such deck (0 to 254)".
+    std::string Check(long long deck);
     // The information text after a check: the opening text, the number of
     // devices and their address ranges (no device lines when the deck gave
     // no size per device).
@@ -108,8 +131,12 @@ public:
     bool LocationValid(long long location) const { return location >= 0 && location < m_areaSize; }
     static bool ValueValid(long long value) { return value >= 0 && value < 65536; }
 
+    enum class ReadResult { Ok, NoReply, Unreadable };
+
     bool Write(int location, int value);
-    bool Read(int location, int* value);
+    // Unreadable: the deck answered, but its reply held no hexadecimal digit;
+    // *value is then untouched.
+    ReadResult Read(int location, int* value);
 
     int Deck() const { return m_deck; }
     double Version() const { return m_version; }

@@ -37,6 +37,8 @@ public:
     void PostEnd(int result);
     // Worker side: the Yes/No/Cancel box, owned by this dialog. Waits for the answer.
     RetryAnswer AskRetry(const QString& text);
+    // Stops the clock first: the time line keeps the elapsed time the job
+    // took and drops the time left.
     void ShowSummary(const QString& caption, const QString& text, bool error);
 
     // Escape and the window's close button act as Cancel: the job decides when to close.
@@ -69,6 +71,7 @@ protected:
 
 private:
     void ShowTime();
+    void StopClock();
 
     QProgressBar* m_progress;
     QLabel* m_status;
@@ -78,6 +81,7 @@ private:
     QPushButton* m_cancelButton;
     std::thread m_worker;
     bool m_started = false;
+    bool m_stopped = false; // the clock stopped when the summary appeared
 };
 
 // Reaches the dialog from the job's thread.
