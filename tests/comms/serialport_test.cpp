@@ -447,6 +447,40 @@ TEST(SerialPort, hangUpIsReportedAndFailsFast)
     EXPECT_EQ(second.drain(50), "y\r\n");
 }
 
+// A stable name (udev's /dev/orvo-<serial>) is kept as given, never resolved:
+// when the adapter comes back under another ttyUSB number the same name
+// opens it again.
+TEST(SerialPort, stableNameFindsTheAdapterAgainAfterReplugging)
+{
+    char dir[] = "/tmp/orvo-devXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string stable = std::string(dir) + "/orvo-QRL51730";
+    PtyPeer before;
+    ASSERT_EQ(symlink(before.path().c_str(), stable.c_str()), 0);
+    CSerialConnection port;
+    ASSERT_TRUE(port.Open(nullptr, stable));
+    EXPECT_EQ(port.Device(), stable);
+
+    before.hangUp(); // unplugged
+    port.SetRxTimeouts(0, 0, 0);
+    char buf[8];
+    unsigned long got = 0;
+    EXPECT_FALSE(port.Read(buf, sizeof buf, &got));
+    ASSERT_TRUE(port.IsLost());
+
+    PtyPeer after; // plugged in again, under another name
+    ASSERT_NE(after.path(), before.path());
+    ASSERT_EQ(unlink(stable.c_str()), 0);
+    ASSERT_EQ(symlink(after.path().c_str(), stable.c_str()), 0);
+    ASSERT_TRUE(port.Open(nullptr, std::string())); // the lost port, afresh
+    EXPECT_EQ(port.Device(), stable);
+    EXPECT_TRUE(port.Send("x"));
+    EXPECT_EQ(after.drain(50), "x\r\n");
+    port.Close();
+    unlink(stable.c_str());
+    rmdir(dir);
+}
+
 // The application reaches Send and Write through the library's vtable, so
 // their slots are part of the interface: destructor (two entries in this ABI),
 // then Send, then Write. A member pointer to a virtual function holds its
