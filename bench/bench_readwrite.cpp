@@ -4,7 +4,11 @@
 // turnaround, the ~10 ms input drain before each request, the reply time-out
 // of each request nobody answers, and the pauses the protocol demands.
 //
-//   bench_readwrite [timeout-multiplier]   (default 0.05)
+// A second argument holds the simulator's answers as a USB adapter's latency
+// timer does (16: an FTDI adapter as it comes, 1: in low-latency mode; the
+// bound does not count it, so the ratio shows what it costs).
+//
+//   bench_readwrite [timeout-multiplier [latency-timer-ms]]   (defaults 0.05, 0)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +59,7 @@ int main(int argc, char** argv)
     orvosim::SimOptions options;
     options.pace = true;
     options.latencyMs = kLatencyMs;
+    options.latencyTimerMs = argc > 2 ? std::atoi(argv[2]) : 0;
     orvosim::Simulator sim(options);
     sim.loadDemo();
     std::string device, error;

@@ -37,6 +37,10 @@ const char kUsage[] = "Usage: orvo-sim [options]\n"
                       "                         then the reply's bytes\n"
                       "  --latency MS           device turnaround before answering when pacing\n"
                       "                         (default 5)\n"
+                      "  --latency-timer MS     hold the bytes sent as a USB adapter's latency\n"
+                      "                         timer does: until MS pass without a new byte, or\n"
+                      "                         62 are waiting (FTDI default 16, low latency 1;\n"
+                      "                         default 0: send at once)\n"
                       "  --reset-time MS        how long the installation stays silent after\n"
                       "                         MSG_RESET (default 3000)\n"
                       "\n"
@@ -144,7 +148,8 @@ int main(int argc, char** argv)
         kSilent,
         kMute,
         kResetTime,
-        kReplay
+        kReplay,
+        kLatencyTimer
     };
     static const option longOptions[] = {{"scenario", required_argument, nullptr, kScenario},
                                          {"document", required_argument, nullptr, kDocument},
@@ -164,6 +169,7 @@ int main(int argc, char** argv)
                                          {"mute", required_argument, nullptr, kMute},
                                          {"reset-time", required_argument, nullptr, kResetTime},
                                          {"replay", required_argument, nullptr, kReplay},
+                                         {"latency-timer", required_argument, nullptr, kLatencyTimer},
                                          {"verbose", no_argument, nullptr, 'v'},
                                          {"help", no_argument, nullptr, 'h'},
                                          {nullptr, 0, nullptr, 0}};
@@ -210,6 +216,11 @@ int main(int argc, char** argv)
             if (!parseInt(optarg, 0, 10000, &n))
                 return usageError("--latency needs milliseconds from 0 to 10000");
             options.latencyMs = static_cast<int>(n);
+            break;
+        case kLatencyTimer:
+            if (!parseInt(optarg, 0, 255, &n))
+                return usageError("--latency-timer needs milliseconds from 0 to 255");
+            options.latencyTimerMs = static_cast<int>(n);
             break;
         case kResetTime:
             if (!parseInt(optarg, 0, 600000, &n))

@@ -3,29 +3,36 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSerialPortInfo>
+#include <QTimer>
 
 #include <unistd.h>
 
 #include "orvoadmin/admindialogs.h"
+#include "orvoadmin/serialports.h"
 #include "orvomodel/modeltext.h"
 #include "orvoshell/shellmessages.h"
 #include "ui_optionsdlg.h"
 
 namespace {
 
-// A listed port shows its path, description and USB serial number; the path
-// itself travels in the item's data.
-QString PortText(const QSerialPortInfo& port)
+// How often the port list is read again while the dialog is open. Adapters
+// are plugged in by hand, so a second is soon enough, and reading the list
+// costs a few milliseconds.
+constexpr int kPortWatchMs = 1000;
+
+// A listed port shows the path, the kernel's name when the path is a stable
+// name for it, the description and the USB serial number; the path itself
+// travels in the item's data.
+QString PortText(const QString& path, const SerialPortFacts& port)
 {
     QStringList about;
-    if (!port.description().isEmpty())
-        about << port.description();
-    if (!port.serialNumber().isEmpty())
-        about << port.serialNumber();
-    return about.isEmpty()
-               ? port.systemLocation()
-               : QStringLiteral("%1  (%2)").arg(port.systemLocation(), about.join(QStringLiteral(", ")));
+    if (path != port.device)
+        about << port.device;
+    if (!port.description.isEmpty())
+        about << port.description;
+    if (!port.serialNumber.isEmpty())
+        about << port.serialNumber;
+    return about.isEmpty() ? path : QStringLiteral("%1  (%2)").arg(path, about.join(QStringLiteral(", ")));
 }
 
 // Whole numbers as the dialog's fields take them: optional sign, digits.
@@ -66,8 +73,17 @@ QString DevicePermissionHint(const QString& device)
 COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::COptionsDlg>())
 {
     m_ui->setupUi(this);
-    for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts())
-        m_ui->comPort->addItem(PortText(port), port.systemLocation());
+    ShowPorts(SerialPortList().Ports());
+    // Adapters come and go while the dialog is open. The list is read again
+    // on a timer rather than on change notices from /dev: a device node
+    // appears before udev has added its stable names and serial number, so a
+    // notice would still need a later look, and a timer needs nothing of the
+    // system beyond the list itself.
+    auto* portWatch = new QTimer(this);
+    portWatch->setObjectName(QStringLiteral("portWatch"));
+    portWatch->setInterval(kPortWatchMs);
+    connect(portWatch, &QTimer::timeout, this, &COptionsDlg::RefreshPorts);
+    portWatch->start();
     m_ui->accessLevel->addItems({QStringLiteral("Default"), QStringLiteral("Administrator")});
     m_ui->portHint->setVisible(false);
     connect(m_ui->autoCommPort, &QCheckBox::clicked, this, &COptionsDlg::ApplySearchRule);
@@ -108,6 +124,35 @@ int COptionsDlg::exec()
 {
     Load();
     return QDialog::exec();
+}
+
+void COptionsDlg::ShowPorts(const QList<SerialPortFacts>& ports)
+{
+    m_ports = ports;
+    QComboBox* box = m_ui->comPort;
+    const QString typed = box->currentText();
+    const int cursor = box->lineEdit()->cursorPosition();
+    QSignalBlocker block(box);
+    box->clear();
+    // Stable names first: they still find the adapter after it comes back
+    // under another ttyUSB number.
+    for (const SerialPortFacts& port : ports)
+        for (const QString& name : port.stableNames)
+            box->addItem(PortText(name, port), name);
+    for (const SerialPortFacts& port : ports)
+        box->addItem(PortText(port.device, port), port.device);
+    box->setCurrentIndex(-1);
+    box->setEditText(typed);
+    box->lineEdit()->setCursorPosition(cursor);
+}
+
+void COptionsDlg::RefreshPorts()
+{
+    QList<SerialPortFacts> ports = SerialPortList().Ports();
+    if (ports == m_ports)
+        return;
+    ShowPorts(ports);
+    OnPortChosen();
 }
 
 void COptionsDlg::ApplySearchRule()

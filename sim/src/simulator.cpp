@@ -36,6 +36,7 @@ namespace {
 
 constexpr long kNanosPerByte = 1'041'667; // ten bits at 9600 baud
 constexpr size_t kMaxBody = 64;           // longer bodies are line noise
+constexpr size_t kAdapterPacket = 62;     // data bytes in one USB packet of an FTDI adapter
 
 long long monotonicNanos()
 {
@@ -109,7 +110,7 @@ struct Simulator::Impl {
     mutable std::mutex mutex; // guards inst and stats
     std::unique_ptr<Installation> inst = std::make_unique<Installation>();
     SimStats stats;
-    std::deque<std::string> received; // bodies of the latest decoded frames, oldest first
+    std::deque<std::string> received;  // bodies of the latest decoded frames, oldest first
     std::deque<SimRequest> requestLog; // the last kRequestLogSize requests
 
     std::thread thread;
@@ -130,6 +131,8 @@ struct Simulator::Impl {
     std::vector<std::string> sent; // guarded by mutex; filled when opt.keepSent
     std::string sentBody;          // frame being written, when opt.keepSent
     bool sentInFrame = false;
+    std::string held;         // bytes the latency timer holds back
+    long long heldLastNs = 0; // when the newest of them came
 
     struct ReplayLine {
         long long offsetNs;
@@ -161,14 +164,56 @@ struct Simulator::Impl {
             // keep the rate and oversleeping never adds up.
             long long t = std::max(monotonicNanos(), lineFreeNs);
             for (char c : bytes) {
-                sleepUntil(t);
-                writeAll(&c, 1);
+                idleUntil(t);
+                toAdapter(&c, 1);
                 t += kNanosPerByte;
             }
             lineFreeNs = t;
         } else {
-            writeAll(bytes.data(), bytes.size());
+            toAdapter(bytes.data(), bytes.size());
         }
+    }
+
+    // The bytes as the computer gets them through a USB adapter: at once, or
+    // held by its latency timer until the line has been quiet for the timer's
+    // time or a packet is full.
+    void toAdapter(const char* data, size_t n)
+    {
+        if (opt.latencyTimerMs <= 0) {
+            writeAll(data, n);
+            return;
+        }
+        held.append(data, n);
+        heldLastNs = monotonicNanos();
+        while (held.size() >= kAdapterPacket) {
+            writeAll(held.data(), kAdapterPacket);
+            held.erase(0, kAdapterPacket);
+        }
+    }
+
+    // When the held bytes fall due (-1: none held).
+    long long heldDueNs() const
+    {
+        return held.empty() ? -1 : heldLastNs + static_cast<long long>(opt.latencyTimerMs) * 1'000'000LL;
+    }
+
+    void releaseHeld(long long now)
+    {
+        const long long due = heldDueNs();
+        if (due >= 0 && now >= due) {
+            writeAll(held.data(), held.size());
+            held.clear();
+        }
+    }
+
+    // Sleeps until nanos, releasing held bytes whose time comes meanwhile.
+    void idleUntil(long long nanos)
+    {
+        for (long long due = heldDueNs(); due >= 0 && due <= nanos; due = heldDueNs()) {
+            sleepUntil(due);
+            releaseHeld(due);
+        }
+        sleepUntil(nanos);
     }
 
     void keepSentFrames(const std::string& bytes)
@@ -231,7 +276,7 @@ struct Simulator::Impl {
         const uint32_t shape = rng(); // noise length and letters, checksum error
         const unsigned noiseBytes = 1 + (shape & 3);
         if (first && opt.pace && opt.latencyMs > 0)
-            sleepUntil(etxNs + static_cast<long long>(opt.latencyMs) * 1'000'000LL);
+            idleUntil(etxNs + static_cast<long long>(opt.latencyMs) * 1'000'000LL);
         if (uForeign < opt.foreign) {
             BusMessage other = reply;
             const int type = NodeTypeOf(reply.dstNode) == NODE_DECK ? NODE_DOOR : NODE_DECK;
@@ -515,6 +560,11 @@ struct Simulator::Impl {
             const long long replayWait = playReplay(monotonicNanos());
             if (replayWait >= 0)
                 timeoutMs = std::min(timeoutMs, static_cast<int>(replayWait / 1'000'000LL));
+            if (const long long due = heldDueNs(); due >= 0) {
+                // Rounded up: waking early would only poll again.
+                const long long wait = std::max(0LL, due - monotonicNanos());
+                timeoutMs = std::min(timeoutMs, static_cast<int>((wait + 999'999LL) / 1'000'000LL));
+            }
             pollfd fds[3] = {{lineFd, POLLIN, 0}, {wake[0], POLLIN, 0}, {closeWatch, POLLIN, 0}};
             const int ready = ::poll(fds, closeWatch >= 0 ? 3 : 2, timeoutMs);
             if (ready < 0 && errno != EINTR)
@@ -545,6 +595,7 @@ struct Simulator::Impl {
                 sendTraffic();
                 scheduleTraffic(nextTrafficNs, rate);
             }
+            releaseHeld(monotonicNanos());
         }
     }
 
@@ -772,6 +823,7 @@ void Simulator::stop()
     d->body.clear();
     d->inFrame = false;
     d->trafficQueue.clear();
+    d->held.clear();
 }
 
 std::string Simulator::dumpJson() const

@@ -5,13 +5,20 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "ptypeer.h"
 #include "sessioncodec.h"
 #include "testprompt.h"
+#include "ttydriver.h"
 #include "wendrel/serialconnection.h"
 
 namespace {
@@ -134,6 +141,144 @@ TEST(SerialPort, secondOpenIsRefusedUntilReleased)
     EXPECT_EQ(stored.retryCancelTexts.size(), 1u);
     CSerialConnection fourth;
     EXPECT_FALSE(fourth.Open(nullptr, peer.path()));
+}
+
+// A process of another name holds the device the way ModemManager does while
+// it probes a new adapter: open and locked.
+TEST(SerialPort, busyPortNamesTheProcessHoldingIt)
+{
+    PtyPeer peer;
+    int ready[2], release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Only async-signal-safe calls between fork and _exit.
+        ::close(ready[0]);
+        ::close(release[1]);
+        const int fd = ::open(peer.path().c_str(), O_RDWR | O_NOCTTY);
+        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+            _exit(1);
+        prctl(PR_SET_NAME, "ModemManager");
+        char c = 'r';
+        if (::write(ready[1], &c, 1) != 1)
+            _exit(1);
+        // Until the parent closes its end, and never longer than a minute.
+        pollfd wait{release[0], POLLIN, 0};
+        ::poll(&wait, 1, 60000);
+        _exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1) << "the child could not take the port";
+
+    TestPrompt cancel;
+    CSerialConnection port;
+    EXPECT_FALSE(port.Open(&cancel, peer.path()));
+    ASSERT_EQ(cancel.retryCancelTexts.size(), 1u);
+    EXPECT_EQ(cancel.retryCancelTexts[0], "Error opening " + peer.path() + ", " + kBusy + "\n\n" +
+                                              peer.path() + " is in use by ModemManager (pid " +
+                                              std::to_string(child) + ")");
+
+    // Once it lets go, Retry opens the port.
+    TestPrompt retry;
+    retry.retryAnswer = true;
+    retry.beforeAnswer = [&] {
+        ::close(release[1]);
+        int status = 0;
+        waitpid(child, &status, 0);
+    };
+    EXPECT_TRUE(port.Open(&retry, peer.path()));
+    EXPECT_EQ(retry.retryCancelTexts.size(), 1u);
+    ::close(ready[0]);
+}
+
+// The serial flags as an adapter's driver keeps them, with the requests made.
+struct FakeDriver {
+    static inline serial_struct state{};
+    static inline int getError = 0; // errno of every TIOCGSERIAL, 0: answered
+    static inline int setError = 0; // errno of every TIOCSSERIAL, 0: accepted
+    static inline int sets = 0;
+
+    static int get(int, serial_struct* info)
+    {
+        if (getError) {
+            errno = getError;
+            return -1;
+        }
+        *info = state;
+        return 0;
+    }
+    static int set(int, const serial_struct* info)
+    {
+        ++sets;
+        if (setError) {
+            errno = setError;
+            return -1;
+        }
+        state = *info;
+        return 0;
+    }
+};
+
+// Open asks for low latency only where it is off, the rest of the driver's
+// settings untouched; Close gives back exactly what Open changed. A driver
+// without the request (a pseudo-terminal answers ENOTTY) or one that refuses
+// it still opens.
+TEST(SerialPort, lowLatencyIsAskedOnOpenAndGivenBackOnClose)
+{
+    const int kOther = ASYNC_SKIP_TEST | ASYNC_SPD_HI;
+    const struct {
+        const char* name;
+        int flags;
+        int getError, setError;
+        bool lowWhileOpen;
+        int setsOnOpen, setsOnClose;
+    } cases[] = {
+        {"adapter at its default", kOther, 0, 0, true, 1, 1},
+        {"already low latency", kOther | ASYNC_LOW_LATENCY, 0, 0, true, 0, 0},
+        {"no such request", kOther, ENOTTY, 0, false, 0, 0},
+        {"request not valid", kOther, EINVAL, 0, false, 0, 0},
+        {"request refused", kOther, 0, EPERM, false, 1, 0},
+    };
+    static const wendrel::TtyDriver fake{FakeDriver::get, FakeDriver::set};
+    wendrel::SetTtyDriver(&fake);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeDriver::state = serial_struct{};
+        FakeDriver::state.flags = c.flags;
+        FakeDriver::state.baud_base = 24000000;
+        FakeDriver::state.custom_divisor = 7;
+        FakeDriver::getError = c.getError;
+        FakeDriver::setError = c.setError;
+        FakeDriver::sets = 0;
+        const serial_struct before = FakeDriver::state;
+
+        PtyPeer peer;
+        CSerialConnection port;
+        TestPrompt prompt;
+        ASSERT_TRUE(port.Open(&prompt, peer.path()));
+        EXPECT_TRUE(prompt.messageTexts.empty() && prompt.retryCancelTexts.empty());
+        EXPECT_EQ((FakeDriver::state.flags & ASYNC_LOW_LATENCY) != 0, c.lowWhileOpen);
+        EXPECT_EQ(FakeDriver::state.flags & ~ASYNC_LOW_LATENCY, kOther);
+        EXPECT_EQ(FakeDriver::state.baud_base, before.baud_base);
+        EXPECT_EQ(FakeDriver::state.custom_divisor, before.custom_divisor);
+        EXPECT_EQ(FakeDriver::sets, c.setsOnOpen);
+
+        // Settings applied again to the open port ask nothing more, so the
+        // setting given back is still the one found first.
+        ASSERT_TRUE(port.Open(&prompt, peer.path(), 9600, 2));
+        EXPECT_EQ(FakeDriver::sets, c.setsOnOpen);
+
+        port.Close();
+        EXPECT_EQ(FakeDriver::sets, c.setsOnOpen + c.setsOnClose);
+        EXPECT_EQ(FakeDriver::state.flags, before.flags) << "the driver ends as it was found";
+        port.Close();
+        EXPECT_EQ(FakeDriver::sets, c.setsOnOpen + c.setsOnClose);
+    }
+    wendrel::SetTtyDriver(nullptr);
 }
 
 TEST(SerialPort, missingDeviceNamesThePath)
@@ -300,6 +445,40 @@ TEST(SerialPort, hangUpIsReportedAndFailsFast)
     EXPECT_EQ(port.Device(), second.path());
     EXPECT_TRUE(port.Send("y"));
     EXPECT_EQ(second.drain(50), "y\r\n");
+}
+
+// A stable name (udev's /dev/orvo-<serial>) is kept as given, never resolved:
+// when the adapter comes back under another ttyUSB number the same name
+// opens it again.
+TEST(SerialPort, stableNameFindsTheAdapterAgainAfterReplugging)
+{
+    char dir[] = "/tmp/orvo-devXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string stable = std::string(dir) + "/orvo-QRL51730";
+    PtyPeer before;
+    ASSERT_EQ(symlink(before.path().c_str(), stable.c_str()), 0);
+    CSerialConnection port;
+    ASSERT_TRUE(port.Open(nullptr, stable));
+    EXPECT_EQ(port.Device(), stable);
+
+    before.hangUp(); // unplugged
+    port.SetRxTimeouts(0, 0, 0);
+    char buf[8];
+    unsigned long got = 0;
+    EXPECT_FALSE(port.Read(buf, sizeof buf, &got));
+    ASSERT_TRUE(port.IsLost());
+
+    PtyPeer after; // plugged in again, under another name
+    ASSERT_NE(after.path(), before.path());
+    ASSERT_EQ(unlink(stable.c_str()), 0);
+    ASSERT_EQ(symlink(after.path().c_str(), stable.c_str()), 0);
+    ASSERT_TRUE(port.Open(nullptr, std::string())); // the lost port, afresh
+    EXPECT_EQ(port.Device(), stable);
+    EXPECT_TRUE(port.Send("x"));
+    EXPECT_EQ(after.drain(50), "x\r\n");
+    port.Close();
+    unlink(stable.c_str());
+    rmdir(dir);
 }
 
 // The application reaches Send and Write through the library's vtable, so

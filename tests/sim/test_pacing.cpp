@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 #include "scenarios.h"
 #include "simclient.h"
@@ -100,6 +101,116 @@ TEST(UnpacedRequest, AnswersAtOnce)
         least = std::min(least, FirstByteAfter(fd, wrapFrame(bodyOf(msg))));
     ::close(fd);
     EXPECT_LT(least, 40 * kMsPerByte / 2);
+}
+
+// When each read brought its bytes, from writing the request until the line
+// has been quiet for quietMs.
+struct Chunk {
+    double ms;
+    size_t bytes;
+};
+
+std::vector<Chunk> ChunksAfter(int fd, const std::string& frame, int quietMs)
+{
+    tcflush(fd, TCIFLUSH);
+    std::vector<Chunk> chunks;
+    const auto start = std::chrono::steady_clock::now();
+    if (::write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size()))
+        return chunks;
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, chunks.empty() ? 2000 : quietMs) == 1) {
+        char buf[256];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        chunks.push_back(
+            {std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(),
+             static_cast<size_t>(n)});
+    }
+    return chunks;
+}
+
+size_t BytesIn(const std::vector<Chunk>& chunks)
+{
+    size_t total = 0;
+    for (const Chunk& c : chunks)
+        total += c.bytes;
+    return total;
+}
+
+// The latency timer of a USB adapter, as the simulator plays it: the answer
+// is held until the line has been quiet for the timer's time, or handed on
+// 62 bytes at a time as soon as a packet is full.
+TEST(LatencyTimer, HoldsTheAnswerUntilTheLineIsQuiet)
+{
+    const _orvo_msg msg = request(1, MakeNode(NODE_DECK, 0), MSG_ENQ);
+    const std::string frame = wrapFrame(bodyOf(msg));
+    const struct {
+        bool pace;
+        int timer; // ms
+    } cases[] = {{false, 16}, {false, 1}, {true, 16}, {true, 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.pace ? "paced" : "unpaced") << ", timer " << c.timer << " ms");
+        orvosim::SimOptions options;
+        options.pace = c.pace;
+        options.latencyMs = 5;
+        options.latencyTimerMs = c.timer;
+        orvosim::Simulator sim(options);
+        std::string path, error;
+        ASSERT_TRUE(sim.loadScenarioJson(kBasicScenario, &error)) << error;
+        ASSERT_TRUE(sim.startPty(&path, &error)) << error;
+        const int fd = OpenRaw(path);
+        ASSERT_GE(fd, 0);
+        // The least of a few tries: a loaded machine only ever adds to it.
+        double least = 1e9;
+        for (int i = 0; i < 5; ++i) {
+            const std::vector<Chunk> chunks = ChunksAfter(fd, frame, 60);
+            ASSERT_FALSE(chunks.empty()) << "no answer";
+            const size_t reply = BytesIn(chunks);
+            ASSERT_LT(reply, 62u);
+            // Paced, a byte comes every 1.04 ms: a longer timer waits for the
+            // last one and hands the answer on whole; a 1 ms timer lets each
+            // byte go before the next comes.
+            double expected = c.timer;
+            if (c.pace && c.timer > 1)
+                expected += static_cast<double>(frame.size() + reply - 1) * kMsPerByte + options.latencyMs;
+            else if (c.pace)
+                expected += static_cast<double>(frame.size()) * kMsPerByte + options.latencyMs;
+            if (c.pace && c.timer == 1) {
+                EXPECT_GT(chunks.size(), 1u);
+            } else {
+                EXPECT_EQ(chunks.size(), 1u);
+            }
+            least = std::min(least, chunks.front().ms - expected);
+        }
+        ::close(fd);
+        // The timer may start a little late, never early.
+        EXPECT_GE(least, -0.2);
+        EXPECT_LT(least, 3.0);
+    }
+}
+
+TEST(LatencyTimer, HandsOnAFullPacketAtOnce)
+{
+    // A frame for another node before every answer: two frames, more than a
+    // packet, written at once.
+    orvosim::SimOptions options;
+    options.foreign = 1;
+    options.latencyTimerMs = 250;
+    orvosim::Simulator sim(options);
+    std::string path, error;
+    ASSERT_TRUE(sim.loadScenarioJson(kBasicScenario, &error)) << error;
+    ASSERT_TRUE(sim.startPty(&path, &error)) << error;
+    const int fd = OpenRaw(path);
+    ASSERT_GE(fd, 0);
+    const std::vector<Chunk> chunks =
+        ChunksAfter(fd, wrapFrame(bodyOf(request(1, MakeNode(NODE_DECK, 0), MSG_ENQ))), 400);
+    ::close(fd);
+    ASSERT_EQ(chunks.size(), 2u);
+    EXPECT_EQ(chunks[0].bytes, 62u);
+    EXPECT_LT(chunks[0].ms, 200.0);
+    EXPECT_GT(BytesIn(chunks), 62u);
+    EXPECT_GE(chunks[1].ms, 250.0);
 }
 
 } // namespace

@@ -145,12 +145,13 @@ TEST(Sim, ProgramRefusesBadOptionsAndDocumentsEveryOption)
     const auto help = run("--help");
     EXPECT_EQ(help.first, 0);
     for (const char* option : {"--scenario", "--document", "--demo", "--device", "--link", "--dump", "--pace",
-                               "--latency", "--reset-time", "--seed", "--drop", "--corrupt", "--noise",
-                               "--foreign", "--traffic", "--silent", "--verbose"})
+                               "--latency", "--latency-timer", "--reset-time", "--seed", "--drop",
+                               "--corrupt", "--noise", "--foreign", "--traffic", "--silent", "--verbose"})
         EXPECT_NE(help.second.find(option), std::string::npos) << option;
 
     EXPECT_EQ(run("--drop 1.5").first, 2);
     EXPECT_EQ(run("--latency soon").first, 2);
+    EXPECT_EQ(run("--latency-timer 256").first, 2);
     EXPECT_EQ(run("--demo --scenario x.json").first, 2);
     const auto badSilent = run("--silent 1:lamp");
     EXPECT_EQ(badSilent.first, 1);

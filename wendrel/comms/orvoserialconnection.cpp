@@ -158,6 +158,16 @@ bool COrvoSerialConnection::FindQuendralSerialPort(ICommsPrompt*, const std::str
     for (const QSerialPortInfo& info : ports) {
         if (!info.serialNumber().isEmpty() && info.serialNumber() == wanted) {
             *device = info.systemLocation().toStdString();
+            // The package's udev rule names the adapter after its label; that
+            // name still holds when a lost port is opened again after the
+            // adapter came back under another ttyUSB number.
+            const std::string stable = "/dev/orvo-" + label;
+            char* stableTarget = ::realpath(stable.c_str(), nullptr);
+            char* target = ::realpath(device->c_str(), nullptr);
+            if (stableTarget && target && std::strcmp(stableTarget, target) == 0)
+                *device = stable;
+            std::free(stableTarget);
+            std::free(target);
             return !device->empty();
         }
     }

@@ -15,7 +15,9 @@
 #include <unistd.h>
 
 #include "commsutil.h"
+#include "portusers.h"
 #include "sessioncodec.h"
+#include "ttydriver.h"
 #include "wendrel/commsprompt.h"
 
 namespace {
@@ -196,9 +198,12 @@ bool CSerialConnection::Open(ICommsPrompt* owner, const std::string& device, int
             if (fd >= 0) {
                 m_fd = fd;
                 m_device = target;
+                m_lowLatency = wendrel::RequestLowLatency(fd);
                 break;
             }
-            if (!wendrel::askRetryCancel(owner ? owner : m_prompt, wendrel::openErrorText(target, error)))
+            const std::string users = error == EBUSY ? wendrel::otherUsersOf(target) : std::string();
+            if (!wendrel::askRetryCancel(owner ? owner : m_prompt,
+                                         wendrel::openErrorText(target, error, users)))
                 return false;
         }
     }
@@ -217,6 +222,9 @@ void CSerialConnection::Close()
 {
     if (m_fd < 0)
         return;
+    if (m_lowLatency)
+        wendrel::RestoreLatency(m_fd);
+    m_lowLatency = false;
     // The exclusive flag outlives our descriptor on a pseudo-terminal whose
     // master stays open; clear it so the next open is not refused.
     ::ioctl(m_fd, TIOCNXCL);

@@ -76,7 +76,7 @@ bool decodeHexWord(const unsigned char* chars, int* value)
     return true;
 }
 
-std::string openErrorText(const std::string& device, int error)
+std::string openErrorText(const std::string& device, int error, const std::string& users)
 {
     // A regular file, a directory, a FIFO or /dev/null opens (or fails) in
     // its own way; blaming another application would send the installer
@@ -91,6 +91,8 @@ std::string openErrorText(const std::string& device, int error)
                 "(sudo usermod -aG dialout $USER, then log in again).";
     else if (error == ENOENT)
         text += "\n\nThe device does not exist.";
+    else if (error == EBUSY && !users.empty())
+        text += "\n\n" + device + " is in use by " + users;
     return text;
 }
 

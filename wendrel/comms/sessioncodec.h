@@ -28,7 +28,9 @@ bool decodeDeckTime(const unsigned char* p, std::time_t* out);
 bool decodeHexWord(const unsigned char* chars, int* value);
 
 // The "Error opening ..." question for a device that would not open, with a
-// hint where the error number tells more (no permission, no such device).
-std::string openErrorText(const std::string& device, int error);
+// hint where the error number tells more (no permission, no such device), and
+// for a busy device the processes holding it (users, as otherUsersOf gives
+// them) when they are known.
+std::string openErrorText(const std::string& device, int error, const std::string& users = std::string());
 
 } // namespace wendrel

@@ -21,7 +21,11 @@ struct SimOptions {
     // Half-duplex line at 9600 baud (1.04 ms a byte): a request holds the line
     // for its own bytes' time, then the turnaround, then the reply's bytes.
     bool pace = false;
-    int latencyMs = 5;                                    // device turnaround before answering, when pacing
+    int latencyMs = 5; // device turnaround before answering, when pacing
+    // Bytes sent are held the way a USB serial adapter's latency timer holds
+    // what it receives: released when this many ms pass without a new byte,
+    // or at once when 62 are waiting (0: sent as they come).
+    int latencyTimerMs = 0;
     double drop = 0, corrupt = 0, noise = 0, foreign = 0; // probabilities 0..1
     double traffic = 0;                                   // unsolicited frames per second
     // Nodes that never answer. Each entry is "DECK", "DECK:TYPE" or

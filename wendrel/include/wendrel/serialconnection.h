@@ -42,9 +42,12 @@ public:
     ICommsPrompt* Prompt() const { return m_prompt; }
 
     // Opens the device exclusively (baud rate as given, 8 data bits, no parity,
-    // one stop bit or two when stopBits is 2, DTR and RTS on, no flow control).
+    // one stop bit or two when stopBits is 2, DTR and RTS on, no flow control)
+    // and asks its driver for low latency, which Close gives back (drivers
+    // without the setting, pseudo-terminals among them, are used as they are).
     // A device that cannot be opened asks "Error opening <path>, ..." with Retry
-    // and Cancel through owner (or the prompt set); Cancel returns false with no
+    // and Cancel through owner (or the prompt set), naming the processes that
+    // hold a busy device where the system tells; Cancel returns false with no
     // port open. On an open port only the settings are applied again, unless
     // the port was lost: then it is closed and the device opened afresh.
     // A baud rate termios has no constant for, or one the device refuses,
@@ -100,6 +103,7 @@ private:
 
     int m_fd = -1;
     bool m_lost = false;
+    bool m_lowLatency = false; // set by this open; Close clears it again
     RxTimeouts m_rx;
     unsigned long m_txMultiplier = 0;
     unsigned long m_txConstant = 0;

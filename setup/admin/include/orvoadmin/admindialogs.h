@@ -7,9 +7,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <QString>
 
 #include <memory>
+
+#include "orvoadmin/serialports.h"
 
 class CUser;
 class CUserList;
@@ -132,8 +135,14 @@ private:
     void OnPortChosen();
     // The device named by the COM Port control's text ("" for a port number).
     QString DeviceOfText(const QString& text) const;
+    // Fills the port list (stable names first), keeping what the control shows.
+    void ShowPorts(const QList<SerialPortFacts>& ports);
+    // Shows the system's ports again when they changed (adapters plugged in
+    // or out while the dialog is open).
+    void RefreshPorts();
 
     std::unique_ptr<Ui::COptionsDlg> m_ui;
+    QList<SerialPortFacts> m_ports; // as last shown
 };
 
 // A hint when the current user may not open the serial device (not in the
