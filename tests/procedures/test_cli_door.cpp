@@ -214,7 +214,7 @@ TEST(OrvoctlDoorNotTaken, setNamesEachMemberNotTakenAndExitsOne)
         std::ofstream(path) << c.json;
         DoorCliRun run =
             RunOrvoctl("door set --device " + bus.device +
-                       " --timeout-mult 0.05 --on-timeout retry:1 --quiet --deck 0 --door 0 " + path);
+                       " --on-timeout retry:1 --quiet --deck 0 --door 0 " + path);
         EXPECT_NE(run.err.find("Retry ?"), std::string::npos) << c.mute << ": " << run.err;
         if (c.named) {
             EXPECT_EQ(run.status, 1) << c.mute << run.err;
