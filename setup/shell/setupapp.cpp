@@ -23,8 +23,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QStatusBar>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -202,6 +202,13 @@ bool CSetupApp::StartDemo(QString* error)
     m_simulator = std::move(simulator);
     m_demoDevice = QString::fromStdString(slave);
     return true;
+}
+
+void CSetupApp::SetDemoTraffic(bool on)
+{
+    constexpr double kDemoTrafficRate = 3; // frames a second
+    if (m_simulator)
+        m_simulator->setTrafficRate(on ? kDemoTrafficRate : 0);
 }
 
 void CSetupApp::SetFeatureDialogs(IFeatureDialogs* features)
