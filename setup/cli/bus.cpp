@@ -241,3 +241,9 @@ void CBusSession::Close()
 {
     m_conn.Close();
 }
+
+void CBusSession::SetDemoTraffic(double framesPerSecond)
+{
+    if (m_sim)
+        m_sim->setTrafficRate(framesPerSecond);
+}
