@@ -245,3 +245,9 @@ void CBusSession::Close()
 {
     m_conn.Close();
 }
+
+void CBusSession::SetDemoTraffic(double framesPerSecond)
+{
+    if (m_sim)
+        m_sim->setTrafficRate(framesPerSecond);
+}

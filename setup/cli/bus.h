@@ -14,6 +14,7 @@
 #include <string>
 
 #include "orvoprocedures/procedure.h"
+#include "wendrel/buslink.h"
 #include "wendrel/commsprompt.h"
 #include "wendrel/orvoserialconnection.h"
 
@@ -132,11 +133,16 @@ public:
     void Close();
 
     COrvoSerialConnection* Connection() { return &m_conn; }
+    // The bus link over the session.
+    IBusLink& Link() { return m_link; }
     const TimeoutPolicy& Policy() const { return m_policy; }
     bool Quiet() const { return m_quiet; }
     bool Demo() const { return m_demo; }
     // The demo installation, once Open has started it (null otherwise).
     orvosim::Simulator* DemoSimulator() { return m_sim.get(); }
+    // Unsolicited frames a second from the demo installation (0 stops them);
+    // nothing outside demo mode.
+    void SetDemoTraffic(double framesPerSecond);
     // Prints "<command>: reason" and returns false, for argument checks.
     bool Usage(const std::string& reason) const;
     const std::string& Name() const { return m_name; }
@@ -153,6 +159,7 @@ private:
     std::string m_label;
     CCommandLinePrompt m_prompt;
     COrvoSerialConnection m_conn;
+    CSessionLink m_link{m_conn};
     std::unique_ptr<orvosim::Simulator> m_sim;
 };
 

@@ -10,7 +10,6 @@
 #include "bus.h"
 #include "commands.h"
 #include "orvomonitor/busmonitor.h"
-#include "orvosim/simulator.h"
 
 namespace {
 
@@ -84,8 +83,7 @@ int RunMonitorCommand(const QStringList& args)
 
     if (!bus.Open())
         return kExitNoPort;
-    if (bus.DemoSimulator())
-        bus.DemoSimulator()->setTrafficRate(rate);
+    bus.SetDemoTraffic(rate);
 
     CBusMonitor monitor(bus.Connection());
     monitor.SetHouseKeeping(parser.isSet(houseKeeping));

@@ -22,7 +22,7 @@ void RegisterDoorEditors(CFeatureRegistry& registry)
     };
     registry.Register(ID_CONFIGURE_DOOR, readDoorRelay);
     registry.Register(ID_CONFIGURE_RELAY, [readDoorRelay](FeatureContext& c) {
-        c.nodeType = 5;
+        c.nodeType = NODE_RELAY;
         return readDoorRelay(c);
     });
     registry.Register(ID_ORVO_REBOOT, [](FeatureContext& c) {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "orvomodel/deckcapabilities.h"
+
 std::string CadenceToPattern(int value)
 {
     std::string pattern(16, '0');
@@ -249,6 +251,16 @@ void AddDeck(COrvoSystem& system, int number)
     deck.versionMajor = 2;
     deck.versionMinor = 64;
     deck.version = 2064;
+    deck.conciergeCadence = 0x0521;
+    deck.doorCadence = 0x0501;
+}
+
+void InitialiseNewDeck(CDeck& deck)
+{
+    deck.description = "Deck";
+    deck.versionMajor = kNewDeckMajor;
+    deck.versionMinor = kNewDeckMinor;
+    deck.version = kNewDeckMajor * 1000 + kNewDeckMinor;
     deck.conciergeCadence = 0x0521;
     deck.doorCadence = 0x0501;
 }

@@ -8,14 +8,13 @@
 
 #include "modeltext.h"
 #include "orvoprocedures/procedure.h"
+#include "wendrel/buslink.h"
 #include "wendrel/msgcodes.h"
 #include "wendrel/orvomsg.h"
 #include "wendrel/orvoserialconnection.h"
 #include "wendrel/vocabulary.h"
 
 using orvoproc::Format;
-
-IBusLink* MakeSessionLink(COrvoSerialConnection* conn);
 
 namespace {
 
@@ -47,7 +46,7 @@ int CharAt(const std::string& text, size_t i)
 } // namespace
 
 CDoorPanel::CDoorPanel(COrvoSerialConnection* conn, int deck, int door, int version, IProcedureHost* host)
-    : m_link(MakeSessionLink(conn)), m_deck(deck), m_door(door), m_version(version), m_host(host)
+    : m_link(new CSessionLink(*conn)), m_deck(deck), m_door(door), m_version(version), m_host(host)
 {
 }
 

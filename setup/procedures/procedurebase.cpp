@@ -34,13 +34,11 @@ std::string Format(const char* format, ...)
 
 using orvoproc::Format;
 
-IBusLink* MakeSessionLink(COrvoSerialConnection* conn);
-
 CBusProcedure::CBusProcedure(COrvoSerialConnection* conn, const CReadWriteParameters& params,
                              COrvoSystem* system, IProcedureHost* host, std::atomic<bool>* cancel)
-    : CBusProcedure(MakeSessionLink(conn), params, system, host, cancel)
+    : CBusProcedure(new CSessionLink(*conn), params, system, host, cancel)
 {
-    m_ownedLink = m_link;
+    m_ownedLink.reset(m_link);
 }
 
 CBusProcedure::CBusProcedure(IBusLink* link, const CReadWriteParameters& params, COrvoSystem* system,
@@ -49,10 +47,7 @@ CBusProcedure::CBusProcedure(IBusLink* link, const CReadWriteParameters& params,
 {
 }
 
-CBusProcedure::~CBusProcedure()
-{
-    delete m_ownedLink;
-}
+CBusProcedure::~CBusProcedure() = default;
 
 void CBusProcedure::Pause(int ms)
 {

@@ -438,6 +438,12 @@ bool COrvoTreeView::RunFeature(int id, FeatureContext& context)
         return false;
     context.parent = this;
     context.system = System();
+    context.administrator = m_app->comms.administrator != 0;
+    context.accessLevel = m_app->accessLevel;
+    context.fullAccess = m_app->accessLevel == 0;
+    context.features = features;
+    if (m_app->IsDemo())
+        context.demoTraffic = [app = m_app](bool on) { app->SetDemoTraffic(on); };
     const bool accepted = features->Run(id, context) == QDialog::Accepted;
     if (context.changed)
         m_doc->SetModified();
@@ -689,7 +695,7 @@ void COrvoTreeView::OnBusFeature(int id, int nodeType)
         return;
     FeatureContext context;
     context.session = &m_app->Session();
-    context.nodeType = nodeType;
+    context.nodeType = static_cast<NodeType>(nodeType);
     RunFeature(id, context);
 }
 

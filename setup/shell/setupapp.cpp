@@ -206,6 +206,13 @@ bool CSetupApp::StartDemo(QString* error)
     return true;
 }
 
+void CSetupApp::SetDemoTraffic(bool on)
+{
+    constexpr double kDemoTrafficRate = 3; // frames a second
+    if (m_simulator)
+        m_simulator->setTrafficRate(on ? kDemoTrafficRate : 0);
+}
+
 void CSetupApp::SetFeatureDialogs(IFeatureDialogs* features)
 {
     m_features = features ? features : &m_registry;

@@ -98,9 +98,6 @@ std::string timestamp()
 
 } // namespace
 
-// How many received frames receivedFrames() remembers.
-constexpr size_t kReceivedKept = 256;
-
 struct Simulator::Impl {
     SimOptions opt;
     std::vector<SilentNode> silent;
@@ -110,7 +107,6 @@ struct Simulator::Impl {
     mutable std::mutex mutex; // guards inst and stats
     std::unique_ptr<Installation> inst = std::make_unique<Installation>();
     SimStats stats;
-    std::deque<std::string> received;  // bodies of the latest decoded frames, oldest first
     std::deque<SimRequest> requestLog; // the last kRequestLogSize requests
 
     std::thread thread;
@@ -327,46 +323,52 @@ struct Simulator::Impl {
         return end;
     }
 
-    void onFrame(long long etxNs)
+    // Decodes one request body, logs it and lets the installation answer:
+    // the answer messages in order, none when the body does not decode, its
+    // code is muted or nobody answers. Shared by the line and answer().
+    std::vector<BusMessage> respond(const std::string& text)
     {
         BusMessage req;
-        if (!decodeBody(body.data(), static_cast<int>(body.size()), &req)) {
+        if (!decodeBody(text.data(), static_cast<int>(text.size()), &req)) {
             if (opt.verbose)
-                std::fprintf(stderr, "%s <- undecodable frame \"%s\"\n", timestamp().c_str(), body.c_str());
-            return;
+                std::fprintf(stderr, "%s <- undecodable frame \"%s\"\n", timestamp().c_str(), text.c_str());
+            return {};
         }
         log("<-", req);
-        std::vector<BusMessage> replies;
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            ++stats.requests;
-            received.push_back(body);
-            if (received.size() > kReceivedKept)
-                received.pop_front();
-            SimRequest logged;
-            logged.extended = req.extended;
-            logged.dstDeck = req.dstDeck;
-            logged.dstNode = req.dstNode;
-            logged.dstChannel = req.dstChannel;
-            logged.code = req.code;
-            logged.count = req.count;
-            std::copy(req.param.begin(), req.param.end(), logged.param);
-            requestLog.push_back(logged);
-            if (requestLog.size() > kRequestLogSize)
-                requestLog.pop_front();
-            auto mute = muted.find(req.code);
-            if (mute != muted.end() && mute->second != 0) {
-                if (mute->second > 0)
-                    --mute->second;
-                return;
-            }
-            DispatchContext ctx;
-            ctx.nowMs = monotonicNanos() / 1'000'000LL;
-            ctx.wallSeconds = static_cast<long long>(std::time(nullptr));
-            ctx.resetMs = opt.resetMs;
-            ctx.silent = &silent;
-            replies = dispatch(*inst, req, ctx);
+        std::lock_guard<std::mutex> lock(mutex);
+        ++stats.requests;
+        SimRequest logged;
+        logged.body = text;
+        logged.extended = req.extended;
+        logged.srcDeck = req.srcDeck;
+        logged.srcNode = req.srcNode;
+        logged.srcChannel = req.srcChannel;
+        logged.dstDeck = req.dstDeck;
+        logged.dstNode = req.dstNode;
+        logged.dstChannel = req.dstChannel;
+        logged.code = req.code;
+        logged.count = req.count;
+        std::copy(req.param.begin(), req.param.end(), logged.param);
+        requestLog.push_back(std::move(logged));
+        if (requestLog.size() > kRequestLogSize)
+            requestLog.pop_front();
+        auto mute = muted.find(req.code);
+        if (mute != muted.end() && mute->second != 0) {
+            if (mute->second > 0)
+                --mute->second;
+            return {};
         }
+        DispatchContext ctx;
+        ctx.nowMs = monotonicNanos() / 1'000'000LL;
+        ctx.wallSeconds = static_cast<long long>(std::time(nullptr));
+        ctx.resetMs = opt.resetMs;
+        ctx.silent = &silent;
+        return dispatch(*inst, req, ctx);
+    }
+
+    void onFrame(long long etxNs)
+    {
+        const std::vector<BusMessage> replies = respond(body);
         for (size_t i = 0; i < replies.size(); ++i)
             sendReply(replies[i], i == 0, etxNs);
     }
@@ -832,10 +834,16 @@ std::string Simulator::dumpJson() const
     return installationToJson(*d->inst);
 }
 
-std::vector<std::string> Simulator::receivedFrames() const
+std::vector<std::string> Simulator::answer(const std::string& body)
 {
+    std::vector<std::string> bodies;
+    for (const BusMessage& reply : d->respond(body)) {
+        d->log("->", reply);
+        bodies.push_back(packBody(reply));
+    }
     std::lock_guard<std::mutex> lock(d->mutex);
-    return {d->received.begin(), d->received.end()};
+    d->stats.replies += static_cast<long>(bodies.size());
+    return bodies;
 }
 
 SimStats Simulator::stats() const

@@ -17,13 +17,19 @@
 #include "orvosim/simulator.h"
 #include "wendrel/orvoserialconnection.h"
 
-// Reply time-outs short enough for missing devices not to slow the tests,
-// long enough for a loaded machine: 1500 ms x 0.05 = 75 ms a character.
+// Reply time-outs short enough for missing devices not to slow the tests:
+// 1500 ms x 0.05 = 75 ms a character. Only for tests that expect silence; a
+// scheduling gap on a loaded machine can exceed it.
 inline constexpr double kTestTimeoutMult = 0.05;
+// The time-outs of a real installation, for tests that expect every reply:
+// a reply that comes never waits for its time-out, so they cost nothing.
+inline constexpr double kFullTimeouts = 1.0;
 
 class SimBus {
 public:
-    explicit SimBus(const std::string& scenario, orvosim::SimOptions options = {}) : sim(options)
+    explicit SimBus(const std::string& scenario, orvosim::SimOptions options = {},
+                    double timeoutMult = kTestTimeoutMult)
+        : sim(options)
     {
         std::string error;
         if (scenario.empty())
@@ -32,13 +38,14 @@ public:
             EXPECT_TRUE(sim.loadScenarioJson(scenario, &error)) << error;
         EXPECT_TRUE(sim.startPty(&device, &error)) << error;
         EXPECT_TRUE(conn.Open(nullptr, device));
-        COrvoSerialConnection::SetTimeoutMult(kTestTimeoutMult);
+        COrvoSerialConnection::SetTimeoutMult(timeoutMult);
     }
     ~SimBus() { conn.Close(); }
 
     orvosim::Simulator sim;
     std::string device;
     COrvoSerialConnection conn;
+    CSessionLink link{conn}; // the production link over conn
 };
 
 class RecordingHost : public IProcedureHost {

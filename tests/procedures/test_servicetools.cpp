@@ -36,13 +36,13 @@ protected:
     static std::string LastReceived(SimBus& bus, const std::string& want)
     {
         for (int i = 0; i < 100; ++i) {
-            const auto frames = bus.sim.receivedFrames();
-            if (!frames.empty() && frames.back() == want)
+            const auto requests = bus.sim.recentRequests();
+            if (!requests.empty() && requests.back().body == want)
                 return want;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        const auto frames = bus.sim.receivedFrames();
-        return frames.empty() ? std::string() : frames.back();
+        const auto requests = bus.sim.recentRequests();
+        return requests.empty() ? std::string() : requests.back().body;
     }
     static std::string Packed(_orvo_msg msg)
     {
@@ -142,7 +142,7 @@ TEST_F(ToolsTest, KeyTagSearchFoundAndNotFound)
     SimBus bus(kToolsScenario);
     TagSearch found = FindKeyTag(&bus.conn, "12AB000FFF");
     _orvo_msg sent{0, 0x04, 0, 0x00, MSG_FIND_FLAT_RFIDKEY, 5, {0x12, 0xAB, 0x00, 0x0F, 0xFF}};
-    EXPECT_EQ(bus.sim.receivedFrames().back(), Packed(sent));
+    EXPECT_EQ(bus.sim.recentRequests().back().body, Packed(sent));
     ASSERT_TRUE(found.found);
     EXPECT_EQ(TagSearchText("12AB000FFF", found),
               "Key tag 12AB000FFF was found...\nIt belongs to flat 101 on deck 1\nKey 3 Colour Blue\n");
@@ -266,9 +266,9 @@ TEST_F(ToolsTest, LogMemoryWordsReadAndWriteThroughTheDeck)
     ASSERT_EQ(CLogMemoryTest::ReadResult::Ok, test.Read(4095, &value));
     EXPECT_EQ(value, 65535);
     ASSERT_TRUE(test.Write(12, 0xABCD));
-    const auto frames = bus.sim.receivedFrames();
+    const auto requests = bus.sim.recentRequests();
     _orvo_msg sent{0, 0x04, 1, 0x06, MSG_RANDOM_WRITE_LOG, 4, {12, 0, 0xCD, 0xAB}};
-    EXPECT_EQ(frames.back(), Packed(sent));
+    EXPECT_EQ(requests.back().body, Packed(sent));
     ASSERT_EQ(CLogMemoryTest::ReadResult::Ok, test.Read(12, &value));
     EXPECT_EQ(value, 0xABCD);
     EXPECT_EQ(test.Read(4096, &value),

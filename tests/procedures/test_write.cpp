@@ -303,16 +303,15 @@ namespace {
 
 // Passes every request to the session and keeps a copy, so a test sees what
 // went out, including requests the simulated firmware ignores.
-class LoggingLink : public IBusLink {
+class LoggingLink : public CSessionLink {
 public:
-    explicit LoggingLink(COrvoSerialConnection* conn) : m_conn(conn) {}
-    bool Exchange(const _orvo_msg& request, _orvo_msg* reply) override
+    explicit LoggingLink(COrvoSerialConnection* conn) : CSessionLink(*conn) {}
+    using CSessionLink::Exchange;
+    bool Exchange(const _orvo_msg& request, _orvo_msg* reply, const LinkOptions& options = {}) override
     {
         sent.push_back(request);
-        _orvo_msg copy = request;
-        return m_conn->SendMsg(&copy, reply, 1500);
+        return CSessionLink::Exchange(request, reply, options);
     }
-    bool IsLost() const override { return m_conn->IsLost(); }
 
     std::vector<_orvo_msg> To(int deck, int code) const
     {
@@ -332,9 +331,6 @@ public:
         return codes;
     }
     std::vector<_orvo_msg> sent;
-
-private:
-    COrvoSerialConnection* m_conn;
 };
 
 std::vector<int> Params(const _orvo_msg& m)

@@ -293,6 +293,28 @@ TEST_F(ShellTreeTest, systemLabel_refreshesAfterEditSystem_andAddRebuilds)
     EXPECT_EQ(Children(Root()).last(), QStringLiteral("New - #9"));
 }
 
+TEST_F(ShellTreeTest, features_seeTheLoginTheModeAndEachOther)
+{
+    BuildInstallation();
+    struct Row {
+        int accessLevel, administrator;
+    };
+    for (const Row& row : {Row{0, 1}, Row{2, 0}}) {
+        features.calls.clear();
+        app->accessLevel = row.accessLevel;
+        app->comms.administrator = row.administrator;
+        view->setCurrentItem(Root());
+        view->OnCommand(ID_EDIT_SYSTEM);
+        ASSERT_EQ(features.calls.size(), 1u) << row.accessLevel;
+        const FeatureContext& context = features.calls[0].context;
+        EXPECT_EQ(context.accessLevel, row.accessLevel);
+        EXPECT_EQ(context.fullAccess, row.accessLevel == 0);
+        EXPECT_EQ(context.administrator, row.administrator != 0);
+        EXPECT_EQ(context.features, &features);
+        EXPECT_FALSE(context.demoTraffic) << "only the demo installation has traffic to switch";
+    }
+}
+
 TEST_F(ShellTreeTest, checkDuplicates_reportsEachConflictThenNone)
 {
     BuildInstallation();

@@ -63,8 +63,8 @@ protected:
     static bool Received(SimBus& bus, const std::string& frame)
     {
         for (int i = 0; i < 200; ++i) {
-            const auto frames = bus.sim.receivedFrames();
-            if (!frames.empty() && frames.back() == frame)
+            const auto requests = bus.sim.recentRequests();
+            if (!requests.empty() && requests.back().body == frame)
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }

@@ -54,7 +54,9 @@ inline constexpr int kDemoLastDeck = 3;
 // A request as the simulator decoded it, for tests that check what went out
 // on the line. Node bytes are as on the wire: number * 8 + type.
 struct SimRequest {
+    std::string body; // the characters between STX and ETX, as received
     bool extended = false;
+    int srcDeck = 0, srcNode = 0, srcChannel = 0;
     int dstDeck = 0, dstNode = 0, dstChannel = 0;
     int code = 0, count = 0;
     unsigned char param[12] = {};
@@ -95,10 +97,15 @@ public:
 
     std::string dumpJson() const; // state in the scenario format (thread-safe)
     SimStats stats() const;
-    // Bodies (between STX and ETX) of the last 256 frames received that
-    // decoded, oldest first (thread-safe).
-    std::vector<std::string> receivedFrames() const;
-    // The last requests decoded (at most kRequestLogSize), oldest first.
+    // Answers one request body (the characters between STX and ETX) at once,
+    // in the caller's thread, as the serving thread would: silent nodes and
+    // muted codes apply, line faults and pacing do not. Returns the bodies of
+    // the answer frames in order; none when the body does not decode or
+    // nobody answers. The request is logged in recentRequests().
+    std::vector<std::string> answer(const std::string& body);
+
+    // The last requests decoded, served or answered (at most
+    // kRequestLogSize), oldest first (thread-safe).
     static constexpr size_t kRequestLogSize = 4096;
     std::vector<SimRequest> recentRequests() const;
     // Bodies (STX and ETX stripped) of every frame written so far, in order,

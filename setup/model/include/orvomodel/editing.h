@@ -109,6 +109,9 @@ std::string DeckOutsideTableText(int number);
 
 // Adds deck n (0-254) as a new main deck of the current generation.
 void AddDeck(COrvoSystem& system, int number);
+// A new main deck of the current generation: named "Deck", firmware
+// v2.064, the default door and concierge cadences. Other fields are kept.
+void InitialiseNewDeck(CDeck& deck);
 // Places the numbers as addresses of the deck's free flat slots, searching
 // forward and never back; at most 24 numbers are used. False when the slots
 // ran out before the list did ("Max Flats Reached").

@@ -9,15 +9,16 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "orvoprocedures/readwriteparameters.h"
+#include "wendrel/buslink.h"
 
 class COrvoSerialConnection;
 class COrvoSystem;
-struct _orvo_msg;
 
 enum class RetryAnswer { Yes, No, Cancel };
 
@@ -36,18 +37,6 @@ public:
     virtual void ShowSummary(const std::string& caption, const std::string& text, bool error) = 0;
     // The job stopped because the adapter or its port went away.
     virtual void ConnectionLost(const std::string& text) { (void)text; }
-};
-
-// The bus as a job sees it: one request, and its reply when one is wanted.
-// The session adapter is the production link; a test may wrap the session in
-// a link of its own to see exactly what went out.
-class IBusLink {
-public:
-    virtual ~IBusLink() = default;
-    // reply == nullptr: send only. Returns false when no reply arrived.
-    virtual bool Exchange(const _orvo_msg& request, _orvo_msg* reply) = 0;
-    // True once the port has failed for good (adapter unplugged, pty closed).
-    virtual bool IsLost() const = 0;
 };
 
 // A setting whose request got no reply, even after the quiet retries and
@@ -166,7 +155,7 @@ protected:
     void AddSummaryLine(const std::string& line) { m_summaryLines.push_back(line); }
 
     IBusLink* m_link;
-    IBusLink* m_ownedLink = nullptr;
+    std::unique_ptr<IBusLink> m_ownedLink; // the session's link, when built from one
     CReadWriteParameters m_params;
     COrvoSystem* m_system;
     IProcedureHost* m_host;

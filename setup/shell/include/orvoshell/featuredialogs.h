@@ -5,13 +5,19 @@
 // dialog is not registered stays disabled.
 #pragma once
 
+#include <functional>
+
+#include "wendrel/orvomsg.h"
+
 class COrvoSerialConnection;
 class COrvoSystem;
 class CDeck;
 class CFlat;
 class CUserList;
+class IFeatureDialogs;
 struct DoorRecord;
 struct RelayRecord;
+struct SetupSettings;
 class QWidget;
 
 struct FeatureContext {
@@ -24,10 +30,18 @@ struct FeatureContext {
     COrvoSerialConnection* session = nullptr; // open for the bus commands, else null
     bool online = false;                      // door editor: work on line
     bool keyTags = false;                     // flat editor: the deck holds key tags
-    int nodeType = 0;                         // single door/relay read: 2 door, 5 relay
+    NodeType nodeType = NODE_BROADCAST;       // single device read: NODE_DOOR or NODE_RELAY
     bool extended = false;                    // relay editor: the unit answered the extended enquiry
     CUserList* users = nullptr;               // Passwords: the copy to edit
     bool changed = false;                     // set by a dialog whose OK changed the document
+    bool administrator = false;               // "Administrator" mode: serial numbers may be edited
+    bool fullAccess = false;                  // logged in with full access
+    int accessLevel = 1;                      // the login's level (0 = full access)
+    IFeatureDialogs* features = nullptr;      // to open another feature's dialog from this one
+    // Demo mode only (empty otherwise): the simulated installation talks
+    // among itself while on, so a listener has something to see.
+    std::function<void(bool on)> demoTraffic;
+    SetupSettings* settings = nullptr; // Options: the settings shown, replaced on OK
 };
 
 class IFeatureDialogs {
@@ -39,7 +53,6 @@ public:
     virtual int Run(int commandId, FeatureContext& context) = 0;
 };
 
-#include <functional>
 #include <map>
 #include <vector>
 

@@ -79,6 +79,9 @@ public:
     QString DemoDevice() const { return m_demoDevice; }
     // The demo installation of this run (null when not in demo mode).
     orvosim::Simulator* DemoSimulator() const { return m_simulator.get(); }
+    // Demo mode: the installation talks among itself (three frames a second)
+    // while on. Nothing outside demo mode.
+    void SetDemoTraffic(bool on);
 
     // Dialogs contributed by the other parts: the application's own registry
     // unless replaced (tests); null restores the registry. Not owned.
