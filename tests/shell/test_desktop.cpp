@@ -171,7 +171,7 @@ TEST_F(DesktopTest, everyRegisteredDialogFitsA1366x768Screen)
             context.relay = &deck.relays[0];
             context.session = &app->Session();
             context.keyTags = keyTags;
-            context.nodeType = id == ID_CONFIGURE_RELAY ? 5 : 2;
+            context.nodeType = id == ID_CONFIGURE_RELAY ? NODE_RELAY : NODE_DOOR;
             context.users = &users;
             const auto seen = Opened([&] { app->Registry().Run(id, context); });
             ASSERT_FALSE(seen.empty()) << "command " << id << " showed no dialog";
