@@ -78,7 +78,8 @@ int Download(int events)
     COrvoSerialConnection conn;
     if (!conn.Open(nullptr, device))
         return 1;
-    CEventLogReader reader(&conn);
+    CSessionLink link(conn);
+    CEventLogReader reader(link);
     COrvoEventList list;
     int missing = 0;
     const auto start = std::chrono::steady_clock::now();

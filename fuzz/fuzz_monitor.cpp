@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "orvomonitor/busmonitor.h"
+#include "orvoprocedures/busmonitor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

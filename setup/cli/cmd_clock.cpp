@@ -7,6 +7,7 @@
 
 #include "bus.h"
 #include "commands.h"
+#include "orvoprocedures/broadcasts.h"
 #include "orvoprocedures/eventlog.h"
 #include "orvoprocedures/servicetools.h"
 
@@ -62,7 +63,7 @@ int RunClockCommand(const QStringList& args)
     int exitStatus = kExitOk;
     if (parser.isSet(sync)) {
         std::time_t sent = 0;
-        const bool ok = SyncDeckClocks(bus.Connection(), &sent);
+        const bool ok = CInstallationBroadcasts(bus.Link()).SyncClocks(&sent);
         if (!ok || !bus.Quiet())
             PrintError(SyncText(ok, sent) + "\n");
         if (!ok)
@@ -70,7 +71,7 @@ int RunClockCommand(const QStringList& args)
     }
     if (deck >= 0) {
         std::time_t t = 0;
-        const ClockReply reply = ReadDeckClock(bus.Connection(), deck, &t);
+        const ClockReply reply = ReadDeckClock(bus.Link(), deck, &t);
         if (reply != ClockReply::Ok) {
             PrintError(DeckClockText(deck, reply, t) + "\n");
             exitStatus = kExitFailed;

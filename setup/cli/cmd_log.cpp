@@ -105,7 +105,7 @@ int RunLogCommand(const QStringList& args)
 
     if (!bus.Open())
         return kExitNoPort;
-    CEventLogReader reader(bus.Connection());
+    CEventLogReader reader(bus.Link());
     int exitStatus = kExitOk;
     bool complete = true;
     int downloaded = -1; // events asked for by the download, -1 without one

@@ -9,7 +9,7 @@
 
 #include "bus.h"
 #include "commands.h"
-#include "orvomonitor/busmonitor.h"
+#include "orvoprocedures/busmonitor.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ int RunMonitorCommand(const QStringList& args)
         return kExitNoPort;
     bus.SetDemoTraffic(rate);
 
-    CBusMonitor monitor(bus.Connection());
+    CBusMonitor monitor(bus.Link());
     monitor.SetHouseKeeping(parser.isSet(houseKeeping));
     std::string error;
     if (parser.isSet(record) && !monitor.Recorder().Start(parser.value(record).toStdString(), &error)) {

@@ -3,7 +3,7 @@
 
 #include "bus.h"
 #include "commands.h"
-#include "orvoprocedures/doorpanel.h"
+#include "orvoprocedures/broadcasts.h"
 
 namespace {
 
@@ -31,8 +31,8 @@ int RunRebootCommand(const QStringList& args)
         return status;
     if (!bus.Open())
         return kExitNoPort;
-    RebootInstallation(bus.Connection());
-    const bool lost = bus.Connection()->IsLost();
+    CInstallationBroadcasts(bus.Link()).Reboot();
+    const bool lost = bus.Link().IsLost();
     bus.Close();
     if (lost) {
         PrintError(bus.Name() + ": " + kConnectionLostText + "\n");

@@ -3,6 +3,7 @@
 #include "editortext.h"
 
 #include "orvoeditors/dooraccessdlg.h"
+#include "orvomodel/deckcapabilities.h"
 #include "orvomodel/editing.h"
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
@@ -129,11 +130,13 @@ CDeckDlg::CDeckDlg(QWidget* parent, CDeck* deck, bool administrator)
     m_ui->speechTimeText->setText(sec.arg(deck->speechTime));
     m_ui->expansionText->setText(deck->expansion ? QStringLiteral("Yes") : QStringLiteral("No"));
 
-    m_ui->ringTonesButton->setEnabled(DeckCanEditRingTones(*deck));
-    m_ui->maskPrivacyBox->setEnabled(DeckCanMaskPrivacy(*deck));
+    // The editor judges the firmware by its major and minor numbers.
+    const DeckFirmware firmware = DeckFirmware::OfParts(*deck);
+    m_ui->ringTonesButton->setEnabled(firmware.Has(DeckFeature::RingTones));
+    m_ui->maskPrivacyBox->setEnabled(firmware.Has(DeckFeature::PrivacyMask));
     m_ui->accessAreasButton->setEnabled(!deck->expansion);
-    m_ui->ackTonesBox->setEnabled(DeckCanAckTones(*deck));
-    m_ui->serialEdit->setEnabled(administrator && DeckHasSerialNumber(*deck));
+    m_ui->ackTonesBox->setEnabled(firmware.Has(DeckFeature::AckTones));
+    m_ui->serialEdit->setEnabled(administrator && firmware.Has(DeckFeature::SerialNumber));
 
     connect(m_ui->okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);

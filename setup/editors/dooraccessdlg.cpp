@@ -23,7 +23,9 @@ template <typename T> T* Control(QObject* form, const QString& name)
 } // namespace
 
 CDoorAccessDlg::CDoorAccessDlg(QWidget* parent, CDeck* deck)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CDoorAccessDlg>()), m_deck(deck), m_version(deck->version)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CDoorAccessDlg>()), m_deck(deck),
+      // Access settings belong to main decks: the version field is judged as a main deck's.
+      m_firmware(DeckFirmware::FromVersion(deck->version))
 {
     m_ui->setupUi(this);
     for (int a = 0; a < kRangesPerDeck; ++a) {
@@ -58,16 +60,17 @@ CDoorAccessDlg::CDoorAccessDlg(QWidget* parent, CDeck* deck)
         m_oddEven[a]->setChecked(AreaFlag(deck->rangeOddEven, a));
         m_keys[a]->setChecked(AreaFlag(deck->rangeAccessKeys, a));
         m_calls[a]->setChecked(AreaFlag(deck->rangeAccessCalls, a));
-        const bool elevenUp = a < 10 || AccessAreasElevenUp(m_version);
+        // Areas 11-20 exist where the write sends twenty ranges.
+        const bool elevenUp = a < 10 || m_firmware.Has(DeckFeature::WritesTwentyRanges);
         m_from[a]->setEnabled(elevenUp);
         m_to[a]->setEnabled(elevenUp);
         m_oddEven[a]->setEnabled(elevenUp);
-        m_keys[a]->setEnabled(AccessPermitKeysAndCalls(m_version));
-        m_calls[a]->setEnabled(AccessPermitKeysAndCalls(m_version));
+        m_keys[a]->setEnabled(m_firmware.Has(DeckFeature::PermitKeysAndCalls));
+        m_calls[a]->setEnabled(m_firmware.Has(DeckFeature::PermitKeysAndCalls));
     }
     for (int g = 0; g < kGlobalFlatSlots; ++g) {
         ShowWhole(m_global[g], TextFromModel(deck->globalFlats[g].address));
-        m_global[g]->setEnabled(g < 10 || AccessGlobalElevenUp(m_version));
+        m_global[g]->setEnabled(g < m_firmware.GlobalFlatCount());
     }
     for (int d = 0; d < kDoorsPerDeck; ++d) {
         m_allAreas[d]->setChecked(deck->primary[d] != 0);
@@ -84,7 +87,7 @@ void CDoorAccessDlg::ApplyEnabling(int door)
 {
     const bool restricted = !m_allAreas[door]->isChecked();
     for (int f = 0; f < kDoorGroupsPerDoor; ++f)
-        m_areas[door][f]->setEnabled(restricted && (f < 4 || AccessAreasFiveToEight(m_version)));
+        m_areas[door][f]->setEnabled(restricted && f < m_firmware.DoorGroupCount());
     m_globalAccess[door]->setEnabled(restricted);
 }
 

@@ -95,7 +95,7 @@ CLogging2ViewDlg::FileChooser& Chooser()
 // ---- Logging ----------------------------------------------------------------
 
 CLogging2Dlg::CLogging2Dlg(COrvoSerialConnection* session, QWidget* parent)
-    : QDialog(parent), m_session(session), m_reader(session)
+    : QDialog(parent), m_link(*session), m_reader(m_link)
 {
     setWindowTitle(QStringLiteral("Logging"));
     auto* group = new QGroupBox(QStringLiteral("Logging"), this);
@@ -399,7 +399,7 @@ void CLogging2ViewDlg::closeEvent(QCloseEvent* event)
 // ---- Test Logging -------------------------------------------------------------
 
 CTestLoggingDlg::CTestLoggingDlg(COrvoSerialConnection* session, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CTestLoggingDlg>()), m_test(session)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CTestLoggingDlg>()), m_link(*session), m_test(m_link)
 {
     m_ui->setupUi(this);
     m_deck = m_ui->deckNumber;

@@ -3,14 +3,6 @@
 #include "orvologging/monitordlg.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/featuredialogs.h"
-#include "orvoshell/setupapp.h"
-#include "orvosim/simulator.h"
-
-namespace {
-
-constexpr double kDemoTrafficRate = 3; // frames a second
-
-} // namespace
 
 void RegisterMonitorDialogs(CFeatureRegistry& registry)
 {
@@ -20,14 +12,12 @@ void RegisterMonitorDialogs(CFeatureRegistry& registry)
             return 0;
         // The demo installation talks among itself while someone listens,
         // so there is something to see.
-        CSetupApp* app = CSetupApp::Instance();
-        orvosim::Simulator* demo = app ? app->DemoSimulator() : nullptr;
-        if (demo)
-            demo->setTrafficRate(kDemoTrafficRate);
-        CMonitorDlg dialog(context.session, context.parent);
+        if (context.demoTraffic)
+            context.demoTraffic(true);
+        CMonitorDlg dialog(context.session, context.parent, &context);
         dialog.exec();
-        if (demo)
-            demo->setTrafficRate(0);
+        if (context.demoTraffic)
+            context.demoTraffic(false);
         return 0; // the monitor never changes the document
     });
 }

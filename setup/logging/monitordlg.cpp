@@ -16,9 +16,9 @@
 #include <algorithm>
 
 #include "orvomodel/modeltext.h"
+#include "orvoprocedures/broadcasts.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/featuredialogs.h"
-#include "orvoshell/setupapp.h"
 #include "orvoshell/shellmessages.h"
 #include "wendrel/orvoserialconnection.h"
 
@@ -103,9 +103,16 @@ QString CNoteDlg::Text() const
 
 // ------------------------------------------------------------ monitor window
 
-CMonitorDlg::CMonitorDlg(COrvoSerialConnection* session, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CMonitorDlg>()), m_session(session), m_monitor(session)
+CMonitorDlg::CMonitorDlg(COrvoSerialConnection* session, QWidget* parent, const FeatureContext* context)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CMonitorDlg>()), m_session(session), m_link(*session),
+      m_monitor(m_link)
 {
+    if (context) {
+        m_fullAccess = context->fullAccess;
+        m_accessLevel = context->accessLevel;
+        m_administrator = context->administrator;
+        m_features = context->features;
+    }
     m_ui->setupUi(this);
     m_model = new CMonitorModel(this);
     m_filter = new QSortFilterProxyModel(this);
@@ -118,9 +125,7 @@ CMonitorDlg::CMonitorDlg(COrvoSerialConnection* session, QWidget* parent)
     m_ui->messageList->header()->setStretchLastSection(true);
     m_ui->messageList->setTextElideMode(Qt::ElideRight);
 
-    CSetupApp* app = CSetupApp::Instance();
-    const bool fullAccess = app && app->accessLevel == 0;
-    m_ui->testButton->setEnabled(fullAccess && app->Features() && app->Features()->Has(ID_TEST_MESSAGING));
+    m_ui->testButton->setEnabled(m_fullAccess && m_features && m_features->Has(ID_TEST_MESSAGING));
 
     connect(m_ui->testButton, &QPushButton::clicked, this, &CMonitorDlg::OnTest);
     connect(m_ui->syncButton, &QPushButton::clicked, this, &CMonitorDlg::OnSyncRtc);
@@ -198,18 +203,21 @@ void CMonitorDlg::ShowStatus()
 
 void CMonitorDlg::OnTest()
 {
-    CSetupApp* app = CSetupApp::Instance();
-    if (!app || app->accessLevel != 0 || !app->Features())
+    if (!m_fullAccess || !m_features)
         return;
     FeatureContext context;
     context.parent = this;
     context.session = m_session;
-    app->Features()->Run(ID_TEST_MESSAGING, context);
+    context.fullAccess = m_fullAccess;
+    context.accessLevel = m_accessLevel;
+    context.administrator = m_administrator;
+    context.features = m_features;
+    m_features->Run(ID_TEST_MESSAGING, context);
 }
 
 void CMonitorDlg::OnSyncRtc()
 {
-    m_session->Sync();
+    CInstallationBroadcasts(m_link).SyncClocks();
 }
 
 void CMonitorDlg::OnResetOrvo()
@@ -219,7 +227,7 @@ void CMonitorDlg::OnResetOrvo()
             this, AppTitle(), QStringLiteral("Reset ORVO restarts the whole installation. Reset it now?"),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, QMessageBox::No) != QMessageBox::Yes)
         return;
-    m_session->Reset();
+    CInstallationBroadcasts(m_link).Reboot();
 }
 
 void CMonitorDlg::OnAddNote()

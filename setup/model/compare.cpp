@@ -1,5 +1,7 @@
 #include "orvomodel/compare.h"
 
+#include "orvomodel/deckcapabilities.h"
+#include "orvomodel/doorcapabilities.h"
 #include "orvomodel/editing.h"
 
 #include <algorithm>
@@ -52,16 +54,6 @@ private:
     std::string m_path;
 };
 
-// The gates a read applies, from the deck as the installation reported it.
-struct ReadGates {
-    bool main;
-    int version, major, minor;
-    bool AtLeast(int mainMinimum, int expMinimum) const
-    {
-        return main ? version >= mainMinimum : version >= expMinimum;
-    }
-};
-
 std::string DeckPath(int n, const CDeck& deck)
 {
     return "Deck " + Num(n) + " (" + DeckVersionText(deck.version) + ")";
@@ -112,7 +104,7 @@ std::string TagAsWritten(const RfidTag& tag)
 }
 
 void CompareDeckSettings(CDiffWriter& w, const CDeck& a, const CDeck& b, const CompareScope& scope,
-                         const ReadGates& g)
+                         const DeckFirmware& g)
 {
     if (!scope.asRead)
         w.Text("description", a.description, b.description);
@@ -124,17 +116,17 @@ void CompareDeckSettings(CDiffWriter& w, const CDeck& a, const CDeck& b, const C
         w.Int("version major", a.versionMajor, b.versionMajor);
         w.Int("version minor", a.versionMinor, b.versionMinor);
     }
-    if (!scope.asRead || g.AtLeast(1018, 1009)) {
+    if (!scope.asRead || g.Has(DeckFeature::RingTones)) {
         w.Int("door cadence", a.doorCadence, b.doorCadence);
         w.Int("concierge cadence", a.conciergeCadence, b.conciergeCadence);
     }
-    if (!scope.asRead || g.AtLeast(1027, 1015))
+    if (!scope.asRead || g.Has(DeckFeature::PrivacyMask))
         w.Int("mask privacy", a.maskPrivacy, b.maskPrivacy);
-    if (!scope.asRead || g.AtLeast(1032, 1018))
+    if (!scope.asRead || g.Has(DeckFeature::AckTones))
         w.Int("concierge ack/nak tones", a.conciergeAckNakTones, b.conciergeAckNakTones);
-    if (!scope.asRead || g.main)
+    if (!scope.asRead || !g.expansion)
         w.Int("door mask", a.doorMask, b.doorMask);
-    if (!scope.asRead || (g.main && g.version >= 1028))
+    if (!scope.asRead || g.Has(DeckFeature::DoorVersions))
         for (int d = 0; d < kDoorsPerDeck; ++d)
             if (!scope.asRead || a.DoorPresent(d))
                 w.Text("door #" + Num(d) + " version", UnitVersionText(a.doorVersions[d]),
@@ -142,9 +134,9 @@ void CompareDeckSettings(CDiffWriter& w, const CDeck& a, const CDeck& b, const C
 }
 
 void CompareFlats(CDiffWriter& w, const std::string& deckPath, const CDeck& a, const CDeck& b,
-                  const CompareScope& scope, const ReadGates& g)
+                  const CompareScope& scope, const DeckFirmware& g)
 {
-    const bool tags = scope.tags && (!scope.asRead || (g.main ? g.major >= 2 : g.minor > 22));
+    const bool tags = scope.tags && (!scope.asRead || g.KeyTags());
     for (int f = 0; f < kFlatSlots; ++f) {
         const CFlat& fa = a.flats[f];
         const CFlat& fb = b.flats[f];
@@ -179,17 +171,17 @@ void CompareFlats(CDiffWriter& w, const std::string& deckPath, const CDeck& a, c
 }
 
 void CompareAccess(CDiffWriter& w, const std::string& deckPath, const CDeck& a, const CDeck& b,
-                   const CompareScope& scope, const ReadGates& g)
+                   const CompareScope& scope, const DeckFirmware& g)
 {
-    if (scope.asRead && !(g.main && g.major >= 1))
+    if (scope.asRead && !g.AccessSettings())
         return;
     int globals = kGlobalFlatSlots, ranges = kRangesPerDeck, groups = kDoorGroupsPerDoor;
     if (scope.asRead) {
-        globals = g.minor >= 1 ? (g.version >= 2045 ? 16 : 10) : 0;
+        globals = g.GlobalFlats() ? g.GlobalFlatCount() : 0;
         // The read fetches 20 ranges from v2.050, the write sends 20 from
         // v2.051: only what both cover can be checked.
-        ranges = g.minor >= 2 ? (g.version >= 2051 ? 20 : 10) : 0;
-        groups = g.version >= 1037 ? 8 : 4;
+        ranges = g.Ranges() ? (g.Has(DeckFeature::WritesTwentyRanges) ? 20 : 10) : 0;
+        groups = g.DoorGroupCount();
     }
     for (int i = 0; i < globals; ++i) {
         w.SetPath(deckPath + " / Global exception " + Num(i + 1));
@@ -242,15 +234,16 @@ void CompareAccess(CDiffWriter& w, const std::string& deckPath, const CDeck& a, 
             }
         }
     };
-    if (!scope.asRead || g.minor >= 25)
-        flags("odd / even", a.rangeOddEven, b.rangeOddEven, !scope.asRead || g.version >= 2051 ? 2 : 1);
-    if (!scope.asRead || (g.minor >= 25 && g.version >= 2052)) {
+    if (!scope.asRead || g.OddEven())
+        flags("odd / even", a.rangeOddEven, b.rangeOddEven,
+              !scope.asRead || g.Has(DeckFeature::WritesTwentyRanges) ? 2 : 1);
+    if (!scope.asRead || (g.OddEven() && g.Has(DeckFeature::PermitKeysAndCalls))) {
         flags("permit keys", a.rangeAccessKeys, b.rangeAccessKeys, 2);
         flags("permit calls", a.rangeAccessCalls, b.rangeAccessCalls, 2);
     }
 }
 
-void CompareDoor(CDiffWriter& w, const DoorRecord& a, const DoorRecord& b, int version,
+void CompareDoor(CDiffWriter& w, const DoorRecord& a, const DoorRecord& b, const DoorFirmware& firmware,
                  const CompareScope& scope)
 {
     if (!scope.asRead) {
@@ -287,22 +280,22 @@ void CompareDoor(CDiffWriter& w, const DoorRecord& a, const DoorRecord& b, int v
     w.Int("reader", a.reader != 0, reader);
     for (int c = 0; c < kCodesPerDoor; ++c)
         w.Text("code " + Num(c + 1), cut(a.codes[c], 4), b.codes[c]);
-    if (version >= 302) {
+    if (firmware.Settings()) {
         w.Text("serial number", cut(a.serialNo, 6), b.serialNo);
         w.Int("language", a.language & 0x0F, b.language);
         w.Int("lock time", a.lockTime & 0xFF, b.lockTime);
         w.Int("VA volume", a.vaVolume & 0x3F, b.vaVolume);
     }
-    if (version >= 312)
+    if (firmware.DrLink())
         w.Int("DR link", a.drLink & 0x1F, b.drLink);
-    if (version >= 407)
+    if (firmware.FullDisplay())
         w.Int("input option", a.inOption & 0x1F, b.inOption);
-    if (version >= 316)
+    if (firmware.SpeedDial())
         w.Text("speed dial", cut(a.speedDialNo, 4), b.speedDialNo);
     // Readers are asked for their speed dial name but never sent one.
-    if (version >= 407 && !reader)
+    if (firmware.FullDisplay() && !reader)
         w.Text("speed dial name", cut(a.speedDialDisplay, 16), b.speedDialDisplay);
-    if (version >= 320)
+    if (firmware.SendsReverse())
         w.Int("reverse relay", a.reverseRelay != 0, b.reverseRelay);
     if (reader)
         return;
@@ -310,12 +303,12 @@ void CompareDoor(CDiffWriter& w, const DoorRecord& a, const DoorRecord& b, int v
         w.Text("programming key " + Num(p + 1), ProgKeyAsRead(a.progKeys[p].number),
                ProgKeyAsRead(b.progKeys[p].number));
     // Older panels keep two welcome lines although the write sends four.
-    for (int l = 0; l < (version >= 407 ? kWelcomeLines : 2); ++l)
+    for (int l = 0; l < firmware.WelcomeLines(); ++l)
         w.Text(WelcomeLineName(l), cut(a.welcomeLines[l], 16), b.welcomeLines[l]);
     w.Int("block operation", a.blockCtrlOperation & 0xFF, b.blockCtrlOperation);
-    for (int k = 0; k < (version > 303 ? kBlockTexts : 5); ++k)
+    for (int k = 0; k < firmware.BlockCount(); ++k)
         w.Text("block " + Num(k), cut(a.blocks[k], 16), b.blocks[k]);
-    if (version >= 421) {
+    if (firmware.CustomText()) {
         w.Text("door-open line 1", cut(a.doorOpenLine1, 16), b.doorOpenLine1);
         w.Text("door-open line 2", cut(a.doorOpenLine2, 16), b.doorOpenLine2);
         w.Text("concierge text", cut(a.concierge, 16), b.concierge);
@@ -396,7 +389,8 @@ std::vector<std::string> CompareSystems(const COrvoSystem& left, const COrvoSyst
             w.Add("deck", inA ? "present -> absent" : "absent -> present");
             continue;
         }
-        const ReadGates g{!b.expansion, b.version, b.versionMajor, b.versionMinor};
+        // The gates a read applies, from the deck as the installation reported it.
+        const DeckFirmware g = DeckFirmware::Of(b);
         w.SetPath(deckPath);
         CompareDeckSettings(w, a, b, scope, g);
         if (scope.flats || scope.tags)
@@ -405,14 +399,14 @@ std::vector<std::string> CompareSystems(const COrvoSystem& left, const COrvoSyst
             CompareAccess(w, deckPath, a, b, scope, g);
         if (scope.relays)
             CompareRelays(w, deckPath, a, b, scope);
-        if (scope.doors && (!scope.asRead || g.main)) {
+        if (scope.doors && (!scope.asRead || !g.expansion)) {
             for (int d = 0; d < kDoorsPerDeck; ++d) {
                 const bool da = a.DoorPresent(d), db = b.DoorPresent(d);
                 // A missing door is reported by the door mask already.
                 if (!(da && db) && (scope.asRead || (!da && !db)))
                     continue;
                 w.SetPath(deckPath + " / Door #" + Num(d));
-                CompareDoor(w, a.doors[d], b.doors[d], b.doorVersions[d], scope);
+                CompareDoor(w, a.doors[d], b.doors[d], DoorFirmware(b.doorVersions[d]), scope);
             }
         }
     }

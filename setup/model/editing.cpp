@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "orvomodel/deckcapabilities.h"
+#include "orvomodel/doorcapabilities.h"
 
 std::string CadenceToPattern(int value)
 {
@@ -27,41 +28,6 @@ int CadenceFromPattern(std::string_view pattern)
             value |= 1 << (15 - i);
     }
     return value;
-}
-
-int DeckEditorVersion(const CDeck& deck)
-{
-    return deck.versionMajor * 1000 + deck.versionMinor;
-}
-
-namespace {
-
-bool DeckAtLeast(const CDeck& deck, int mainMinimum, int expansionMinimum)
-{
-    const int version = DeckEditorVersion(deck);
-    return deck.expansion ? version >= expansionMinimum : version >= mainMinimum;
-}
-
-} // namespace
-
-bool DeckCanEditRingTones(const CDeck& deck)
-{
-    return DeckAtLeast(deck, 1018, 1009);
-}
-
-bool DeckCanMaskPrivacy(const CDeck& deck)
-{
-    return DeckAtLeast(deck, 1027, 1015);
-}
-
-bool DeckCanAckTones(const CDeck& deck)
-{
-    return DeckAtLeast(deck, 1032, 1018);
-}
-
-bool DeckHasSerialNumber(const CDeck& deck)
-{
-    return DeckAtLeast(deck, 1037, 1022);
 }
 
 bool AreaFlag(const uint16_t words[2], int area)
@@ -86,26 +52,6 @@ void CleanDoorGroups(CDeck& deck)
                 groups[i] = 0;
         }
     }
-}
-
-bool AccessAreasFiveToEight(int deckVersion)
-{
-    return deckVersion >= 1037;
-}
-
-bool AccessGlobalElevenUp(int deckVersion)
-{
-    return deckVersion >= 2045;
-}
-
-bool AccessAreasElevenUp(int deckVersion)
-{
-    return deckVersion >= 2051;
-}
-
-bool AccessPermitKeysAndCalls(int deckVersion)
-{
-    return deckVersion >= 2052;
 }
 
 const char* NumberListMessage(NumberListError error)
@@ -245,14 +191,10 @@ std::string DeckOutsideTableText(int number)
 void AddDeck(COrvoSystem& system, int number)
 {
     CDeck& deck = system.decks[number];
+    InitialiseNewDeck(deck);
     char name[32];
     std::snprintf(name, sizeof name, "Deck %d", number);
     deck.description = name;
-    deck.versionMajor = 2;
-    deck.versionMinor = 64;
-    deck.version = 2064;
-    deck.conciergeCadence = 0x0521;
-    deck.doorCadence = 0x0501;
 }
 
 void InitialiseNewDeck(CDeck& deck)
@@ -296,7 +238,7 @@ bool AddDoors(CDeck& deck, const std::vector<NumberRange>& ranges, int* refused)
             return false;
         }
         deck.doorMask = static_cast<uint16_t>(deck.doorMask | (1u << n));
-        deck.doorVersions[n] = 425;
+        deck.doorVersions[n] = kNewDoorVersion;
         DoorRecord& door = deck.doors[n];
         door.reader = 0;
         door.reverseRelay = 0;

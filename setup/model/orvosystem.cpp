@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "orvomodel/deckcapabilities.h"
 #include "orvomodel/orvosettings.h"
 
 namespace {
@@ -119,9 +120,7 @@ void CDeck::Clear(int number)
 
 bool CDeck::SupportsRfid() const
 {
-    if (expansion == 0)
-        return versionMajor >= 2;
-    return versionMinor > 22;
+    return DeckFirmware::Of(*this).KeyTags();
 }
 
 COrvoSystem::COrvoSystem(IOrvoSettings* settings) : m_settings(settings)
@@ -164,18 +163,6 @@ bool COrvoSystem::ClearAll()
         }
     }
     return true;
-}
-
-bool COrvoSystem::DeckFirmwareAtLeast(int deckNumber, int mainMinimum, int expansionMinimum) const
-{
-    if (deckNumber < 0 || deckNumber >= kDeckCount)
-        return false;
-    const CDeck& deck = decks[deckNumber];
-    if (mainMinimum > 0 && deck.expansion == 0)
-        return deck.version >= mainMinimum;
-    if (expansionMinimum >= 1 && deck.expansion != 0)
-        return deck.version >= expansionMinimum;
-    return false;
 }
 
 void COrvoSystem::StoreUserSettings()

@@ -1,34 +1,18 @@
 #include "orvoprocedures/broadcasts.h"
 
-#include <ctime>
+#include "wendrel/busservice.h"
 
-#include "wendrel/msgcodes.h"
-
-bool CInstallationBroadcasts::SyncClocks()
+bool CInstallationBroadcasts::SyncClocks(std::time_t* sent)
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    _orvo_msg msg{};
-    msg.code = MSG_SYNC;
-    msg.count = 5;
-    msg.param[0] = static_cast<unsigned char>(utc.tm_year % 100);
-    msg.param[1] = static_cast<unsigned char>(utc.tm_mon + 1);
-    msg.param[2] = static_cast<unsigned char>(utc.tm_mday);
-    msg.param[3] = static_cast<unsigned char>(utc.tm_hour);
-    msg.param[4] = static_cast<unsigned char>(utc.tm_min);
-    return m_link.Exchange(msg, nullptr);
+    return CBusService(m_link).Sync(sent);
 }
 
 void CInstallationBroadcasts::Reboot()
 {
-    _orvo_msg msg{};
-    msg.code = MSG_RESET;
-    m_link.Exchange(msg, nullptr);
+    CBusService(m_link).Reset();
 }
 
-void CInstallationBroadcasts::SendTestMessage(const TestMessageFields& fields)
+bool CInstallationBroadcasts::SendTestMessage(const TestMessageFields& fields, _orvo_msg* reply)
 {
-    const _orvo_msg msg = BuildTestMessage(fields);
-    m_link.Exchange(msg, nullptr, {kReplyTimeoutMs, true});
+    return m_link.Exchange(BuildTestMessage(fields), reply, {kReplyTimeoutMs, true});
 }

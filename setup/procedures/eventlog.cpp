@@ -8,7 +8,6 @@
 #include "modeltext.h"
 #include "orvomodel/csv.h"
 #include "orvomodel/modeltext.h"
-#include "wendrel/orvoserialconnection.h"
 
 using orvoproc::Format;
 
@@ -136,7 +135,7 @@ std::string EventLogCsv(const COrvoEventList& events)
 
 bool CEventLogReader::Count(int deck, int* count)
 {
-    return m_session->GetLogCount(static_cast<unsigned char>(deck), count);
+    return m_service.GetLogCount(deck, count);
 }
 
 CEventLogReader::Result CEventLogReader::Download(int deck, IEventLogProgress* progress, COrvoEventList* out,
@@ -164,7 +163,7 @@ CEventLogReader::Result CEventLogReader::Download(int deck, IEventLogProgress* p
             if (progress)
                 progress->SetPos(next + 1);
             _log_event raw{};
-            if (m_session->GetLogItem(deck, next, &raw))
+            if (m_service.GetLogItem(deck, next, &raw))
                 out->Append(COrvoEvent(raw, next));
             else
                 ++left;
@@ -184,7 +183,7 @@ CEventLogReader::Result CEventLogReader::Download(int deck, IEventLogProgress* p
 
 bool CEventLogReader::Clear(int deck)
 {
-    return m_session->ClearLog(static_cast<unsigned char>(deck));
+    return m_service.ClearLog(deck);
 }
 
 CEventLogReader::ClearResult CEventLogReader::ClearDownloaded(int deck, int downloaded, int* now)

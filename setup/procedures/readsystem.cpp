@@ -6,6 +6,8 @@
 #include "wendrel/msgcodes.h"
 #include "wendrel/orvomsg.h"
 
+#include "orvomodel/deckcapabilities.h"
+#include "orvomodel/doorcapabilities.h"
 #include "orvomodel/orvosystem.h"
 
 using orvoproc::AssignText;
@@ -103,9 +105,9 @@ void CReadProcedure::ReadDeck(int n)
     deck.relayMask = 0;
     if (m_params.readRelays)
         ReadRelays(n);
-    const bool rfid = main ? deck.versionMajor >= 2 : deck.versionMinor > 22;
-    ReadFlats(n, rfid);
-    if (m_params.doorAccess && deck.versionMajor >= 1 && main)
+    const DeckFirmware firmware = DeckFirmware::Of(deck);
+    ReadFlats(n, firmware.KeyTags());
+    if (m_params.doorAccess && firmware.AccessSettings())
         ReadAccess(n);
     if (m_params.doorSettings && main)
         ReadDoors(n);
@@ -114,19 +116,17 @@ void CReadProcedure::ReadDeck(int n)
 void CReadProcedure::ReadDeckSettings(int n, bool main)
 {
     CDeck& deck = m_system->decks[n];
-    const int version = deck.version;
-    auto atLeast = [&](int mainMinimum, int expMinimum) {
-        return main ? version >= mainMinimum : version >= expMinimum;
-    };
+    DeckFirmware firmware = DeckFirmware::Of(deck);
+    firmware.expansion = !main;
     _orvo_msg reply{};
-    if (atLeast(1037, 1022)) {
+    if (firmware.Has(DeckFeature::SerialNumber)) {
         PostText("Reading Serial Number");
         if (SendKnown(n, NODE_DECK, 0, MSG_GET_SERIAL_NUMBER, 0, nullptr, &reply))
             AssignText(deck.serialNumber, CharsToZero(reply, 0, 5));
         else
             Lose(n, "", "serial number");
     }
-    if (main && version >= 1028) {
+    if (firmware.Has(DeckFeature::DoorVersions)) {
         PostText("Reading Door Versions");
         for (int group = 0; group < 2; ++group) {
             if (!SendKnown(n, NODE_DECK, 0, MSG_DOOR_VERSION, {group}, &reply)) {
@@ -138,7 +138,7 @@ void CReadProcedure::ReadDeckSettings(int n, bool main)
                     deck.doorVersions[group * 8 + i] = static_cast<short>(200 + reply.param[i]);
         }
     }
-    if (atLeast(1018, 1009)) {
+    if (firmware.Has(DeckFeature::RingTones)) {
         PostText("Reading Ringtone Cadences");
         if (SendKnown(n, NODE_DECK, 0, MSG_GET_DOOR_TONE, 0, nullptr, &reply))
             deck.doorCadence = reply.param[1] * 256 + reply.param[2];
@@ -149,12 +149,12 @@ void CReadProcedure::ReadDeckSettings(int n, bool main)
         else
             Lose(n, "", "concierge cadence");
     }
-    if (atLeast(1027, 1015)) {
+    if (firmware.Has(DeckFeature::PrivacyMask)) {
         PostText("Reading Deck Options");
         if (SendKnown(n, NODE_DECK, 0, MSG_GET_DECK_OPTIONS, 0, nullptr, &reply)) {
             deck.maskPrivacy = reply.param[0];
             deck.conciergeAckNakTones = 0;
-            if (atLeast(1032, 1018))
+            if (firmware.Has(DeckFeature::AckTones))
                 deck.conciergeAckNakTones = reply.param[1];
         } else {
             Lose(n, "", "deck options");
@@ -237,9 +237,10 @@ void CReadProcedure::ReadFlats(int n, bool rfid)
 void CReadProcedure::ReadAccess(int n)
 {
     CDeck& deck = m_system->decks[n];
+    const DeckFirmware firmware = DeckFirmware::Of(deck);
     _orvo_msg reply{};
-    if (deck.versionMinor >= 1) {
-        const int globals = deck.version >= 2045 ? 16 : 10;
+    if (firmware.GlobalFlats()) {
+        const int globals = firmware.GlobalFlatCount();
         for (int g = 0; g < globals && !Cancelled(); ++g) {
             AssignText(deck.globalFlats[g].address, "");
             PostText(Format("Reading Global flat %d on deck %d", g + 1, n));
@@ -250,8 +251,8 @@ void CReadProcedure::ReadAccess(int n)
                 Lose(n, "", Format("global flat %d", g));
         }
     }
-    if (deck.versionMinor >= 2) {
-        const int ranges = deck.version >= 2050 ? 20 : 10;
+    if (firmware.Ranges()) {
+        const int ranges = firmware.Has(DeckFeature::ReadsTwentyRanges) ? 20 : 10;
         for (int r = 0; r < ranges && !Cancelled(); ++r) {
             PostText(Format("Reading flat range addresses %d on deck %d", r + 1, n));
             if (SendPrompted(n, NODE_DECK, 0, MSG_GET_RANGE, {r}, &reply,
@@ -281,12 +282,12 @@ void CReadProcedure::ReadAccess(int n)
     // Odd/even and range access run even after a cancel in the ranges above.
     deck.rangeOddEven[0] = 0;
     deck.rangeOddEven[1] = 0;
-    if (deck.versionMinor >= 25) {
+    if (firmware.OddEven()) {
         PostText(Format("Reading flat range odd/even addresses %d on deck %d", 1, n));
         if (SendPrompted(n, NODE_DECK, 0, MSG_GET_RANGE_OE, 0, nullptr, &reply,
                          Format("Timeout waiting for reply from MSG_GET_RANGE_OE\nDeck %d, Retry ?", n))) {
             deck.rangeOddEven[0] = static_cast<unsigned short>(Word(reply, 0));
-            if (deck.version >= 2051)
+            if (firmware.Has(DeckFeature::WritesTwentyRanges))
                 deck.rangeOddEven[1] = static_cast<unsigned short>(Word(reply, 2));
         } else {
             Lose(n, "", "odd/even ranges");
@@ -296,7 +297,7 @@ void CReadProcedure::ReadAccess(int n)
         deck.rangeAccessKeys[i] = 0;
         deck.rangeAccessCalls[i] = 0;
     }
-    if (deck.version >= 2052) {
+    if (firmware.Has(DeckFeature::PermitKeysAndCalls)) {
         PostText(Format("Reading flat range odd/even addresses %d on deck %d", 1, n));
         if (SendPrompted(
                 n, NODE_DECK, 0, MSG_GET_RANGE_ACCESS, 0, nullptr, &reply,
@@ -354,7 +355,7 @@ void CReadProcedure::ReadDoors(int n)
         if (!(deck.doorMask & (1u << d)))
             continue;
         DoorRecord door = deck.doors[d];
-        const int v = deck.doorVersions[d];
+        const DoorFirmware firmware(deck.doorVersions[d]);
         const std::string element = Format("Door %d", d);
         PostText(Format("Reading Door %d on deck %d", d, n));
         auto prompt = [&](const char* message) {
@@ -383,7 +384,7 @@ void CReadProcedure::ReadDoors(int n)
             else
                 Lose(n, element, Format("code %d", u));
         }
-        if (v >= 302) {
+        if (firmware.Settings()) {
             if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DOOR_SERIAL_NUMBER, 0, nullptr, &reply,
                              prompt("MSG_GET_DOOR_SERIAL_NUMBER")))
                 AssignText(door.serialNo, NonZeroChars(reply, 0, 5));
@@ -399,26 +400,26 @@ void CReadProcedure::ReadDoors(int n)
                 Lose(n, element, "door parameters");
             }
         }
-        if (v >= 312) {
+        if (firmware.DrLink()) {
             if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DR_LINK, 0, nullptr, &reply,
                              prompt("MSG_GET_DR_LINK"))) {
                 door.drLink = reply.param[0] & 0x1F;
-                if (v >= 407)
+                if (firmware.FullDisplay())
                     door.inOption = reply.param[1] & 0x1F;
             } else {
                 Lose(n, element, "DR link");
             }
         }
-        if (v >= 316) {
+        if (firmware.SpeedDial()) {
             if (SendPrompted(n, NODE_DOOR, d, MSG_GET_SPEED_DIAL, 0, nullptr, &reply,
                              prompt("MSG_GET_SPEED_DIAL")))
                 AssignText(door.speedDialNo, NonZeroChars(reply, 0, 3));
             else
                 Lose(n, element, "speed dial");
         }
-        if (v >= 407)
+        if (firmware.FullDisplay())
             text(MSG_GET_SPEED_DIAL_NAME, {}, 1, "speed dial name", true, &door.speedDialDisplay);
-        if (v >= 320 && known(MSG_GET_RELAY_REVERSE, {}, "reverse relay"))
+        if (firmware.SendsReverse() && known(MSG_GET_RELAY_REVERSE, {}, "reverse relay"))
             door.reverseRelay = reply.param[0] != 0;
 
         if (deck.readerMask & (1u << d)) {
@@ -437,15 +438,14 @@ void CReadProcedure::ReadDoors(int n)
         }
         for (int line = 0; line < 4; ++line) {
             // Older panels have two lines; what they send for the others is noise.
-            text(MSG_GET_DOOR_WELCOME, {line}, 2, Format("welcome line %d", line), v >= 407 || line < 2,
-                 &door.welcomeLines[line]);
+            text(MSG_GET_DOOR_WELCOME, {line}, 2, Format("welcome line %d", line),
+                 line < firmware.WelcomeLines(), &door.welcomeLines[line]);
         }
         if (known(MSG_GET_DOOR_BLOCK_OPERATION, {}, "block operation"))
             door.blockCtrlOperation = reply.param[0];
-        const int blocks = v > 303 ? 10 : 5;
-        for (int b = 0; b < blocks; ++b)
+        for (int b = 0; b < firmware.BlockCount(); ++b)
             text(MSG_GET_DOOR_BLOCK, {b}, 2, Format("block %c", 'A' + b), true, &door.blocks[b]);
-        if (v >= 421) {
+        if (firmware.CustomText()) {
             text(MSG_GET_CUSTOM_TEXT, {0, 0}, 3, "door-open line 1", true, &door.doorOpenLine1);
             text(MSG_GET_CUSTOM_TEXT, {0, 1}, 3, "door-open line 2", true, &door.doorOpenLine2);
             text(MSG_GET_CUSTOM_TEXT, {1, 0}, 3, "concierge text", true, &door.concierge);

@@ -3,22 +3,30 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 
 #include "modeltext.h"
 #include "orvoprocedures/eventlog.h"
 #include "wendrel/msgcodes.h"
-#include "wendrel/orvoserialconnection.h"
 #include "wendrel/vocabulary.h"
 
 using orvoproc::Format;
 
 namespace {
 
-constexpr int kBroadcastType = 0;
-constexpr int kRelayType = 5;
-constexpr int kEngineerType = 4;
-constexpr int kDeckType = 6;
 constexpr int kEmcPollCode = 254;
+
+// A request from Engineer 0 on deck 0 to node 0 of the given type on deck 0.
+_orvo_msg EngineerRequest(NodeType type, int code, std::initializer_list<int> params)
+{
+    _orvo_msg msg{};
+    msg.srcNode = MakeNode(NODE_ENGINEER, 0);
+    msg.dstNode = MakeNode(type, 0);
+    msg.code = static_cast<unsigned char>(code);
+    for (int p : params)
+        msg.param[msg.count++] = static_cast<unsigned char>(p);
+    return msg;
+}
 
 bool IsHexDigit(char c)
 {
@@ -49,23 +57,12 @@ bool ReadDecimal(const std::string& text, long long* value)
 
 // ---- Clock -----------------------------------------------------------------
 
-ClockReply ReadDeckClock(COrvoSerialConnection* session, int deck, std::time_t* time)
+ClockReply ReadDeckClock(IBusLink& link, int deck, std::time_t* time)
 {
-    // The session's GetTime folds a reply without a date into "no reply";
-    // the clock tool tells the two apart, so it asks itself.
-    _orvo_msg msg{};
-    msg.srcDeck = 0;
-    msg.srcNode = kEngineerType;
-    msg.dstDeck = static_cast<unsigned char>(deck);
-    msg.dstNode = kDeckType;
-    msg.code = MSG_GET_TIME;
-    _orvo_msg reply{};
-    if (!session->SendMsg(&msg, &reply, 1500))
-        return ClockReply::NoReply;
-    const unsigned char* p = reply.param;
-    if (!LocalTimeFromFields(2000 + p[0], p[1], p[2], p[3], p[4], time))
-        return ClockReply::BadReply;
-    return ClockReply::Ok;
+    bool replied = false;
+    if (CBusService(link).GetTime(deck, time, &replied))
+        return ClockReply::Ok;
+    return replied ? ClockReply::BadReply : ClockReply::NoReply;
 }
 
 std::string DeckClockText(int deck, ClockReply reply, std::time_t time)
@@ -79,11 +76,6 @@ std::string DeckClockText(int deck, ClockReply reply, std::time_t time)
         break;
     }
     return Format("Error in reply from deck %d", deck);
-}
-
-bool SyncDeckClocks(COrvoSerialConnection* session, std::time_t* sent)
-{
-    return session->Sync(sent);
 }
 
 std::string SyncText(bool sent, std::time_t time)
@@ -157,12 +149,6 @@ std::string TestMessageRefusal(const TestMessageFields& f)
     return std::string();
 }
 
-bool SendTestMessage(COrvoSerialConnection* session, const TestMessageFields& fields, _orvo_msg* reply)
-{
-    _orvo_msg msg = BuildTestMessage(fields);
-    return session->SendTestMsg(&msg, reply, 1500);
-}
-
 std::string TestReplyText(bool replied, const _orvo_msg& reply)
 {
     if (!replied)
@@ -195,17 +181,17 @@ std::string TagColourName(int code)
     return code >= 0 && code <= 10 ? kNames[code] : "";
 }
 
-TagSearch FindKeyTag(COrvoSerialConnection* session, const std::string& tag)
+TagSearch FindKeyTag(IBusLink& link, const std::string& tag)
 {
     TagSearch result;
     if (!ValidTagNumber(tag))
         return result;
-    unsigned char bytes[5];
+    _orvo_msg msg = EngineerRequest(NODE_BROADCAST, MSG_FIND_FLAT_RFIDKEY, {});
     for (int i = 0; i < 5; ++i)
-        bytes[i] = static_cast<unsigned char>(HexValue(tag[2 * i]) * 16 + HexValue(tag[2 * i + 1]));
+        msg.param[i] = static_cast<unsigned char>(HexValue(tag[2 * i]) * 16 + HexValue(tag[2 * i + 1]));
+    msg.count = 5;
     _orvo_msg reply{};
-    if (!session->SendMsg(&reply, kEngineerType, 0, 0, kBroadcastType, MSG_FIND_FLAT_RFIDKEY, 5, bytes[0],
-                          bytes[1], bytes[2], bytes[3], bytes[4]))
+    if (!link.Exchange(msg, &reply))
         return result;
     return TagSearchFromReply(reply);
 }
@@ -235,10 +221,10 @@ std::string TagSearchText(const std::string& tag, const TagSearch& result)
 
 // ---- EMC --------------------------------------------------------------------
 
-bool PollEmcCounter(COrvoSerialConnection* session, int* value)
+bool PollEmcCounter(IBusLink& link, int* value)
 {
     _orvo_msg reply{};
-    if (!session->SendMsg(&reply, kEngineerType, 0, 0, kRelayType, kEmcPollCode, 0))
+    if (!link.Exchange(EngineerRequest(NODE_RELAY, kEmcPollCode, {}), &reply))
         return false;
     *value = reply.param[0];
     return true;
@@ -270,10 +256,10 @@ ModuleDoorsParse ParseModuleDoors(const std::string& typed, std::array<int, 4>* 
         return ModuleDoorsParse::InvalidFormat;
     std::array<int, 4> read{};
     for (size_t i = 0; i < 4; ++i) {
-        long long v = 0;
-        if (!ReadDecimal(parts[i], &v) || v < 0 || v > 255)
+        long long door = 0;
+        if (!ReadDecimal(parts[i], &door) || door < 0 || door > 255)
             return ModuleDoorsParse::InvalidFormat;
-        read[i] = static_cast<int>(v);
+        read[i] = static_cast<int>(door);
     }
     *doors = read;
     return ModuleDoorsParse::Ok;
@@ -295,13 +281,12 @@ std::string ModuleDoorsRefusal(ModuleDoorsParse parse)
     return std::string();
 }
 
-bool SendModuleParameters(COrvoSerialConnection* session, const std::array<int, 4>& doors, int mode)
+bool SendModuleParameters(IBusLink& link, const std::array<int, 4>& doors, int mode)
 {
     _orvo_msg reply{};
-    return session->SendMsg(&reply, kEngineerType, 0, 0, kBroadcastType, MSG_SET_KX7_PARAM, 5,
-                            static_cast<unsigned char>(doors[0]), static_cast<unsigned char>(doors[1]),
-                            static_cast<unsigned char>(doors[2]), static_cast<unsigned char>(doors[3]),
-                            static_cast<unsigned char>(mode));
+    return link.Exchange(
+        EngineerRequest(NODE_BROADCAST, MSG_SET_KX7_PARAM, {doors[0], doors[1], doors[2], doors[3], mode}),
+        &reply);
 }
 
 // ---- Log memory ----------------------------------------------------------------
@@ -316,8 +301,7 @@ std::string CLogMemoryTest::OpeningText()
 std::string CLogMemoryTest::Check(long long number)
 {
     m_replied = false;
-    m_version = 0;
-    m_expansion = false;
+    m_firmware = DeckFirmware{};
     m_areaSize = 0;
     m_sizePerDevice = 0;
     // Cut to a byte, 300 would ask deck 44 and show its answer as deck 300's.
@@ -325,21 +309,20 @@ std::string CLogMemoryTest::Check(long long number)
         return Format("Deck %lld: no such deck (0 to 254)", number);
     const int deck = static_cast<int>(number);
     m_deck = deck;
-    double version = 0;
+    int major = 0, minor = 0;
     bool expansion = false;
-    if (!m_session->GetFirmware(deck, &version, &expansion))
+    if (!m_service.GetFirmware(deck, &major, &minor, &expansion))
         return Format("Deck %d: No reply", deck);
     m_replied = true;
-    m_version = version;
-    m_expansion = expansion;
+    m_firmware = DeckFirmware{major * 1000 + minor, major, minor, expansion};
     // Without an answer the layout stays unknown (size 0): every location is
     // then refused rather than guessed from an earlier deck.
     int area = 0, perDevice = 0;
-    if (m_session->GetMaxLog(deck, &area, &perDevice)) {
+    if (m_service.GetMaxLog(deck, &area, &perDevice)) {
         m_areaSize = area;
         m_sizePerDevice = perDevice;
     }
-    return Format("v%.3f ", version);
+    return Format("v%.3f ", Version());
 }
 
 std::string CLogMemoryTest::InfoText() const
@@ -359,15 +342,15 @@ std::string CLogMemoryTest::InfoText() const
 
 bool CLogMemoryTest::Write(int location, int value)
 {
-    return m_session->WriteRandomLog(m_deck, location, value);
+    return m_service.WriteRandomLog(m_deck, location, value);
 }
 
 CLogMemoryTest::ReadResult CLogMemoryTest::Read(int location, int* value)
 {
-    // The session leaves the value alone when the reply's four characters
+    // The service leaves the value alone when the reply's four characters
     // hold no hexadecimal digit; a word is never negative.
     int word = -1;
-    if (!m_session->ReadRandomLog(m_deck, location, &word))
+    if (!m_service.ReadRandomLog(m_deck, location, &word))
         return ReadResult::NoReply;
     if (word < 0)
         return ReadResult::Unreadable;

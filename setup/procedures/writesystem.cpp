@@ -5,6 +5,8 @@
 #include "wendrel/orvomsg.h"
 
 #include "orvomodel/accessexport.h"
+#include "orvomodel/deckcapabilities.h"
+#include "orvomodel/doorcapabilities.h"
 #include "orvomodel/orvosystem.h"
 
 using orvoproc::AssignText;
@@ -57,16 +59,9 @@ void CWriteProcedure::WriteDeck(int n)
         return;
     // The deck's own answer decides what its firmware takes; the rest of the
     // decisions follow what the model recorded for it.
-    m_liveExpansion = reply.param[0] != 0;
-    m_liveMajor = reply.param[6];
-    m_liveMinor = reply.param[7];
-    m_liveVersion = m_liveMajor * 1000 + m_liveMinor;
-    const bool liveMain = !m_liveExpansion;
-    auto atLeast = [&](int mainMinimum, int expMinimum) {
-        return liveMain ? m_liveVersion >= mainMinimum : m_liveVersion >= expMinimum;
-    };
+    const DeckFirmware live = DeckFirmware::FromEnquiry(reply.param);
 
-    if (atLeast(1018, 1009)) {
+    if (live.Has(DeckFeature::RingTones)) {
         PostText("Writing Ringtone Cadences");
         if (!SendKnown(n, NODE_DECK, 0, MSG_SET_DOOR_TONE,
                        {0, (deck.doorCadence >> 8) & 0xFF, deck.doorCadence & 0xFF, 0xAA, 0x55}, &reply))
@@ -76,25 +71,29 @@ void CWriteProcedure::WriteDeck(int n)
                        &reply))
             Lose(n, "", "concierge cadence");
     }
-    if (atLeast(1037, 1022) && m_params.writeSerialNumber) {
+    if (live.Has(DeckFeature::SerialNumber) && m_params.writeSerialNumber) {
         PostText("Writing Serial Number");
         unsigned char serial[ORVO_MAX_PARAMS] = {};
         PutChars(serial, TextOf(deck.serialNumber), 0, 6);
         if (!SendKnown(n, NODE_DECK, 0, MSG_SET_SERIAL_NUMBER, 6, serial, &reply))
             Lose(n, "", "serial number");
     }
-    if (atLeast(1027, 1015)) {
+    if (live.Has(DeckFeature::PrivacyMask)) {
         PostText("Writing Deck Options");
         unsigned char options[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(deck.maskPrivacy),
                                                   static_cast<unsigned char>(deck.conciergeAckNakTones)};
-        if (!SendKnown(n, NODE_DECK, 0, MSG_SET_DECK_OPTIONS, atLeast(1032, 1018) ? 2 : 1, options, &reply))
+        if (!SendKnown(n, NODE_DECK, 0, MSG_SET_DECK_OPTIONS, live.Has(DeckFeature::AckTones) ? 2 : 1,
+                       options, &reply))
             Lose(n, "", "deck options");
     }
     ++m_decks;
 
-    const bool rfid = liveMain ? m_liveMajor >= 2 : m_liveMinor > 22;
-    WriteFlats(n, rfid);
-    if (m_params.doorAccess && m_liveMajor >= 1 && !deck.expansion)
+    WriteFlats(n, live.KeyTags());
+    // Access settings go to a deck the document holds as a main deck, when
+    // the firmware it reports would take them on a main deck.
+    DeckFirmware asDocumented = live;
+    asDocumented.expansion = deck.expansion != 0;
+    if (m_params.doorAccess && asDocumented.AccessSettings())
         WriteAccess(n);
     if (m_params.doorSettings && !deck.expansion)
         WriteDoors(n);
@@ -157,9 +156,10 @@ void CWriteProcedure::CountErased(int n)
 void CWriteProcedure::WriteAccess(int n)
 {
     CDeck& deck = m_system->decks[n];
+    const DeckFirmware firmware = DeckFirmware::Of(deck);
     _orvo_msg reply{};
-    if (deck.versionMinor >= 1) {
-        const int globals = deck.version >= 2045 ? 16 : 10;
+    if (firmware.GlobalFlats()) {
+        const int globals = firmware.GlobalFlatCount();
         for (int g = 0; g < globals && !Cancelled(); ++g) {
             PostText(Format("Writing Global flat %d on deck %d", g + 1, n));
             unsigned char params[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(g)};
@@ -170,10 +170,10 @@ void CWriteProcedure::WriteAccess(int n)
                 Lose(n, "", Format("global flat %d", g));
         }
     }
-    if (deck.versionMinor >= 2) {
+    if (firmware.Ranges()) {
         // One range more firmware than the read asks for: kept as the
         // installations in the field expect it.
-        const int ranges = deck.version >= 2051 ? 20 : 10;
+        const int ranges = firmware.Has(DeckFeature::WritesTwentyRanges) ? 20 : 10;
         for (int r = 0; r < ranges && !Cancelled(); ++r) {
             PostText(Format("Writing flat range addresses %d on deck %d", r + 1, n));
             const int low = deck.rangeMin[r];
@@ -188,19 +188,19 @@ void CWriteProcedure::WriteAccess(int n)
             for (int j = 0; j < 8; ++j)
                 if (deck.doorGroups[a][j] > 20)
                     deck.doorGroups[a][j] = 0;
-            const bool eightGroups = deck.version >= 1037;
+            const int groups = firmware.DoorGroupCount();
             unsigned char params[ORVO_MAX_PARAMS] = {
                 static_cast<unsigned char>(a), static_cast<unsigned char>(deck.primary[a] != 0 ? 1 : 0),
                 static_cast<unsigned char>(deck.globalAccess[a] != 0 ? 1 : 0)};
-            for (int j = 0; j < (eightGroups ? 8 : 4); ++j)
+            for (int j = 0; j < groups; ++j)
                 params[3 + j] = deck.doorGroups[a][j];
             if (!SendPrompted(
-                    n, NODE_DECK, 0, MSG_ASSIGN_DOOR_ACCESS, eightGroups ? 11 : 7, params, &reply,
+                    n, NODE_DECK, 0, MSG_ASSIGN_DOOR_ACCESS, 3 + groups, params, &reply,
                     Format("Timeout waiting for reply from MSG_ASSIGN_DOOR_ACCESS\nDeck %d, Retry ?", n)))
                 Lose(n, "", Format("door access %d", a));
         }
     }
-    if (deck.versionMinor >= 25) {
+    if (firmware.OddEven()) {
         PostText(Format("Writing flat range odd/even addresses %d on deck %d", 1, n));
         const int first = deck.rangeOddEven[0];
         const int second = deck.rangeOddEven[1];
@@ -208,18 +208,19 @@ void CWriteProcedure::WriteAccess(int n)
         // sends both again.
         const int k1 = deck.rangeAccessKeys[0], k2 = deck.rangeAccessKeys[1];
         const int c1 = deck.rangeAccessCalls[0], c2 = deck.rangeAccessCalls[1];
-        bool oddEvenDone = false, rangeAccessDone = deck.version < 2052;
+        const bool rangeAccess = firmware.Has(DeckFeature::PermitKeysAndCalls);
+        bool oddEvenDone = false, rangeAccessDone = !rangeAccess;
         for (int attempt = 0; !Lost(); ++attempt) {
             bool again = false;
             unsigned char oddEven[ORVO_MAX_PARAMS] = {
                 static_cast<unsigned char>(first & 0xFF), static_cast<unsigned char>(first >> 8),
                 static_cast<unsigned char>(second & 0xFF), static_cast<unsigned char>(second >> 8)};
-            oddEvenDone = SendKnown(n, NODE_DECK, 0, MSG_ASSIGN_RANGE_OE, deck.version >= 2051 ? 4 : 2,
-                                    oddEven, &reply);
+            oddEvenDone = SendKnown(n, NODE_DECK, 0, MSG_ASSIGN_RANGE_OE,
+                                    firmware.Has(DeckFeature::WritesTwentyRanges) ? 4 : 2, oddEven, &reply);
             if (!oddEvenDone && !Lost())
                 again = Ask(Format("Timeout waiting for reply from MSG_ASSIGN_RANGE_OE\nDeck %d, Retry ?", n),
                             attempt);
-            if (deck.version >= 2052) {
+            if (rangeAccess) {
                 rangeAccessDone = SendKnown(
                     n, NODE_DECK, 0, MSG_SET_RANGE_ACCESS,
                     {k1 & 0xFF, k1 >> 8, k2 & 0xFF, k2 >> 8, c1 & 0xFF, c1 >> 8, c2 & 0xFF, c2 >> 8}, &reply);
@@ -263,7 +264,7 @@ void CWriteProcedure::WriteDoors(int n)
         if (!(deck.doorMask & (1u << d)))
             continue;
         DoorRecord& door = deck.doors[d];
-        const int v = deck.doorVersions[d];
+        const DoorFirmware firmware(deck.doorVersions[d]);
         const bool reader = door.reader != 0;
         const std::string element = Format("Door %d", d);
         // The door is in the mask: a missing acknowledgement is a lost frame.
@@ -282,7 +283,7 @@ void CWriteProcedure::WriteDoors(int n)
                 Lose(n, element, setting);
         };
         PostText(Format("Writing Door %d on deck %d", d, n));
-        if (v >= 302) {
+        if (firmware.Settings()) {
             unsigned char serial[ORVO_MAX_PARAMS] = {};
             PutChars(serial, TextOf(door.serialNo), 0, 6);
             known(MSG_SET_DOOR_SERIAL_NUMBER, 6, serial, "serial number");
@@ -297,20 +298,20 @@ void CWriteProcedure::WriteDoors(int n)
             PutChars(&params[1], TextOf(door.codes[u]), 0, 4);
             known(MSG_SET_USER_CODE, 7, params, Format("code %d", u));
         }
-        if (v >= 312) {
-            if (v >= 407)
+        if (firmware.DrLink()) {
+            if (firmware.FullDisplay())
                 knownList(MSG_SET_DR_LINK, {door.drLink & 0xFF, door.inOption & 0xFF}, "DR link");
             else
                 knownList(MSG_SET_DR_LINK, {door.drLink & 0xFF}, "DR link");
         }
-        if (v >= 316) {
+        if (firmware.SpeedDial()) {
             unsigned char params[ORVO_MAX_PARAMS] = {};
             PutChars(params, TextOf(door.speedDialNo), 0, 4);
             known(MSG_SET_SPEED_DIAL, 4, params, "speed dial");
         }
-        if (v >= 407 && !reader)
+        if (firmware.FullDisplay() && !reader)
             text(MSG_SET_SPEED_DIAL_NAME, {}, TextOf(door.speedDialDisplay), "speed dial name");
-        if (v >= 320)
+        if (firmware.SendsReverse())
             knownList(MSG_SET_RELAY_REVERSE, {door.reverseRelay & 0xFF}, "reverse relay");
         if (reader)
             continue;
@@ -326,10 +327,9 @@ void CWriteProcedure::WriteDoors(int n)
             text(MSG_SET_DOOR_WELCOME, {line}, TextOf(door.welcomeLines[line]),
                  Format("welcome line %d", line));
         knownList(MSG_SET_DOOR_BLOCK_OPERATION, {door.blockCtrlOperation & 0xFF}, "block operation");
-        const int blocks = v > 303 ? 10 : 5;
-        for (int b = 0; b < blocks; ++b)
+        for (int b = 0; b < firmware.BlockCount(); ++b)
             text(MSG_SET_DOOR_BLOCK, {b}, TextOf(door.blocks[b]), Format("block %c", 'A' + b));
-        if (v >= 421) {
+        if (firmware.CustomText()) {
             text(MSG_SET_CUSTOM_TEXT, {0, 0}, TextOf(door.doorOpenLine1), "door-open line 1");
             text(MSG_SET_CUSTOM_TEXT, {0, 1}, TextOf(door.doorOpenLine2), "door-open line 2");
             text(MSG_SET_CUSTOM_TEXT, {1, 0}, TextOf(door.concierge), "concierge text");

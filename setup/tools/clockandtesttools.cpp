@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "orvomodel/modeltext.h"
+#include "orvoprocedures/broadcasts.h"
 #include "orvoprocedures/servicetools.h"
 #include "orvoshell/shellmessages.h"
 #include "wendrel/orvoserialconnection.h"
@@ -47,7 +48,7 @@ bool ReadNumber(const QString& text, int* value)
 
 // ---- Real Time Clock ------------------------------------------------------------
 
-CRtcDlg::CRtcDlg(COrvoSerialConnection* session, QWidget* parent) : QDialog(parent), m_session(session)
+CRtcDlg::CRtcDlg(COrvoSerialConnection* session, QWidget* parent) : QDialog(parent), m_link(*session)
 {
     setWindowTitle(QStringLiteral("Real Time Clock"));
     auto* group = new QGroupBox(QStringLiteral("Target Deck"), this);
@@ -94,21 +95,21 @@ void CRtcDlg::OnGet()
         return;
     }
     std::time_t time = 0;
-    const ClockReply reply = ReadDeckClock(m_session, deck, &time);
+    const ClockReply reply = ReadDeckClock(m_link, deck, &time);
     m_result->setText(QString::fromStdString(DeckClockText(deck, reply, time)));
 }
 
 void CRtcDlg::OnSync()
 {
     std::time_t sent = 0;
-    const bool ok = SyncDeckClocks(m_session, &sent);
+    const bool ok = CInstallationBroadcasts(m_link).SyncClocks(&sent);
     m_result->setText(QString::fromStdString(SyncText(ok, sent)));
 }
 
 // ---- Test message -----------------------------------------------------------------
 
 CTestDlg::CTestDlg(COrvoSerialConnection* session, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CTestDlg>()), m_session(session)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CTestDlg>()), m_link(*session)
 {
     m_ui->setupUi(this);
     m_message = m_ui->message;
@@ -176,14 +177,14 @@ void CTestDlg::OnSend()
     }
     m_ui->reply->clear();
     _orvo_msg reply{};
-    const bool replied = SendTestMessage(m_session, fields, &reply);
+    const bool replied = CInstallationBroadcasts(m_link).SendTestMessage(fields, &reply);
     m_ui->reply->setText(QString::fromStdString(TestReplyText(replied, reply)));
 }
 
 // ---- Key-tag search -----------------------------------------------------------------
 
 CTestRfidTagDlg::CTestRfidTagDlg(COrvoSerialConnection* session, QWidget* parent)
-    : QDialog(parent), m_session(session)
+    : QDialog(parent), m_link(*session)
 {
     setWindowTitle(QStringLiteral("Test RFID Tags"));
     m_tag = new QLineEdit(this);
@@ -216,7 +217,7 @@ void CTestRfidTagDlg::OnCheck()
                      QStringLiteral("Error"));
         return;
     }
-    const TagSearch result = FindKeyTag(m_session, tag);
+    const TagSearch result = FindKeyTag(m_link, tag);
     // The flat address is model text; the rest is plain ASCII.
     m_result->setText(TextFromModel(TagSearchText(tag, result)));
     m_tag->setFocus();
@@ -225,7 +226,7 @@ void CTestRfidTagDlg::OnCheck()
 // ---- EMC ----------------------------------------------------------------------
 
 CEMCTestInfo::CEMCTestInfo(COrvoSerialConnection* session, QWidget* parent)
-    : QDialog(parent), m_session(session)
+    : QDialog(parent), m_link(*session)
 {
     setWindowTitle(QStringLiteral("EMC Info"));
     m_value = new QLabel(this);
@@ -256,7 +257,7 @@ CEMCTestInfo::CEMCTestInfo(COrvoSerialConnection* session, QWidget* parent)
 void CEMCTestInfo::OnTimer()
 {
     int value = 0;
-    if (PollEmcCounter(m_session, &value))
+    if (PollEmcCounter(m_link, &value))
         m_value->setText(QString::number(value));
     // The next poll starts a second after this one ended, however long it took.
     m_timer->start();
@@ -265,7 +266,7 @@ void CEMCTestInfo::OnTimer()
 // ---- Add-on module ---------------------------------------------------------------
 
 CKX7SetupDlg::CKX7SetupDlg(COrvoSerialConnection* session, QWidget* parent)
-    : QDialog(parent), m_session(session)
+    : QDialog(parent), m_link(*session)
 {
     setWindowTitle(QStringLiteral("KX7 Setup"));
     auto* doorsGroup = new QGroupBox(QStringLiteral("Doors"), this);
@@ -305,7 +306,7 @@ void CKX7SetupDlg::OnSend()
     for (int i = 0; i < 3; ++i)
         if (m_modes[i]->isChecked())
             mode = i;
-    SendModuleParameters(m_session, doors, mode);
+    SendModuleParameters(m_link, doors, mode);
     m_send->setEnabled(false);
     QTimer::singleShot(2000, m_send, [send = m_send] { send->setEnabled(true); });
 }

@@ -8,7 +8,10 @@ namespace {
 
 template <typename Dialog> void RegisterDialog(CFeatureRegistry& registry, int command)
 {
+    // The shell opens the session before and closes it after.
     registry.Register(command, [](FeatureContext& context) {
+        if (!context.session)
+            return 0;
         Dialog dialog(context.session, context.parent);
         return dialog.exec();
     });

@@ -256,7 +256,7 @@ TEST_F(EventLogDialogs, CancelInTheProgressWindowShowsWhatWasRead)
 
 COrvoEventList Downloaded(SimBus& bus)
 {
-    CEventLogReader reader(&bus.conn);
+    CEventLogReader reader(bus.link);
     COrvoEventList events;
     reader.Download(1, nullptr, &events);
     return events;

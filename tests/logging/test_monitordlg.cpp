@@ -356,8 +356,11 @@ TEST_F(MonitorTestButton, OpensTheTestToolWithTheSessionForFullAccessOnly)
         return 1;
     });
     for (int level : {1, 0}) {
-        m_app->accessLevel = level;
-        CMonitorDlg dialog(&m_session);
+        FeatureContext context;
+        context.accessLevel = level;
+        context.fullAccess = level == 0;
+        context.features = &m_app->Registry();
+        CMonitorDlg dialog(&m_session, nullptr, &context);
         auto* test = dialog.findChild<QPushButton*>(QStringLiteral("testButton"));
         ASSERT_NE(test, nullptr);
         EXPECT_EQ(test->isEnabled(), level == 0) << level;

@@ -34,35 +34,6 @@ TEST(Cadence, patternAndValueConvertBothWays)
     }
 }
 
-TEST(DeckGates, mainAndExpansionThresholds)
-{
-    struct Case {
-        bool expansion;
-        int major, minor;
-        bool ringTones, privacy, ack, serial;
-    };
-    const Case cases[] = {
-        {false, 1, 17, false, false, false, false}, {false, 1, 18, true, false, false, false},
-        {false, 1, 27, true, true, false, false},   {false, 1, 32, true, true, true, false},
-        {false, 1, 37, true, true, true, true},     {true, 1, 8, false, false, false, false},
-        {true, 1, 9, true, false, false, false},    {true, 1, 15, true, true, false, false},
-        {true, 1, 18, true, true, true, false},     {true, 1, 22, true, true, true, true},
-    };
-    for (const Case& c : cases) {
-        CDeck deck;
-        deck.expansion = c.expansion;
-        deck.versionMajor = c.major;
-        deck.versionMinor = c.minor;
-        deck.version = 0; // the editor combines major and minor itself
-        SCOPED_TRACE(testing::Message()
-                     << (c.expansion ? "expansion " : "main ") << c.major << "." << c.minor);
-        EXPECT_EQ(DeckCanEditRingTones(deck), c.ringTones);
-        EXPECT_EQ(DeckCanMaskPrivacy(deck), c.privacy);
-        EXPECT_EQ(DeckCanAckTones(deck), c.ack);
-        EXPECT_EQ(DeckHasSerialNumber(deck), c.serial);
-    }
-}
-
 TEST(AccessAreas, flagWordsHoldTenAreasEach)
 {
     uint16_t words[2] = {0, 0};
@@ -90,18 +61,6 @@ TEST(AccessAreas, cleanUpZeroesOnlyTheFirstFourAreaNumbersAbove20)
     EXPECT_EQ(deck.doorGroups[3][3], 20);
     EXPECT_EQ(deck.doorGroups[3][6], 21);
     EXPECT_EQ(deck.doorGroups[15][0], 0);
-}
-
-TEST(AccessAreas, versionGates)
-{
-    EXPECT_FALSE(AccessAreasFiveToEight(1036));
-    EXPECT_TRUE(AccessAreasFiveToEight(1037));
-    EXPECT_FALSE(AccessGlobalElevenUp(2044));
-    EXPECT_TRUE(AccessGlobalElevenUp(2045));
-    EXPECT_FALSE(AccessAreasElevenUp(2050));
-    EXPECT_TRUE(AccessAreasElevenUp(2051));
-    EXPECT_FALSE(AccessPermitKeysAndCalls(2051));
-    EXPECT_TRUE(AccessPermitKeysAndCalls(2052));
 }
 
 TEST(NumberList, parsesTheTableOfInputs)

@@ -202,25 +202,6 @@ TEST(SystemModel, rfidCapability_comparesMajorOrMinorSeparately)
     EXPECT_TRUE(deck.SupportsRfid());
 }
 
-TEST(SystemModel, firmwareGate_followsDeckKind)
-{
-    auto system = std::make_unique<COrvoSystem>();
-    CDeck& main = system->decks[1];
-    main.version = 5000;
-    EXPECT_FALSE(system->DeckFirmwareAtLeast(1, 0, 1030));
-    EXPECT_TRUE(system->DeckFirmwareAtLeast(1, 1029, 0));
-    main.version = 1028;
-    EXPECT_FALSE(system->DeckFirmwareAtLeast(1, 1029, 0));
-    CDeck& expansion = system->decks[2];
-    expansion.expansion = 1;
-    expansion.version = 1030;
-    EXPECT_TRUE(system->DeckFirmwareAtLeast(2, 2000, 1030));
-    EXPECT_FALSE(system->DeckFirmwareAtLeast(2, 1000, 1031));
-    EXPECT_FALSE(system->DeckFirmwareAtLeast(2, 1000, 0));
-    EXPECT_FALSE(system->DeckFirmwareAtLeast(255, 1, 1));
-    EXPECT_FALSE(system->DeckFirmwareAtLeast(-1, 1, 1));
-}
-
 TEST(SystemModel, rfidValidity)
 {
     EXPECT_TRUE(RfidTag::IsValidNumber("FFFFFFFFFF"));

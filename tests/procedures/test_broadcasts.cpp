@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <thread>
 
@@ -26,6 +27,12 @@ std::string Arrived(SimBus& bus, size_t n)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return "(nothing arrived)";
+}
+
+std::string Body(_orvo_msg msg)
+{
+    char text[40] = {};
+    return std::string(text, static_cast<size_t>(msgPack(text, &msg)));
 }
 
 TestMessageFields DoorToDeck()
@@ -60,7 +67,7 @@ TEST(Broadcasts, SameBytesAsTheSessionSends)
         {"test message",
          [](COrvoSerialConnection& c) {
              _orvo_msg msg = BuildTestMessage(DoorToDeck());
-             c.SendTestMsg(&msg, nullptr, 1500);
+             c.SendTestMsg(&msg, nullptr);
          },
          [](CInstallationBroadcasts& b) { b.SendTestMessage(DoorToDeck()); }},
     };
@@ -83,24 +90,51 @@ TEST(Broadcasts, SameBytesAsTheSessionSends)
     }
 }
 
-TEST(Broadcasts, OnlyTheTestMessageKeepsItsSourceType)
+// The records as they go out: the clock and the restart from the Engineer,
+// the test message exactly as built; only the test message may wait for a
+// reply, addressed back to the type it names as its source.
+TEST(Broadcasts, RecordsOnTheLinkAndTheTestMessagesReply)
 {
-    orvosim::Simulator sim;
+    orvosim::SimOptions options;
+    options.resetMs = 0; // the installation answers again at once after the restart
+    orvosim::Simulator sim(options);
     sim.loadDemo();
     CFaultyLink link(sim);
     CInstallationBroadcasts broadcasts(link);
-    EXPECT_TRUE(broadcasts.SyncClocks());
+    std::time_t sent = 0;
+    EXPECT_TRUE(broadcasts.SyncClocks(&sent));
     broadcasts.Reboot();
-    broadcasts.SendTestMessage(DoorToDeck());
-    ASSERT_EQ(link.Exchanges().size(), 3u);
-    EXPECT_FALSE(link.Exchanges()[0].exact);
-    EXPECT_FALSE(link.Exchanges()[1].exact);
-    EXPECT_TRUE(link.Exchanges()[2].exact);
-    const auto requests = sim.recentRequests();
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0].code, MSG_SYNC);
-    EXPECT_EQ(requests[0].srcNode, MakeNode(NODE_ENGINEER, 0));
-    EXPECT_EQ(requests[1].code, MSG_RESET);
-    EXPECT_EQ(requests[2].srcNode, MakeNode(NODE_DOOR, 3));
-    EXPECT_EQ(requests[2].param[1], 0x00);
+    EXPECT_TRUE(broadcasts.SendTestMessage(DoorToDeck()));
+    _orvo_msg reply{};
+    EXPECT_TRUE(broadcasts.SendTestMessage(DoorToDeck(), &reply));
+    EXPECT_EQ(NodeTypeOf(reply.dstNode), NODE_DOOR);
+    EXPECT_EQ(reply.srcDeck, 2);
+
+    std::tm utc{};
+    gmtime_r(&sent, &utc);
+    const _orvo_msg sync{0,
+                         MakeNode(NODE_ENGINEER, 0),
+                         0,
+                         0,
+                         MSG_SYNC,
+                         5,
+                         {static_cast<unsigned char>(utc.tm_year % 100),
+                          static_cast<unsigned char>(utc.tm_mon + 1), static_cast<unsigned char>(utc.tm_mday),
+                          static_cast<unsigned char>(utc.tm_hour), static_cast<unsigned char>(utc.tm_min)}};
+    const _orvo_msg reset{0, MakeNode(NODE_ENGINEER, 0), 0, 0, MSG_RESET, 0, {}};
+    const _orvo_msg test{2, MakeNode(NODE_DOOR, 3), 2, MakeNode(NODE_DECK, 0), MSG_ENQ, 2, {0x41, 0x00}};
+    struct Expected {
+        _orvo_msg record;
+        bool exact, answered;
+    };
+    const Expected expected[] = {
+        {sync, false, false}, {reset, false, false}, {test, true, false}, {test, true, true}};
+    ASSERT_EQ(link.Exchanges().size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(link.Exchanges()[i].body, Body(expected[i].record));
+        EXPECT_EQ(link.Exchanges()[i].exact, expected[i].exact);
+        EXPECT_EQ(link.Exchanges()[i].answered, expected[i].answered);
+        EXPECT_EQ(link.Exchanges()[i].timeoutMs, kReplyTimeoutMs);
+    }
 }

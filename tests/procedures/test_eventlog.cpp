@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "eventlogfixtures.h"
+#include "faultylink.h"
 #include "orvoprocedures/eventlogmodel.h"
 #include "simbus.h"
+#include "wendrel/msgcodes.h"
 
 namespace {
 
@@ -133,7 +135,7 @@ TEST_F(EventLogTest, DownloadOfThousandsKeepsIndexesOfItemsThatDidArrive)
     SimBus bus(LogScenario(count, {10, 1234, count - 1}));
     // A loaded machine must not turn a slow answer into a missing item.
     COrvoSerialConnection::SetTimeoutMult(0.2);
-    CEventLogReader reader(&bus.conn);
+    CEventLogReader reader(bus.link);
     int counted = 0;
     ASSERT_TRUE(reader.Count(1, &counted));
     EXPECT_EQ(counted, count);
@@ -171,7 +173,7 @@ TEST_F(EventLogTest, DownloadOfThousandsKeepsIndexesOfItemsThatDidArrive)
 TEST_F(EventLogTest, CancelledDownloadKeepsWhatWasRead)
 {
     SimBus bus(LogScenario(400));
-    CEventLogReader reader(&bus.conn);
+    CEventLogReader reader(bus.link);
     ProgressRecorder progress;
     progress.cancelAt = 100;
     COrvoEventList list;
@@ -183,7 +185,7 @@ TEST_F(EventLogTest, CancelledDownloadKeepsWhatWasRead)
 TEST_F(EventLogTest, MissingDeckAndClearedLog)
 {
     SimBus bus(LogScenario(20));
-    CEventLogReader reader(&bus.conn);
+    CEventLogReader reader(bus.link);
     COrvoEventList list;
     int count = -1;
     EXPECT_FALSE(reader.Count(9, &count));
@@ -253,6 +255,110 @@ TEST_F(EventLogTest, HeaderSortIsStableAndLeavesTheListInTimeOrder)
     // The export follows the list, whatever the view shows.
     EXPECT_EQ(list.At(0).index, 1);
     EXPECT_EQ(list.At(4).index, 4);
+}
+
+// The download over the in-process link, a fault at a time: what arrives is
+// kept with its index, what got no reply is counted, events logged meanwhile
+// are fetched, and a lost port leaves the rest out.
+TEST_F(EventLogTest, DownloadOverTheLinkWithFaults)
+{
+    struct Row {
+        const char* name;
+        std::vector<int> arrivals;
+        FaultRule fault;
+        CEventLogReader::Result result;
+        std::vector<int> indexes; // of the events listed, in order
+        int missing, asked;
+    };
+    const Row rows[] = {
+        {"clean", {}, {MSG_GET_LOG_EVENT, 0, 0}, CEventLogReader::Result::Done, {0, 1, 2, 3, 4}, 0, 5},
+        {"item 2 dropped", {}, {MSG_GET_LOG_EVENT, 2, 1}, CEventLogReader::Result::Done, {0, 1, 3, 4}, 1, 5},
+        {"item 2 garbled",
+         {},
+         {MSG_GET_LOG_EVENT, 2, 1, ReplyFault::Garble},
+         CEventLogReader::Result::Done,
+         {0, 1, 3, 4},
+         1,
+         5},
+        {"count unanswered", {}, {MSG_GET_LOG_COUNT, 0, 1}, CEventLogReader::Result::NoReply, {}, -1, -1},
+        {"event logged during the download",
+         {3},
+         {MSG_GET_LOG_EVENT, 0, 0},
+         CEventLogReader::Result::Done,
+         {0, 1, 2, 3, 4, 5},
+         0,
+         6},
+        {"catch-up count unanswered",
+         {3},
+         {MSG_GET_LOG_COUNT, 1, 1},
+         CEventLogReader::Result::Done,
+         {0, 1, 2, 3, 4},
+         0,
+         5},
+        {"port lost at item 3",
+         {},
+         {MSG_GET_LOG_EVENT, 3, 1, ReplyFault::Lost},
+         CEventLogReader::Result::Done,
+         {0, 1, 2},
+         2,
+         5},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        orvosim::Simulator sim;
+        std::string error;
+        ASSERT_TRUE(sim.loadScenarioJson(LogScenario(5, {}, 4096, 1024, row.arrivals), &error)) << error;
+        CFaultyLink link(sim);
+        link.AddFault(row.fault);
+        CEventLogReader reader(link);
+        COrvoEventList list;
+        int missing = -1, asked = -1;
+        EXPECT_EQ(reader.Download(1, nullptr, &list, &missing, &asked), row.result);
+        std::vector<int> indexes;
+        for (const COrvoEvent& e : list.Events())
+            indexes.push_back(e.index);
+        EXPECT_EQ(indexes, row.indexes);
+        EXPECT_EQ(missing, row.missing);
+        EXPECT_EQ(asked, row.asked);
+        // Counts wait the usual time, items the shorter one.
+        for (const LinkExchange& e : link.Exchanges())
+            EXPECT_EQ(e.timeoutMs, e.body.compare(8, 2, "11") == 0 ? kLogWordTimeoutMs : kReplyTimeoutMs)
+                << e.body;
+    }
+}
+
+// Clearing after a download clears only a log that still holds exactly what
+// was downloaded; an unanswered count or clear is no clear.
+TEST_F(EventLogTest, ClearAfterADownloadOverTheLink)
+{
+    struct Row {
+        const char* name;
+        int downloaded;
+        FaultRule fault;
+        CEventLogReader::ClearResult result;
+        int now, left;
+    };
+    const Row rows[] = {
+        {"same count", 5, {MSG_CLEAR_LOG, 0, 0}, CEventLogReader::ClearResult::Cleared, 5, 0},
+        {"one more logged", 4, {MSG_CLEAR_LOG, 0, 0}, CEventLogReader::ClearResult::Changed, 5, 5},
+        {"count unanswered", 5, {MSG_GET_LOG_COUNT, 0, 1}, CEventLogReader::ClearResult::NoReply, -1, 5},
+        {"clear unanswered", 5, {MSG_CLEAR_LOG, 0, 1}, CEventLogReader::ClearResult::NoReply, 5, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        orvosim::Simulator sim;
+        std::string error;
+        ASSERT_TRUE(sim.loadScenarioJson(LogScenario(5), &error)) << error;
+        CFaultyLink link(sim);
+        link.AddFault(row.fault);
+        CEventLogReader reader(link);
+        int now = -1;
+        EXPECT_EQ(reader.ClearDownloaded(1, row.downloaded, &now), row.result);
+        EXPECT_EQ(now, row.now);
+        int left = -1;
+        ASSERT_TRUE(reader.Count(1, &left));
+        EXPECT_EQ(left, row.left);
+    }
 }
 
 } // namespace

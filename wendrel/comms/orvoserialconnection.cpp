@@ -205,7 +205,7 @@ bool COrvoSerialConnection::SendMsg(_orvo_msg* reply, unsigned char srcType, int
     const unsigned char p[12] = {p0, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11};
     _orvo_msg msg = standardRecord(0, static_cast<unsigned char>(srcType & 7), dstDeck,
                                    node(dstNumber, dstType), code, count, p);
-    return SendMsg(&msg, reply, 1500);
+    return SendMsg(&msg, reply, kReplyTimeoutMs);
 }
 
 bool COrvoSerialConnection::SendTestMsg(_orvo_msg* reply, int srcDeck, int srcNumber, int srcType,
@@ -219,7 +219,7 @@ bool COrvoSerialConnection::SendTestMsg(_orvo_msg* reply, int srcDeck, int srcNu
     const unsigned char p[12] = {p0, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11};
     _orvo_msg msg =
         standardRecord(srcDeck, node(srcNumber, srcType), dstDeck, node(dstNumber, dstType), code, count, p);
-    return SendTestMsg(&msg, reply, 1500);
+    return SendTestMsg(&msg, reply, kReplyTimeoutMs);
 }
 
 bool COrvoSerialConnection::SendOrxMsg(_orx_msg* reply, unsigned char srcType, int dstPrefix, int dstDeck,
@@ -232,7 +232,7 @@ bool COrvoSerialConnection::SendOrxMsg(_orx_msg* reply, unsigned char srcType, i
     const unsigned char p[12] = {p0, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11};
     _orx_msg msg = extendedRecord(0, 0, static_cast<unsigned char>(srcType & 7), 0, dstPrefix, dstDeck,
                                   node(dstNumber, dstType), dstChannel, code, count, p);
-    return SendOrxMsg(&msg, reply, 1500);
+    return SendOrxMsg(&msg, reply, kReplyTimeoutMs);
 }
 
 bool COrvoSerialConnection::SendOrxTestMsg(_orx_msg* reply, int srcPrefix, int srcDeck, int srcNumber,
@@ -247,7 +247,7 @@ bool COrvoSerialConnection::SendOrxTestMsg(_orx_msg* reply, int srcPrefix, int s
     const unsigned char p[12] = {p0, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11};
     _orx_msg msg = extendedRecord(srcPrefix, srcDeck, node(srcNumber, srcType), srcChannel, dstPrefix,
                                   dstDeck, node(dstNumber, dstType), dstChannel, code, count, p);
-    return SendOrxTestMsg(&msg, reply, 1500);
+    return SendOrxTestMsg(&msg, reply, kReplyTimeoutMs);
 }
 
 bool COrvoSerialConnection::SendRelayEnqMsg(_orvo_msg* reply, int dstDeck, int relayNumber,
@@ -261,7 +261,7 @@ bool COrvoSerialConnection::SendRelayEnqMsg(_orvo_msg* reply, int dstDeck, int r
     const unsigned char p[12] = {p0, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11};
     _orvo_msg msg = standardRecord(g_relayTag, MakeNode(NODE_ENGINEER, 0), dstDeck,
                                    node(relayNumber, NODE_RELAY), MSG_ENQ_DOOR, count, p);
-    return SendMsg(&msg, reply, 1500);
+    return SendMsg(&msg, reply, kReplyTimeoutMs);
 }
 
 bool COrvoSerialConnection::SendRelayChannelMsg(_orvo_msg* reply, int dstDeck, int relayNumber, int srcNumber,
@@ -274,24 +274,7 @@ bool COrvoSerialConnection::SendRelayChannelMsg(_orvo_msg* reply, int dstDeck, i
     const unsigned char p[12] = {p0, p1, p2, p3, p4, p5, p6, p7, p8, p9, p10, p11};
     _orvo_msg msg = standardRecord(g_relayTag, node(srcNumber, NODE_ENGINEER), dstDeck,
                                    node(relayNumber, NODE_RELAY), code, count, p);
-    return SendMsg(&msg, reply, 1500);
-}
-
-bool COrvoSerialConnection::Sync(std::time_t* sent)
-{
-    _orvo_msg msg{};
-    const std::time_t now = std::time(nullptr);
-    if (sent)
-        *sent = now;
-    wendrel::buildSyncRecord(now, &msg);
-    return SendMsg(&msg, nullptr, 1500);
-}
-
-void COrvoSerialConnection::Reset()
-{
-    _orvo_msg msg{};
-    msg.code = MSG_RESET;
-    SendMsg(&msg, nullptr, 1500);
+    return SendMsg(&msg, reply, kReplyTimeoutMs);
 }
 
 bool COrvoSerialConnection::Reply(char* buffer, int size, int timeout)

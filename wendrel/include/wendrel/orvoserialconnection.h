@@ -10,6 +10,7 @@
 #include <ctime>
 #include <string>
 
+#include "wendrel/buslink.h"
 #include "wendrel/export.h"
 #include "wendrel/logevent.h"
 #include "wendrel/orvomsg.h"
@@ -39,14 +40,14 @@ public:
     // Engineer (kept in the caller's record, node number kept); the test forms
     // send the record exactly as given. reply may be null: nothing is awaited
     // and the result is true.
-    bool SendMsg(_orvo_msg* msg, _orvo_msg* reply, int timeout = 1500);
-    bool SendTestMsg(_orvo_msg* msg, _orvo_msg* reply, int timeout = 1500);
-    bool SendOrxMsg(_orx_msg* msg, _orx_msg* reply, int timeout = 1500);
-    bool SendOrxTestMsg(_orx_msg* msg, _orx_msg* reply, int timeout = 1500);
+    bool SendMsg(_orvo_msg* msg, _orvo_msg* reply, int timeout = kReplyTimeoutMs);
+    bool SendTestMsg(_orvo_msg* msg, _orvo_msg* reply, int timeout = kReplyTimeoutMs);
+    bool SendOrxMsg(_orx_msg* msg, _orx_msg* reply, int timeout = kReplyTimeoutMs);
+    bool SendOrxTestMsg(_orx_msg* msg, _orx_msg* reply, int timeout = kReplyTimeoutMs);
 
     // Field forms: the request is built from the arguments (other fields 0,
     // node bytes number * 8 + (type & 7), every value cut to its low 8 bits)
-    // and sent with a time-out of 1500 ms.
+    // and sent with the time-out kReplyTimeoutMs.
     bool SendMsg(_orvo_msg* reply, unsigned char srcType, int dstDeck, int dstNumber, int dstType,
                  unsigned char code, unsigned char count, unsigned char p0 = 0, unsigned char p1 = 0,
                  unsigned char p2 = 0, unsigned char p3 = 0, unsigned char p4 = 0, unsigned char p5 = 0,

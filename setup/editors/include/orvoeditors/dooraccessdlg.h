@@ -9,6 +9,8 @@
 
 #include <memory>
 
+#include "orvomodel/deckcapabilities.h"
+
 class CDeck;
 class QCheckBox;
 class QLineEdit;
@@ -47,7 +49,7 @@ private:
 
     std::unique_ptr<Ui::CDoorAccessDlg> m_ui;
     CDeck* m_deck;
-    int m_version;
+    DeckFirmware m_firmware;
     bool m_stored = false;
     QLineEdit* m_from[20] = {};
     QLineEdit* m_to[20] = {};

@@ -12,6 +12,7 @@
 
 #include "orvoprocedures/eventlog.h"
 #include "orvoprocedures/servicetools.h"
+#include "wendrel/buslink.h"
 
 class COrvoSerialConnection;
 class CEventTableModel;
@@ -45,7 +46,7 @@ private:
     void DeckChanged();
     bool DeckNumber(int* deck) const;
 
-    COrvoSerialConnection* m_session;
+    CSessionLink m_link;
     CEventLogReader m_reader;
     QLineEdit* m_deck;
     QLabel* m_result;
@@ -113,6 +114,7 @@ private:
     void UpdateControls();
 
     std::unique_ptr<Ui::CTestLoggingDlg> m_ui;
+    CSessionLink m_link;
     CLogMemoryTest m_test;
     bool m_checked = false;
     QLineEdit* m_deck;

@@ -1,5 +1,5 @@
 // The Monitor window: the live list of the frames on the bus, polled from a
-// 100 ms timer through the open session, with notes, export, the house-keeping
+// 100 ms timer through the open session's link, with notes, export, the house-keeping
 // filter, Sync RTC, Reset ORVO and the test tool; beyond that a pause of the
 // list (reception goes on meanwhile), a live text filter and recording of the
 // raw bytes for orvo-sim --replay.
@@ -13,9 +13,12 @@
 #include <memory>
 #include <vector>
 
-#include "orvomonitor/busmonitor.h"
+#include "orvoprocedures/busmonitor.h"
+#include "wendrel/buslink.h"
 
 class COrvoSerialConnection;
+class IFeatureDialogs;
+struct FeatureContext;
 class QSortFilterProxyModel;
 namespace Ui {
 class CMonitorDlg;
@@ -46,7 +49,10 @@ class CMonitorDlg : public QDialog {
 public:
     static constexpr int kTickMs = 100;
 
-    CMonitorDlg(COrvoSerialConnection* session, QWidget* parent = nullptr);
+    // context (when given): the login and the other features, for the
+    // Test button (full access only, when the test tool is registered).
+    CMonitorDlg(COrvoSerialConnection* session, QWidget* parent = nullptr,
+                const FeatureContext* context = nullptr);
     ~CMonitorDlg() override;
 
     // Asks for the file of an export or a recording: a save dialog with the
@@ -84,7 +90,12 @@ private:
 
     std::unique_ptr<Ui::CMonitorDlg> m_ui;
     COrvoSerialConnection* m_session;
+    CSessionLink m_link;
     CBusMonitor m_monitor;
+    bool m_fullAccess = false;
+    int m_accessLevel = 1;
+    bool m_administrator = false;
+    IFeatureDialogs* m_features = nullptr;
     CMonitorModel* m_model;
     QSortFilterProxyModel* m_filter;
     QTimer m_timer;

@@ -17,7 +17,7 @@ enum class DeckFeature { // first version: main deck / expansion deck (0 = never
     LogMemory,           // 1040 / 0     log-memory reads and writes
     GlobalElevenUp,      // 2045 / 0     16 global flats, else 10
     ReadsTwentyRanges,   // 2050 / 0     the read asks 20 ranges, else 10
-    WritesTwentyRanges,  // 2051 / 0     the write sends 20 ranges and the second odd/even word
+    WritesTwentyRanges,  // 2051 / 0     the write sends 20 ranges (areas 11-20) and the second odd/even word
     PermitKeysAndCalls,  // 2052 / 0     range access (permit keys, permit calls)
     RelayEditor,         // 2064 / 2064
 };

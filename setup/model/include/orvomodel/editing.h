@@ -1,6 +1,5 @@
 // The rules of the editors that do not need a window: ring cadences, the
-// firmware gates of the deck and access-area controls, the access-area flag
-// words, the number lists of the add dialogs and what adding does to the
+// access-area flag words, the number lists of the add dialogs and what adding does to the
 // model, and the characters a flat address or a key-tag number accepts.
 #pragma once
 
@@ -35,15 +34,6 @@ std::string CadenceToPattern(int value);
 // every character other than '0' a 1 bit. Only the first 16 count.
 int CadenceFromPattern(std::string_view pattern);
 
-// ---- Deck editor gates (version = major * 1000 + minor) ------------------
-
-int DeckEditorVersion(const CDeck& deck);
-bool DeckCanEditRingTones(const CDeck& deck);
-bool DeckCanMaskPrivacy(const CDeck& deck);
-bool DeckCanAckTones(const CDeck& deck);
-// The firmware half of the serial-number gate; the other half is administrator mode.
-bool DeckHasSerialNumber(const CDeck& deck);
-
 // ---- Access areas ---------------------------------------------------------
 
 inline constexpr int kMaxRangeBound = 9999;
@@ -56,11 +46,6 @@ void SetAreaFlag(uint16_t words[2], int area, bool on);
 // The clean-up done when the access-areas editor opens: the first four area
 // numbers of every door that lie above 20 become 0; the last four stay.
 void CleanDoorGroups(CDeck& deck);
-
-bool AccessAreasFiveToEight(int deckVersion);   // area fields 5-8 of a door
-bool AccessGlobalElevenUp(int deckVersion);     // global exceptions 11-16
-bool AccessAreasElevenUp(int deckVersion);      // areas 11-20
-bool AccessPermitKeysAndCalls(int deckVersion); // Permit Keys / Permit Calls
 
 // ---- Number lists of the add dialogs --------------------------------------
 

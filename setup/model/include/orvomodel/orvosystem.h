@@ -137,7 +137,7 @@ public:
     // versions and the relay counts keep their values.
     void Clear(int number);
 
-    // Main deck: major version 2 or later; expansion deck: minor above 22.
+    // Whether its flats hold key tags (DeckFirmware::KeyTags of its firmware).
     bool SupportsRfid() const;
     // The deck is in use (saved, shown, exported) when it has a name.
     bool InUse() const { return !description.empty(); }
@@ -276,10 +276,6 @@ public:
     // declines, writes the report when asked to and opens it when anything
     // was found. True when the installation is free of duplicates.
     bool CheckDuplicates(IDuplicateUi* ui, bool report);
-
-    // Main deck: version >= mainMinimum when mainMinimum > 0; expansion deck:
-    // version >= expansionMinimum when that is >= 1; false otherwise.
-    bool DeckFirmwareAtLeast(int deckNumber, int mainMinimum, int expansionMinimum) const;
 
     // Writes the four per-user settings back (Options) and validKeys (Edit System).
     void StoreUserSettings();

@@ -1,5 +1,5 @@
 // A deck's event log: the decoded events, their texts, the .log and CSV
-// files, and the count/download/clear exchanges through the session.
+// files, and the count/download/clear exchanges through the bus link.
 //
 // Texts are model bytes (Windows-1252 flat names); time texts use English
 // month and weekday names whatever the process locale, in local time.
@@ -11,9 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "wendrel/busservice.h"
 #include "wendrel/logevent.h"
-
-class COrvoSerialConnection;
 
 // Local time of year/month/day/hour/minute (seconds 0, daylight saving by the
 // local rules). False, *out untouched, when the fields are out of range or
@@ -83,7 +82,7 @@ public:
 
 class CEventLogReader {
 public:
-    explicit CEventLogReader(COrvoSerialConnection* session) : m_session(session) {}
+    explicit CEventLogReader(IBusLink& link) : m_service(link) {}
 
     enum class Result { Done, Cancelled, NoReply };
     enum class ClearResult { Cleared, NoReply, Changed };
@@ -113,5 +112,5 @@ public:
     ClearResult ClearDownloaded(int deck, int downloaded, int* now = nullptr);
 
 private:
-    COrvoSerialConnection* m_session;
+    CBusService m_service;
 };

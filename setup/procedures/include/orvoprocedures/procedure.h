@@ -229,10 +229,6 @@ private:
     std::vector<std::pair<int, int>> m_erased;
     int m_flats = 0;
     int m_decks = 0;
-    int m_liveExpansion = 0;
-    int m_liveMajor = 0;
-    int m_liveMinor = 0;
-    int m_liveVersion = 0;
 };
 
 // Byte helpers shared with the tests: the wire forms of tag numbers.

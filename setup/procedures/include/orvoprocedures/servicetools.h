@@ -1,7 +1,8 @@
 // The small service exchanges of the engineer's tools: a deck's clock, the
 // hand-made test message, the key-tag search, the EMC counter, the add-on
-// module's parameters and the log-memory test. Each talks through the open
-// session and returns what the installer is shown; no widgets.
+// module's parameters and the log-memory test. Each talks through the bus
+// link and returns what the installer is shown; no widgets. The test message
+// and the clock broadcast go out through CInstallationBroadcasts.
 #pragma once
 
 #include <array>
@@ -9,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "orvomodel/deckcapabilities.h"
+#include "wendrel/busservice.h"
 #include "wendrel/orvomsg.h"
-
-class COrvoSerialConnection;
 
 // ---- Clock -----------------------------------------------------------------
 
@@ -19,13 +20,10 @@ enum class ClockReply { Ok, NoReply, BadReply };
 
 // Asks the deck's clock (MSG_GET_TIME). Ok: *time is the deck's fields as
 // local time. BadReply: the deck answered with fields that are no date.
-ClockReply ReadDeckClock(COrvoSerialConnection* session, int deck, std::time_t* time);
+ClockReply ReadDeckClock(IBusLink& link, int deck, std::time_t* time);
 // "The time on deck %d is %s" ("%H:%M GMT %d/%m/%Y"), "No reply from deck %d"
 // or "Error in reply from deck %d".
 std::string DeckClockText(int deck, ClockReply reply, std::time_t time);
-// Broadcasts this computer's time to every deck (MSG_SYNC, in UTC); *sent is
-// the instant the broadcast carries. False when it could not be written.
-bool SyncDeckClocks(COrvoSerialConnection* session, std::time_t* sent);
 // "Time sent to every deck: %H:%M GMT %d/%m/%Y" of the UTC fields that went
 // out, or "The time could not be sent".
 std::string SyncText(bool sent, std::time_t time);
@@ -57,9 +55,6 @@ _orvo_msg BuildTestMessage(const TestMessageFields& fields);
 // "Param 3"): "Param 3 must be a number from 0 to 255 (300 was typed)".
 // Empty when every field fits its byte.
 std::string TestMessageRefusal(const TestMessageFields& fields);
-// Sends the record exactly as composed and waits for the first reply
-// addressed back to its source; false without one.
-bool SendTestMessage(COrvoSerialConnection* session, const TestMessageFields& fields, _orvo_msg* reply);
 // "Reply: MSG_ACK from deck 2, Door 1\nNParam 3: 1 2 3" (parameters in
 // decimal, as typed) or "No reply".
 std::string TestReplyText(bool replied, const _orvo_msg& reply);
@@ -80,7 +75,7 @@ bool ValidTagNumber(const std::string& text);
 std::string TagColourName(int code);
 // Broadcasts MSG_FIND_FLAT_RFIDKEY for a valid tag; found is false when no
 // deck answered.
-TagSearch FindKeyTag(COrvoSerialConnection* session, const std::string& tag);
+TagSearch FindKeyTag(IBusLink& link, const std::string& tag);
 // What a deck's answer to the search says: the deck that sent it, flat from
 // parameters 0-3, key slot from 5, colour from 6.
 TagSearch TagSearchFromReply(const _orvo_msg& reply);
@@ -91,7 +86,7 @@ std::string TagSearchText(const std::string& tag, const TagSearch& result);
 // ---- EMC --------------------------------------------------------------------
 
 // One poll of the EMC counter (code 254 to the relay type); false without a reply.
-bool PollEmcCounter(COrvoSerialConnection* session, int* value);
+bool PollEmcCounter(IBusLink& link, int* value);
 
 // ---- Add-on module ------------------------------------------------------------
 
@@ -106,13 +101,13 @@ std::string ModuleDoorsRefusal(ModuleDoorsParse parse);
 ModuleDoorsParse ParseModuleDoors(const std::string& text, std::array<int, 4>* doors);
 // MSG_SET_KX7_PARAM with the doors and mode (0 Default, 1 TR8, 2 TR5); true
 // when the module answered.
-bool SendModuleParameters(COrvoSerialConnection* session, const std::array<int, 4>& doors, int mode);
+bool SendModuleParameters(IBusLink& link, const std::array<int, 4>& doors, int mode);
 
 // ---- Log memory ----------------------------------------------------------------
 
 class CLogMemoryTest {
 public:
-    explicit CLogMemoryTest(COrvoSerialConnection* session) : m_session(session) {}
+    explicit CLogMemoryTest(IBusLink& link) : m_service(link) {}
 
     static std::string OpeningText();
 
@@ -125,8 +120,8 @@ public:
     // no size per device).
     std::string InfoText() const;
     // Whether reads and writes are allowed: the deck replied with firmware
-    // 1.04 or later and is not an expansion deck.
-    bool Enabled() const { return m_replied && m_version >= 1.04 - 1e-9 && !m_expansion; }
+    // that has the log memory (main decks only).
+    bool Enabled() const { return m_replied && m_firmware.Has(DeckFeature::LogMemory); }
 
     bool LocationValid(long long location) const { return location >= 0 && location < m_areaSize; }
     static bool ValueValid(long long value) { return value >= 0 && value < 65536; }
@@ -139,17 +134,17 @@ public:
     ReadResult Read(int location, int* value);
 
     int Deck() const { return m_deck; }
-    double Version() const { return m_version; }
+    // Firmware as whole + thousandths (1.04 for v1.040).
+    double Version() const { return m_firmware.major + m_firmware.minor / 1000.0; }
     int AreaSize() const { return m_areaSize; }
     int SizePerDevice() const { return m_sizePerDevice; }
     int Devices() const { return m_sizePerDevice > 0 ? m_areaSize / m_sizePerDevice : 0; }
 
 private:
-    COrvoSerialConnection* m_session;
+    CBusService m_service;
     int m_deck = 0;
     bool m_replied = false;
-    double m_version = 0;
-    bool m_expansion = false;
+    DeckFirmware m_firmware;
     int m_areaSize = 0;
     int m_sizePerDevice = 0;
 };

@@ -1,6 +1,7 @@
 // The engineer's service dialogs: Real Time Clock, the hand-made test
 // message, the key-tag search, the EMC counter and the add-on module setup.
-// The exchanges live in orvoprocedures; these bind controls to them.
+// The exchanges live in orvoprocedures; these bind controls to them, over
+// a link on the session they are given.
 #pragma once
 
 #include <QDialog>
@@ -8,6 +9,8 @@
 
 #include <array>
 #include <memory>
+
+#include "wendrel/buslink.h"
 
 class COrvoSerialConnection;
 class QComboBox;
@@ -27,7 +30,7 @@ public:
     void OnSync();
 
 private:
-    COrvoSerialConnection* m_session;
+    CSessionLink m_link;
     QLineEdit* m_deck;
     QPushButton* m_get;
     QLabel* m_result;
@@ -41,7 +44,7 @@ public:
 
 private:
     std::unique_ptr<Ui::CTestDlg> m_ui;
-    COrvoSerialConnection* m_session;
+    CSessionLink m_link;
     QComboBox* m_message;
     QLineEdit* m_srcDeck;
     QLineEdit* m_srcNode;
@@ -59,7 +62,7 @@ public:
     void OnCheck();
 
 private:
-    COrvoSerialConnection* m_session;
+    CSessionLink m_link;
     QLineEdit* m_tag;
     QPushButton* m_check;
     QLabel* m_result;
@@ -72,7 +75,7 @@ public:
     void OnTimer();
 
 private:
-    COrvoSerialConnection* m_session;
+    CSessionLink m_link;
     QLabel* m_value;
     QTimer* m_timer;
 };
@@ -83,7 +86,7 @@ public:
     void OnSend();
 
 private:
-    COrvoSerialConnection* m_session;
+    CSessionLink m_link;
     QLineEdit* m_doors;
     QRadioButton* m_modes[3];
     QPushButton* m_send;

@@ -1,4 +1,4 @@
-#include "orvomonitor/busmonitor.h"
+#include "orvoprocedures/busmonitor.h"
 
 #include <QString>
 
@@ -8,7 +8,6 @@
 
 #include "orvomodel/atomicfile.h"
 #include "wendrel/msgcodes.h"
-#include "wendrel/serialconnection.h"
 #include "wendrel/vocabulary.h"
 
 namespace {
@@ -313,25 +312,19 @@ bool CMonitorRecorder::Stop(std::string* error)
 
 int CBusMonitor::Poll(const std::function<void(const MonitorEntry&)>& onEntry)
 {
-    // A read returns at once with what has arrived, or waits at most 20 ms
-    // for a first byte.
-    m_port->SetRxTimeouts(SERIAL_TIMEOUT_MAX, 20, SERIAL_TIMEOUT_MAX);
     const auto start = std::chrono::steady_clock::now();
     int listed = 0;
     bool quick = false;
     unsigned char buffer[kReadChunk];
     for (;;) {
-        unsigned long got = 0;
-        if (!m_port->Read(buffer, kReadChunk, &got))
+        // Only the first read of a poll waits for a byte: later ones take
+        // what is there, so a poll never ends on a 20 ms wait of its own.
+        std::size_t got = 0;
+        if (!m_link.ReadRaw(buffer, kReadChunk, quick ? std::chrono::milliseconds(0) : kFirstByteWait, &got))
             return -1;
         if (got == 0)
             break;
-        if (!quick) {
-            // Only the first read of a poll waits for a byte: later ones take
-            // what is there, so a poll never ends on a 20 ms wait of its own.
-            m_port->SetRxTimeouts(SERIAL_TIMEOUT_MAX, 0, 0);
-            quick = true;
-        }
+        quick = true;
         const std::time_t now = std::time(nullptr);
         if (m_recorder.Recording())
             m_recorder.Write(buffer, got);

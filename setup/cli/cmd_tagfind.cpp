@@ -44,7 +44,7 @@ int RunTagCommand(const QStringList& args)
     }
     if (!bus.Open())
         return kExitNoPort;
-    const TagSearch result = FindKeyTag(bus.Connection(), tag);
+    const TagSearch result = FindKeyTag(bus.Link(), tag);
     bus.Close();
     if (!result.found) {
         PrintOut(TagSearchText(tag, result) + "\n");

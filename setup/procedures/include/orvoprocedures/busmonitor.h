@@ -16,9 +16,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "wendrel/buslink.h"
 #include "wendrel/orvomsg.h"
-
-class CSerialConnection;
 
 // Message codes of routine traffic, hidden when "House Keeping" is ticked.
 bool IsHouseKeepingCode(int code);
@@ -135,14 +134,17 @@ private:
     bool m_failed = false;
 };
 
-// Listening on an open port: each Poll reads what has arrived (the first
+// Listening on the bus link: each Poll reads what has arrived (the first
 // read returns at once with what is there, or waits at most 20 ms for a first
 // byte; the later ones take only what is there) until the line is quiet or the
 // time budget of the poll is spent, records the raw bytes when recording, and
 // hands every decoded frame to the caller, with "House Keeping" applied.
 class CBusMonitor {
 public:
-    explicit CBusMonitor(CSerialConnection* port) : m_port(port) {}
+    // Longest wait of a poll's first read for a first byte.
+    static constexpr std::chrono::milliseconds kFirstByteWait{20};
+
+    explicit CBusMonitor(IBusLink& link) : m_link(link) {}
 
     void SetHouseKeeping(bool on) { m_houseKeeping = on; }
     bool HouseKeeping() const { return m_houseKeeping; }
@@ -160,7 +162,7 @@ public:
     long Hidden() const { return m_hidden; }
 
 private:
-    CSerialConnection* m_port;
+    IBusLink& m_link;
     CFrameAssembler m_assembler;
     CMonitorRecorder m_recorder;
     bool m_houseKeeping = false;

@@ -1,6 +1,7 @@
 // The monitor's core: frames collected across reads, row texts, the
-// "House Keeping" filter, notes, the text export and recordings, and the
-// whole path against the simulated installation's traffic.
+// "House Keeping" filter, notes, the text export and recordings, polls over
+// the in-process link, and the whole path against the simulated
+// installation's traffic.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -13,10 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "orvomonitor/busmonitor.h"
+#include "faultylink.h"
+#include "orvoprocedures/busmonitor.h"
 #include "orvosim/simulator.h"
 #include "wendrel/msgcodes.h"
-#include "wendrel/serialconnection.h"
+#include "wendrel/orvoserialconnection.h"
 
 namespace {
 
@@ -319,6 +321,83 @@ TEST(MonitorRecording, UnwritablePathIsRefused)
     EXPECT_FALSE(recorder.Recording());
 }
 
+// ------------------------------------------------------------ polls over the link
+
+struct PollCase {
+    const char* name;
+    std::vector<std::string> reads; // the pieces the link hands out, one a read
+    bool houseKeeping;
+    std::vector<std::string> listed;
+    long hidden;
+};
+
+// One poll reads until the link has nothing more and lists what the reads
+// held together.
+TEST(MonitorPoll, OnePollListsTheFramesOfEveryReadUntilQuiet)
+{
+    const PollCase cases[] = {
+        {"frames split over reads",
+         {"\x02"
+          "0004010609",
+          "0054\x03" + Framed(kCallBody)},
+         false,
+         {kEnqBody, kCallBody},
+         0},
+        {"noise before STX", {"GHZ", "0004" + Framed(kEnqBody)}, false, {kEnqBody}, 0},
+        {"bad checksum", {Framed(WithBadChecksum(kEnqBody)), Framed(kCallBody)}, false, {kCallBody}, 0},
+        {"over-long frame", {Framed(std::string(150, '7'))}, false, {}, 0},
+        {"house keeping", {Framed(kEnqBody) + Framed(kCallBody)}, true, {kCallBody}, 1},
+    };
+    orvosim::Simulator sim;
+    for (const PollCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CFaultyLink link(sim);
+        for (const std::string& piece : c.reads)
+            link.QueueRaw(piece);
+        CBusMonitor monitor(link);
+        monitor.SetHouseKeeping(c.houseKeeping);
+        std::vector<std::string> listed;
+        const int n = monitor.Poll([&](const MonitorEntry& entry) { listed.push_back(BodyOf(entry.msg)); });
+        EXPECT_EQ(n, static_cast<int>(c.listed.size()));
+        EXPECT_EQ(listed, c.listed);
+        EXPECT_EQ(monitor.Hidden(), c.hidden);
+        EXPECT_EQ(monitor.Poll([](const MonitorEntry&) {}), 0); // nothing twice
+    }
+}
+
+// A frame cut between two polls is listed by the second; what is read is
+// recorded as it came; a lost port ends listening even with bytes waiting.
+TEST(MonitorPoll, FrameCutBetweenPollsThenThePortIsLost)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("poll.rec").toStdString();
+    orvosim::Simulator sim;
+    CFaultyLink link(sim);
+    CBusMonitor monitor(link);
+    std::string error;
+    ASSERT_TRUE(monitor.Recorder().Start(path, &error)) << error;
+    std::vector<std::string> listed;
+    auto collect = [&](const MonitorEntry& entry) { listed.push_back(BodyOf(entry.msg)); };
+
+    link.QueueRaw("\x02"
+                  "000401");
+    EXPECT_EQ(monitor.Poll(collect), 0);
+    link.QueueRaw("06090054\x03");
+    EXPECT_EQ(monitor.Poll(collect), 1);
+    EXPECT_EQ(listed, std::vector<std::string>{kEnqBody});
+    EXPECT_EQ(monitor.Decoded(), 1);
+
+    link.QueueRaw(Framed(kCallBody));
+    link.LosePort();
+    EXPECT_EQ(monitor.Poll(collect), -1);
+    EXPECT_EQ(listed.size(), 1u);
+    ASSERT_TRUE(monitor.Recorder().Stop(&error)) << error;
+    const std::string text = ReadAll(path);
+    EXPECT_NE(text.find("\t\\x02000401\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\t06090054\\x03\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find(kCallBody), std::string::npos) << text;
+}
+
 // ------------------------------------------------------------ on the line
 
 // Polls as the window's timer does until the simulator's frames have all
@@ -365,9 +444,10 @@ TEST_F(MonitorOnLine, EveryFrameSentIsListedOnceInOrder)
     sim.loadDemo();
     std::string path, error;
     ASSERT_TRUE(sim.startPty(&path, &error)) << error;
-    CSerialConnection port;
+    COrvoSerialConnection port;
     ASSERT_TRUE(port.Open(nullptr, path));
-    CBusMonitor monitor(&port);
+    CSessionLink link(port);
+    CBusMonitor monitor(link);
 
     Traffic(sim, 500, 400);
     const std::vector<std::string> sent = sim.sentFrames();
@@ -382,9 +462,10 @@ TEST_F(MonitorOnLine, HouseKeepingHidesRoutineFramesOnly)
     sim.loadDemo();
     std::string path, error;
     ASSERT_TRUE(sim.startPty(&path, &error)) << error;
-    CSerialConnection port;
+    COrvoSerialConnection port;
     ASSERT_TRUE(port.Open(nullptr, path));
-    CBusMonitor monitor(&port);
+    CSessionLink link(port);
+    CBusMonitor monitor(link);
     monitor.SetHouseKeeping(true);
 
     Traffic(sim, 500, 200);
@@ -413,9 +494,10 @@ TEST_F(MonitorOnLine, RecordThenReplayGivesTheSameRows)
         sim.loadDemo();
         std::string path, error;
         ASSERT_TRUE(sim.startPty(&path, &error)) << error;
-        CSerialConnection port;
+        COrvoSerialConnection port;
         ASSERT_TRUE(port.Open(nullptr, path));
-        CBusMonitor monitor(&port);
+        CSessionLink link(port);
+        CBusMonitor monitor(link);
         ASSERT_TRUE(monitor.Recorder().Start(recording, &error)) << error;
         Traffic(sim, 200, 60);
         original = Listen(monitor, sim.sentFrames().size(), 5000);
@@ -428,9 +510,10 @@ TEST_F(MonitorOnLine, RecordThenReplayGivesTheSameRows)
     std::string path, error;
     ASSERT_TRUE(replay.loadReplay(recording, &error)) << error;
     ASSERT_TRUE(replay.startPty(&path, &error)) << error;
-    CSerialConnection port;
+    COrvoSerialConnection port;
     ASSERT_TRUE(port.Open(nullptr, path));
-    CBusMonitor monitor(&port);
+    CSessionLink link(port);
+    CBusMonitor monitor(link);
     EXPECT_EQ(Listen(monitor, original.size(), 10000), original);
     EXPECT_TRUE(replay.replayFinished());
 }
@@ -453,9 +536,10 @@ TEST(MonitorPort, LostPortIsReported)
     sim->loadDemo();
     std::string path, error;
     ASSERT_TRUE(sim->startPty(&path, &error)) << error;
-    CSerialConnection port;
+    COrvoSerialConnection port;
     ASSERT_TRUE(port.Open(nullptr, path));
-    CBusMonitor monitor(&port);
+    CSessionLink link(port);
+    CBusMonitor monitor(link);
     EXPECT_EQ(monitor.Poll([](const MonitorEntry&) {}), 0);
     sim.reset();
     int result = 0;
