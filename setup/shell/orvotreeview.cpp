@@ -13,7 +13,9 @@
 #include <orvomodel/compare.h>
 #include <orvomodel/duplicates.h>
 #include <orvomodel/modeltext.h>
+#include <orvomodel/orvosettings.h>
 #include <orvomodel/orvosystem.h>
+#include <orvomodel/setupsettings.h>
 #include <orvomodel/treelabels.h>
 
 #include <orvoprocedures/procedure.h>
@@ -118,6 +120,13 @@ bool AskTransfer(QWidget* owner, bool read, int deck, int administrator, CReadWr
 bool ProceduresAvailable()
 {
     return true;
+}
+
+// How often a request to a device known to be there is repeated quietly.
+int QuietRetries(CSetupApp* app)
+{
+    COrvoQSettings store(app->Store());
+    return ReadSetupSettings(store).quietRetries;
 }
 
 // Commands whose work is a dialog contributed by another part.
@@ -502,7 +511,7 @@ void COrvoTreeView::OnRead()
     if (!AskTransfer(this, true, -1, m_app->comms.administrator, &params))
         return;
     clear();
-    RunReadDialog(window(), &m_app->Session(), System(), params, true);
+    RunReadDialog(window(), &m_app->Session(), System(), params, true, QuietRetries(m_app));
     m_doc->SetModified();
     Rebuild();
 }
@@ -519,7 +528,8 @@ void COrvoTreeView::OnCompare()
     auto scratch = std::make_unique<COrvoSystem>(doc.Settings());
     scratch->maxEmptySlots = doc.maxEmptySlots;
     scratch->showResults = doc.showResults;
-    if (RunReadDialog(window(), &m_app->Session(), scratch.get(), params, true) != kJobFinished)
+    if (RunReadDialog(window(), &m_app->Session(), scratch.get(), params, true, QuietRetries(m_app)) !=
+        kJobFinished)
         return; // cancelled: the summary said so, there is nothing whole to compare
     QStringList lines;
     for (const std::string& line : CompareSystems(doc, *scratch, ReadScope(params)))
@@ -548,7 +558,7 @@ void COrvoTreeView::OnWrite([[maybe_unused]] int deck)
         return;
     if (deck >= 0 && !ConfirmDeckConflicts(deck, params))
         return;
-    RunWriteDialog(window(), &m_app->Session(), System(), params, deck < 0);
+    RunWriteDialog(window(), &m_app->Session(), System(), params, deck < 0, QuietRetries(m_app));
 }
 
 void COrvoTreeView::OnReadDeck()
@@ -562,7 +572,7 @@ void COrvoTreeView::OnReadDeck()
             return;
         CReadWriteParameters params;
         if (AskTransfer(this, true, node->index, m_app->comms.administrator, &params)) {
-            RunReadDialog(window(), &m_app->Session(), System(), params, false);
+            RunReadDialog(window(), &m_app->Session(), System(), params, false, QuietRetries(m_app));
             m_doc->SetModified();
         }
     }
