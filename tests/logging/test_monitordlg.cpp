@@ -356,7 +356,7 @@ TEST_F(MonitorTestButton, OpensTheTestToolWithTheSessionForFullAccessOnly)
         return 1;
     });
     for (int level : {1, 0}) {
-        m_app->accessLevel = level;
+        m_app->State().SetAccessLevel(level);
         CMonitorDlg dialog(&m_session);
         auto* test = dialog.findChild<QPushButton*>(QStringLiteral("testButton"));
         ASSERT_NE(test, nullptr);
