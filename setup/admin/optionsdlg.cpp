@@ -70,7 +70,9 @@ QString DevicePermissionHint(const QString& device)
         .arg(device);
 }
 
-COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::COptionsDlg>())
+COptionsDlg::COptionsDlg(QWidget* parent, const SetupSettings& settings, int loginLevel)
+    : QDialog(parent), m_ui(std::make_unique<Ui::COptionsDlg>()), m_settings(settings),
+      m_loginLevel(loginLevel)
 {
     m_ui->setupUi(this);
     ShowPorts(SerialPortList().Ports());
@@ -101,22 +103,25 @@ COptionsDlg::~COptionsDlg() = default;
 
 void COptionsDlg::Load()
 {
+    const SetupSettings& s = m_settings;
+    const QString device = QString::fromStdString(s.device);
     m_ui->comPort->setCurrentIndex(-1);
-    m_ui->comPort->setEditText(device.isEmpty() ? QString::number(comPort) : device);
-    m_ui->autoCommPort->setChecked(autoCommPort);
-    m_ui->adapterLabel->setText(adapterLabel);
+    m_ui->comPort->setEditText(device.isEmpty() ? QString::number(s.port) : device);
+    m_ui->autoCommPort->setChecked(s.autoCommPort != 0);
+    m_ui->adapterLabel->setText(QString::fromStdString(s.adapterLabel));
     // Every significant digit, so that OK without a change keeps the value.
-    m_ui->timeoutMultiplier->setText(QString::number(timeoutMultiplier, 'g', 15));
-    m_ui->defaultMainName->setText(defaultMainName);
-    m_ui->defaultExpName->setText(defaultExpName);
-    m_ui->showResults->setChecked(showResults);
-    m_ui->usePasswords->setChecked(usePasswords);
-    m_ui->showDuplicatesReport->setChecked(showDuplicatesReport);
-    m_ui->maxEmptySlots->setText(QString::number(maxEmptySlots));
+    m_ui->timeoutMultiplier->setText(QString::number(s.TimeoutMultiplier(), 'g', 15));
+    m_ui->defaultMainName->setText(TextFromModel(s.defaultMainName));
+    m_ui->defaultExpName->setText(TextFromModel(s.defaultExpName));
+    m_ui->showResults->setChecked(s.showResults != 0);
+    m_ui->usePasswords->setChecked(s.usePasswords != 0);
+    m_ui->showDuplicatesReport->setChecked(s.showDuplicatesReport != 0);
+    m_ui->maxEmptySlots->setText(QString::number(s.maxEmptySlots));
     ApplySearchRule();
-    m_ui->usePasswords->setEnabled(loginLevel == 0);
+    m_ui->usePasswords->setEnabled(m_loginLevel == 0);
+    m_administrator = s.administrator;
     QSignalBlocker block(m_ui->accessLevel);
-    m_ui->accessLevel->setCurrentIndex(administrator != 0 ? 1 : 0);
+    m_ui->accessLevel->setCurrentIndex(m_administrator != 0 ? 1 : 0);
     OnPortChosen();
 }
 
@@ -167,14 +172,14 @@ void COptionsDlg::ApplySearchRule()
 void COptionsDlg::OnAccessLevel(int index)
 {
     if (index == 0) {
-        administrator = 0;
+        m_administrator = 0;
         return;
     }
-    if (administrator != 0)
+    if (m_administrator != 0)
         return;
     CAccessPasswordDlg check(this);
     if (check.exec() == QDialog::Accepted) {
-        administrator = 1;
+        m_administrator = 1;
     } else {
         QSignalBlocker block(m_ui->accessLevel);
         m_ui->accessLevel->setCurrentIndex(0);
@@ -205,7 +210,7 @@ void COptionsDlg::accept()
         field->setFocus();
     };
     // The port: a classic port number, or a device path that wins over it.
-    int port = comPort;
+    int port = m_settings.port;
     const QString portText = m_ui->comPort->currentText().trimmed();
     const QString path = DeviceOfText(portText);
     if (path.isEmpty() && !ParseInteger(portText, &port))
@@ -234,17 +239,18 @@ void COptionsDlg::accept()
     if (replaced)
         QApplication::beep();
 
-    comPort = port;
-    device = path;
-    timeoutMultiplier = multiplier;
-    maxEmptySlots = emptySlots;
-    autoCommPort = m_ui->autoCommPort->isChecked();
-    adapterLabel = m_ui->adapterLabel->text();
-    defaultMainName = m_ui->defaultMainName->text();
-    defaultExpName = m_ui->defaultExpName->text();
-    showResults = m_ui->showResults->isChecked();
-    usePasswords = m_ui->usePasswords->isChecked();
-    showDuplicatesReport = m_ui->showDuplicatesReport->isChecked();
-    administrator = m_ui->accessLevel->currentIndex() > 0 ? 1 : 0;
+    SetupSettings& s = m_settings;
+    s.port = port;
+    s.device = path.toStdString();
+    s.SetTimeoutMultiplier(multiplier);
+    s.maxEmptySlots = emptySlots;
+    s.autoCommPort = m_ui->autoCommPort->isChecked() ? 1 : 0;
+    s.adapterLabel = m_ui->adapterLabel->text().toStdString();
+    s.defaultMainName = TextToModel(m_ui->defaultMainName->text());
+    s.defaultExpName = TextToModel(m_ui->defaultExpName->text());
+    s.showResults = m_ui->showResults->isChecked() ? 1 : 0;
+    s.usePasswords = m_ui->usePasswords->isChecked() ? 1 : 0;
+    s.showDuplicatesReport = m_ui->showDuplicatesReport->isChecked() ? 1 : 0;
+    s.administrator = m_ui->accessLevel->currentIndex() > 0 ? 1 : 0;
     QDialog::accept();
 }

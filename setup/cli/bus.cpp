@@ -10,7 +10,7 @@
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosettings.h"
 #include "orvoprocedures/timeleft.h"
-#include "orvosim/simulator.h"
+#include "wendrel/settingsstore.h"
 
 namespace {
 
@@ -165,7 +165,11 @@ bool CCommandLinePrompt::YesNo(const std::string& text)
     return false;
 }
 
-CBusSession::CBusSession(const QString& name) : m_name(name.toStdString()) {}
+CBusSession::CBusSession(const QString& name)
+    : m_name(name.toStdString()), m_qsettings(CSettingsStore::Open()),
+      m_store(std::make_unique<COrvoQSettings>(*m_qsettings)), m_settings(ReadSetupSettings(*m_store))
+{
+}
 
 CBusSession::~CBusSession() = default;
 
@@ -187,17 +191,16 @@ bool CBusSession::ParseArguments(QCommandLineParser& parser, const BusOptions& o
 
 bool CBusSession::Prepare(QCommandLineParser& parser, const BusOptions& options)
 {
-    QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
     if (!ParsePolicy(parser.value(options.onTimeout), &m_policy))
         return Usage("--on-timeout wants retry:N, skip or cancel");
 
     // As the application does: a stored text that does not parse leaves
     // the multiplier at its initial 1.5.
-    const QString stored = store.value(QStringLiteral("Comms/Timeout"), QStringLiteral("1.0")).toString();
+    m_target = BusTarget::From(m_settings);
     bool ignored = false;
-    m_timeoutMult = ParseTimeoutMultiplier(stored.toStdString(), 1.5, &ignored);
+    m_target.timeoutMultiplier = m_settings.TimeoutMultiplier(&ignored);
     if (ignored && !parser.isSet(options.timeoutMult))
-        PrintError(m_name + ": " + TimeoutIgnoredText(stored.toStdString(), m_timeoutMult) + "\n");
+        PrintError(m_name + ": " + TimeoutIgnoredText(m_settings.timeout, m_target.timeoutMultiplier) + "\n");
     if (parser.isSet(options.timeoutMult)) {
         // The Options dialog's range: "inf" or a huge number would leave a
         // missing reply waiting for weeks, "nan" fails every comparison.
@@ -205,17 +208,12 @@ bool CBusSession::Prepare(QCommandLineParser& parser, const BusOptions& options)
         const double mult = QLocale::c().toDouble(parser.value(options.timeoutMult).trimmed(), &ok);
         if (!ok || !(mult >= kMinTimeoutMult && mult <= kMaxTimeoutMult))
             return Usage("--timeout-mult wants a number from 1 to 20");
-        m_timeoutMult = mult;
+        m_target.timeoutMultiplier = mult;
     }
     m_demo = parser.isSet(options.demo);
-    m_device = parser.value(options.device).toStdString();
-    m_port = store.value(QStringLiteral("Comms/Port"), 1).toInt();
-    m_autoSearch = store.value(QStringLiteral("Comms/Auto Comm Port"), 0).toInt() != 0;
-    m_label = store.value(QStringLiteral("Comms/Quendral Label"), QStringLiteral("QRL51730"))
-                  .toString()
-                  .toStdString();
-    if (m_device.empty() && !m_demo)
-        m_device = store.value(QStringLiteral("Comms/Device"), QString()).toString().toStdString();
+    const std::string device = parser.value(options.device).toStdString();
+    if (!device.empty())
+        m_target.device = device;
     m_quiet = parser.isSet(options.quiet);
     return true;
 }
@@ -224,30 +222,20 @@ bool CBusSession::Open()
 {
     // A second job of the same command (write, then its verify) finds the
     // demo installation as the first one left it.
-    if (m_demo && !m_sim) {
-        m_sim = std::make_unique<orvosim::Simulator>();
-        m_sim->loadDemo();
-        std::string error;
-        if (!m_sim->startPty(&m_device, &error)) {
-            PrintError(m_name + ": the demo installation did not start: " + error + "\n");
-            return false;
-        }
-        m_autoSearch = false;
+    std::string error;
+    if (m_demo && !m_opener.StartDemo(&error)) {
+        PrintError(m_name + ": the demo installation did not start: " + error + "\n");
+        return false;
     }
-    m_conn.SetPrompt(&m_prompt);
-    bool open = m_device.empty() ? m_conn.Open(&m_prompt, m_port, m_autoSearch, m_label)
-                                 : m_conn.Open(&m_prompt, m_device, m_autoSearch, m_label);
-    COrvoSerialConnection::SetTimeoutMult(m_timeoutMult);
-    return open;
+    return m_opener.Open(m_target);
 }
 
 void CBusSession::Close()
 {
-    m_conn.Close();
+    m_opener.Close();
 }
 
 void CBusSession::SetDemoTraffic(double framesPerSecond)
 {
-    if (m_sim)
-        m_sim->setTrafficRate(framesPerSecond);
+    m_opener.SetDemoTraffic(framesPerSecond);
 }

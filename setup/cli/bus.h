@@ -13,14 +13,15 @@
 #include <memory>
 #include <string>
 
+#include "orvomodel/orvosettings.h"
+#include "orvomodel/setupsettings.h"
 #include "orvoprocedures/procedure.h"
+#include "orvosession/busopener.h"
 #include "wendrel/buslink.h"
 #include "wendrel/commsprompt.h"
 #include "wendrel/orvoserialconnection.h"
 
-namespace orvosim {
-class Simulator;
-}
+class QSettings;
 
 inline constexpr int kExitCancelled = 2;
 inline constexpr int kExitNoPort = 3;
@@ -112,8 +113,9 @@ public:
     bool YesNo(const std::string& text) override;
 };
 
-// The session of one bus command: the connection settings (options over the
-// stored "Comms" settings), the port or demo installation, the policy.
+// The session of one bus command: the stored settings, the connection (the
+// options over the stored "Comms" settings), the port or demo installation,
+// the policy.
 class CBusSession {
 public:
     explicit CBusSession(const QString& name);
@@ -132,14 +134,16 @@ public:
     bool Open();
     void Close();
 
-    COrvoSerialConnection* Connection() { return &m_conn; }
+    COrvoSerialConnection* Connection() { return &m_opener.Session(); }
     // The bus link over the session.
-    IBusLink& Link() { return m_link; }
+    IBusLink& Link() { return m_opener.Link(); }
     const TimeoutPolicy& Policy() const { return m_policy; }
     bool Quiet() const { return m_quiet; }
     bool Demo() const { return m_demo; }
-    // The demo installation, once Open has started it (null otherwise).
-    orvosim::Simulator* DemoSimulator() { return m_sim.get(); }
+    // The stored settings, as read when the command started.
+    const SetupSettings& Settings() const { return m_settings; }
+    // The per-user store, for the model's own settings.
+    IOrvoSettings& Store() { return *m_store; }
     // Unsolicited frames a second from the demo installation (0 stops them);
     // nothing outside demo mode.
     void SetDemoTraffic(double framesPerSecond);
@@ -150,17 +154,14 @@ public:
 private:
     std::string m_name;
     TimeoutPolicy m_policy;
-    double m_timeoutMult = 1.0;
     bool m_demo = false;
     bool m_quiet = false;
-    std::string m_device;
-    int m_port = 1;
-    bool m_autoSearch = false;
-    std::string m_label;
+    std::unique_ptr<QSettings> m_qsettings;
+    std::unique_ptr<COrvoQSettings> m_store;
+    SetupSettings m_settings;
+    BusTarget m_target;
     CCommandLinePrompt m_prompt;
-    COrvoSerialConnection m_conn;
-    CSessionLink m_link{m_conn};
-    std::unique_ptr<orvosim::Simulator> m_sim;
+    CBusOpener m_opener{&m_prompt};
 };
 
 // The cancel flag Ctrl-C raises while a CInterruptGuard is alive.

@@ -11,6 +11,7 @@
 #include "bus.h"
 #include "orvomodel/compare.h"
 #include "orvomodel/orvosystem.h"
+#include "orvoprocedures/installationjobs.h"
 #include "orvoprocedures/procedure.h"
 
 // Finished, but some settings were not read or written, or no deck answered.
@@ -51,8 +52,10 @@ bool PrepareJob(QCommandLineParser& parser, const ReadWriteOptions& options, con
 
 // Opens the session, runs the job (setup, when given, finishes it first),
 // prints the summary and every lost setting, closes the session. Returns
-// the exit status: 0, 2 cancelled, 3 no port, 4 lost, 5 incomplete.
-int RunBusJob(CBusSession& bus, CBusProcedure& job, const std::function<void(CBusProcedure&)>& setup = {});
+// the exit status: 0, 2 cancelled, 3 no port, 4 lost, 5 incomplete. outcome,
+// when given, receives how the job ended (left alone when the port did not open).
+int RunBusJob(CBusSession& bus, CBusProcedure& job, const std::function<void(CBusProcedure&)>& setup = {},
+              JobOutcome* outcome = nullptr);
 
 // Reads the installation into a fresh model and prints how it differs from
 // doc within scope (see ReadScope). Exit 0 same, 1 different, or the read's 2/3/4/5.

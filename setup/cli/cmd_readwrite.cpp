@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 
 #include <functional>
 #include <memory>
@@ -117,15 +116,9 @@ bool CanWriteDocument(const QString& path, std::string* reason)
 bool PrepareJob(QCommandLineParser& parser, const ReadWriteOptions& options, const CBusSession& bus,
                 CReadWriteParameters* params, int* quietRetries)
 {
-    QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
-    params->first = store.value(QStringLiteral("System/First"), 0).toInt();
-    params->last = store.value(QStringLiteral("System/Last"), 10).toInt();
-    params->flatAddresses = store.value(QStringLiteral("System/Read Write Flat Addresses"), 1).toInt();
-    params->doorAccess = store.value(QStringLiteral("System/Read Write Door Access"), 1).toInt();
-    params->rfidTags = store.value(QStringLiteral("System/Read Write Rfid Tags"), 0).toInt();
-    params->doorSettings = store.value(QStringLiteral("System/Read Write Door Settings"), 0).toInt();
-    params->readRelays = store.value(QStringLiteral("System/Read Write Relays"), 0).toInt();
-    *quietRetries = store.value(QStringLiteral("Comms/Quiet Retries"), kDefaultQuietRetries).toInt();
+    const SetupSettings& stored = bus.Settings();
+    *params = SelectionOf(stored);
+    *quietRetries = stored.quietRetries;
     if (parser.isSet(options.decks) &&
         !ParseDecks(parser.value(options.decks), &params->first, &params->last))
         return bus.Usage("--decks wants A-B or A with deck numbers 0-255");
@@ -142,7 +135,8 @@ bool PrepareJob(QCommandLineParser& parser, const ReadWriteOptions& options, con
     return true;
 }
 
-int RunBusJob(CBusSession& bus, CBusProcedure& job, const std::function<void(CBusProcedure&)>& setup)
+int RunBusJob(CBusSession& bus, CBusProcedure& job, const std::function<void(CBusProcedure&)>& setup,
+              JobOutcome* outcome)
 {
     if (!bus.Open())
         return kExitNoPort;
@@ -161,28 +155,36 @@ int RunBusJob(CBusSession& bus, CBusProcedure& job, const std::function<void(CBu
         PrintError("orvoctl: not answered: " + ModelTextToUtf8(lost.Text()) + "\n");
     if (job.NoDeckAnswered())
         PrintError("orvoctl: no deck answered\n");
-    if (job.ConnectionWasLost())
+    const JobOutcome ended = OutcomeOf(job, result);
+    if (outcome)
+        *outcome = ended;
+    switch (ended) {
+    case JobOutcome::Lost:
         return kExitLost;
-    if (result == kJobCancelled)
+    case JobOutcome::Cancelled:
         return kExitCancelled;
-    return job.Incomplete() ? kExitIncomplete : kExitOk;
+    case JobOutcome::Incomplete:
+        return kExitIncomplete;
+    case JobOutcome::Done:
+        break;
+    }
+    return kExitOk;
 }
 
 int VerifyInstallation(CBusSession& bus, const CReadWriteParameters& params, int quietRetries,
                        const COrvoSystem& doc, const CompareScope& scope)
 {
     CMemorySettings settings;
-    auto read = std::make_unique<COrvoSystem>(&settings);
     // The summary box is the caller's business; the list below says it all.
-    read->showResults = 0;
-    read->maxEmptySlots = doc.maxEmptySlots;
+    CInstallationComparison comparison(doc, scope, &settings, false);
     CCommandLineHost host(bus.Policy(), bus.Quiet());
-    CReadProcedure job(bus.Connection(), params, read.get(), &host, &CancelFlag());
+    CReadProcedure job(bus.Connection(), params, &comparison.Installation(), &host, &CancelFlag());
     job.SetQuietRetries(quietRetries);
-    const int status = RunBusJob(bus, job);
-    if (status != kExitOk && status != kExitIncomplete)
+    JobOutcome outcome = JobOutcome::Lost;
+    const int status = RunBusJob(bus, job, {}, &outcome);
+    if (status == kExitNoPort || !comparison.Compare(outcome))
         return status;
-    const std::vector<std::string> differences = CompareSystems(doc, *read, scope);
+    const std::vector<std::string>& differences = comparison.Differences();
     for (const std::string& line : differences)
         PrintOut(ModelTextToUtf8(line) + "\n");
     if (status == kExitIncomplete)
@@ -227,9 +229,7 @@ int RunReadCommand(const QStringList& args)
         return kExitUsage;
     }
 
-    QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
-    COrvoQSettings settings(store);
-    auto system = std::make_unique<COrvoSystem>(&settings);
+    auto system = std::make_unique<COrvoSystem>(&bus.Store());
     CCommandLineHost host(bus.Policy(), bus.Quiet());
     CReadProcedure job(bus.Connection(), params, system.get(), &host, &CancelFlag());
     job.SetQuietRetries(quietRetries);
@@ -280,9 +280,7 @@ int RunWriteCommand(const QStringList& args)
         return kExitUsage;
     params.writeSerialNumber = parser.isSet(serial) ? 1 : 0;
 
-    QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
-    COrvoQSettings settings(store);
-    auto system = std::make_unique<COrvoSystem>(&settings);
+    auto system = std::make_unique<COrvoSystem>(&bus.Store());
     if (!LoadDocument(parser.positionalArguments().at(0), *system))
         return kExitUsage;
     // Two flats on one address or two keys with one number make an

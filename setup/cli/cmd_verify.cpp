@@ -1,7 +1,5 @@
 // orvoctl verify: reads the installation and reports how it differs from a
 // document, leaving the document alone.
-#include <QSettings>
-
 #include <memory>
 
 #include "busjobs.h"

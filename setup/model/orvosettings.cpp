@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <locale.h>
 
@@ -27,6 +28,18 @@ double ParseTimeoutMultiplier(const std::string& text, double fallback, bool* ig
     return parsed;
 }
 
+namespace {
+
+// A hand-edited integer reads as the platform's profile reader read it:
+// its leading decimal number, else the default.
+int LeadingNumber(const char* text, int defaultValue)
+{
+    int parsed = 0;
+    return std::sscanf(text, "%d", &parsed) == 1 ? parsed : defaultValue;
+}
+
+} // namespace
+
 std::string TimeoutIgnoredText(const std::string& stored, double used)
 {
     // Locale-free, so "1.5" reads the same under a comma locale.
@@ -41,7 +54,7 @@ int CMemorySettings::GetInt(const std::string& section, const std::string& key, 
     auto it = m_values.find({section, key});
     if (it == m_values.end())
         return defaultValue;
-    return std::atoi(it->second.c_str());
+    return LeadingNumber(it->second.c_str(), defaultValue);
 }
 
 std::string CMemorySettings::GetString(const std::string& section, const std::string& key,
@@ -61,6 +74,22 @@ void CMemorySettings::SetString(const std::string& section, const std::string& k
     m_values[{section, key}] = value;
 }
 
+std::string CMemorySettings::GetUtf8(const std::string& section, const std::string& key,
+                                     const std::string& defaultValue)
+{
+    return GetString(section, key, defaultValue);
+}
+
+void CMemorySettings::SetUtf8(const std::string& section, const std::string& key, const std::string& value)
+{
+    SetString(section, key, value);
+}
+
+void CMemorySettings::Remove(const std::string& section, const std::string& key)
+{
+    m_values.erase({section, key});
+}
+
 bool CMemorySettings::Contains(const std::string& section, const std::string& key) const
 {
     return m_values.count({section, key}) != 0;
@@ -73,9 +102,15 @@ static QString SettingsKey(const std::string& section, const std::string& key)
 
 int COrvoQSettings::GetInt(const std::string& section, const std::string& key, int defaultValue)
 {
+    const QVariant value = m_store.value(SettingsKey(section, key));
+    if (!value.isValid())
+        return defaultValue;
+    // Integers were stored as integers; text comes from a hand edit.
     bool ok = false;
-    int value = m_store.value(SettingsKey(section, key), defaultValue).toInt(&ok);
-    return ok ? value : defaultValue;
+    const int number = value.toInt(&ok);
+    if (ok)
+        return number;
+    return LeadingNumber(value.toString().toLatin1().constData(), defaultValue);
 }
 
 std::string COrvoQSettings::GetString(const std::string& section, const std::string& key,
@@ -96,4 +131,21 @@ void COrvoQSettings::SetInt(const std::string& section, const std::string& key, 
 void COrvoQSettings::SetString(const std::string& section, const std::string& key, const std::string& value)
 {
     m_store.setValue(SettingsKey(section, key), TextFromModel(value));
+}
+
+std::string COrvoQSettings::GetUtf8(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue)
+{
+    const QVariant value = m_store.value(SettingsKey(section, key));
+    return value.isValid() ? value.toString().toStdString() : defaultValue;
+}
+
+void COrvoQSettings::SetUtf8(const std::string& section, const std::string& key, const std::string& value)
+{
+    m_store.setValue(SettingsKey(section, key), QString::fromStdString(value));
+}
+
+void COrvoQSettings::Remove(const std::string& section, const std::string& key)
+{
+    m_store.remove(SettingsKey(section, key));
 }

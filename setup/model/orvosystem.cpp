@@ -5,10 +5,7 @@
 
 #include "orvomodel/deckcapabilities.h"
 #include "orvomodel/orvosettings.h"
-
-namespace {
-const char* const kOrvoSection = "Orvo";
-}
+#include "orvomodel/setupsettings.h"
 
 bool RfidTag::IsValidNumber(const std::string& number)
 {
@@ -129,10 +126,11 @@ COrvoSystem::COrvoSystem(IOrvoSettings* settings) : m_settings(settings)
     for (int d = 0; d < kDeckCount; ++d)
         decks[d].node.index = d;
     if (m_settings) {
-        defaultMainName = m_settings->GetString(kOrvoSection, "Default Main", defaultMainName);
-        defaultExpName = m_settings->GetString(kOrvoSection, "Default Exp", defaultExpName);
-        showResults = m_settings->GetInt(kOrvoSection, "Show Results", showResults);
-        maxEmptySlots = m_settings->GetInt(kOrvoSection, "Max Empty Slots", maxEmptySlots);
+        const SetupSettings stored = ReadSetupSettings(*m_settings);
+        defaultMainName = stored.defaultMainName;
+        defaultExpName = stored.defaultExpName;
+        showResults = stored.showResults;
+        maxEmptySlots = stored.maxEmptySlots;
     }
 }
 
@@ -143,8 +141,7 @@ bool COrvoSystem::Clear()
     for (int d = 0; d < kDeckCount; ++d)
         decks[d].Clear(d);
     description = "ORVO System";
-    validKeys = m_settings ? m_settings->GetString(kOrvoSection, "Valid Keys", kDefaultValidKeys)
-                           : std::string(kDefaultValidKeys);
+    validKeys = m_settings ? ReadSetupSettings(*m_settings).validKeys : std::string(kDefaultValidKeys);
     return true;
 }
 
@@ -169,16 +166,21 @@ void COrvoSystem::StoreUserSettings()
 {
     if (!m_settings)
         return;
-    m_settings->SetString(kOrvoSection, "Default Main", defaultMainName);
-    m_settings->SetString(kOrvoSection, "Default Exp", defaultExpName);
-    m_settings->SetInt(kOrvoSection, "Show Results", showResults);
-    m_settings->SetInt(kOrvoSection, "Max Empty Slots", maxEmptySlots);
+    SetupSettings settings;
+    settings.defaultMainName = defaultMainName;
+    settings.defaultExpName = defaultExpName;
+    settings.showResults = showResults;
+    settings.maxEmptySlots = maxEmptySlots;
+    WriteSetupSettings(*m_settings, settings, kModelPart);
 }
 
 void COrvoSystem::StoreValidKeys()
 {
-    if (m_settings)
-        m_settings->SetString(kOrvoSection, "Valid Keys", validKeys);
+    if (!m_settings)
+        return;
+    SetupSettings settings;
+    settings.validKeys = validKeys;
+    WriteSetupSettings(*m_settings, settings, kValidKeysPart);
 }
 
 std::string DeckVersionText(int version)

@@ -4,6 +4,8 @@
 #include "orvoshell/setupapp.h"
 #include "orvotools/tools.h"
 
+#include <wendrel/settingsstore.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
@@ -17,7 +19,7 @@ namespace {
 void SetIdentity()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Setup"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Quendral Orvo"));
+    QCoreApplication::setOrganizationName(CSettingsStore::Organization());
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVOSETUP_VERSION_TEXT));
 }
 
@@ -102,10 +104,11 @@ int main(int argc, char** argv)
         options.documentPath = line.parser.positionalArguments().constFirst();
 
     CSetupApp setup;
-    RegisterEditors(setup.Registry());
-    RegisterLogging(setup.Registry());
-    RegisterTools(setup.Registry());
-    RegisterAdmin(setup.Registry());
+    CFeatureRegistry& features = setup.State().Registry();
+    RegisterEditors(features);
+    RegisterLogging(features);
+    RegisterTools(features);
+    RegisterAdmin(features);
     if (!setup.InitInstance(options))
         return 1;
     return app.exec();

@@ -1,23 +1,20 @@
 #include "orvoshell/mainframe.h"
 
+#include "orvoshell/aboutdlg.h"
+#include "orvoshell/appstate.h"
+#include "orvoshell/commandcontroller.h"
 #include "orvoshell/commandids.h"
-#include "orvoshell/featuredialogs.h"
 #include "orvoshell/orvotreeview.h"
-#include "orvoshell/setupapp.h"
 #include "orvoshell/setupdoc.h"
-#include "orvoshell/shellmessages.h"
-
-#include <orvomodel/accessexport.h>
-#include <wendrel/user.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -28,10 +25,13 @@ const QString kGeometryKey = QStringLiteral("Settings/Main Window Geometry");
 
 } // namespace
 
-CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
+CMainFrame::CMainFrame(CAppState& state, CSetupDoc* doc) : m_state(state), m_doc(doc)
 {
-    m_view = new COrvoTreeView(app, doc, this);
+    m_view = new COrvoTreeView(doc, this);
     setCentralWidget(m_view);
+    m_controller = new CCommandController(state, *doc, *m_view, this);
+    m_view->SetCommandGate([controller = m_controller](int id) { return controller->IsEnabled(id); });
+    connect(m_view, &COrvoTreeView::commandRequested, m_controller, &CCommandController::Run);
 
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     AddCommand(m_fileMenu, QStringLiteral("&New"), ID_FILE_NEW, QKeySequence(Qt::CTRL | Qt::Key_N));
@@ -118,14 +118,13 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
     addToolBar(Qt::TopToolBarArea, toolBar);
 
     statusBar()->showMessage(QStringLiteral("Ready"));
-    if (m_app->IsDemo()) {
-        m_demoLabel = new QLabel(QStringLiteral("Demo installation on %1").arg(m_app->DemoDevice()), this);
+    if (m_state.IsDemo()) {
+        m_demoLabel = new QLabel(QStringLiteral("Demo installation on %1").arg(m_state.DemoDevice()), this);
         statusBar()->addPermanentWidget(m_demoLabel);
     } else {
         m_deviceLabel = new QLabel(this);
         m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
         statusBar()->addPermanentWidget(m_deviceLabel);
-        UpdateDeviceLabel();
     }
     for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
         auto* label = new QLabel(QString::fromLatin1(indicator), this);
@@ -138,18 +137,25 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
     connect(doc, &CSetupDoc::titleChanged, this, &CMainFrame::UpdateTitle);
     connect(doc, &CSetupDoc::modifiedChanged, this, &QWidget::setWindowModified);
-    connect(doc, &CSetupDoc::documentOpened, app, &CSetupApp::AddToRecentFiles);
-    connect(app, &CSetupApp::recentFilesChanged, this, &CMainFrame::UpdateRecentFiles);
-    connect(app, &CSetupApp::accessLevelChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(doc, &CSetupDoc::documentOpened, &state, &CAppState::AddToRecentFiles);
+    connect(&state, &CAppState::recentFilesChanged, this, &CMainFrame::UpdateRecentFiles);
+    connect(&state, &CAppState::accessLevelChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(&state, &CAppState::featuresChanged, this, &CMainFrame::UpdateCommandStates);
+    connect(&state, &CAppState::settingsChanged, this, &CMainFrame::ShowSettings);
+    connect(m_controller, &CCommandController::statusMessage, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
+    connect(m_controller, &CCommandController::eraseTagsChanged, this,
+            [this](bool erase) { Action(ID_UPGRADE_OPTION)->setChecked(erase); });
 
     // Size and place as the installer left them last time; the first time,
     // two thirds of the screen, in its middle.
-    if (!restoreGeometry(m_app->Store().value(kGeometryKey).toByteArray())) {
+    if (!restoreGeometry(m_state.WindowStore().value(kGeometryKey).toByteArray())) {
         const QRect free = screen()->availableGeometry();
         resize(free.width() * 2 / 3, free.height() * 2 / 3);
         move(free.center() - rect().center());
     }
     m_view->setFocus();
+    ShowSettings();
     UpdateTitle();
     UpdateRecentFiles();
     UpdateCommandStates();
@@ -157,13 +163,18 @@ CMainFrame::CMainFrame(CSetupApp* app, CSetupDoc* doc) : m_app(app), m_doc(doc)
 
 CMainFrame::~CMainFrame() = default;
 
-void CMainFrame::UpdateDeviceLabel()
+void CMainFrame::ShowSettings()
 {
-    if (!m_deviceLabel)
-        return;
-    // The device the next command would open: "Device", else the port's.
-    const bool portSet = !m_app->comms.device.isEmpty() || m_app->comms.comPort > 0;
-    m_deviceLabel->setText(portSet ? m_app->SessionDevice() : QStringLiteral("No serial device set"));
+    const SetupSettings& settings = m_state.Settings();
+    if (m_deviceLabel) {
+        // The device the next command would open: "Device", else the port's.
+        const bool portSet = !settings.device.empty() || settings.port > 0;
+        m_deviceLabel->setText(portSet ? m_state.SessionDevice() : QStringLiteral("No serial device set"));
+    }
+    bool ignored = false;
+    const double multiplier = settings.TimeoutMultiplier(&ignored);
+    if (ignored)
+        statusBar()->showMessage(QString::fromStdString(TimeoutIgnoredText(settings.timeout, multiplier)));
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)
@@ -172,8 +183,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    m_app->Store().setValue(kGeometryKey, saveGeometry());
-    m_app->Store().sync();
+    m_state.WindowStore().setValue(kGeometryKey, saveGeometry());
+    m_state.WindowStore().sync();
     event->accept();
 }
 
@@ -204,12 +215,8 @@ void CMainFrame::UpdateCommandStates()
         case ID_VIEW_STATUS_BAR:
             it.value()->setEnabled(true);
             break;
-        case ID_FILE_IMPORT_KEY_TAGS:
-        case ID_FILE_EXPORT_KEY_TAGS:
-            it.value()->setEnabled(m_app->Features() && m_app->Features()->Has(id));
-            break;
         default:
-            it.value()->setEnabled(m_view->IsCommandEnabled(id));
+            it.value()->setEnabled(m_controller->IsEnabled(id));
             break;
         }
     }
@@ -219,7 +226,7 @@ void CMainFrame::UpdateTitle()
 {
     // "[*]" is where the desktop shows that there are unsaved changes.
     QString title = m_doc->Title() + QStringLiteral("[*] - Setup");
-    if (m_app->IsDemo())
+    if (m_state.IsDemo())
         title += QStringLiteral(" [Demo]");
     setWindowTitle(title);
     setWindowModified(m_doc->IsModified());
@@ -232,7 +239,7 @@ void CMainFrame::UpdateRecentFiles()
         action->deleteLater();
     }
     m_recentActions.clear();
-    const QStringList files = m_app->RecentFiles();
+    const QStringList files = m_state.RecentFiles();
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files.at(i);
         auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this);
@@ -271,74 +278,13 @@ void CMainFrame::OnCommand(int id)
     case ID_APP_EXIT:
         close();
         break;
-    case ID_APP_ABOUT:
-        m_app->OnAppAbout(this);
-        break;
-    case ID_UPGRADE_OPTION: {
-        const bool before = AccessExport::Instance().EraseKeysOnNextWrite();
-        const bool erase = m_app->OnUpgradeOption(this);
-        Action(ID_UPGRADE_OPTION)->setChecked(erase);
-        // What the next write does to the key tags has changed.
-        if (erase != before)
-            m_doc->SetModified();
+    case ID_APP_ABOUT: {
+        CAboutDlg about(this);
+        about.exec();
         break;
     }
-    case ID_VIEW_PASSWORDS:
-        OnPasswords();
-        break;
-    case ID_FILE_IMPORT_KEY_TAGS:
-    case ID_FILE_EXPORT_KEY_TAGS:
-        OnKeyTagsFile(id);
-        break;
     default:
-        m_view->OnCommand(id);
+        m_controller->Run(id);
         break;
     }
-}
-
-void CMainFrame::OnKeyTagsFile(int id)
-{
-    if (!m_app->Features() || !m_app->Features()->Has(id))
-        return;
-    FeatureContext context;
-    context.parent = this;
-    context.system = m_doc->System();
-    m_app->Features()->Run(id, context);
-    // An import changed the key tags: the document is now unsaved work.
-    if (context.changed) {
-        m_doc->SetModified();
-        m_view->RebuildKeepingState();
-    }
-}
-
-void CMainFrame::OnPasswords()
-{
-    if (m_app->accessLevel != 0 || !m_app->Features() || !m_app->Features()->Has(ID_VIEW_PASSWORDS))
-        return;
-    // The dialog edits a copy; only OK replaces the list and saves it.
-    CUserList copy;
-    copy.Copy(m_app->Users());
-    FeatureContext context;
-    context.parent = this;
-    context.system = m_doc->System();
-    context.users = &copy;
-    if (m_app->Features()->Run(ID_VIEW_PASSWORDS, context) == 1) {
-        m_app->Users().Copy(copy);
-        // Demo mode leaves what is stored alone: the users last for this run.
-        if (m_app->IsDemo()) {
-            statusBar()->showMessage(QStringLiteral("Demo mode: the users are kept for this run only"));
-            copy.RemoveAll();
-            return;
-        }
-        // The edited users are in force for this run either way; a database
-        // that was not written must not pass for saved.
-        if (!m_app->Users().Save()) {
-            ShellMessage(
-                this,
-                QStringLiteral("The user database could not be saved to %1.\n%2")
-                    .arg(QDir::toNativeSeparators(m_app->Users().GetPath()), m_app->Users().LastError()),
-                QMessageBox::Ok, QMessageBox::Warning);
-        }
-    }
-    copy.RemoveAll();
 }

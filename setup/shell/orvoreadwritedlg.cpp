@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "orvoshell/shellmessages.h"
-#include "orvoshell/shellsettings.h"
 
 #include <orvomodel/accessexport.h>
+#include <orvoprocedures/installationjobs.h>
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -17,15 +17,6 @@
 
 namespace {
 
-const QString kSection = QStringLiteral("System");
-const QString kFirst = QStringLiteral("First");
-const QString kLast = QStringLiteral("Last");
-const QString kFlats = QStringLiteral("Read Write Flat Addresses");
-const QString kDoorAccess = QStringLiteral("Read Write Door Access");
-const QString kRfid = QStringLiteral("Read Write Rfid Tags");
-const QString kDoorSettings = QStringLiteral("Read Write Door Settings");
-const QString kRelays = QStringLiteral("Read Write Relays");
-
 int Checked(const QCheckBox* box)
 {
     return box->isChecked() ? 1 : 0;
@@ -33,8 +24,9 @@ int Checked(const QCheckBox* box)
 
 } // namespace
 
-COrvoReadWriteDlg::COrvoReadWriteDlg(QWidget* parent, bool readMode, bool systemForm)
-    : QDialog(parent), m_readMode(readMode), m_systemForm(systemForm)
+COrvoReadWriteDlg::COrvoReadWriteDlg(QWidget* parent, bool readMode, bool systemForm,
+                                     const SetupSettings& stored)
+    : QDialog(parent), m_stored(stored), m_readMode(readMode), m_systemForm(systemForm)
 {
     const QString verb = readMode ? tr("Read") : tr("Write");
     setWindowTitle(readMode ? QStringLiteral("Read Orvo") : QStringLiteral("Write Orvo"));
@@ -107,18 +99,19 @@ void COrvoReadWriteDlg::ShowEraseWarning()
 
 void COrvoReadWriteDlg::LoadChoices()
 {
+    const CReadWriteParameters stored = SelectionOf(m_stored);
     if (m_systemForm && m_ownRange) {
         m_params.first = m_ownFirst;
         m_params.last = m_ownLast;
     } else if (m_systemForm) {
-        m_params.first = GetProfileInt(kSection, kFirst, 0);
-        m_params.last = GetProfileInt(kSection, kLast, 10);
+        m_params.first = stored.first;
+        m_params.last = stored.last;
     }
-    m_params.flatAddresses = GetProfileInt(kSection, kFlats, 1);
-    m_params.doorAccess = GetProfileInt(kSection, kDoorAccess, 1);
-    m_params.rfidTags = GetProfileInt(kSection, kRfid, 0);
-    m_params.doorSettings = GetProfileInt(kSection, kDoorSettings, 0);
-    m_params.readRelays = GetProfileInt(kSection, kRelays, 0);
+    m_params.flatAddresses = stored.flatAddresses;
+    m_params.doorAccess = stored.doorAccess;
+    m_params.rfidTags = stored.rfidTags;
+    m_params.doorSettings = stored.doorSettings;
+    m_params.readRelays = stored.readRelays;
 
     // A stored number longer than the three digits typed is shown whole, so
     // that OK refuses it rather than reading it cut ("1000" as 100).
@@ -186,15 +179,13 @@ void COrvoReadWriteDlg::accept()
     taken.doorSettings = Checked(m_doorSettings);
     taken.readRelays = Checked(m_relays);
 
-    if (m_systemForm && !m_ownRange) {
-        WriteProfileInt(kSection, kFirst, taken.first);
-        WriteProfileInt(kSection, kLast, taken.last);
+    // The range is stored only when it was the installer's to choose.
+    CReadWriteParameters kept = taken;
+    if (!m_systemForm || m_ownRange) {
+        kept.first = m_stored.first;
+        kept.last = m_stored.last;
     }
-    WriteProfileInt(kSection, kFlats, taken.flatAddresses);
-    WriteProfileInt(kSection, kDoorAccess, taken.doorAccess);
-    WriteProfileInt(kSection, kRfid, taken.rfidTags);
-    WriteProfileInt(kSection, kDoorSettings, taken.doorSettings);
-    WriteProfileInt(kSection, kRelays, taken.readRelays);
+    StoreSelection(kept, &m_stored);
     m_params = taken;
     QDialog::accept();
 }

@@ -330,14 +330,16 @@ TEST_F(AdminTest, passwordsInDemoMode_leaveUserDatAlone)
 
 class OptionsTest : public AdminTest {
 protected:
-    void Fill(COptionsDlg& dlg)
+    // The settings the dialogs below open with.
+    static SetupSettings Filled()
     {
-        dlg.comPort = 3;
-        dlg.timeoutMultiplier = 1.5;
-        dlg.adapterLabel = "QRL51730";
-        dlg.defaultMainName = "Deck ";
-        dlg.defaultExpName = "Exp ";
-        dlg.maxEmptySlots = 4;
+        SetupSettings settings;
+        settings.port = 3;
+        settings.SetTimeoutMultiplier(1.5);
+        return settings;
+    }
+    void Show(COptionsDlg& dlg)
+    {
         dlg.Load();
         dlg.show();
     }
@@ -360,8 +362,8 @@ TEST_F(OptionsTest, timeoutMultiplierMustLieBetweenOneAndTwenty)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         messages.shown.clear();
-        COptionsDlg dlg(nullptr);
-        Fill(dlg);
+        COptionsDlg dlg(nullptr, Filled());
+        Show(dlg);
         Type(&dlg, "timeoutMultiplier", c.text);
         ClickButton(&dlg, QDialogButtonBox::Ok);
         if (c.message) {
@@ -371,20 +373,20 @@ TEST_F(OptionsTest, timeoutMultiplierMustLieBetweenOneAndTwenty)
         } else {
             EXPECT_TRUE(messages.shown.empty());
             EXPECT_EQ(dlg.result(), QDialog::Accepted);
-            EXPECT_DOUBLE_EQ(dlg.timeoutMultiplier, c.value);
+            EXPECT_DOUBLE_EQ(dlg.Settings().TimeoutMultiplier(), c.value);
         }
     }
 }
 
 TEST_F(OptionsTest, unchangedTimeoutMultiplierKeepsEveryDigit)
 {
-    COptionsDlg dlg(nullptr);
-    Fill(dlg);
-    dlg.timeoutMultiplier = 2.123456789;
-    dlg.Load();
+    SetupSettings settings = Filled();
+    settings.timeout = "2.123457"; // as Options stores it
+    COptionsDlg dlg(nullptr, settings);
+    Show(dlg);
     ClickButton(&dlg, QDialogButtonBox::Ok);
     ASSERT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_DOUBLE_EQ(dlg.timeoutMultiplier, 2.123456789);
+    EXPECT_EQ(dlg.Settings().timeout, "2.123457");
 }
 
 TEST_F(OptionsTest, portIsANumberOrADevicePath)
@@ -398,21 +400,21 @@ TEST_F(OptionsTest, portIsANumberOrADevicePath)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         messages.shown.clear();
-        COptionsDlg dlg(nullptr);
-        Fill(dlg);
+        COptionsDlg dlg(nullptr, Filled());
+        Show(dlg);
         dlg.findChild<QComboBox*>("comPort")->setEditText(c.text);
         ClickButton(&dlg, QDialogButtonBox::Ok);
         EXPECT_EQ(dlg.result() == QDialog::Accepted, c.accepted);
         EXPECT_EQ(messages.shown.empty(), c.accepted);
-        EXPECT_EQ(dlg.comPort, c.port);
-        EXPECT_EQ(dlg.device, c.device);
+        EXPECT_EQ(dlg.Settings().port, c.port);
+        EXPECT_EQ(dlg.Settings().device, c.device);
     }
 }
 
 TEST_F(OptionsTest, searchForSwapsThePortAndLabelFields)
 {
-    COptionsDlg dlg(nullptr);
-    Fill(dlg);
+    COptionsDlg dlg(nullptr, Filled());
+    Show(dlg);
     auto* search = dlg.findChild<QCheckBox*>("autoCommPort");
     EXPECT_TRUE(dlg.findChild<QComboBox*>("comPort")->isEnabled());
     EXPECT_FALSE(dlg.findChild<QLineEdit*>("adapterLabel")->isEnabled());
@@ -421,8 +423,8 @@ TEST_F(OptionsTest, searchForSwapsThePortAndLabelFields)
     EXPECT_FALSE(dlg.findChild<QComboBox*>("comPort")->isEnabled());
     EXPECT_TRUE(dlg.findChild<QLineEdit*>("adapterLabel")->isEnabled());
     ClickButton(&dlg, QDialogButtonBox::Ok);
-    EXPECT_EQ(dlg.comPort, 3) << "the port is kept as it was";
-    EXPECT_TRUE(dlg.autoCommPort);
+    EXPECT_EQ(dlg.Settings().port, 3) << "the port is kept as it was";
+    EXPECT_EQ(dlg.Settings().autoCommPort, 1);
     EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -430,8 +432,8 @@ TEST_F(OptionsTest, administratorNeedsTheMasterPassword)
 {
     for (const char* typed : {"73519", "12345"}) {
         SCOPED_TRACE(typed);
-        COptionsDlg dlg(nullptr);
-        Fill(dlg);
+        COptionsDlg dlg(nullptr, Filled());
+        Show(dlg);
         auto* level = dlg.findChild<QComboBox*>("accessLevel");
         EXPECT_EQ(level->currentText(), "Default");
         WhenModal<CAccessPasswordDlg>([typed](CAccessPasswordDlg* check) {
@@ -441,8 +443,9 @@ TEST_F(OptionsTest, administratorNeedsTheMasterPassword)
         level->setCurrentIndex(1);
         const bool right = std::string(typed) == "73519";
         EXPECT_EQ(level->currentIndex(), right ? 1 : 0);
-        EXPECT_EQ(dlg.administrator, right ? 1 : 0);
         EXPECT_TRUE(messages.shown.empty()) << "a wrong password says nothing";
+        ClickButton(&dlg, QDialogButtonBox::Ok);
+        EXPECT_EQ(dlg.Settings().administrator, right ? 1 : 0);
     }
 }
 
@@ -472,8 +475,8 @@ TEST_F(OptionsTest, unusableDeviceShowsTheDialoutHintAtOnce)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SetDeviceAccessCheck(c.check);
-        COptionsDlg dlg(nullptr);
-        Fill(dlg);
+        COptionsDlg dlg(nullptr, Filled());
+        Show(dlg);
         auto* port = dlg.findChild<QComboBox*>("comPort");
         port->setEditText(c.typed);
         emit port->lineEdit()->editingFinished();

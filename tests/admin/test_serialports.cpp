@@ -48,9 +48,7 @@ protected:
 TEST_F(SerialPortsTest, listFollowsAdaptersWhileTheDialogIsOpen)
 {
     fake.ports = {kBuiltIn};
-    COptionsDlg dlg(nullptr);
-    dlg.comPort = 1;
-    dlg.timeoutMultiplier = 1.0;
+    COptionsDlg dlg(nullptr, SetupSettings());
     dlg.Load();
     dlg.show();
     auto* port = dlg.findChild<QComboBox*>("comPort");
@@ -87,7 +85,7 @@ TEST_F(SerialPortsTest, listFollowsAdaptersWhileTheDialogIsOpen)
     QTest::mouseClick(dlg.findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Ok),
                       Qt::LeftButton);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.device, "/dev/orvo-QRL51730");
+    EXPECT_EQ(dlg.Settings().device, "/dev/orvo-QRL51730");
 }
 
 // Stable names are found however udev wrote the links (absolute or

@@ -676,7 +676,7 @@ TEST_F(DoorEditorTest, editDoorFromTheTreeOnTheDemoInstallation)
         sim.loadDemo();
         std::string device, error;
         ASSERT_TRUE(sim.startPty(&device, &error)) << error;
-        app.comms.device = QString::fromStdString(device);
+        UseDevice(app, device);
         CDeck& main = app.Doc()->System()->decks[0];
         main.description = "Main";
         main.versionMajor = 2;

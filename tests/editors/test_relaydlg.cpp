@@ -324,7 +324,7 @@ TEST_F(RelayDlgTest, editRelayFromTheTreeReadsAndWritesTheDemoUnit)
     demo.loadDemo();
     std::string device, error;
     ASSERT_TRUE(demo.startPty(&device, &error)) << error;
-    app.comms.device = QString::fromStdString(device);
+    UseDevice(app, device);
     COrvoSystem* system = app.Doc()->System();
     CDeck& main = system->decks[0];
     main.description = "Main";

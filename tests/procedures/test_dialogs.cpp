@@ -6,8 +6,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include "orvoprocedures/progressdlg.h"
 #include "orvoprocedures/readwritedialogs.h"
@@ -142,7 +140,8 @@ TEST_F(ProgressDialogs, CancelButtonAndCancelAnswerEndTheJobWithResultTwo)
         auto system = NewSystem(&settings);
         answer = [](const QString&) { return QMessageBox::Cancel; };
         EXPECT_EQ(RunWriteDialog(nullptr, &silent.conn, system.get(),
-                                 Selection(0, 1, false, false, false, false, false), false),
+                                 Selection(0, 1, false, false, false, false, false), false,
+                                 kDefaultQuietRetries),
                   1)
             << "one deck: deck 0 alone, so the silent deck 1 is never asked";
         ASSERT_EQ(boxes.size(), 1u);
@@ -151,7 +150,7 @@ TEST_F(ProgressDialogs, CancelButtonAndCancelAnswerEndTheJobWithResultTwo)
         boxes.clear();
         system->showResults = 0;
         CReadWriteParameters params = Selection(0, 1, true, false, false, false, false);
-        EXPECT_EQ(RunReadDialog(nullptr, &silent.conn, system.get(), params, true), 2);
+        EXPECT_EQ(RunReadDialog(nullptr, &silent.conn, system.get(), params, true, kDefaultQuietRetries), 2);
         ASSERT_EQ(boxes.size(), 1u) << "no summary with showResults off";
         EXPECT_EQ(boxes[0].text, "Timeout waiting for reply from MSG_ENQ\nDeck 1, Retry ?");
         EXPECT_EQ(boxes[0].parentTitle, "Reading Orvo System");
@@ -163,20 +162,18 @@ TEST_F(ProgressDialogs, CancelButtonAndCancelAnswerEndTheJobWithResultTwo)
 TEST_F(ProgressDialogs, ReadDialogHandsBackTheSettingsNobodyAnswered)
 {
     // A door in the mask that never answers; quiet retries off to keep it short.
-    QTemporaryDir config;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    QSettings(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"))
-        .setValue(QStringLiteral("Comms/Quiet Retries"), 0);
     orvosim::SimOptions options;
     options.silent = {"2:door"};
     SimBus bus("", options);
     CMemorySettings settings;
     auto system = NewSystem(&settings);
     system->showResults = 0;
-    std::vector<LostSetting> lost;
+    JobReport report;
     EXPECT_EQ(RunReadDialog(nullptr, &bus.conn, system.get(),
-                            Selection(2, 2, false, false, false, true, false), true, &lost),
+                            Selection(2, 2, false, false, false, true, false), true, 0, &report),
               1);
+    EXPECT_EQ(report.outcome, JobOutcome::Incomplete);
+    const std::vector<LostSetting>& lost = report.lostSettings;
     ASSERT_FALSE(lost.empty());
     EXPECT_EQ(lost.front().deck, 2);
     EXPECT_EQ(lost.front().setting, "code 0");

@@ -4,6 +4,8 @@
 
 #include "orvoshell/shellmessages.h"
 
+#include <wendrel/settingsstore.h>
+
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -80,21 +82,9 @@ protected:
     }
     void TearDown() override { SetShellMessages(nullptr); }
 
-    QString StoredText(const QString& key)
-    {
-        QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
-        return store.value(key).toString();
-    }
-    bool Stored(const QString& key)
-    {
-        QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
-        return store.contains(key);
-    }
-    void Store(const QString& key, const QVariant& value)
-    {
-        QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
-        store.setValue(key, value);
-    }
+    QString StoredText(const QString& key) { return CSettingsStore::Open()->value(key).toString(); }
+    bool Stored(const QString& key) { return CSettingsStore::Open()->contains(key); }
+    void Store(const QString& key, const QVariant& value) { CSettingsStore::Open()->setValue(key, value); }
 
     QTemporaryDir m_settingsDir;
     ScriptedMessages messages;
@@ -142,10 +132,18 @@ public:
         if (realLogin)
             return CSetupApp::RunLogin();
         if (loginAccepted)
-            accessLevel = loginLevel;
+            State().SetAccessLevel(loginLevel);
         return loginAccepted;
     }
 };
+
+// Points the application's sessions at a device, as Options would.
+inline void UseDevice(CSetupApp& app, const std::string& device)
+{
+    SetupSettings settings = app.State().Settings();
+    settings.device = device;
+    app.State().ApplySettings(settings, kCommsPart);
+}
 
 // A window title as the desktop shows it: the "[*]" mark becomes "*" while
 // the window holds unsaved changes and disappears otherwise.

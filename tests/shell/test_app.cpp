@@ -69,11 +69,8 @@ TEST_F(ShellAppTest, startWithoutSettings_givesDefaultsFullAccessNoLogin)
 {
     ASSERT_TRUE(Start());
     EXPECT_EQ(app->loginRuns, 0);
-    EXPECT_EQ(app->accessLevel, 0);
-    EXPECT_EQ(app->comms.comPort, 1);
-    EXPECT_EQ(app->comms.autoCommPort, 0);
-    EXPECT_EQ(app->comms.adapterLabel, QStringLiteral("QRL51730"));
-    EXPECT_EQ(app->comms.showDuplicatesReport, 0);
+    EXPECT_EQ(app->State().AccessLevel(), 0);
+    EXPECT_EQ(app->State().Settings(), SetupSettings());
     EXPECT_DOUBLE_EQ(COrvoSerialConnection::GetTimeoutMult(), 1.0);
     EXPECT_EQ(app->SessionDevice(), QStringLiteral("/dev/ttyS0"));
     EXPECT_EQ(ShownTitle(app->Frame()), QStringLiteral("Orvo - Setup"));
@@ -182,9 +179,9 @@ TEST_F(ShellAppTest, restrictedLogin_greysTheFullAccessCommandsOnly)
     loginLevel = 2;
     ASSERT_TRUE(Start());
     RecordingFeatures features;
-    app->SetFeatureDialogs(&features);
+    app->State().SetFeatureDialogs(&features);
     EXPECT_EQ(app->loginRuns, 1);
-    EXPECT_EQ(app->accessLevel, 2);
+    EXPECT_EQ(app->State().AccessLevel(), 2);
     for (int id : {ID_ORVO_WRITE, ID_ORVO_COMPARE, ID_VIEW_PASSWORDS, ID_ORVO_LOGGING, ID_ORVO_OPTIONS,
                    ID_ORVO_CLOCK, ID_TEST_LOGGING, ID_TEST_MESSAGING, ID_TEST_RFID})
         EXPECT_FALSE(Action(id)->isEnabled()) << id;
@@ -198,7 +195,7 @@ TEST_F(ShellAppTest, restrictedLogin_greysTheFullAccessCommandsOnly)
     // A greyed command does nothing even when invoked directly.
     view->OnCommand(ID_ORVO_LOGGING);
     EXPECT_TRUE(features.calls.empty());
-    app->SetFeatureDialogs(nullptr);
+    app->State().SetFeatureDialogs(nullptr);
 }
 
 TEST_F(ShellAppTest, cancelledLogin_endsStartUp)
@@ -242,14 +239,14 @@ TEST_F(ShellAppTest, demoMode_reachesADemoDeckThroughTheSession)
     StartOptions options;
     options.demo = true;
     ASSERT_TRUE(Start(options));
-    EXPECT_TRUE(app->IsDemo());
+    EXPECT_TRUE(app->State().IsDemo());
     EXPECT_TRUE(ShownTitle(app->Frame()).endsWith(QStringLiteral("[Demo]")));
-    EXPECT_EQ(app->SessionDevice(), app->DemoDevice());
+    EXPECT_EQ(app->SessionDevice(), app->State().DemoDevice());
 
-    ASSERT_TRUE(app->OpenSession(app->Frame()));
+    ASSERT_TRUE(app->State().OpenSession(app->Frame()));
     _orvo_msg reply{};
     const bool answered = app->Session().SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0);
-    app->CloseSession();
+    app->State().CloseSession();
     ASSERT_TRUE(answered);
     EXPECT_EQ(reply.srcDeck, 0);
     EXPECT_EQ(NodeTypeOf(reply.srcNode), NODE_DECK);
@@ -291,10 +288,7 @@ TEST_F(ShellAppTest, readSelection_startsAtTheDemoDecksInDemoModeOnly)
         EXPECT_EQ(first, c.first);
         EXPECT_EQ(last, c.last);
         // The stored choices are the installer's, not the demo's.
-        EXPECT_EQ(QSettings(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"))
-                      .value(QStringLiteral("System/First"))
-                      .toInt(),
-                  5);
+        EXPECT_EQ(StoredText(QStringLiteral("System/First")), QStringLiteral("5"));
         app.reset();
     }
 }
@@ -351,7 +345,7 @@ TEST_F(ShellAppTest, realLogin_masterPasswordGivesFullAccess)
     TypePassword(CPasswordDlg::MasterPassword(), &caption);
     ASSERT_TRUE(Start());
     EXPECT_EQ(caption, QStringLiteral("Orvo Setup"));
-    EXPECT_EQ(app->accessLevel, 0);
+    EXPECT_EQ(app->State().AccessLevel(), 0);
     EXPECT_TRUE(Action(ID_ORVO_CHECK_DUPLICATES)->isEnabled());
 }
 

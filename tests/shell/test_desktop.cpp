@@ -150,10 +150,11 @@ protected:
 // Every dialog the application registers, opened as its command opens it.
 TEST_F(DesktopTest, everyRegisteredDialogFitsA1366x768Screen)
 {
-    ASSERT_TRUE(app->OpenSession(app->Frame()));
+    ASSERT_TRUE(app->State().OpenSession(app->Frame()));
     CDeck& deck = system->decks[0];
     CUserList users;
     users.Copy(app->Users());
+    SetupSettings settings = app->State().Settings();
     int checked = 0;
     for (int id : app->Registry().Commands()) {
         // Their only window is the desktop's own file dialog.
@@ -173,6 +174,7 @@ TEST_F(DesktopTest, everyRegisteredDialogFitsA1366x768Screen)
             context.keyTags = keyTags;
             context.nodeType = id == ID_CONFIGURE_RELAY ? NODE_RELAY : NODE_DOOR;
             context.users = &users;
+            context.settings = &settings;
             const auto seen = Opened([&] { app->Registry().Run(id, context); });
             ASSERT_FALSE(seen.empty()) << "command " << id << " showed no dialog";
             for (const auto& [title, size] : seen) {
@@ -182,7 +184,7 @@ TEST_F(DesktopTest, everyRegisteredDialogFitsA1366x768Screen)
             }
         }
     }
-    app->CloseSession();
+    app->State().CloseSession();
     EXPECT_GE(checked, 20);
 }
 
@@ -288,8 +290,8 @@ void ExpectUniqueMnemonics(const QString& where, const QList<QAction*>& actions)
 // below it and the tree's context menus.
 TEST_F(DesktopTest, everyMenuHasUniqueMnemonics)
 {
-    app->AddToRecentFiles(QStringLiteral("/tmp/site-a.orvo"));
-    app->AddToRecentFiles(QStringLiteral("/tmp/site-b.orvo"));
+    app->State().AddToRecentFiles(QStringLiteral("/tmp/site-a.orvo"));
+    app->State().AddToRecentFiles(QStringLiteral("/tmp/site-b.orvo"));
     ExpectUniqueMnemonics(QStringLiteral("menu bar"), app->Frame()->menuBar()->actions());
     int menus = 0;
     for (int kind = 0; kind <= NodeKindFlat; ++kind) {
@@ -304,7 +306,7 @@ TEST_F(DesktopTest, everyMenuHasUniqueMnemonics)
 // Fields that take a fixed format show it while empty and as a tool tip.
 TEST_F(DesktopTest, formatFieldsShowTheirFormat)
 {
-    ASSERT_TRUE(app->OpenSession(app->Frame()));
+    ASSERT_TRUE(app->State().OpenSession(app->Frame()));
     struct Case {
         int command;
         const char* field;
@@ -340,5 +342,5 @@ TEST_F(DesktopTest, formatFieldsShowTheirFormat)
             toolTip.contains(c.placeholder.size() > 10 ? QStringLiteral("hexadecimal") : c.placeholder))
             << toolTip.toStdString();
     }
-    app->CloseSession();
+    app->State().CloseSession();
 }

@@ -122,7 +122,7 @@ TEST_F(ShellDocumentTest, saveThenOpen_roundTripsTheInstallation)
     EXPECT_EQ(system->decks[0].flats[0].address, "101");
     // The title follows the opened file; the recent files stay as they were.
     EXPECT_EQ(ShownTitle(app->Frame()), QStringLiteral("harbour.orvo - Setup"));
-    EXPECT_TRUE(app->RecentFiles().isEmpty());
+    EXPECT_TRUE(app->State().RecentFiles().isEmpty());
 }
 
 TEST_F(ShellDocumentTest, openWithMerge_keepsDecksInUseAndFillsFreeOnes)
@@ -167,7 +167,7 @@ TEST_F(ShellDocumentTest, openDocument_setsTitleAndRecentFiles)
     for (const char* name : {"b.orvo", "c.orvo", "d.orvo", "e.orvo"})
         doc->OnOpenDocument(FilePath(QString::fromLatin1(name)));
     doc->OnOpenDocument(FilePath(QStringLiteral("c.orvo")));
-    EXPECT_EQ(app->RecentFiles(),
+    EXPECT_EQ(app->State().RecentFiles(),
               (QStringList{FilePath("c.orvo"), FilePath("e.orvo"), FilePath("d.orvo"), FilePath("b.orvo")}));
     // The File menu carries them between the key-tag commands and Exit.
     QStringList menu;

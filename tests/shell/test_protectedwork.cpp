@@ -9,7 +9,6 @@
 #include "orvoshell/orvoreadwritedlg.h"
 #include "orvoshell/orvotreeview.h"
 #include "orvoshell/setupdoc.h"
-#include "orvoshell/shellsettings.h"
 
 #include <orvomodel/accessexport.h>
 #include <orvomodel/orvosystem.h>
@@ -367,7 +366,7 @@ TEST_F(ProtectedWorkTest, fileThatIsNoDocument_isRefusedAndTheDocumentStays)
     EXPECT_FALSE(doc->OnOpenDocument(junk, app->Frame()));
     EXPECT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(system->description, "Site A");
-    EXPECT_EQ(app->RecentFiles(), QStringList{a});
+    EXPECT_EQ(app->State().RecentFiles(), QStringList{a});
 }
 
 TEST_F(ProtectedWorkTest, startWithAFileThatIsNoDocument_startsEmptyAfterTheBox)
@@ -435,10 +434,10 @@ TEST_F(ProtectedWorkTest, demoSettings_stayOutOfTheStore)
     {
         QTemporaryDir scratch;
         ASSERT_TRUE(CSetupApp::KeepSettingsInMemory(scratch));
-        EXPECT_EQ(GetProfileInt(QStringLiteral("System"), QStringLiteral("Last"), 0), 7)
+        EXPECT_EQ(StoredText(QStringLiteral("System/Last")), QStringLiteral("7"))
             << "the demo starts from the stored settings";
-        WriteProfileInt(QStringLiteral("System"), QStringLiteral("Last"), 3);
-        EXPECT_EQ(GetProfileInt(QStringLiteral("System"), QStringLiteral("Last"), 0), 3);
+        Store(QStringLiteral("System/Last"), 3);
+        EXPECT_EQ(StoredText(QStringLiteral("System/Last")), QStringLiteral("3"));
     }
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());

@@ -38,9 +38,9 @@ TEST_F(ShellReadWriteDlgTest, captions_followMode)
     EXPECT_TRUE(write.relaysBox()->isHidden());
 }
 
-TEST_F(ShellReadWriteDlgTest, freshStore_loadsDefaults_andOkStoresEveryKey)
+TEST_F(ShellReadWriteDlgTest, defaults_areShown_andOkGivesEveryChoiceToStore)
 {
-    COrvoReadWriteDlg dlg(nullptr, true, true);
+    COrvoReadWriteDlg dlg(nullptr, true, true, SetupSettings());
     dlg.LoadChoices();
     EXPECT_EQ(dlg.firstEdit()->text(), QStringLiteral("0"));
     EXPECT_EQ(dlg.lastEdit()->text(), QStringLiteral("10"));
@@ -62,20 +62,20 @@ TEST_F(ShellReadWriteDlgTest, freshStore_loadsDefaults_andOkStoresEveryKey)
     EXPECT_EQ(dlg.m_params.last, 2);
     EXPECT_EQ(dlg.m_params.readRelays, 1);
     EXPECT_EQ(dlg.m_params.doorAccess, 0);
-    EXPECT_EQ(StoredText(QStringLiteral("System/First")), QStringLiteral("3"));
-    EXPECT_EQ(StoredText(QStringLiteral("System/Last")), QStringLiteral("2"));
-    EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Flat Addresses")), QStringLiteral("1"));
-    EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Door Access")), QStringLiteral("0"));
-    EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Rfid Tags")), QStringLiteral("0"));
-    EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Door Settings")), QStringLiteral("0"));
-    EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Relays")), QStringLiteral("1"));
+    SetupSettings expected;
+    expected.first = 3;
+    expected.last = 2;
+    expected.doorAccess = 0;
+    expected.readRelays = 1;
+    EXPECT_EQ(dlg.Selection(), expected);
 }
 
 TEST_F(ShellReadWriteDlgTest, singleDeckForm_keepsDeckNumbersAndStoredRange)
 {
-    Store(QStringLiteral("System/First"), 5);
-    Store(QStringLiteral("System/Last"), 9);
-    COrvoReadWriteDlg dlg(nullptr, false, false);
+    SetupSettings stored;
+    stored.first = 5;
+    stored.last = 9;
+    COrvoReadWriteDlg dlg(nullptr, false, false, stored);
     dlg.m_params.first = dlg.m_params.last = 42;
     dlg.m_params.writeSerialNumber = 1;
     dlg.LoadChoices();
@@ -86,16 +86,17 @@ TEST_F(ShellReadWriteDlgTest, singleDeckForm_keepsDeckNumbersAndStoredRange)
     EXPECT_EQ(dlg.m_params.first, 42);
     EXPECT_EQ(dlg.m_params.last, 42);
     EXPECT_EQ(dlg.m_params.writeSerialNumber, 1);
-    EXPECT_EQ(StoredText(QStringLiteral("System/First")), QStringLiteral("5"));
-    EXPECT_EQ(StoredText(QStringLiteral("System/Last")), QStringLiteral("9"));
+    EXPECT_EQ(dlg.Selection().first, 5);
+    EXPECT_EQ(dlg.Selection().last, 9);
 }
 
 TEST_F(ShellReadWriteDlgTest, readMode_rfidClickCouplesFlatAddresses)
 {
     // Each box opens with its own stored value, even the uncoupled pair.
-    Store(QStringLiteral("System/Read Write Rfid Tags"), 1);
-    Store(QStringLiteral("System/Read Write Flat Addresses"), 0);
-    COrvoReadWriteDlg dlg(nullptr, true, true);
+    SetupSettings stored;
+    stored.rfidTags = 1;
+    stored.flatAddresses = 0;
+    COrvoReadWriteDlg dlg(nullptr, true, true, stored);
     dlg.LoadChoices();
     EXPECT_TRUE(dlg.rfidTagsBox()->isChecked());
     EXPECT_FALSE(dlg.flatAddressesBox()->isChecked());
@@ -113,8 +114,9 @@ TEST_F(ShellReadWriteDlgTest, readMode_rfidClickCouplesFlatAddresses)
 
 TEST_F(ShellReadWriteDlgTest, writeMode_boxesIndependent_relaysKeepStoredValue)
 {
-    Store(QStringLiteral("System/Read Write Relays"), 1);
-    COrvoReadWriteDlg dlg(nullptr, false, true);
+    SetupSettings stored;
+    stored.readRelays = 1;
+    COrvoReadWriteDlg dlg(nullptr, false, true, stored);
     dlg.LoadChoices();
     dlg.flatAddressesBox()->setChecked(false);
     QTest::mouseClick(dlg.rfidTagsBox(), Qt::LeftButton);
@@ -124,10 +126,10 @@ TEST_F(ShellReadWriteDlgTest, writeMode_boxesIndependent_relaysKeepStoredValue)
     dlg.accept();
     EXPECT_EQ(dlg.m_params.flatAddresses, 0);
     EXPECT_EQ(dlg.m_params.rfidTags, 1);
-    EXPECT_EQ(StoredText(QStringLiteral("System/Read Write Relays")), QStringLiteral("1"));
+    EXPECT_EQ(dlg.Selection().readRelays, 1);
 }
 
-TEST_F(ShellReadWriteDlgTest, badDeckNumber_keepsDialogOpenAndStoresNothing)
+TEST_F(ShellReadWriteDlgTest, badDeckNumber_keepsDialogOpenAndChangesNothing)
 {
     for (const char* typed : {"256", "-1", "x", ""}) {
         COrvoReadWriteDlg dlg(nullptr, true, true);
@@ -137,7 +139,7 @@ TEST_F(ShellReadWriteDlgTest, badDeckNumber_keepsDialogOpenAndStoresNothing)
         dlg.accept();
         EXPECT_NE(dlg.result(), QDialog::Accepted) << typed;
         ASSERT_EQ(messages.shown.size(), 1u) << typed;
-        EXPECT_FALSE(Stored(QStringLiteral("System/Last"))) << typed;
+        EXPECT_EQ(dlg.Selection(), SetupSettings()) << typed;
     }
     // 255 itself passes the dialog; the procedures stop the range at 254.
     COrvoReadWriteDlg dlg(nullptr, true, true);
@@ -151,8 +153,9 @@ TEST_F(ShellReadWriteDlgTest, badDeckNumber_keepsDialogOpenAndStoresNothing)
 TEST_F(ShellReadWriteDlgTest, storedDeckNumberLongerThanItsFieldIsRefusedWhole)
 {
     // Cut to three digits, 1000 would read as deck 100.
-    Store(QStringLiteral("System/Last"), 1000);
-    COrvoReadWriteDlg dlg(nullptr, true, true);
+    SetupSettings stored;
+    stored.last = 1000;
+    COrvoReadWriteDlg dlg(nullptr, true, true, stored);
     dlg.LoadChoices();
     EXPECT_EQ(dlg.lastEdit()->text(), QStringLiteral("1000"));
     dlg.accept();

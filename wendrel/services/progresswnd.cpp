@@ -1,6 +1,7 @@
 #include "wendrel/progresswnd.h"
 
 #include "ansitext.h"
+#include "wendrel/settingsstore.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -333,7 +334,8 @@ void CProgressWnd::SaveCurrentSettings()
 {
     if (!m_wnd)
         return;
-    QSettings settings(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
+    const std::unique_ptr<QSettings> store = CSettingsStore::Open();
+    QSettings& settings = *store;
     settings.beginGroup(QStringLiteral("Settings"));
     settings.setValue(QStringLiteral("X"), m_wnd->pos().x());
     settings.setValue(QStringLiteral("Y"), m_wnd->pos().y());
@@ -341,7 +343,8 @@ void CProgressWnd::SaveCurrentSettings()
 
 void CProgressWnd::RestorePreviousSettings()
 {
-    QSettings settings(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
+    const std::unique_ptr<QSettings> store = CSettingsStore::Open();
+    QSettings& settings = *store;
     settings.beginGroup(QStringLiteral("Settings"));
     bool okX = false, okY = false;
     int x = settings.value(QStringLiteral("X"), -1).toInt(&okX);

@@ -4,7 +4,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -183,14 +182,6 @@ void CProgressDlgHost::ConnectionLost(const std::string& text)
     m_dialog->PostText(TextFromModel(text));
 }
 
-int QuietRetriesSetting()
-{
-    QSettings store(QStringLiteral("Quendral Orvo"), QStringLiteral("Setup"));
-    bool ok = false;
-    const int retries = store.value(QStringLiteral("Comms/Quiet Retries"), kDefaultQuietRetries).toInt(&ok);
-    return ok && retries >= 0 ? retries : kDefaultQuietRetries;
-}
-
 CProcedureDlg::CProcedureDlg(QWidget* parent, COrvoSerialConnection* conn, const CReadWriteParameters* params,
                              COrvoSystem* system, const QString& title)
     : CProgressDlg(parent, conn, title), m_params(params), m_system(system)
@@ -212,33 +203,36 @@ namespace {
 // Runs the job's dialog over the whole system or over the first deck only.
 template <typename Dialog>
 int RunJobDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
-                 const CReadWriteParameters& params, bool wholeSystem, const QString& title,
-                 std::vector<LostSetting>* lost)
+                 const CReadWriteParameters& params, bool wholeSystem, int quietRetries, const QString& title,
+                 JobReport* report)
 {
     CReadWriteParameters covered = params;
     if (!wholeSystem)
         covered.last = covered.first;
     Dialog dialog(parent, conn, &covered, system, title);
+    dialog.SetQuietRetries(quietRetries);
     const int result = dialog.exec();
-    if (lost)
-        *lost = dialog.LostSettings();
+    if (report) {
+        report->outcome = dialog.Outcome();
+        report->lostSettings = dialog.LostSettings();
+    }
     return result;
 }
 
 } // namespace
 
 int RunReadDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
-                  const CReadWriteParameters& params, bool wholeSystem, std::vector<LostSetting>* lost)
+                  const CReadWriteParameters& params, bool wholeSystem, int quietRetries, JobReport* report)
 {
     return RunJobDialog<COrvoReadDlg>(
-        parent, conn, system, params, wholeSystem,
-        wholeSystem ? QStringLiteral("Reading Orvo System") : QStringLiteral("Reading Orvo Deck"), lost);
+        parent, conn, system, params, wholeSystem, quietRetries,
+        wholeSystem ? QStringLiteral("Reading Orvo System") : QStringLiteral("Reading Orvo Deck"), report);
 }
 
 int RunWriteDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* system,
-                   const CReadWriteParameters& params, bool wholeSystem, std::vector<LostSetting>* lost)
+                   const CReadWriteParameters& params, bool wholeSystem, int quietRetries, JobReport* report)
 {
     return RunJobDialog<COrvoWriteDlg>(
-        parent, conn, system, params, wholeSystem,
-        wholeSystem ? QStringLiteral("Writing Orvo System") : QStringLiteral("Writing Orvo Deck"), lost);
+        parent, conn, system, params, wholeSystem, quietRetries,
+        wholeSystem ? QStringLiteral("Writing Orvo System") : QStringLiteral("Writing Orvo Deck"), report);
 }

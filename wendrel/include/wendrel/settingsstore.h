@@ -12,7 +12,7 @@
 
 class WENDREL_API CSettingsStore {
 public:
-    static QString Organization(); // "Quendral Orvo"
+    static QString Organization(); // the vendor's name
     static QString Application();  // "Setup"
     // The store in the native format and the user scope, where
     // QSettings::setPath (a demo's scratch copy, tests) points it.

@@ -2,8 +2,8 @@
 //
 // CUserListDlg edits a CUserList in place: the caller hands it a copy and
 // keeps (and saves) that copy only when the dialog ends with OK. COptionsDlg
-// holds its own copies of the settings it shows; the caller fills them, runs
-// the dialog and applies them after OK.
+// takes the settings whole and hands them back whole after OK; the caller
+// applies them.
 #pragma once
 
 #include <QDialog>
@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "orvoadmin/serialports.h"
+#include "orvomodel/setupsettings.h"
 
 class CUser;
 class CUserList;
@@ -100,31 +101,20 @@ private:
     QLineEdit* m_password;
 };
 
+// The Comms, Orvo access and model settings (the others pass through).
 class COptionsDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit COptionsDlg(QWidget* parent);
+    // loginLevel: the access level of the login; "Use Passwords" only at level 0.
+    explicit COptionsDlg(QWidget* parent, const SetupSettings& settings = {}, int loginLevel = 0);
     ~COptionsDlg() override;
 
-    // Puts the copies into the controls (exec does this first).
+    // Puts the settings into the controls (exec does this first).
     void Load();
     int exec() override;
 
-    // The copies, filled by the caller and read back after OK.
-    int comPort = 0;
-    QString device; // a device path; when not empty it wins over comPort
-    bool autoCommPort = false;
-    QString adapterLabel;
-    double timeoutMultiplier = 0.0;
-    QString defaultMainName;
-    QString defaultExpName;
-    bool showResults = false;
-    bool usePasswords = false;
-    bool showDuplicatesReport = false;
-    int maxEmptySlots = 4;
-    int administrator = 0;
-    // The access level of the login: "Use Passwords" only at level 0.
-    int loginLevel = 0;
+    // The settings as shown, with what OK took.
+    const SetupSettings& Settings() const { return m_settings; }
 
 public slots:
     void accept() override;
@@ -142,6 +132,9 @@ private:
     void RefreshPorts();
 
     std::unique_ptr<Ui::COptionsDlg> m_ui;
+    SetupSettings m_settings;
+    int m_loginLevel;
+    int m_administrator = 0;        // as the access level box stands
     QList<SerialPortFacts> m_ports; // as last shown
 };
 

@@ -30,11 +30,18 @@ public:
     virtual ~IOrvoSettings() = default;
 
     // section is one of the store's sections ("Orvo", "Comms", "System", "Settings").
+    // An integer edited by hand reads as its leading number, else the default.
     virtual int GetInt(const std::string& section, const std::string& key, int defaultValue) = 0;
+    // Model text: Windows-1252 bytes.
     virtual std::string GetString(const std::string& section, const std::string& key,
                                   const std::string& defaultValue) = 0;
     virtual void SetInt(const std::string& section, const std::string& key, int value) = 0;
     virtual void SetString(const std::string& section, const std::string& key, const std::string& value) = 0;
+    // Text outside the model (device paths, file names): UTF-8.
+    virtual std::string GetUtf8(const std::string& section, const std::string& key,
+                                const std::string& defaultValue) = 0;
+    virtual void SetUtf8(const std::string& section, const std::string& key, const std::string& value) = 0;
+    virtual void Remove(const std::string& section, const std::string& key) = 0;
 };
 
 // Settings kept in memory only; starts empty so every read yields its default.
@@ -45,6 +52,10 @@ public:
                           const std::string& defaultValue) override;
     void SetInt(const std::string& section, const std::string& key, int value) override;
     void SetString(const std::string& section, const std::string& key, const std::string& value) override;
+    std::string GetUtf8(const std::string& section, const std::string& key,
+                        const std::string& defaultValue) override;
+    void SetUtf8(const std::string& section, const std::string& key, const std::string& value) override;
+    void Remove(const std::string& section, const std::string& key) override;
 
     bool Contains(const std::string& section, const std::string& key) const;
 
@@ -63,6 +74,10 @@ public:
                           const std::string& defaultValue) override;
     void SetInt(const std::string& section, const std::string& key, int value) override;
     void SetString(const std::string& section, const std::string& key, const std::string& value) override;
+    std::string GetUtf8(const std::string& section, const std::string& key,
+                        const std::string& defaultValue) override;
+    void SetUtf8(const std::string& section, const std::string& key, const std::string& value) override;
+    void Remove(const std::string& section, const std::string& key) override;
 
 private:
     QSettings& m_store;

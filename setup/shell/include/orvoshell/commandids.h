@@ -64,3 +64,37 @@ inline bool IsFullAccessCommand(int id)
         return false;
     }
 }
+
+// Commands whose work is a dialog contributed by another part: enabled only
+// while that dialog is registered.
+inline bool IsFeatureCommand(int id)
+{
+    switch (id) {
+    case ID_EDIT_SYSTEM:
+    case ID_ADD_DECKS:
+    case ID_EDIT_DECK:
+    case ID_ADD_FLATS:
+    case ID_ADD_DOORS:
+    case ID_EDIT_DOOR:
+    case ID_EDIT_RELAY:
+    case ID_EDIT_FLAT:
+    case ID_ORVO_REBOOT:
+    case ID_ORVO_MONITOR:
+    case ID_ORVO_LOGGING:
+    case ID_ORVO_CLOCK:
+    case ID_TEST_LOGGING:
+    case ID_TEST_MESSAGING:
+    case ID_TEST_RFID:
+    case ID_TEST_EMC:
+    case ID_CONFIGURE_KX7:
+    case ID_CONFIGURE_DOOR:
+    case ID_CONFIGURE_RELAY:
+    case ID_ORVO_OPTIONS:
+    case ID_VIEW_PASSWORDS:
+    case ID_FILE_IMPORT_KEY_TAGS:
+    case ID_FILE_EXPORT_KEY_TAGS:
+        return true;
+    default:
+        return false;
+    }
+}

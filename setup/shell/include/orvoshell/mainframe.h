@@ -1,10 +1,12 @@
-// The main window: menu bar, tool bar, status bar and the tree view.
+// The main window: menu bar, tool bar, status bar and the tree view, with
+// the command controller behind the commands that act on the installation.
 #pragma once
 
 #include <QHash>
 #include <QMainWindow>
 
-class CSetupApp;
+class CAppState;
+class CCommandController;
 class CSetupDoc;
 class COrvoTreeView;
 class QAction;
@@ -14,10 +16,11 @@ class QMenu;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    CMainFrame(CSetupApp* app, CSetupDoc* doc);
+    CMainFrame(CAppState& state, CSetupDoc* doc);
     ~CMainFrame() override;
 
     COrvoTreeView* View() const { return m_view; }
+    CCommandController* Controller() const { return m_controller; }
     // The menu or tool-bar action of a command; null when there is none.
     QAction* Action(int id) const { return m_actions.value(id); }
     QMenu* FileMenu() const { return m_fileMenu; }
@@ -26,8 +29,9 @@ public:
     void UpdateCommandStates();
     void UpdateTitle();
     void UpdateRecentFiles();
-    // The status bar's serial device, after the settings were read.
-    void UpdateDeviceLabel();
+    // The status bar's serial device, and a word when the stored time-out
+    // multiplier is not usable.
+    void ShowSettings();
 
 protected:
     // Asks to save changes, then keeps the window's size and place.
@@ -36,13 +40,12 @@ protected:
 private:
     QAction* AddCommand(QMenu* menu, const QString& text, int id, const QKeySequence& shortcut = {});
     void OnCommand(int id);
-    void OnPasswords();
-    void OnKeyTagsFile(int id);
     void OnOpenRecent(const QString& path);
 
-    CSetupApp* m_app;
+    CAppState& m_state;
     CSetupDoc* m_doc;
     COrvoTreeView* m_view;
+    CCommandController* m_controller;
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentSeparator = nullptr;
     QAction* m_recentEnd = nullptr;

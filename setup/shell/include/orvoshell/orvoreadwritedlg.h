@@ -1,7 +1,9 @@
 // The selection shown before every read or write of the installation: which
-// decks and which kinds of setting take part. Choices persist in "System".
+// decks and which kinds of setting take part. It opens with the stored
+// choices and hands back the choices to store ("System").
 #pragma once
 
+#include <orvomodel/setupsettings.h>
 #include <orvoprocedures/readwriteparameters.h>
 
 #include <QDialog>
@@ -14,12 +16,16 @@ class QLineEdit;
 class COrvoReadWriteDlg : public QDialog {
     Q_OBJECT
 public:
-    // readMode: read rather than write; systemForm: whole system rather than one deck.
-    COrvoReadWriteDlg(QWidget* parent, bool readMode, bool systemForm);
+    // readMode: read rather than write; systemForm: whole system rather than
+    // one deck; stored: the choices the dialog opens with.
+    COrvoReadWriteDlg(QWidget* parent, bool readMode, bool systemForm, const SetupSettings& stored = {});
 
     // The caller fills first/last (single deck) and writeSerialNumber before
     // exec(); OK leaves the chosen values here, Cancel leaves it untouched.
     CReadWriteParameters m_params;
+    // The stored choices with what OK took: the deck range only from the
+    // system form, and not while a range of its own is in use.
+    SetupSettings Selection() const { return m_stored; }
 
     int exec() override;
     void accept() override;
@@ -48,6 +54,7 @@ private:
     void ShowEraseWarning();
     bool TakeDeckNumber(QLineEdit* edit, int* value);
 
+    SetupSettings m_stored;
     bool m_readMode;
     bool m_systemForm;
     bool m_loaded = false;

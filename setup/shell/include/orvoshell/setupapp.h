@@ -1,25 +1,21 @@
-// The application object: start-up order, the process-wide state every
-// command uses (the one device session, the communication settings, the user
-// list, the access level), the settings store, and its own commands.
+// The application object: builds the store, the application state, the
+// document and the main window in their fixed order, and runs the login.
 #pragma once
 
+#include "orvoshell/appstate.h"
 #include "orvoshell/featuredialogs.h"
-#include "orvoshell/shellsettings.h"
 
 #include <QObject>
-#include <QSettings>
-#include <QStringList>
+#include <QString>
 
 #include <memory>
 
 class CMainFrame;
-class COrvoQSettings;
 class COrvoSerialConnection;
 class CSetupDoc;
-class CShellCommsPrompt;
 class CUserList;
+class QSettings;
 class QTemporaryDir;
-class QWidget;
 
 namespace orvosim {
 class Simulator;
@@ -32,32 +28,33 @@ struct StartOptions {
 
 class CSetupApp : public QObject {
     Q_OBJECT
+
+    // First: the views below refer to it.
+    std::unique_ptr<QSettings> m_store;
+    std::unique_ptr<CAppState> m_state;
+
 public:
     CSetupApp();
     ~CSetupApp() override;
 
     // The one application object of the process (null before construction).
+    // For the shell and tests: the other parts get what they need through
+    // their FeatureContext.
     static CSetupApp* Instance();
 
     // Start-up in its fixed order; false ends the program.
     bool InitInstance(const StartOptions& options);
 
+    CAppState& State() { return *m_state; }
     CSetupDoc* Doc() const { return m_doc.get(); }
     CMainFrame* Frame() const { return m_frame.get(); }
-    COrvoSerialConnection& Session() { return *m_session; }
-    CUserList& Users() { return *m_users; }
-
-    // Opens the session with the settings' port (or device), search flag and
-    // adapter label; the library shows its own messages. Closing is the caller's.
-    bool OpenSession(QWidget* owner);
-    void CloseSession();
-    // The device the session opens: the demo's for this run, else "Device",
-    // else the classic port number's.
-    QString SessionDevice() const;
-
-    // Reads the communication and access settings, as the main window does at
-    // creation, and hands the multiplier to the session.
-    void ReadCommsSettings();
+    COrvoSerialConnection& Session() { return m_state->Session(); }
+    CUserList& Users() { return m_state->Users(); }
+    CFeatureRegistry& Registry() { return m_state->Registry(); }
+    // The device the next session opens.
+    QString SessionDevice() const { return m_state->SessionDevice(); }
+    // The demo installation of this run (null when not in demo mode).
+    orvosim::Simulator* DemoSimulator() const { return m_state->Bus().DemoSimulator(); }
 
     // Demo mode: points every settings store of the process at a copy of the
     // installer's settings in scratch, so the demo changes nothing stored.
@@ -65,63 +62,20 @@ public:
     // could be made.
     static bool KeepSettingsInMemory(QTemporaryDir& scratch);
 
-    // The login, run when passwords are in use. True when the user got in.
+    // The login, run when passwords are in use. True when the user got in,
+    // with the access level set.
     virtual bool RunLogin();
 
-    // Commands the application handles itself.
-    void OnAppAbout(QWidget* parent);
-    // Returns whether the erase-keys flag is now set.
-    bool OnUpgradeOption(QWidget* parent);
-
-    // Demo mode: starts the simulated installation and points the session at it.
-    bool StartDemo(QString* error);
-    bool IsDemo() const { return !m_demoDevice.isEmpty(); }
-    QString DemoDevice() const { return m_demoDevice; }
-    // The demo installation of this run (null when not in demo mode).
-    orvosim::Simulator* DemoSimulator() const { return m_simulator.get(); }
-    // Demo mode: the installation talks among itself (three frames a second)
-    // while on. Nothing outside demo mode.
-    void SetDemoTraffic(bool on);
-
-    // Dialogs contributed by the other parts: the application's own registry
-    // unless replaced (tests); null restores the registry. Not owned.
-    IFeatureDialogs* Features() const { return m_features; }
-    void SetFeatureDialogs(IFeatureDialogs* features);
-    CFeatureRegistry& Registry() { return m_registry; }
-
-    // Recent files (4 entries, kept in the settings store).
-    QStringList RecentFiles() const { return m_recentFiles; }
-    void AddToRecentFiles(const QString& path);
-    void RemoveFromRecentFiles(const QString& path);
-
-    QSettings& Store() { return m_store; }
-
-    CommsSettings comms;
-    int accessLevel = 1; // 0 = full access
-
-signals:
-    void accessLevelChanged();
-    void recentFilesChanged();
+    // Read-only views for dialogs that still reach the application object
+    // rather than their FeatureContext.
+    const SetupSettings& comms;
+    const int& accessLevel;
+    IFeatureDialogs* Features() const { return m_state->Features(); }
 
 private:
     // Tells the installer once that User.dat was damaged and moved aside.
     void ReportDamagedUsers();
-    void LoadRecentFiles();
-    void SaveRecentFiles();
 
-    QSettings m_store;
-    std::unique_ptr<COrvoQSettings> m_modelSettings;
-    std::unique_ptr<COrvoSerialConnection> m_session;
-    std::unique_ptr<CShellCommsPrompt> m_prompt;
-    std::unique_ptr<CUserList> m_users;
     std::unique_ptr<CSetupDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;
-    struct SimulatorDeleter {
-        void operator()(orvosim::Simulator* simulator) const;
-    };
-    std::unique_ptr<orvosim::Simulator, SimulatorDeleter> m_simulator;
-    CFeatureRegistry m_registry;
-    IFeatureDialogs* m_features = &m_registry;
-    QString m_demoDevice;
-    QStringList m_recentFiles;
 };

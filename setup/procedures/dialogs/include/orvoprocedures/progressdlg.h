@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "orvoprocedures/installationjobs.h"
 #include "orvoprocedures/procedure.h"
 #include "orvoprocedures/readwriteparameters.h"
 
@@ -99,10 +100,6 @@ private:
     CProgressDlg* m_dialog;
 };
 
-// The stored "Comms"/"Quiet Retries" (default 2): how often a request to a
-// device known to be there is repeated quietly before it counts as lost.
-int QuietRetriesSetting();
-
 // The dialog of one bus job over the model and the chosen decks.
 class CProcedureDlg : public CProgressDlg {
     Q_OBJECT
@@ -121,20 +118,27 @@ protected:
             const int result = job.Run();
             // Before the end is posted: the dialog may be gone right after.
             m_lostSettings = job.LostSettings();
+            m_outcome = OutcomeOf(job, result);
             PostEnd(result);
         });
     }
 
 public:
+    // How often a request to a device known to be there is repeated quietly
+    // before it counts as lost; before exec().
+    void SetQuietRetries(int retries) { m_quietRetries = retries; }
     // The settings the job could not read or write (valid once it has ended).
     const std::vector<LostSetting>& LostSettings() const { return m_lostSettings; }
+    // How the job ended (valid once it has ended).
+    JobOutcome Outcome() const { return m_outcome; }
 
 private:
     const CReadWriteParameters* m_params;
     COrvoSystem* m_system;
     CProgressDlgHost m_host{this};
-    int m_quietRetries = QuietRetriesSetting();
+    int m_quietRetries = kDefaultQuietRetries;
     std::vector<LostSetting> m_lostSettings;
+    JobOutcome m_outcome = JobOutcome::Done;
 };
 
 class COrvoReadDlg : public CProcedureDlg {

@@ -1,0 +1,528 @@
+#include "orvoshell/commandcontroller.h"
+
+#include "orvoshell/appstate.h"
+#include "orvoshell/commandids.h"
+#include "orvoshell/comparedlg.h"
+#include "orvoshell/featuredialogs.h"
+#include "orvoshell/orvoreadwritedlg.h"
+#include "orvoshell/orvotreeview.h"
+#include "orvoshell/setupdoc.h"
+#include "orvoshell/shellmessages.h"
+
+#include <orvomodel/accessexport.h>
+#include <orvomodel/deckcapabilities.h>
+#include <orvomodel/doorcapabilities.h>
+#include <orvomodel/duplicates.h>
+#include <orvomodel/modeltext.h>
+#include <orvomodel/orvosystem.h>
+#include <orvomodel/relaycapabilities.h>
+#include <orvoprocedures/installationjobs.h>
+#include <orvoprocedures/readwritedialogs.h>
+#include <wendrel/user.h>
+
+#include <QDir>
+#include <QFile>
+
+#include <optional>
+
+namespace {
+
+const char* const kNothingWrittenText =
+    "Nothing was written: the installation has duplicate flat addresses or key tags.";
+
+// Closes the session on every way out of a command that opened it.
+class SessionScope {
+public:
+    SessionScope(CAppState& state, QWidget* owner) : m_state(state), m_open(state.OpenSession(owner)) {}
+    ~SessionScope()
+    {
+        if (m_open)
+            m_state.CloseSession();
+    }
+    bool IsOpen() const { return m_open; }
+
+private:
+    CAppState& m_state;
+    bool m_open;
+};
+
+// The duplicate check's questions as real boxes owned by the tree.
+class DuplicateBoxes : public IDuplicateUi {
+public:
+    explicit DuplicateBoxes(QWidget* owner) : m_owner(owner) {}
+    bool AskContinue(const std::string& question) override
+    {
+        return ShellMessage(m_owner, TextFromModel(question), QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::Critical) == QMessageBox::Yes;
+    }
+    void OpenReport(const std::string& reportPath) override
+    {
+        ShellMessages().OpenFile(QFile::decodeName(QByteArray::fromStdString(reportPath)));
+    }
+    std::string ReportFolder() override { return QFile::encodeName(QDir::tempPath()).toStdString(); }
+
+private:
+    QWidget* m_owner;
+};
+
+} // namespace
+
+CCommandController::CCommandController(CAppState& state, CSetupDoc& doc, COrvoTreeView& tree, QWidget* window)
+    : QObject(window), m_state(state), m_doc(doc), m_tree(tree), m_window(window)
+{
+}
+
+CCommandController::~CCommandController() = default;
+
+COrvoSystem* CCommandController::System() const
+{
+    return m_doc.System();
+}
+
+bool CCommandController::IsEnabled(int id) const
+{
+    // Writing in any form is for full access only.
+    if ((IsFullAccessCommand(id) || id == ID_WRITE_DECK) && !m_state.FullAccess())
+        return false;
+    switch (id) {
+    case ID_ORVO_READ:
+    case ID_ORVO_WRITE:
+    case ID_ORVO_COMPARE:
+    case ID_READ_DECK:
+    case ID_WRITE_DECK:
+    case ID_ORVO_CHECK_DUPLICATES:
+    case ID_UPGRADE_OPTION:
+        return true;
+    default:
+        break;
+    }
+    if (IsFeatureCommand(id))
+        return m_state.Features() && m_state.Features()->Has(id);
+    return false;
+}
+
+void CCommandController::Run(int id)
+{
+    if (!IsEnabled(id))
+        return;
+    switch (id) {
+    case ID_ORVO_READ:
+        return OnRead();
+    case ID_ORVO_WRITE:
+        return OnWrite();
+    case ID_ORVO_COMPARE:
+        return OnCompare();
+    case ID_READ_DECK:
+        return OnReadDeck();
+    case ID_WRITE_DECK:
+        return OnWriteDeck();
+    case ID_ORVO_CHECK_DUPLICATES:
+        return OnCheckDuplicates();
+    case ID_EDIT_SYSTEM:
+        return OnEditSystem();
+    case ID_EDIT_DECK:
+        return OnEditDeck();
+    case ID_ADD_DECKS:
+        return OnAddToSystem(id);
+    case ID_ADD_FLATS:
+    case ID_ADD_DOORS:
+        return OnAddToDeck(id);
+    case ID_EDIT_DOOR:
+        return OnEditDoor();
+    case ID_EDIT_RELAY:
+        return OnEditRelay();
+    case ID_EDIT_FLAT:
+        return OnEditFlat();
+    case ID_ORVO_REBOOT:
+    case ID_ORVO_MONITOR:
+    case ID_ORVO_LOGGING:
+    case ID_ORVO_CLOCK:
+    case ID_TEST_LOGGING:
+    case ID_TEST_MESSAGING:
+    case ID_TEST_RFID:
+    case ID_CONFIGURE_KX7:
+        return OnBusFeature(id);
+    case ID_CONFIGURE_DOOR:
+        return OnConfigureDoor();
+    case ID_CONFIGURE_RELAY:
+    case ID_TEST_EMC:
+        return OnSystemBusFeature(id);
+    case ID_ORVO_OPTIONS:
+        return OnOptions();
+    case ID_UPGRADE_OPTION:
+        return OnUpgradeOption();
+    case ID_VIEW_PASSWORDS:
+        return OnPasswords();
+    case ID_FILE_IMPORT_KEY_TAGS:
+    case ID_FILE_EXPORT_KEY_TAGS:
+        return OnKeyTagsFile(id);
+    default:
+        break;
+    }
+}
+
+int CCommandController::RunFeature(int id, FeatureContext& context, QWidget* parent)
+{
+    IFeatureDialogs* features = m_state.Features();
+    if (!features || !features->Has(id))
+        return 0;
+    context.parent = parent ? parent : &m_tree;
+    context.system = System();
+    context.administrator = m_state.Settings().administrator != 0;
+    context.accessLevel = m_state.AccessLevel();
+    context.fullAccess = m_state.FullAccess();
+    context.features = features;
+    if (m_state.IsDemo())
+        context.demoTraffic = [state = &m_state](bool on) { state->SetDemoTraffic(on); };
+    const int result = features->Run(id, context);
+    if (context.changed)
+        m_doc.SetModified();
+    return result;
+}
+
+bool CCommandController::AskTransfer(bool read, int deck, CReadWriteParameters* params)
+{
+    const SetupSettings& stored = m_state.Settings();
+    COrvoReadWriteDlg dlg(&m_tree, read, deck < 0, stored);
+    // The demo installation has its own decks: a range beyond would only
+    // ask "Timeout ... Retry ?" for each missing deck.
+    if (deck < 0 && m_state.IsDemo())
+        dlg.UseDeckRange(CBusOpener::kDemoFirstDeck, CBusOpener::kDemoLastDeck);
+    if (deck >= 0)
+        dlg.m_params.first = dlg.m_params.last = deck;
+    if (!read)
+        dlg.m_params.writeSerialNumber = stored.administrator;
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    m_state.ApplySettings(dlg.Selection(), kSelectionPart);
+    *params = dlg.m_params;
+    return true;
+}
+
+bool CCommandController::ConfirmWriteOver(int first, int last)
+{
+    for (int deck : DecksReadIncompletely(*System(), first, last)) {
+        if (ShellMessages().ShowWithDefault(&m_tree, AppTitle(),
+                                            QString::fromStdString(WriteOverQuestion(deck)),
+                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning,
+                                            QMessageBox::No) != QMessageBox::Yes)
+            return false;
+    }
+    return true;
+}
+
+bool CCommandController::ConfirmDeckConflicts(int deck, const CReadWriteParameters& params)
+{
+    const std::string question =
+        DeckConflictQuestion(*System(), deck, params, AccessExport::Instance().EraseKeysOnNextWrite());
+    if (question.empty())
+        return true;
+    return ShellMessages().ShowWithDefault(&m_tree, AppTitle(), TextFromModel(question),
+                                           QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning,
+                                           QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool CCommandController::Refused(const std::string& refusal)
+{
+    if (refusal.empty())
+        return false;
+    ShellMessage(&m_tree, QString::fromStdString(refusal));
+    return true;
+}
+
+void CCommandController::OnRead()
+{
+    // The read replaces the whole model.
+    if (!m_doc.SaveModified(&m_tree))
+        return;
+    SessionScope session(m_state, &m_tree);
+    if (!session.IsOpen())
+        return;
+    CReadWriteParameters params;
+    if (!AskTransfer(true, -1, &params))
+        return;
+    m_tree.clear();
+    RunReadDialog(m_window, &m_state.Session(), System(), params, true, m_state.Settings().quietRetries);
+    m_doc.SetModified();
+    m_tree.Rebuild();
+}
+
+void CCommandController::OnCompare()
+{
+    SessionScope session(m_state, &m_tree);
+    if (!session.IsOpen())
+        return;
+    CReadWriteParameters params;
+    if (!AskTransfer(true, -1, &params))
+        return;
+    const COrvoSystem& doc = *System();
+    CInstallationComparison comparison(doc, ReadScope(params), doc.Settings(), true);
+    JobReport report;
+    RunReadDialog(m_window, &m_state.Session(), &comparison.Installation(), params, true,
+                  m_state.Settings().quietRetries, &report);
+    // Cancelled or cut off: the summary said so, there is nothing whole to compare.
+    if (!comparison.Compare(report.outcome))
+        return;
+    QStringList lines;
+    for (const std::string& line : comparison.Differences())
+        lines << TextFromModel(line);
+    CCompareDlg dlg(m_window, lines);
+    dlg.exec();
+}
+
+void CCommandController::OnWrite(int deck)
+{
+    SessionScope session(m_state, &m_tree);
+    if (!session.IsOpen())
+        return;
+    if (deck < 0) {
+        DuplicateBoxes boxes(&m_tree);
+        if (!System()->CheckDuplicates(&boxes, m_state.Settings().showDuplicatesReport == 1)) {
+            ShellMessage(&m_tree, QString::fromLatin1(kNothingWrittenText), QMessageBox::Ok,
+                         QMessageBox::Warning);
+            return;
+        }
+    }
+    CReadWriteParameters params;
+    if (!AskTransfer(false, deck, &params))
+        return;
+    if (!ConfirmWriteOver(params.FirstDeck(), params.LastDeck()))
+        return;
+    if (deck >= 0 && !ConfirmDeckConflicts(deck, params))
+        return;
+    RunWriteDialog(m_window, &m_state.Session(), System(), params, deck < 0, m_state.Settings().quietRetries);
+}
+
+void CCommandController::OnReadDeck()
+{
+    NodeInfo* node = COrvoTreeView::NodeOfKind(m_tree.currentItem(), NodeKindDeck);
+    if (!node)
+        return;
+    {
+        SessionScope session(m_state, &m_tree);
+        if (!session.IsOpen())
+            return;
+        CReadWriteParameters params;
+        if (AskTransfer(true, node->index, &params)) {
+            RunReadDialog(m_window, &m_state.Session(), System(), params, false,
+                          m_state.Settings().quietRetries);
+            m_doc.SetModified();
+        }
+    }
+    m_tree.RebuildKeepingState();
+}
+
+void CCommandController::OnWriteDeck()
+{
+    if (NodeInfo* node = COrvoTreeView::NodeOfKind(m_tree.currentItem(), NodeKindDeck))
+        OnWrite(node->index);
+}
+
+void CCommandController::OnCheckDuplicates()
+{
+    DuplicateBoxes boxes(&m_tree);
+    if (System()->CheckDuplicates(&boxes, m_state.Settings().showDuplicatesReport == 1))
+        ShellMessage(&m_tree, QString::fromLatin1(kNoDuplicatesText), QMessageBox::Ok,
+                     QMessageBox::Information);
+}
+
+void CCommandController::OnEditSystem()
+{
+    QTreeWidgetItem* item = m_tree.currentItem();
+    if (!COrvoTreeView::NodeOfKind(item, NodeKindSystem))
+        return;
+    FeatureContext context;
+    RunFeature(ID_EDIT_SYSTEM, context);
+    m_tree.RefreshLabel(item);
+}
+
+void CCommandController::OnAddToSystem(int id)
+{
+    if (!COrvoTreeView::NodeOfKind(m_tree.currentItem(), NodeKindSystem))
+        return;
+    FeatureContext context;
+    RunFeature(id, context);
+    m_tree.RebuildKeepingState();
+}
+
+void CCommandController::OnEditDeck()
+{
+    QTreeWidgetItem* item = m_tree.currentItem();
+    NodeInfo* node = COrvoTreeView::NodeOfKind(item, NodeKindDeck);
+    if (!node)
+        return;
+    FeatureContext context;
+    CDeck& deck = System()->decks[node->index];
+    context.deck = &deck;
+    RunFeature(ID_EDIT_DECK, context);
+    // A deck whose name was cleared has left the installation: it goes from
+    // the tree now, not at the next open of the document.
+    if (deck.InUse())
+        m_tree.RefreshLabel(item);
+    else
+        m_tree.RebuildKeepingState();
+}
+
+void CCommandController::OnAddToDeck(int id)
+{
+    NodeInfo* node = COrvoTreeView::NodeOfKind(m_tree.currentItem(), NodeKindDeck);
+    if (!node)
+        return;
+    FeatureContext context;
+    context.deck = &System()->decks[node->index];
+    RunFeature(id, context);
+    m_tree.RebuildKeepingState();
+}
+
+void CCommandController::OnEditDoor()
+{
+    QTreeWidgetItem* item = m_tree.currentItem();
+    CDeck* deck = nullptr;
+    NodeInfo* node = m_tree.ElementOf(item, NodeKindDoor, &deck);
+    if (!node || Refused(DoorEditorRefusal(DeckFirmware::Of(*deck), deck->doorVersions[node->index])))
+        return;
+    FeatureContext context;
+    context.deck = deck;
+    context.door = &deck->doors[node->index];
+    context.online = m_state.Settings().doorSettings == 0;
+    std::optional<SessionScope> session;
+    if (context.online) {
+        session.emplace(m_state, &m_tree);
+        if (!session->IsOpen())
+            return;
+        context.session = &m_state.Session();
+    }
+    RunFeature(ID_EDIT_DOOR, context);
+    m_tree.RefreshLabel(item);
+}
+
+void CCommandController::OnEditRelay()
+{
+    CDeck* deck = nullptr;
+    NodeInfo* node = m_tree.ElementOf(m_tree.currentItem(), NodeKindRelay, &deck);
+    if (!node || Refused(RelayEditorRefusal(DeckFirmware::Of(*deck))))
+        return;
+    SessionScope session(m_state, &m_tree);
+    if (!session.IsOpen())
+        return;
+    FeatureContext context;
+    context.deck = deck;
+    context.relay = &deck->relays[node->index];
+    context.session = &m_state.Session();
+    RunFeature(ID_EDIT_RELAY, context);
+}
+
+void CCommandController::OnEditFlat()
+{
+    QTreeWidgetItem* item = m_tree.currentItem();
+    CDeck* deck = nullptr;
+    NodeInfo* node = m_tree.ElementOf(item, NodeKindFlat, &deck);
+    if (!node)
+        return;
+    FeatureContext context;
+    context.deck = deck;
+    context.flat = &deck->flats[node->index];
+    context.keyTags = deck->SupportsRfid();
+    RunFeature(ID_EDIT_FLAT, context);
+    m_tree.RefreshLabel(item);
+}
+
+void CCommandController::OnBusFeature(int id, NodeType nodeType)
+{
+    SessionScope session(m_state, &m_tree);
+    if (!session.IsOpen())
+        return;
+    FeatureContext context;
+    context.session = &m_state.Session();
+    context.nodeType = nodeType;
+    RunFeature(id, context);
+}
+
+void CCommandController::OnConfigureDoor()
+{
+    m_tree.RebuildKeepingState();
+    if (!COrvoTreeView::NodeOfKind(m_tree.topLevelItem(0), NodeKindSystem))
+        return;
+    OnBusFeature(ID_CONFIGURE_DOOR, NODE_DOOR);
+}
+
+void CCommandController::OnSystemBusFeature(int id)
+{
+    if (!COrvoTreeView::NodeOfKind(m_tree.currentItem(), NodeKindSystem))
+        return;
+    OnBusFeature(id, id == ID_CONFIGURE_RELAY ? NODE_RELAY : NODE_BROADCAST);
+}
+
+void CCommandController::OnOptions()
+{
+    // The model's defaults as the document holds them.
+    COrvoSystem* system = System();
+    SetupSettings settings = m_state.Settings();
+    settings.defaultMainName = system->defaultMainName;
+    settings.defaultExpName = system->defaultExpName;
+    settings.showResults = system->showResults;
+    settings.maxEmptySlots = system->maxEmptySlots;
+    FeatureContext context;
+    context.settings = &settings;
+    if (RunFeature(ID_ORVO_OPTIONS, context) != QDialog::Accepted)
+        return;
+    system->defaultMainName = settings.defaultMainName;
+    system->defaultExpName = settings.defaultExpName;
+    system->showResults = settings.showResults;
+    system->maxEmptySlots = settings.maxEmptySlots;
+    m_state.ApplySettings(settings, kCommsPart | kAccessPart | kModelPart);
+}
+
+void CCommandController::OnUpgradeOption()
+{
+    // No is the default: an Enter pressed by habit must not arm the erasure
+    // of every key tag at the next write.
+    const bool before = AccessExport::Instance().EraseKeysOnNextWrite();
+    const bool erase =
+        ShellMessages().ShowWithDefault(m_window, QStringLiteral("Upgrade Option"),
+                                        QStringLiteral("Erase RFID keys on next write?"),
+                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                        QMessageBox::NoIcon, QMessageBox::No) == QMessageBox::Yes;
+    AccessExport::Instance().SetEraseKeysOnNextWrite(erase);
+    emit eraseTagsChanged(erase);
+    // What the next write does to the key tags has changed.
+    if (erase != before)
+        m_doc.SetModified();
+}
+
+void CCommandController::OnKeyTagsFile(int id)
+{
+    FeatureContext context;
+    RunFeature(id, context, m_window);
+    // An import changed the key tags: the document is now unsaved work.
+    if (context.changed)
+        m_tree.RebuildKeepingState();
+}
+
+void CCommandController::OnPasswords()
+{
+    // The dialog edits a copy; only OK replaces the list and saves it.
+    CUserList& users = m_state.Users();
+    CUserList copy;
+    copy.Copy(users);
+    FeatureContext context;
+    context.users = &copy;
+    if (RunFeature(ID_VIEW_PASSWORDS, context, m_window) == QDialog::Accepted) {
+        users.Copy(copy);
+        // Demo mode leaves what is stored alone: the users last for this run.
+        if (m_state.IsDemo()) {
+            emit statusMessage(QStringLiteral("Demo mode: the users are kept for this run only"));
+            copy.RemoveAll();
+            return;
+        }
+        // The edited users are in force for this run either way; a database
+        // that was not written must not pass for saved.
+        if (!users.Save()) {
+            ShellMessage(m_window,
+                         QStringLiteral("The user database could not be saved to %1.\n%2")
+                             .arg(QDir::toNativeSeparators(users.GetPath()), users.LastError()),
+                         QMessageBox::Ok, QMessageBox::Warning);
+        }
+    }
+    copy.RemoveAll();
+}
