@@ -4,15 +4,9 @@
 #include "orvoeditors/keytagsfile.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/featuredialogs.h"
-#include "orvoshell/setupapp.h"
 #include "registration.h"
 
 namespace {
-
-bool Administrator()
-{
-    return CSetupApp::Instance() && CSetupApp::Instance()->comms.administrator != 0;
-}
 
 // Runs an add dialog and, after it has closed with OK, applies its list.
 template <typename Dialog, typename Target> int RunAdd(FeatureContext& context, Target* target)
@@ -33,7 +27,7 @@ void RegisterDeckFlatEditors(CFeatureRegistry& registry)
     registry.Register(ID_EDIT_DECK, [](FeatureContext& context) {
         if (!context.deck)
             return 0;
-        CDeckDlg dlg(context.parent, context.deck, Administrator());
+        CDeckDlg dlg(context.parent, context.deck, context.administrator);
         const int result = dlg.exec();
         if (dlg.ChangedModel())
             context.changed = true;
