@@ -25,8 +25,4 @@ void RegisterDoorEditors(CFeatureRegistry& registry)
         c.nodeType = NODE_RELAY;
         return readDoorRelay(c);
     });
-    registry.Register(ID_ORVO_REBOOT, [](FeatureContext& c) {
-        CResetOrvoDlg dlg(c.parent, c.session);
-        return dlg.exec();
-    });
 }

@@ -3,8 +3,6 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -132,38 +130,4 @@ void CReadDoorRelay::FindRelayAndEdit(int n)
     context.session = m_session;
     context.extended = found.extended;
     app->Registry().Run(ID_EDIT_RELAY, context);
-}
-
-CResetOrvoDlg::CResetOrvoDlg(QWidget* parent, COrvoSerialConnection* session)
-    : QDialog(parent), m_session(session)
-{
-    setWindowTitle(QStringLiteral("Re-Boot System"));
-    auto* layout = new QVBoxLayout(this);
-    m_reboot = new QPushButton(QStringLiteral("Reboot ORVO System"), this);
-    m_reboot->setObjectName(QStringLiteral("reboot"));
-    layout->addWidget(m_reboot);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    buttons->setObjectName(QStringLiteral("buttonBox"));
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CResetOrvoDlg::reject);
-    connect(m_reboot, &QPushButton::clicked, this, &CResetOrvoDlg::OnReboot);
-    m_timer = new QTimer(this);
-    m_timer->setObjectName(QStringLiteral("rebootTimer"));
-    m_timer->setInterval(5000);
-    connect(m_timer, &QTimer::timeout, this, &CResetOrvoDlg::OnTimer);
-}
-
-void CResetOrvoDlg::OnReboot()
-{
-    if (m_session)
-        RebootInstallation(m_session);
-    m_reboot->setText(QStringLiteral("Rebooting..."));
-    m_reboot->setEnabled(false);
-    m_timer->start(); // keeps repeating while the dialog is open
-}
-
-void CResetOrvoDlg::OnTimer()
-{
-    m_reboot->setEnabled(true);
-    m_reboot->setText(QStringLiteral("Reboot ORVO System"));
 }

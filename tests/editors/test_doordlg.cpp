@@ -18,6 +18,7 @@
 #include "orvoeditors/doordlg.h"
 #include "orvoeditors/editors.h"
 #include "orvoeditors/readdoorrelay.h"
+#include "orvoeditors/resetorvodlg.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/featuredialogs.h"
 #include "orvoshell/mainframe.h"

@@ -1,5 +1,4 @@
-// The single door/relay read ("Read Door" / "Read Relay") and the reboot
-// dialog ("Re-Boot System").
+// The single door/relay read ("Read Door" / "Read Relay").
 #pragma once
 
 #include <QDialog>
@@ -7,8 +6,6 @@
 class COrvoSerialConnection;
 class COrvoSystem;
 class QLineEdit;
-class QPushButton;
-class QTimer;
 
 class CReadDoorRelay : public QDialog {
     Q_OBJECT
@@ -27,21 +24,4 @@ private:
     COrvoSerialConnection* m_session;
     int m_nodeType;
     QLineEdit* m_address;
-};
-
-class CResetOrvoDlg : public QDialog {
-    Q_OBJECT
-public:
-    CResetOrvoDlg(QWidget* parent, COrvoSerialConnection* session);
-    QTimer* RestoreTimer() const { return m_timer; }
-
-public slots:
-    void OnReboot();
-    // The 5 s timer: the button may be pressed again.
-    void OnTimer();
-
-private:
-    COrvoSerialConnection* m_session;
-    QPushButton* m_reboot;
-    QTimer* m_timer;
 };
