@@ -5,13 +5,16 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QStringList>
+
+#include <vector>
 
 #include "doorfields.h"
-#include "doorprogress.h"
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoshell/setupapp.h"
 #include "orvoshell/shellmessages.h"
+#include "progresshost.h"
 #include "ui_doordlg.h"
 
 int DoorTarget::DeckNumber() const
@@ -28,6 +31,36 @@ int DoorTarget::Version() const
 {
     const int n = DoorNumber();
     return deck && n >= 0 && n < kDoorsPerDeck ? deck->doorVersions[n] : 0;
+}
+
+bool WritePanel(QWidget* dialog, const DoorTarget& target, int version, const QString& title,
+                const std::function<void(CDoorPanel&)>& write)
+{
+    bool lost = false;
+    std::vector<DoorWriteFailure> notTaken;
+    {
+        CProgressHost progress(dialog->parentWidget(), title);
+        CDoorPanel panel(target.session, target.DeckNumber(), target.DoorNumber(), version, &progress);
+        write(panel);
+        lost = panel.Lost();
+        notTaken = panel.NotTaken();
+    }
+    if (lost)
+        return false;
+    if (notTaken.empty())
+        return true;
+    QStringList settings;
+    for (const DoorWriteFailure& failure : notTaken)
+        settings << QString::fromLatin1(failure.setting);
+    ShellMessage(dialog,
+                 QStringLiteral("Door %1 on deck %2 did not take:\n%3\n\n"
+                                "Nothing was stored in the model. OK sends the settings again; Cancel closes "
+                                "the editor.")
+                     .arg(target.DoorNumber())
+                     .arg(target.DeckNumber())
+                     .arg(settings.join(QLatin1Char('\n'))),
+                 QMessageBox::Ok, QMessageBox::Critical, QStringLiteral("Error"));
+    return false;
 }
 
 namespace {
@@ -141,7 +174,7 @@ void CDoorDlg::Initialise()
 {
     const int v = m_v;
     const DoorRecord& door = *m_target.door;
-    CDoorProgress progress(
+    CProgressHost progress(
         parentWidget(),
         QStringLiteral("Reading Door %1 on deck %2").arg(m_target.DoorNumber()).arg(m_target.DeckNumber()));
     DoorPanelSettings s;
@@ -365,7 +398,7 @@ void CDoorDlg::accept()
         if (!WritePanel(this, m_target, v, title, [&w](CDoorPanel& panel) { panel.WriteSettings(w); }))
             return;
     } else {
-        CDoorProgress progress(parentWidget(), title);
+        CProgressHost progress(parentWidget(), title);
         if (v >= 302)
             door.mode = mode.value_or(0x0F) & 0x0F;
         if (v >= 420) {

@@ -7,12 +7,12 @@
 #include <iterator>
 
 #include "doorfields.h"
-#include "doorprogress.h"
 #include "orvoeditors/doordlg.h"
 #include "orvoeditors/flatdlg.h"
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoshell/shellmessages.h"
+#include "progresshost.h"
 #include "ui_doorblockselectdlg.h"
 #include "ui_doorcodedaccessdlg.h"
 #include "ui_doorcustomtextdlg.h"
@@ -59,7 +59,7 @@ CDoorWelcomeScreenDlg::CDoorWelcomeScreenDlg(QWidget* parent, COrvoSystem* syste
     const int v = m_target.Version();
     m_lines[2]->setEnabled(v >= 407);
     m_lines[3]->setEnabled(v >= 407);
-    CDoorProgress progress(parent, QStringLiteral("Reading Door Panel Welcome Message"));
+    CProgressHost progress(parent, QStringLiteral("Reading Door Panel Welcome Message"));
     if (online) {
         CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
         const OptionalTexts lines = panel.ReadWelcome();
@@ -88,7 +88,7 @@ void CDoorWelcomeScreenDlg::accept()
         if (!WritePanel(this, m_target, v, title, [&lines](CDoorPanel& panel) { panel.WriteWelcome(lines); }))
             return;
     } else {
-        CDoorProgress progress(parentWidget(), title);
+        CProgressHost progress(parentWidget(), title);
     }
     for (size_t i = 0; i < lines.size(); ++i)
         if (lines[i])
@@ -116,7 +116,7 @@ CDoorBlockSelectDlg::CDoorBlockSelectDlg(QWidget* parent, COrvoSystem* system, C
     m_ui->operation->setCurrentIndex(-1);
     for (int b = 5; b < 10; ++b)
         m_blocks[b]->setEnabled(m_v >= 304);
-    CDoorProgress progress(parent, QStringLiteral("Reading Door Block Messages"));
+    CProgressHost progress(parent, QStringLiteral("Reading Door Block Messages"));
     std::optional<int> operation;
     OptionalTexts names(static_cast<size_t>(count));
     if (online) {
@@ -154,7 +154,7 @@ void CDoorBlockSelectDlg::accept()
                         [&](CDoorPanel& panel) { panel.WriteBlocks(operation, names); }))
             return; // the installer has been told; nothing passes for stored
     } else {
-        CDoorProgress progress(parentWidget(), title);
+        CProgressHost progress(parentWidget(), title);
     }
     if (operation)
         m_target.door->blockCtrlOperation = *operation;
@@ -173,7 +173,7 @@ CDoorCustomTextDlg::CDoorCustomTextDlg(QWidget* parent, COrvoSystem* system, CDe
 {
     m_ui->setupUi(this);
     Connect(this, m_ui.get());
-    CDoorProgress progress(parent, QStringLiteral("Reading Door Panel Custom Text"));
+    CProgressHost progress(parent, QStringLiteral("Reading Door Panel Custom Text"));
     if (online) {
         CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
                          &progress);
@@ -205,7 +205,7 @@ void CDoorCustomTextDlg::accept()
                         [&texts](CDoorPanel& panel) { panel.WriteCustomText(texts); }))
             return; // the installer has been told; nothing passes for stored
     } else {
-        CDoorProgress progress(parentWidget(), title);
+        CProgressHost progress(parentWidget(), title);
     }
     std::string* fields[3] = {&door.doorOpenLine1, &door.doorOpenLine2, &door.concierge};
     for (size_t t = 0; t < 3; ++t)
@@ -231,7 +231,7 @@ CDoorProgKeysDlg::CDoorProgKeysDlg(QWidget* parent, COrvoSystem* system, CDeck* 
     for (int k = 0; k + 1 < 10; ++k)
         connect(m_keys[k], &CRfidNumberEdit::enterWhenFull, this,
                 [this, k] { m_keys[k + 1]->setFocus(Qt::TabFocusReason); });
-    CDoorProgress progress(parent, QStringLiteral("Reading Programming Keys"));
+    CProgressHost progress(parent, QStringLiteral("Reading Programming Keys"));
     if (online) {
         CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
                          &progress);
@@ -282,7 +282,7 @@ void CDoorProgKeysDlg::accept()
                         [&numbers](CDoorPanel& panel) { panel.WriteProgKeys(numbers); }))
             return; // said by the progress host; nothing passes for stored
     } else {
-        CDoorProgress progress(parentWidget(), title);
+        CProgressHost progress(parentWidget(), title);
     }
     for (size_t k = 0; k < numbers.size(); ++k)
         if (numbers[k])
@@ -317,7 +317,7 @@ CDoorCodedAccessDlg::CDoorCodedAccessDlg(QWidget* parent, COrvoSystem* system, C
     }
     const int slotCount = CDoorPanel::CodeSlots(m_v);
     const int length = CDoorPanel::CodeLength(m_v);
-    CDoorProgress progress(parent, QStringLiteral("Reading Door %1 Codes").arg(m_target.DoorNumber()));
+    CProgressHost progress(parent, QStringLiteral("Reading Door %1 Codes").arg(m_target.DoorNumber()));
     OptionalTexts codes(static_cast<size_t>(slotCount));
     if (online) {
         CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
@@ -373,7 +373,7 @@ void CDoorCodedAccessDlg::accept()
         if (!WritePanel(this, m_target, m_v, title, [&codes](CDoorPanel& panel) { panel.WriteCodes(codes); }))
             return; // the installer has been told; nothing passes for stored
     } else {
-        CDoorProgress progress(parentWidget(), title);
+        CProgressHost progress(parentWidget(), title);
         for (int s = 0; s < slotCount; ++s)
             m_target.door->codes[s] = *codes[static_cast<size_t>(s)];
     }
