@@ -9,6 +9,7 @@
 #include "doorfields.h"
 #include "orvoeditors/doordlg.h"
 #include "orvoeditors/flatdlg.h"
+#include "orvomodel/doorcapabilities.h"
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoshell/shellmessages.h"
@@ -57,13 +58,13 @@ CDoorWelcomeScreenDlg::CDoorWelcomeScreenDlg(QWidget* parent, COrvoSystem* syste
     m_lines[2] = m_ui->screen2Line1;
     m_lines[3] = m_ui->screen2Line2;
     const int v = m_target.Version();
-    m_lines[2]->setEnabled(v >= 407);
-    m_lines[3]->setEnabled(v >= 407);
+    m_lines[2]->setEnabled(DoorFirmware(v).FullDisplay());
+    m_lines[3]->setEnabled(DoorFirmware(v).FullDisplay());
     CProgressHost progress(parent, QStringLiteral("Reading Door Panel Welcome Message"));
     if (online) {
         CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
         const OptionalTexts lines = panel.ReadWelcome();
-        for (int i = 0; i < CDoorPanel::WelcomeLinesEdited(v); ++i) {
+        for (int i = 0; i < DoorFirmware(v).WelcomeLines(); ++i) {
             ShowWhole(m_lines[i], Shown(lines[static_cast<size_t>(i)]), 16);
             m_read[i] = lines[static_cast<size_t>(i)].has_value();
         }
@@ -81,7 +82,7 @@ void CDoorWelcomeScreenDlg::accept()
     const QString title = QStringLiteral("Writing Door Welcome Message");
     // Below 4.07 the panel shows two lines; the other two are left as they are.
     OptionalTexts lines;
-    for (int i = 0; i < CDoorPanel::WelcomeLinesEdited(v); ++i)
+    for (int i = 0; i < DoorFirmware(v).WelcomeLines(); ++i)
         lines.push_back(Given(m_read[i], m_lines[i], ToModel(m_lines[i]->text())));
     // Nothing passes for stored that the panel did not take (the installer has been told).
     if (m_target.online) {
@@ -109,13 +110,13 @@ CDoorBlockSelectDlg::CDoorBlockSelectDlg(QWidget* parent, COrvoSystem* system, C
     QLineEdit* blocks[10] = {m_ui->block0, m_ui->block1, m_ui->block2, m_ui->block3, m_ui->block4,
                              m_ui->block5, m_ui->block6, m_ui->block7, m_ui->block8, m_ui->block9};
     std::copy(blocks, blocks + 10, m_blocks);
-    const int count = CDoorPanel::BlockCount(m_v);
+    const int count = DoorFirmware(m_v).BlockCount();
     m_ui->operation->addItems({QStringLiteral("Off"), QStringLiteral("Main Entrance - Block Select")});
     for (int b = 0; b < count; ++b)
         m_ui->operation->addItem(QStringLiteral("Sub Entrance - Block %1").arg(b));
     m_ui->operation->setCurrentIndex(-1);
     for (int b = 5; b < 10; ++b)
-        m_blocks[b]->setEnabled(m_v >= 304);
+        m_blocks[b]->setEnabled(DoorFirmware(m_v).TenBlocks());
     CProgressHost progress(parent, QStringLiteral("Reading Door Block Messages"));
     std::optional<int> operation;
     OptionalTexts names(static_cast<size_t>(count));
@@ -147,7 +148,7 @@ void CDoorBlockSelectDlg::accept()
     if (m_ui->operation->currentIndex() >= 0)
         operation = m_ui->operation->currentIndex();
     OptionalTexts names;
-    for (int b = 0; b < CDoorPanel::BlockCount(m_v); ++b)
+    for (int b = 0; b < DoorFirmware(m_v).BlockCount(); ++b)
         names.push_back(Given(m_read[b], m_blocks[b], ToModel(m_blocks[b]->text())));
     if (m_target.online) {
         if (!WritePanel(this, m_target, m_v, title,
@@ -315,8 +316,8 @@ CDoorCodedAccessDlg::CDoorCodedAccessDlg(QWidget* parent, COrvoSystem* system, C
             labels[r - 1]->setText(r == 15 ? QStringLiteral("Trades Code")
                                            : QStringLiteral("%1 %2").arg(QStringLiteral("Code")).arg(r));
     }
-    const int slotCount = CDoorPanel::CodeSlots(m_v);
-    const int length = CDoorPanel::CodeLength(m_v);
+    const int slotCount = DoorFirmware(m_v).CodeSlots();
+    const int length = DoorFirmware(m_v).CodeLength();
     CProgressHost progress(parent, QStringLiteral("Reading Door %1 Codes").arg(m_target.DoorNumber()));
     OptionalTexts codes(static_cast<size_t>(slotCount));
     if (online) {
@@ -355,8 +356,8 @@ QLineEdit* CDoorCodedAccessDlg::SlotField(int slot) const
 
 void CDoorCodedAccessDlg::accept()
 {
-    const int slotCount = CDoorPanel::CodeSlots(m_v);
-    const int length = CDoorPanel::CodeLength(m_v);
+    const int slotCount = DoorFirmware(m_v).CodeSlots();
+    const int length = DoorFirmware(m_v).CodeLength();
     OptionalTexts codes;
     for (int s = 0; s < slotCount; ++s) {
         const QString text = SlotField(s)->text();

@@ -129,11 +129,11 @@ bool CRelayUnit::Request(int channel, int code, int count, const unsigned char* 
             return true;
         }
         // An older unit may not know the extended record: a read tries its own node once.
-        if (!reading || m_version >= 105)
+        if (!reading || Firmware().ChannelBySource())
             return false;
     }
     _orvo_msg answer{};
-    bool answered = (!m_extended && m_version >= 105)
+    bool answered = (!m_extended && Firmware().ChannelBySource())
                         ? SendChannelMsg(m_conn, &answer, m_deck, m_relay, channel + 1, code, count, params)
                         : SendNodeMsg(m_conn, &answer, m_deck, m_relay + channel, code, count, params);
     if (answered)

@@ -79,7 +79,7 @@ TEST_P(DoorSettingsBands, readsWhatThePanelHoldsAndWritesOnlyItsSettings)
     CDoorPanel panel(&bus.conn, 0, 0, band.version, &host);
 
     DoorPanelSettings s = panel.ReadSettings();
-    EXPECT_EQ(host.rangeUpper, CDoorPanel::SettingsSteps(band.version));
+    EXPECT_EQ(host.rangeUpper, DoorFirmware(band.version).SettingsSteps());
     EXPECT_EQ(s.serialNo.has_value(), band.door2);
     EXPECT_EQ(s.lockTime.has_value(), band.door2);
     EXPECT_EQ(s.drLink.has_value(), band.drLink);
@@ -233,7 +233,7 @@ TEST(DoorPanel, welcomeReadsFourLinesAndWritesTheLinesGiven)
         EXPECT_EQ(*lines[0], "Welcome");
         EXPECT_EQ(*lines[3], "Tower");
         OptionalTexts edited{"0123456789", "X", "Y", "Z"};
-        edited.resize(static_cast<size_t>(CDoorPanel::WelcomeLinesEdited(version)));
+        edited.resize(static_cast<size_t>(DoorFirmware(version).WelcomeLines()));
         panel.WriteWelcome(edited);
         Dump dump(bus.sim.dumpJson());
         const cJSON* door = DumpDoor(dump);

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "orvomodel/doorcapabilities.h"
+
 class COrvoSerialConnection;
 class IBusLink;
 class IProcedureHost;
@@ -57,16 +59,8 @@ public:
     CDoorPanel(const CDoorPanel&) = delete;
     CDoorPanel& operator=(const CDoorPanel&) = delete;
 
-    // The firmware bands of a panel.
-    static int ListLength(int version) { return version >= 429 ? 187 : 66; }
-    // Exchanges of a settings read or write, the progress range.
-    static int SettingsSteps(int version);
-    static int CodeSlots(int version) { return version >= 425 ? 15 : 10; }
-    static int CodeLength(int version) { return version >= 425 ? 4 : 6; }
-    static int BlockCount(int version) { return version >= 304 ? 10 : 5; }
-    static int WelcomeLinesEdited(int version) { return version >= 407 ? 4 : 2; }
-
     int Version() const { return m_version; }
+    DoorFirmware Firmware() const { return DoorFirmware(m_version); }
     int Deck() const { return m_deck; }
     int Door() const { return m_door; }
 
@@ -82,7 +76,7 @@ public:
     void WriteWelcome(const OptionalTexts& lines);
 
     std::optional<int> ReadBlockOperation();
-    OptionalTexts ReadBlocks(); // BlockCount(version) names
+    OptionalTexts ReadBlocks(); // Firmware().BlockCount() names
     // operation empty: that setting is left as the panel has it.
     void WriteBlocks(std::optional<int> operation, const OptionalTexts& names);
 
@@ -95,7 +89,7 @@ public:
     // Broadcast to the door being configured; no reply is awaited.
     void WriteProgKeys(const OptionalTexts& numbers);
 
-    OptionalTexts ReadCodes(); // CodeSlots(version) codes
+    OptionalTexts ReadCodes(); // Firmware().CodeSlots() codes
     void WriteCodes(const OptionalTexts& codes);
 
     long Exchanges() const { return m_exchanges; }

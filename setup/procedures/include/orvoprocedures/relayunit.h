@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "orvomodel/relaycapabilities.h"
 #include "orvoprocedures/procedure.h"
 
 class COrvoSerialConnection;
@@ -58,13 +59,14 @@ public:
     int Deck() const { return m_deck; }
     int Relay() const { return m_relay; }
     int Version() const { return m_version; }
+    RelayFirmware Firmware() const { return RelayFirmware(m_version); }
     bool Extended() const { return m_extended; }
     // The channels reported, and those handled (at most four).
     int ReportedChannels() const { return m_reported; }
     int Channels() const { return m_reported < kRelayMaxChannels ? m_reported : kRelayMaxChannels; }
-    // Characters of an allow or block list: 187 from v1.04, else 66.
-    int ListLength() const { return m_version >= 104 ? 187 : 66; }
-    bool HasOnDelay() const { return m_version >= 104; }
+    // Characters of an allow or block list.
+    int ListLength() const { return Firmware().ListLength(); }
+    bool HasOnDelay() const { return Firmware().OnDelay(); }
 
     // The unit's enquiry under a fresh relay tag (for a unit reached by
     // extended records, the extended enquiry when the standard one goes
