@@ -14,6 +14,7 @@
 #include "bus.h"
 #include "commands.h"
 #include "orvomodel/modeltext.h"
+#include "orvoprocedures/devicesearch.h"
 #include "orvoprocedures/doorfile.h"
 #include "orvoprocedures/doorpanel.h"
 #include "wendrel/vocabulary.h"
@@ -108,7 +109,7 @@ int RunDoorCommand(const QStringList& args)
     if (!bus.Open())
         return kExitNoPort;
     COrvoSerialConnection* conn = bus.Connection();
-    const DoorIdentity id = QueryDoor(conn, deck, door);
+    const DoorIdentity id = QueryDoor(bus.Link(), deck, door);
     // The firmware the door editor refuses is refused here too, with its words.
     const char* unsupported = nullptr;
     if (id.deckAnswered && id.deckVersion < 1029)
@@ -135,7 +136,7 @@ int RunDoorCommand(const QStringList& args)
     }
     const int v = id.version;
     CCommandLineHost host(bus.Policy(), bus.Quiet());
-    CDoorPanel panel(conn, deck, door, v, &host);
+    CDoorPanel panel(bus.Link(), deck, door, v, &host);
 
     std::set<Group> groups;
     std::vector<std::pair<const Member*, const cJSON*>> wanted;

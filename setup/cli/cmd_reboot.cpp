@@ -3,7 +3,7 @@
 
 #include "bus.h"
 #include "commands.h"
-#include "orvoprocedures/doorpanel.h"
+#include "orvoprocedures/broadcasts.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ int RunRebootCommand(const QStringList& args)
         return status;
     if (!bus.Open())
         return kExitNoPort;
-    RebootInstallation(bus.Connection());
+    CInstallationBroadcasts(bus.Link()).Reboot();
     const bool lost = bus.Connection()->IsLost();
     bus.Close();
     if (lost) {

@@ -193,7 +193,7 @@ int RunRelayCommand(const QStringList& args)
         return kExitNoPort;
     CCommandLineHost host(bus.Policy(), bus.Quiet());
     const bool extended = parser.isSet(extendedOption);
-    CRelayUnit probe(bus.Connection(), deck, relay, 0, 0, extended, nullptr);
+    CRelayUnit probe(bus.Link(), deck, relay, 0, 0, extended, nullptr);
     int version = 0, count = 0;
     if (!probe.Enquire(&version, &count)) {
         PrintError(bus.Name() + ": Relay " + std::to_string(relay) + " on Deck " + std::to_string(deck) +
@@ -202,7 +202,7 @@ int RunRelayCommand(const QStringList& args)
         bus.Close();
         return lost ? kExitLost : kExitFailed;
     }
-    CRelayUnit unit(bus.Connection(), deck, relay, version, count, extended, &host);
+    CRelayUnit unit(bus.Link(), deck, relay, version, count, extended, &host);
     if (unit.ReportedChannels() > kRelayMaxChannels)
         PrintError(bus.Name() + ": the unit reports " + std::to_string(unit.ReportedChannels()) +
                    " channels; only the first four are handled\n");

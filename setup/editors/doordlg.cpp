@@ -41,10 +41,10 @@ bool WritePanel(QWidget* dialog, const DoorTarget& target, int version, const QS
     std::vector<DoorWriteFailure> notTaken;
     {
         CProgressHost progress(dialog->parentWidget(), title);
-        CDoorPanel panel(target.session, target.DeckNumber(), target.DoorNumber(), version, &progress);
-        write(panel);
-        lost = panel.Lost();
-        notTaken = panel.NotTaken();
+        OnlinePanel online(target, version, &progress);
+        write(online.panel);
+        lost = online.panel.Lost();
+        notTaken = online.panel.NotTaken();
     }
     if (lost)
         return false;
@@ -181,8 +181,7 @@ void CDoorDlg::Initialise()
         QStringLiteral("Reading Door %1 on deck %2").arg(m_target.DoorNumber()).arg(m_target.DeckNumber()));
     DoorPanelSettings s;
     if (m_target.online) {
-        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
-        s = panel.ReadSettings();
+        s = OnlinePanel(m_target, v, &progress).panel.ReadSettings();
     } else {
         s = FromModel(door);
     }

@@ -1,5 +1,5 @@
-// What the door dialogs share: the text fields they send and the write
-// behind a progress window.
+// What the door dialogs share: the text fields they send, the panel they
+// reach on line, and the write behind a progress window.
 #pragma once
 
 #include <QLineEdit>
@@ -12,6 +12,7 @@
 #include "editortext.h"
 #include "orvoeditors/doordlg.h"
 #include "orvoprocedures/doorpanel.h"
+#include "wendrel/buslink.h"
 
 // What OK sends of a field. On line, a field whose read got no reply holds
 // nothing of the panel's: it is sent (and stored) only once the installer
@@ -22,6 +23,16 @@ inline std::optional<std::string> Given(bool read, const QLineEdit* field, const
         return text;
     return std::nullopt;
 }
+
+// The target's door panel over its open session.
+struct OnlinePanel {
+    OnlinePanel(const DoorTarget& target, int version, IProcedureHost* host)
+        : link(*target.session), panel(link, target.DeckNumber(), target.DoorNumber(), version, host)
+    {
+    }
+    CSessionLink link;
+    CDoorPanel panel;
+};
 
 // Runs write against the door behind a progress window titled title; true
 // when the panel took every setting. Otherwise the installer has been told,

@@ -62,8 +62,7 @@ CDoorWelcomeScreenDlg::CDoorWelcomeScreenDlg(QWidget* parent, COrvoSystem* syste
     m_lines[3]->setEnabled(DoorFirmware(v).FullDisplay());
     CProgressHost progress(parent, QStringLiteral("Reading Door Panel Welcome Message"));
     if (online) {
-        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
-        const OptionalTexts lines = panel.ReadWelcome();
+        const OptionalTexts lines = OnlinePanel(m_target, v, &progress).panel.ReadWelcome();
         for (int i = 0; i < DoorFirmware(v).WelcomeLines(); ++i) {
             ShowWhole(m_lines[i], Shown(lines[static_cast<size_t>(i)]), 16);
             m_read[i] = lines[static_cast<size_t>(i)].has_value();
@@ -121,9 +120,9 @@ CDoorBlockSelectDlg::CDoorBlockSelectDlg(QWidget* parent, COrvoSystem* system, C
     std::optional<int> operation;
     OptionalTexts names(static_cast<size_t>(count));
     if (online) {
-        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
-        operation = panel.ReadBlockOperation();
-        names = panel.ReadBlocks();
+        OnlinePanel panel(m_target, m_v, &progress);
+        operation = panel.panel.ReadBlockOperation();
+        names = panel.panel.ReadBlocks();
         for (int b = 0; b < count; ++b)
             m_read[b] = names[static_cast<size_t>(b)].has_value();
     } else {
@@ -176,9 +175,8 @@ CDoorCustomTextDlg::CDoorCustomTextDlg(QWidget* parent, COrvoSystem* system, CDe
     Connect(this, m_ui.get());
     CProgressHost progress(parent, QStringLiteral("Reading Door Panel Custom Text"));
     if (online) {
-        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
-                         &progress);
-        const OptionalTexts texts = panel.ReadCustomText();
+        const OptionalTexts texts =
+            OnlinePanel(m_target, m_target.Version(), &progress).panel.ReadCustomText();
         for (size_t t = 0; t < 3; ++t)
             m_read[t] = texts[t].has_value();
         // A panel may hold a concierge text longer than the field types.
@@ -234,9 +232,7 @@ CDoorProgKeysDlg::CDoorProgKeysDlg(QWidget* parent, COrvoSystem* system, CDeck* 
                 [this, k] { m_keys[k + 1]->setFocus(Qt::TabFocusReason); });
     CProgressHost progress(parent, QStringLiteral("Reading Programming Keys"));
     if (online) {
-        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
-                         &progress);
-        const OptionalTexts read = panel.ReadProgKeys();
+        const OptionalTexts read = OnlinePanel(m_target, m_target.Version(), &progress).panel.ReadProgKeys();
         for (size_t k = 0; k < 10; ++k) {
             m_read[k] = read[k].has_value();
             if (read[k])
@@ -321,8 +317,7 @@ CDoorCodedAccessDlg::CDoorCodedAccessDlg(QWidget* parent, COrvoSystem* system, C
     CProgressHost progress(parent, QStringLiteral("Reading Door %1 Codes").arg(m_target.DoorNumber()));
     OptionalTexts codes(static_cast<size_t>(slotCount));
     if (online) {
-        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
-        codes = panel.ReadCodes();
+        codes = OnlinePanel(m_target, m_v, &progress).panel.ReadCodes();
         for (int s = 0; s < slotCount; ++s)
             m_read[s] = codes[static_cast<size_t>(s)].has_value();
     } else {

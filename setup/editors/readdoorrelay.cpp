@@ -10,14 +10,13 @@
 
 #include "orvoeditors/doordlg.h"
 #include "orvomodel/orvosystem.h"
-#include "orvoprocedures/doorpanel.h"
-#include "orvoprocedures/relayunit.h"
+#include "orvoprocedures/devicesearch.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/featuredialogs.h"
 #include "orvoshell/setupapp.h"
 #include "orvoshell/shellmessages.h"
+#include "wendrel/buslink.h"
 #include "wendrel/msgcodes.h"
-#include "wendrel/orvoserialconnection.h"
 
 namespace {
 
@@ -83,7 +82,8 @@ void CReadDoorRelay::accept()
 
 void CReadDoorRelay::FindDoorAndEdit(int n)
 {
-    const DoorSearchResult found = n >= 0 && n < kDoorsPerDeck ? FindDoor(m_session, n) : DoorSearchResult();
+    CSessionLink link(*m_session);
+    const DoorSearchResult found = n >= 0 && n < kDoorsPerDeck ? FindDoor(link, n) : DoorSearchResult();
     if (!found.found) {
         ShellMessage(parentWidget(), QStringLiteral("Door %1 not found").arg(n), QMessageBox::Ok,
                      QMessageBox::Critical, QStringLiteral("Error"));
@@ -106,8 +106,9 @@ void CReadDoorRelay::FindDoorAndEdit(int n)
 
 void CReadDoorRelay::FindRelayAndEdit(int n)
 {
+    CSessionLink link(*m_session);
     RelayUnitFound found;
-    const bool answered = n >= 0 && n < kRelayPositions && FindRelayUnit(m_session, n, &found);
+    const bool answered = n >= 0 && n < kRelayPositions && FindRelayUnit(link, n, &found);
     if (!answered) {
         ShellMessage(parentWidget(), QStringLiteral("Relay %1 not found").arg(n), QMessageBox::Ok,
                      QMessageBox::Critical, QStringLiteral("Error"));

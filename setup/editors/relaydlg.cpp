@@ -47,8 +47,8 @@ std::optional<int> Selected(const QComboBox* box, const std::optional<int>& read
 CRelayDlg::CRelayDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, RelayRecord* relay,
                      COrvoSerialConnection* session, bool extended)
     : QDialog(parent), m_ui(std::make_unique<Ui::CRelayDlg>()), m_system(system), m_deck(deck),
-      m_relay(relay), m_session(session), m_extended(extended), m_r(relay->node.index),
-      m_unit(session, deck->node.index, relay->node.index, VersionOf(deck, relay), CountOf(deck, relay),
+      m_relay(relay), m_link(*session), m_extended(extended), m_r(relay->node.index),
+      m_unit(m_link, deck->node.index, relay->node.index, VersionOf(deck, relay), CountOf(deck, relay),
              extended, nullptr)
 {
     m_ui->setupUi(this);
@@ -189,7 +189,7 @@ bool CRelayDlg::ReadUnit()
     for (Channel& c : m_channels)
         c.box->setEnabled(false);
     CProgressHost host(this, QString::asprintf("Reading Relay %d on deck %d", m_r, m_unit.Deck()));
-    CRelayUnit unit(m_session, m_unit.Deck(), m_r, m_unit.Version(), m_unit.ReportedChannels(), m_extended,
+    CRelayUnit unit(m_link, m_unit.Deck(), m_r, m_unit.Version(), m_unit.ReportedChannels(), m_extended,
                     &host);
     if (!unit.Enquire()) {
         ShowError(QString::asprintf("Relay %d on Deck %d not found", m_r, m_unit.Deck()));
@@ -248,8 +248,8 @@ void CRelayDlg::accept()
     }
     {
         CProgressHost host(this, QString::asprintf("Writing Relay %d on deck %d", m_r, m_unit.Deck()));
-        CRelayUnit unit(m_session, m_unit.Deck(), m_r, m_unit.Version(), m_unit.ReportedChannels(),
-                        m_extended, &host);
+        CRelayUnit unit(m_link, m_unit.Deck(), m_r, m_unit.Version(), m_unit.ReportedChannels(), m_extended,
+                        &host);
         if (!unit.Enquire()) {
             ShowError(QString::asprintf("Relay %d on Deck %d not found", m_r, m_unit.Deck()));
             return;

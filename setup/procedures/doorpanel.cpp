@@ -11,7 +11,6 @@
 #include "wendrel/buslink.h"
 #include "wendrel/msgcodes.h"
 #include "wendrel/orvomsg.h"
-#include "wendrel/orvoserialconnection.h"
 #include "wendrel/vocabulary.h"
 
 using orvoproc::Format;
@@ -45,24 +44,19 @@ int CharAt(const std::string& text, size_t i)
 
 } // namespace
 
-CDoorPanel::CDoorPanel(COrvoSerialConnection* conn, int deck, int door, int version, IProcedureHost* host)
-    : m_link(new CSessionLink(*conn)), m_deck(deck), m_door(door), m_version(version), m_host(host)
+CDoorPanel::CDoorPanel(IBusLink& link, int deck, int door, int version, IProcedureHost* host)
+    : m_link(link), m_deck(deck), m_door(door), m_version(version), m_host(host)
 {
-}
-
-CDoorPanel::~CDoorPanel()
-{
-    delete m_link;
 }
 
 bool CDoorPanel::Lost() const
 {
-    return m_link->IsLost();
+    return m_link.IsLost();
 }
 
 void CDoorPanel::CheckLost()
 {
-    if (m_lostReported || !m_link->IsLost())
+    if (m_lostReported || !m_link.IsLost())
         return;
     m_lostReported = true;
     if (m_host)
@@ -102,7 +96,7 @@ bool CDoorPanel::Exchange(int code, const std::vector<int>& params, unsigned cha
         request.param[i] = static_cast<unsigned char>(params[static_cast<size_t>(i)]);
     _orvo_msg reply{};
     ++m_exchanges;
-    const bool answered = !m_link->IsLost() && m_link->Exchange(request, &reply);
+    const bool answered = !m_link.IsLost() && m_link.Exchange(request, &reply);
     if (!answered)
         CheckLost();
     if (answered && replyParams)
@@ -123,7 +117,7 @@ bool CDoorPanel::Acknowledged(int code, const std::vector<int>& params)
     for (int attempt = 0;; ++attempt) {
         answered = Exchange(code, params, nullptr);
         // A port that has gone away has been reported and answers no retry.
-        if (answered || m_link->IsLost() || !m_host)
+        if (answered || m_link.IsLost() || !m_host)
             break;
         const std::string prompt = Format("Timeout waiting for reply from %s\nDeck %d Door %d, Retry ?",
                                           MessageString(code), m_deck, m_door);
@@ -445,8 +439,8 @@ void CDoorPanel::WriteProgKeys(const OptionalTexts& numbers)
         request.param[0] = static_cast<unsigned char>(k + 1);
         std::copy(bytes, bytes + 5, &request.param[1]);
         ++m_exchanges;
-        if (!m_link->IsLost())
-            m_link->Exchange(request, nullptr);
+        if (!m_link.IsLost())
+            m_link.Exchange(request, nullptr);
         CheckLost();
         Step();
     }
@@ -495,62 +489,4 @@ bool ValidProgKey(const std::string& number)
         return true;
     return number.size() == 10 && std::all_of(number.begin(), number.end(),
                                               [](char c) { return isxdigit(static_cast<unsigned char>(c)); });
-}
-
-DoorSearchResult FindDoor(COrvoSerialConnection* conn, int n, int settleMs)
-{
-    DoorSearchResult result;
-    _orvo_msg enquiry{};
-    enquiry.code = MSG_ENQ;
-    _orvo_msg reply{};
-    if (!conn->SendTestMsg(&enquiry, &reply, kReplyTimeoutMs))
-        return result;
-    result.replies = 1;
-    bool walkEnded = false;
-    while (NodeNumberOf(reply.srcNode) != n && result.replies < 16 && reply.code != MSG_ACK) {
-        _orvo_msg blank{};
-        if (!conn->SendTestMsg(&blank, &reply, kDoorWalkTimeoutMs)) {
-            walkEnded = true; // no further door answers
-            break;
-        }
-        ++result.replies;
-    }
-    if (settleMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
-    // The deck's MSG_ACK closes the walk; it comes from node 0 and is no door.
-    const int type = NodeTypeOf(reply.srcNode);
-    if (walkEnded || reply.code == MSG_ACK || NodeNumberOf(reply.srcNode) != n ||
-        (type != NODE_DOOR && type != NODE_READER))
-        return result;
-    result.found = true;
-    result.version = 200 + reply.param[0];
-    result.reader = type == NODE_READER;
-    return result;
-}
-
-void RebootInstallation(COrvoSerialConnection* conn)
-{
-    conn->Reset();
-}
-
-DoorIdentity QueryDoor(COrvoSerialConnection* conn, int deck, int door)
-{
-    DoorIdentity id;
-    _orvo_msg reply{};
-    if (!conn->SendMsg(&reply, NODE_ENGINEER, deck, 0, NODE_DECK, MSG_ENQ, 0))
-        return id;
-    id.deckAnswered = true;
-    const DeckFirmware firmware = DeckFirmware::FromEnquiry(reply.param);
-    id.deckVersion = firmware.version;
-    const int readerMask = reply.param[9] + 256 * reply.param[10];
-    if (!firmware.Has(DeckFeature::DoorVersions) || door < 0 || door > 15)
-        return id;
-    if (!conn->SendMsg(&reply, NODE_ENGINEER, deck, 0, NODE_DECK, MSG_DOOR_VERSION, 1,
-                       static_cast<unsigned char>(door / 8)))
-        return id;
-    const int raw = reply.param[door % 8];
-    id.present = raw != 0;
-    id.version = raw ? 200 + raw : 0;
-    id.reader = ((readerMask >> door) & 1) != 0;
-    return id;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include "orvoprocedures/broadcasts.h"
+#include "orvoprocedures/devicesearch.h"
 #include "orvoprocedures/doorpanel.h"
 #include "simbus.h"
 #include "wendrel/msgcodes.h"
@@ -76,7 +78,7 @@ TEST_P(DoorSettingsBands, readsWhatThePanelHoldsAndWritesOnlyItsSettings)
     const Band band = GetParam();
     SimBus bus(DoorScenario(band.version));
     RecordingHost host;
-    CDoorPanel panel(&bus.conn, 0, 0, band.version, &host);
+    CDoorPanel panel(bus.link, 0, 0, band.version, &host);
 
     DoorPanelSettings s = panel.ReadSettings();
     EXPECT_EQ(host.rangeUpper, DoorFirmware(band.version).SettingsSteps());
@@ -158,7 +160,7 @@ TEST(DoorPanel, listsUseSixChunksBelow429AndSeventeenFrom429)
     const std::string longList(120, 'A');
     for (int version : {428, 429}) {
         SimBus bus(DoorScenario(version));
-        CDoorPanel panel(&bus.conn, 0, 0, version);
+        CDoorPanel panel(bus.link, 0, 0, version);
         DoorPanelSettings w;
         w.allowList = longList;
         panel.WriteSettings(w);
@@ -179,7 +181,7 @@ TEST(DoorPanel, listChunksFollowTheTextLength)
     for (const Case& c : {Case{"", 1}, Case{"ABCDEFGHIJK", 1}, Case{"ABCDEFGHIJKL", 2},
                           Case{"AB CD EF GH IJ", 1}, Case{"A B CDEFGHI", 1}}) {
         SimBus bus(DoorScenario(425));
-        CDoorPanel panel(&bus.conn, 0, 0, 425);
+        CDoorPanel panel(bus.link, 0, 0, 425);
         DoorPanelSettings w;
         w.allowList = c.text;
         panel.WriteSettings(w);
@@ -192,13 +194,13 @@ TEST(DoorPanel, silentPanelGivesNoValuesAndEmptyValuesAreNotWritten)
     orvosim::SimOptions options;
     options.silent = {"0:door:0"};
     SimBus silent(DoorScenario(429), options);
-    CDoorPanel quiet(&silent.conn, 0, 0, 429);
+    CDoorPanel quiet(silent.link, 0, 0, 429);
     DoorPanelSettings none = quiet.ReadSettings();
     EXPECT_FALSE(none.serialNo || none.lockTime || none.drLink || none.speedDialNo || none.speedDialDisplay ||
                  none.allowList || none.blockList);
 
     SimBus bus(DoorScenario(429));
-    CDoorPanel panel(&bus.conn, 0, 0, 429);
+    CDoorPanel panel(bus.link, 0, 0, 429);
     DoorPanelSettings partial;
     partial.speedDialNo = "77";
     partial.lockTime = 30; // language and volume unknown: the shared message is not sent
@@ -215,7 +217,7 @@ TEST(DoorPanel, modeByteIsFifteenWhenUnknown)
 {
     // A v4.25 panel takes the mode; without a value the byte says "no selection".
     SimBus bus(DoorScenario(425));
-    CDoorPanel panel(&bus.conn, 0, 0, 425);
+    CDoorPanel panel(bus.link, 0, 0, 425);
     DoorPanelSettings w = panel.ReadSettings();
     w.mode.reset();
     panel.WriteSettings(w);
@@ -227,7 +229,7 @@ TEST(DoorPanel, welcomeReadsFourLinesAndWritesTheLinesGiven)
 {
     for (int version : {406, 407}) {
         SimBus bus(DoorScenario(version));
-        CDoorPanel panel(&bus.conn, 0, 0, version);
+        CDoorPanel panel(bus.link, 0, 0, version);
         OptionalTexts lines = panel.ReadWelcome();
         ASSERT_EQ(lines.size(), 4u);
         EXPECT_EQ(*lines[0], "Welcome");
@@ -248,7 +250,7 @@ TEST(DoorPanel, blockNamesFollowTheBlockCount)
 {
     for (int version : {303, 304}) {
         SimBus bus(DoorScenario(version));
-        CDoorPanel panel(&bus.conn, 0, 0, version);
+        CDoorPanel panel(bus.link, 0, 0, version);
         EXPECT_EQ(panel.ReadBlockOperation(), std::optional<int>(3));
         OptionalTexts names = panel.ReadBlocks();
         ASSERT_EQ(names.size(), version == 303 ? 5u : 10u);
@@ -268,7 +270,7 @@ TEST(DoorPanel, blockNamesFollowTheBlockCount)
 TEST(DoorPanel, blockOperationWithoutValueIsNotWritten)
 {
     SimBus bus(DoorScenario(425));
-    CDoorPanel panel(&bus.conn, 0, 0, 425);
+    CDoorPanel panel(bus.link, 0, 0, 425);
     panel.WriteBlocks(std::nullopt, {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"});
     EXPECT_EQ(panel.Exchanges(), 20);
     Dump dump(bus.sim.dumpJson());
@@ -278,7 +280,7 @@ TEST(DoorPanel, blockOperationWithoutValueIsNotWritten)
 TEST(DoorPanel, customTextRoundTripsAndNeeds421)
 {
     SimBus bus(DoorScenario(421));
-    CDoorPanel panel(&bus.conn, 0, 0, 421);
+    CDoorPanel panel(bus.link, 0, 0, 421);
     OptionalTexts texts = panel.ReadCustomText();
     EXPECT_EQ(*texts[0], "Door open");
     EXPECT_EQ(*texts[1], "Push");
@@ -289,14 +291,14 @@ TEST(DoorPanel, customTextRoundTripsAndNeeds421)
     EXPECT_EQ(Dump::Text(DumpDoor(dump), "concierge"), "Concierge");
 
     SimBus old(DoorScenario(420));
-    CDoorPanel oldPanel(&old.conn, 0, 0, 420);
+    CDoorPanel oldPanel(old.link, 0, 0, 420);
     EXPECT_FALSE(oldPanel.ReadCustomText()[0].has_value());
 }
 
 TEST(DoorPanel, programmingKeysRoundTrip)
 {
     SimBus bus(DoorScenario(425));
-    CDoorPanel panel(&bus.conn, 0, 0, 425);
+    CDoorPanel panel(bus.link, 0, 0, 425);
     OptionalTexts keys = panel.ReadProgKeys();
     EXPECT_EQ(*keys[0], "12AB000FFF");
     EXPECT_EQ(*keys[1], "");
@@ -330,7 +332,7 @@ TEST(DoorPanel, codesFollowTheSlotBands)
     };
     for (const Case& c : {Case{424, 10, "123456"}, Case{425, 15, "9876"}}) {
         SimBus bus(DoorScenario(c.version));
-        CDoorPanel panel(&bus.conn, 0, 0, c.version);
+        CDoorPanel panel(bus.link, 0, 0, c.version);
         OptionalTexts codes = panel.ReadCodes();
         ASSERT_EQ(codes.size(), c.slotCount);
         EXPECT_EQ(*codes[0], c.version == 424 ? "111111" : "1111");
@@ -363,7 +365,7 @@ TEST(DoorSearch, walksTheDoorsUntilTheOneAskedFor)
     for (const Case& c :
          {Case{0, true, 425, false, 1}, Case{2, true, 407, false, 2}, Case{5, true, 429, true, 3},
           Case{3, false, 0, false, 4}, Case{15, false, 0, false, 4}}) {
-        DoorSearchResult r = FindDoor(&bus.conn, c.n, 0);
+        DoorSearchResult r = FindDoor(bus.link, c.n, 0);
         EXPECT_EQ(r.found, c.found) << c.n;
         EXPECT_EQ(r.version, c.version) << c.n;
         EXPECT_EQ(r.reader, c.reader) << c.n;
@@ -374,7 +376,7 @@ TEST(DoorSearch, walksTheDoorsUntilTheOneAskedFor)
 TEST(DoorSearch, deckAcknowledgementIsNoDoorZero)
 {
     SimBus bus(R"({"decks":[{"number":0,"version":2064}]})");
-    EXPECT_FALSE(FindDoor(&bus.conn, 0, 0).found);
+    EXPECT_FALSE(FindDoor(bus.link, 0, 0).found);
 }
 
 TEST(DoorSearch, silentBusFindsNothing)
@@ -382,7 +384,7 @@ TEST(DoorSearch, silentBusFindsNothing)
     orvosim::SimOptions options;
     options.silent = {"*"};
     SimBus bus(kSearchScenario, options);
-    DoorSearchResult r = FindDoor(&bus.conn, 0, 0);
+    DoorSearchResult r = FindDoor(bus.link, 0, 0);
     EXPECT_FALSE(r.found);
     EXPECT_EQ(r.replies, 0);
 }
@@ -394,7 +396,7 @@ TEST(Reboot, silencesTheInstallationForItsRebootTime)
     SimBus bus(kSearchScenario, options);
     _orvo_msg reply{};
     ASSERT_TRUE(bus.conn.SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0));
-    RebootInstallation(&bus.conn);
+    CInstallationBroadcasts(bus.link).Reboot();
     EXPECT_FALSE(bus.conn.SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0));
     std::this_thread::sleep_for(std::chrono::milliseconds(450));
     EXPECT_TRUE(bus.conn.SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0));
@@ -603,7 +605,7 @@ TEST(DoorPanel, requestsCarryTheirLayoutOnTheLine)
             std::to_string(c.version) +
             R"(,"speedDialDisplay":"Front desk 12345","allowList":"1-5,7","doorOpenLine1":"Open"}]}]})";
         SimBus bus(scenario);
-        CDoorPanel panel(&bus.conn, 1, 3, c.version);
+        CDoorPanel panel(bus.link, 1, 3, c.version);
         c.run(panel);
         const std::vector<orvosim::SimRequest> sent = bus.sim.recentRequests();
         if (!c.firstOnly) {
@@ -630,7 +632,7 @@ TEST(DoorPanel, listWithAnUnansweredChunkIsNotGiven)
         if (*c.mute)
             options.mute = {c.mute};
         SimBus bus(DoorScenario(429), options);
-        CDoorPanel panel(&bus.conn, 0, 0, 429);
+        CDoorPanel panel(bus.link, 0, 0, 429);
         const DoorPanelSettings s = panel.ReadSettings();
         EXPECT_EQ(s.allowList.has_value(), c.allowKnown) << c.mute;
         EXPECT_EQ(s.blockList.has_value(), c.blockKnown) << c.mute;
@@ -650,7 +652,7 @@ TEST(DoorPanel, listWithAnUnansweredChunkIsNotGiven)
 TEST(DoorPanel, textsLeftEmptyInAWriteKeepThePanelsOwn)
 {
     SimBus bus(DoorScenario(429));
-    CDoorPanel panel(&bus.conn, 0, 0, 429);
+    CDoorPanel panel(bus.link, 0, 0, 429);
     panel.WriteWelcome({std::nullopt, "New"});
     panel.WriteBlocks(std::nullopt, {"X0", std::nullopt});
     panel.WriteCustomText({std::nullopt, std::nullopt, "Janitor"});
@@ -677,7 +679,7 @@ TEST(DoorPanel, portGoneAwayIsReportedOnceWithoutQuestions)
     for (bool write : {false, true}) {
         SimBus bus(DoorScenario(429));
         RecordingHost host;
-        CDoorPanel panel(&bus.conn, 0, 0, 429, &host);
+        CDoorPanel panel(bus.link, 0, 0, 429, &host);
         bus.sim.stop(); // the adapter is pulled out
         if (write) {
             DoorPanelSettings s;

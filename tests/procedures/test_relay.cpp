@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "orvoprocedures/devicesearch.h"
 #include "orvoprocedures/relayunit.h"
 #include "simbus.h"
 
@@ -60,7 +61,7 @@ TEST_P(RelayUnitWays, readsEveryChannelSetting)
     const UnitCase& c = GetParam();
     SimBus bus(RelayScenario(c.version, c.count, c.extended));
     RecordingHost host;
-    CRelayUnit unit(&bus.conn, 0, 4, c.version, c.count, c.extended, &host);
+    CRelayUnit unit(bus.link, 0, 4, c.version, c.count, c.extended, &host);
     ASSERT_TRUE(unit.Enquire());
     const std::vector<RelayChannelSettings> channels = unit.ReadAll();
 
@@ -90,7 +91,7 @@ TEST_P(RelayUnitWays, writesEveryChannelSetting)
     const UnitCase& c = GetParam();
     SimBus bus(RelayScenario(c.version, c.count, c.extended));
     RecordingHost host;
-    CRelayUnit unit(&bus.conn, 0, 4, c.version, c.count, c.extended, &host);
+    CRelayUnit unit(bus.link, 0, 4, c.version, c.count, c.extended, &host);
     ASSERT_TRUE(unit.Enquire());
     std::vector<RelayChannelSettings> channels(c.count);
     for (int i = 0; i < c.count; ++i) {
@@ -139,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, RelayUnitWays,
 TEST(RelayUnit, listOfFullLengthTravelsInSeventeenChunks)
 {
     SimBus bus(RelayScenario(104, 1, false));
-    CRelayUnit unit(&bus.conn, 0, 4, 104, 1, false, nullptr);
+    CRelayUnit unit(bus.link, 0, 4, 104, 1, false, nullptr);
     ASSERT_TRUE(unit.Enquire());
     std::string full;
     while (full.size() < 187)
@@ -157,7 +158,7 @@ TEST(RelayUnit, listOfFullLengthTravelsInSeventeenChunks)
 TEST(RelayUnit, olderUnitKeepsSixtySixCharacters)
 {
     SimBus bus(RelayScenario(103, 1, false));
-    CRelayUnit unit(&bus.conn, 0, 4, 103, 1, false, nullptr);
+    CRelayUnit unit(bus.link, 0, 4, 103, 1, false, nullptr);
     EXPECT_EQ(unit.ListLength(), 66);
     EXPECT_FALSE(unit.HasOnDelay());
     RelayChannelSettings s;
@@ -194,7 +195,7 @@ TEST(RelayUnit, listCharacterCheck)
 TEST(RelayUnit, unitReportingSixChannelsIsHandledAsItsFirstFour)
 {
     SimBus bus(RelayScenario(105, 6, false));
-    CRelayUnit unit(&bus.conn, 0, 4, 105, 6, false, nullptr);
+    CRelayUnit unit(bus.link, 0, 4, 105, 6, false, nullptr);
     EXPECT_EQ(unit.ReportedChannels(), 6);
     EXPECT_EQ(unit.Channels(), 4);
     ASSERT_TRUE(unit.Enquire());
@@ -215,11 +216,11 @@ TEST(RelayUnit, enquiryGivesVersionAndCountOrFails)
 {
     SimBus bus(RelayScenario(106, 3, true));
     int version = 0, count = 0;
-    EXPECT_TRUE(CRelayUnit(&bus.conn, 0, 4, 0, 0, false, nullptr).Enquire(&version, &count));
+    EXPECT_TRUE(CRelayUnit(bus.link, 0, 4, 0, 0, false, nullptr).Enquire(&version, &count));
     EXPECT_EQ(version, 106);
     EXPECT_EQ(count, 3);
-    EXPECT_FALSE(CRelayUnit(&bus.conn, 0, 5, 106, 1, false, nullptr).Enquire());
-    EXPECT_FALSE(CRelayUnit(&bus.conn, 1, 4, 106, 1, false, nullptr).Enquire());
+    EXPECT_FALSE(CRelayUnit(bus.link, 0, 5, 106, 1, false, nullptr).Enquire());
+    EXPECT_FALSE(CRelayUnit(bus.link, 1, 4, 106, 1, false, nullptr).Enquire());
 }
 
 TEST(RelayUnit, extendedReadOfAnOlderUnitFallsBackToItsNode)
@@ -228,7 +229,7 @@ TEST(RelayUnit, extendedReadOfAnOlderUnitFallsBackToItsNode)
     // tries the channel's own node once, a write does not.
     SimBus bus(RelayScenario(104, 2, false));
     RecordingHost host;
-    CRelayUnit unit(&bus.conn, 0, 4, 104, 2, true, &host);
+    CRelayUnit unit(bus.link, 0, 4, 104, 2, true, &host);
     std::vector<RelayChannelSettings> channels = unit.ReadAll();
     EXPECT_TRUE(host.prompts.empty());
     EXPECT_EQ(channels[1].address, 11);
@@ -249,7 +250,7 @@ TEST(RelayUnitRetry, noLeavesTheSettingUnreadAndGoesOn)
         SimBus bus(RelayScenario(105, 2, false), Muted({"115"}));
         RecordingHost host;
         host.answer = [answer](const std::string&, int) { return answer; };
-        CRelayUnit unit(&bus.conn, 0, 4, 105, 2, false, &host);
+        CRelayUnit unit(bus.link, 0, 4, 105, 2, false, &host);
         ASSERT_TRUE(unit.Enquire());
         std::vector<RelayChannelSettings> channels = unit.ReadAll();
         ASSERT_EQ(host.prompts.size(), 2u);
@@ -278,7 +279,7 @@ TEST(RelayUnitRetry, lostAdapterIsReportedOnceWithoutQuestions)
         SimBus bus(RelayScenario(105, 2, false));
         RecordingHost host;
         host.answer = [](const std::string&, int) { return RetryAnswer::Yes; };
-        CRelayUnit unit(&bus.conn, 0, 4, 105, 2, false, &host);
+        CRelayUnit unit(bus.link, 0, 4, 105, 2, false, &host);
         ASSERT_TRUE(unit.Enquire());
         bus.sim.stop();
         if (writing)
@@ -299,7 +300,7 @@ TEST(RelayUnitRetry, yesSendsAgain)
     SimBus bus(RelayScenario(103, 1, false), Muted({"61:2"}));
     RecordingHost host;
     host.answer = [](const std::string&, int) { return RetryAnswer::Yes; };
-    CRelayUnit unit(&bus.conn, 0, 4, 103, 1, false, &host);
+    CRelayUnit unit(bus.link, 0, 4, 103, 1, false, &host);
     RelayChannelSettings s;
     unit.ReadChannel(0, &s);
     ASSERT_EQ(host.prompts.size(), 2u);
@@ -314,7 +315,7 @@ TEST(RelayUnitRetry, everyWriteStepNamesItsMessage)
                            "MSG_SET_DR_LINK",       "MSG_SET_WHITELIST",     "MSG_SET_BLACKLIST"};
     SimBus bus(RelayScenario(105, 1, false), Muted({"103", "116", "60", "82", "114", "118"}));
     RecordingHost host;
-    CRelayUnit unit(&bus.conn, 0, 4, 105, 1, false, &host);
+    CRelayUnit unit(bus.link, 0, 4, 105, 1, false, &host);
     RelayChannelSettings s{true,         1,           2, 0, 3, 4, std::string("1"), std::string(""),
                            std::nullopt, std::nullopt};
     unit.WriteChannel(0, s);
@@ -328,7 +329,7 @@ TEST(RelayUnitRetry, listWithADeclinedChunkIsNotWrittenBack)
 {
     SimBus bus(RelayScenario(104, 1, false), Muted({"113:1"}));
     RecordingHost host;
-    CRelayUnit unit(&bus.conn, 0, 4, 104, 1, false, &host);
+    CRelayUnit unit(bus.link, 0, 4, 104, 1, false, &host);
     RelayChannelSettings s;
     unit.ReadChannel(0, &s);
     ASSERT_EQ(host.prompts.size(), 1u);
@@ -352,11 +353,11 @@ TEST(FindRelayUnit, extendedEnquiryFirstThenStandard)
         SCOPED_TRACE(c.name);
         SimBus bus(RelayScenario(106, 2, c.extended, c.extendedOnly));
         RelayUnitFound found;
-        ASSERT_TRUE(FindRelayUnit(&bus.conn, 4, &found));
+        ASSERT_TRUE(FindRelayUnit(bus.link, 4, &found));
         EXPECT_EQ(found.extended, c.extended);
         EXPECT_EQ(found.version, 106);
         EXPECT_EQ(found.count, 2);
-        EXPECT_FALSE(FindRelayUnit(&bus.conn, 7, &found)) << "no unit 7";
+        EXPECT_FALSE(FindRelayUnit(bus.link, 7, &found)) << "no unit 7";
     }
 }
 
@@ -364,9 +365,9 @@ TEST(FindRelayUnit, extendedOnlyUnitIsEditedThroughExtendedRecords)
 {
     SimBus bus(RelayScenario(106, 2, true, true));
     RelayUnitFound found;
-    ASSERT_TRUE(FindRelayUnit(&bus.conn, 4, &found));
+    ASSERT_TRUE(FindRelayUnit(bus.link, 4, &found));
     RecordingHost host;
-    CRelayUnit unit(&bus.conn, 0, 4, found.version, found.count, found.extended, &host);
+    CRelayUnit unit(bus.link, 0, 4, found.version, found.count, found.extended, &host);
     std::vector<RelayChannelSettings> channels = unit.ReadAll();
     EXPECT_TRUE(host.prompts.empty());
     EXPECT_EQ(channels[1].drLink, 2);

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "orvoprocedures/devicesearch.h"
 #include "orvoprocedures/doorpanel.h"
 
 struct cJSON;

@@ -5,9 +5,10 @@
 // reached in one of three ways: the extended record with its channel field
 // (units found by an extended enquiry), from v1.05 a standard record to the
 // unit naming the channel in the source number, and before that a standard
-// record to node r + i. The exchanges run on the calling thread; a request
-// without a reply is put to the host (Yes sends again, No and Cancel skip
-// that step only). No widgets here: the relay editor and orvoctl share it.
+// record to node r + i. The exchanges run on the calling thread over the bus
+// link; a request without a reply is put to the host (Yes sends again, No and
+// Cancel skip that step only). No widgets here: the relay editor and orvoctl
+// share it.
 #pragma once
 
 #include <optional>
@@ -16,8 +17,6 @@
 
 #include "orvomodel/relaycapabilities.h"
 #include "orvoprocedures/procedure.h"
-
-class COrvoSerialConnection;
 
 // The settings of one channel as list indexes of the editor. An empty value
 // was not read (its request went unanswered and was skipped) and is not
@@ -53,7 +52,7 @@ class CRelayUnit {
 public:
     // version and count as the unit reported them in its enquiry (count's low
     // byte is the channel count); host may be null (then nothing is retried).
-    CRelayUnit(COrvoSerialConnection* conn, int deck, int relay, int version, int count, bool extended,
+    CRelayUnit(IBusLink& link, int deck, int relay, int version, int count, bool extended,
                IProcedureHost* host);
 
     int Deck() const { return m_deck; }
@@ -108,7 +107,7 @@ private:
     void WriteList(int channel, int code, const std::string& text);
     void Step();
 
-    COrvoSerialConnection* m_conn;
+    IBusLink& m_link;
     IProcedureHost* m_host;
     int m_deck;
     int m_relay;
@@ -119,12 +118,3 @@ private:
     int m_skipped = 0;
     bool m_lostReported = false;
 };
-
-// The unit with node number `number` looked for on deck 0, as the single
-// relay read does: the extended enquiry first, then the standard one.
-struct RelayUnitFound {
-    int version = 0;
-    int count = 0;
-    bool extended = false;
-};
-bool FindRelayUnit(COrvoSerialConnection* conn, int number, RelayUnitFound* found);
