@@ -13,7 +13,6 @@
 #include "orvomodel/doorcapabilities.h"
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
-#include "orvoshell/setupapp.h"
 #include "orvoshell/shellmessages.h"
 #include "progresshost.h"
 #include "ui_doordlg.h"
@@ -152,8 +151,9 @@ DoorPanelSettings FromModel(const DoorRecord& d)
 } // namespace
 
 CDoorDlg::CDoorDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
-                   COrvoSerialConnection* session, bool online)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CDoorDlg>()), m_target{system, deck, door, session, online}
+                   COrvoSerialConnection* session, bool online, bool administrator)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CDoorDlg>()), m_target{system, deck, door, session, online},
+      m_administrator(administrator)
 {
     m_v = m_target.Version();
     m_listLength = DoorFirmware(m_v).ListLength();
@@ -216,8 +216,7 @@ void CDoorDlg::Initialise()
             m_ui->mode->setEnabled(false);
             m_ui->codedAccess->setText(QStringLiteral("Code/Speed Dial"));
         }
-        CSetupApp* app = CSetupApp::Instance();
-        m_ui->serialNo->setEnabled(app && app->comms.administrator);
+        m_ui->serialNo->setEnabled(m_administrator);
     }
     if (fw.DrLink()) {
         m_ui->drLink->addItem(QStringLiteral("Off"));

@@ -9,28 +9,13 @@
 #include <climits>
 
 #include "orvoeditors/doordlg.h"
+#include "orvomodel/editing.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoprocedures/devicesearch.h"
-#include "orvoshell/commandids.h"
-#include "orvoshell/featuredialogs.h"
-#include "orvoshell/setupapp.h"
 #include "orvoshell/shellmessages.h"
 #include "wendrel/buslink.h"
-#include "wendrel/msgcodes.h"
 
 namespace {
-
-// The deck the editors see for a device found outside any document.
-void InitialiseTemporaryDeck(CDeck* deck)
-{
-    deck->Clear(0);
-    deck->description = "Deck";
-    deck->versionMajor = 2;
-    deck->versionMinor = 64;
-    deck->version = 2064;
-    deck->conciergeCadence = 0x0521;
-    deck->doorCadence = 0x0501;
-}
 
 // The number typed, read as C's atoi reads it: blanks skipped, an optional
 // sign, then the leading digits ("3a" is 3); text without a leading digit
@@ -51,7 +36,8 @@ int AddressNumber(const QString& text)
 
 } // namespace
 
-CReadDoorRelay::CReadDoorRelay(QWidget* parent, COrvoSerialConnection* session, COrvoSystem*, int nodeType)
+CReadDoorRelay::CReadDoorRelay(QWidget* parent, COrvoSerialConnection* session, COrvoSystem*,
+                               NodeType nodeType)
     : QDialog(parent), m_session(session), m_nodeType(nodeType)
 {
     setWindowTitle(nodeType == NODE_RELAY ? QStringLiteral("Read Relay") : QStringLiteral("Read Door"));
@@ -66,6 +52,12 @@ CReadDoorRelay::CReadDoorRelay(QWidget* parent, COrvoSerialConnection* session, 
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CReadDoorRelay::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CReadDoorRelay::reject);
+}
+
+void CReadDoorRelay::SetFeatures(IFeatureDialogs* features, bool administrator)
+{
+    m_features = features;
+    m_administrator = administrator;
 }
 
 void CReadDoorRelay::accept()
@@ -89,8 +81,10 @@ void CReadDoorRelay::FindDoorAndEdit(int n)
                      QMessageBox::Critical, QStringLiteral("Error"));
         return;
     }
+    // The door editor sees the door on a deck of the current generation.
     CDeck deck;
-    InitialiseTemporaryDeck(&deck);
+    deck.Clear(0);
+    InitialiseNewDeck(deck);
     DoorRecord door;
     door.Reset(n);
     deck.doorMask = static_cast<uint16_t>(1u << n);
@@ -100,35 +94,6 @@ void CReadDoorRelay::FindDoorAndEdit(int n)
         deck.readerMask = static_cast<uint16_t>(1u << n);
         door.reader = 1;
     }
-    CDoorDlg editor(parentWidget(), nullptr, &deck, &door, m_session, true);
+    CDoorDlg editor(parentWidget(), nullptr, &deck, &door, m_session, true, m_administrator);
     editor.exec();
-}
-
-void CReadDoorRelay::FindRelayAndEdit(int n)
-{
-    CSessionLink link(*m_session);
-    RelayUnitFound found;
-    const bool answered = n >= 0 && n < kRelayPositions && FindRelayUnit(link, n, &found);
-    if (!answered) {
-        ShellMessage(parentWidget(), QStringLiteral("Relay %1 not found").arg(n), QMessageBox::Ok,
-                     QMessageBox::Critical, QStringLiteral("Error"));
-        return;
-    }
-    CDeck deck;
-    InitialiseTemporaryDeck(&deck);
-    deck.relayMask = static_cast<uint16_t>(1u << n);
-    deck.relayVersions[n] = found.version;
-    deck.relayCounts[n] = found.count;
-    RelayRecord relay;
-    relay.node.index = n;
-    CSetupApp* app = CSetupApp::Instance();
-    if (!app || !app->Registry().Has(ID_EDIT_RELAY))
-        return;
-    FeatureContext context;
-    context.parent = parentWidget();
-    context.deck = &deck;
-    context.relay = &relay;
-    context.session = m_session;
-    context.extended = found.extended;
-    app->Registry().Run(ID_EDIT_RELAY, context);
 }

@@ -580,7 +580,7 @@ TEST_F(DoorEditorTest, singleDoorReadOpensTheEditorOnTheDoorFound)
          {Case{"2", "v4.07", false}, Case{"5", "v4.29", true}, Case{"3", nullptr, false},
           Case{"x", "v4.25", false}, Case{" 5b", "v4.29", true}, Case{"3a", nullptr, false}}) {
         messages.shown.clear();
-        CReadDoorRelay read(nullptr, &bus.conn, nullptr, 2);
+        CReadDoorRelay read(nullptr, &bus.conn, nullptr, NODE_DOOR);
         EXPECT_EQ(read.windowTitle(), "Read Door");
         Child<QLineEdit>(&read, "address")->setText(QString::fromLatin1(c.address));
         QString version;
@@ -627,7 +627,8 @@ TEST_F(DoorEditorTest, singleRelayReadOpensTheRelayEditorWithHowTheUnitAnswered)
         opened.clear();
         seen.clear();
         messages.shown.clear();
-        CReadDoorRelay read(nullptr, &bus.conn, nullptr, 5);
+        CReadDoorRelay read(nullptr, &bus.conn, nullptr, NODE_RELAY);
+        read.SetFeatures(&app.Registry(), false);
         EXPECT_EQ(read.windowTitle(), "Read Relay");
         Child<QLineEdit>(&read, "address")->setText(QString::fromLatin1(c.address));
         PressOk(&read);
