@@ -378,6 +378,19 @@ cJSON* Expected(const Member& m, const cJSON* item)
     return copy;
 }
 
+cJSON* StateJson(int deck, int door, const DoorIdentity& id, const DoorState& s)
+{
+    cJSON* root = cJSON_CreateObject();
+    cJSON_AddNumberToObject(root, "deck", deck);
+    cJSON_AddNumberToObject(root, "door", door);
+    cJSON_AddNumberToObject(root, "version", id.version);
+    cJSON_AddBoolToObject(root, "reader", id.reader);
+    for (const Member& m : Members())
+        if (m.exists(id.version, id.reader))
+            cJSON_AddItemToObject(root, m.name, MemberItem(m, s, id.version));
+    return root;
+}
+
 bool Matches(const cJSON* wanted, const cJSON* read)
 {
     if (cJSON_IsArray(wanted)) {
