@@ -1,6 +1,7 @@
 // The exchanges with one door panel: every band and layout against the
-// simulated installation behind the in-process link, the faults of the line
-// scripted on it, and the panel end to end over a pseudo-terminal.
+// simulated installation behind the in-process link (CFaultyLink, through
+// SimLink), the faults of the line scripted on it, and the panel end to end
+// over a pseudo-terminal.
 #include <gtest/gtest.h>
 
 #include <functional>

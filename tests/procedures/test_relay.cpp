@@ -1,8 +1,8 @@
 // One relay unit read and written channel by channel, over each of the three
 // ways a channel is addressed: against the simulated installation behind the
-// in-process link (the same exchanges on every run, whatever the machine's
-// load), with the line's timing faults scripted, and each way once end to
-// end over a pseudo-terminal.
+// in-process link (CFaultyLink, through SimLink: the same exchanges on every
+// run, whatever the machine's load), with the line's timing faults scripted,
+// and each way once end to end over a pseudo-terminal.
 #include <gtest/gtest.h>
 
 #include <optional>
