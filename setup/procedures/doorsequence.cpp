@@ -101,10 +101,12 @@ DoorState CDoorSequence::ReadAll(std::vector<std::string>* unanswered)
         if (m.exists(v, m_id.reader))
             groups.insert(m.group);
     ReadGroups(*m_panel, groups, &state);
+    if (!unanswered)
+        return state;
     // Every member of the band has a value once read: null means its
     // request went unanswered.
     for (const Member& m : Members()) {
-        if (!m.exists(v, m_id.reader) || !unanswered)
+        if (!m.exists(v, m_id.reader))
             continue;
         const Json item(MemberItem(m, state, v), cJSON_Delete);
         if (cJSON_IsNull(item.get()))

@@ -17,8 +17,8 @@ class IBusLink;
 class IProcedureHost;
 
 enum class DoorCheck {
-    Ready,       // the door is there and its firmware is edited
-    Unsupported, // the deck's or the door's firmware is not
+    Ready,       // the door is there, on firmware the door editor works with
+    Unsupported, // the deck's or the door's firmware is older than that
     DeckSilent,  // the deck did not answer
     NotFound,    // the deck does not report the door
     Lost,        // the port went away
@@ -54,7 +54,8 @@ public:
     // file: a JSON object of members. Reads the groups the members live in,
     // puts the file's values over them, writes those groups (a message shared
     // with members the file does not hold carries the values just read),
-    // reads them back and compares.
+    // reads them back and compares. Should the port go away, nothing is
+    // compared: Lost() says so.
     SetResult Set(const cJSON* file);
 
     // True once the port has gone away; whether the host was told.
