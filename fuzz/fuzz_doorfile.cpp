@@ -29,10 +29,10 @@ doorfile::DoorState ReadState(int v)
 {
     doorfile::DoorState s;
     s.welcome.resize(4);
-    s.blocks.resize(static_cast<size_t>(CDoorPanel::BlockCount(v)));
+    s.blocks.resize(static_cast<size_t>(DoorFirmware(v).BlockCount()));
     s.custom.resize(3);
     s.keys.resize(10);
-    s.codes.resize(static_cast<size_t>(CDoorPanel::CodeSlots(v)));
+    s.codes.resize(static_cast<size_t>(DoorFirmware(v).CodeSlots()));
     return s;
 }
 

@@ -14,6 +14,8 @@
 #include "orvomodel/orvosettings.h"
 #include "orvomodel/orvosystem.h"
 
+struct cJSON;
+
 int RunShowCommand(const QStringList& args);
 int RunCheckCommand(const QStringList& args);
 int RunExportCommand(const QStringList& args);
@@ -52,6 +54,15 @@ void PrintOut(const std::string& text);
 inline constexpr uint64_t kListedConflicts = 1000;
 uint64_t PrintDuplicates(const COrvoSystem& system, bool toError);
 void PrintError(const std::string& text);
+// Prints the object indented, with a final newline.
+void PrintJson(const cJSON* json);
+// The option's value as a whole number low-high; false when it is missing
+// or is none.
+bool ParseNumberOption(const QCommandLineParser& parser, const QCommandLineOption& option, int low, int high,
+                       int* out);
+// Reads a command's input file whole; prints "<name>: <path>: <reason>"
+// and returns false when it cannot be read.
+bool ReadInputFile(const QString& path, const std::string& name, QByteArray* text);
 
 // A command working on one document given as its only file argument, loaded
 // with in-memory settings so that orvoctl never reads or changes the user's.

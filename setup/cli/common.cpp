@@ -1,6 +1,8 @@
 #include <QCommandLineParser>
 #include <QFile>
 
+#include <cjson/cJSON.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -18,6 +20,35 @@ void PrintError(const std::string& text)
 {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
+}
+
+void PrintJson(const cJSON* json)
+{
+    char* text = cJSON_Print(json);
+    PrintOut(std::string(text ? text : "") + "\n");
+    cJSON_free(text);
+}
+
+bool ParseNumberOption(const QCommandLineParser& parser, const QCommandLineOption& option, int low, int high,
+                       int* out)
+{
+    bool ok = false;
+    const int value = parser.value(option).toInt(&ok);
+    if (!ok || value < low || value > high)
+        return false;
+    *out = value;
+    return true;
+}
+
+bool ReadInputFile(const QString& path, const std::string& name, QByteArray* text)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly)) {
+        PrintError(name + ": " + in.fileName().toStdString() + ": " + in.errorString().toStdString() + "\n");
+        return false;
+    }
+    *text = in.readAll();
+    return true;
 }
 
 bool ParseCommandLine(QCommandLineParser& parser, const QStringList& args, int positionals, const char* usage,

@@ -5,13 +5,16 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QStringList>
+
+#include <vector>
 
 #include "doorfields.h"
-#include "doorprogress.h"
+#include "orvomodel/doorcapabilities.h"
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
-#include "orvoshell/setupapp.h"
 #include "orvoshell/shellmessages.h"
+#include "progresshost.h"
 #include "ui_doordlg.h"
 
 int DoorTarget::DeckNumber() const
@@ -28,6 +31,36 @@ int DoorTarget::Version() const
 {
     const int n = DoorNumber();
     return deck && n >= 0 && n < kDoorsPerDeck ? deck->doorVersions[n] : 0;
+}
+
+bool WritePanel(QWidget* dialog, const DoorTarget& target, int version, const QString& title,
+                const std::function<void(CDoorPanel&)>& write)
+{
+    bool lost = false;
+    std::vector<DoorWriteFailure> notTaken;
+    {
+        CProgressHost progress(dialog->parentWidget(), title);
+        OnlinePanel online(target, version, &progress);
+        write(online.panel);
+        lost = online.panel.Lost();
+        notTaken = online.panel.NotTaken();
+    }
+    if (lost)
+        return false;
+    if (notTaken.empty())
+        return true;
+    QStringList settings;
+    for (const DoorWriteFailure& failure : notTaken)
+        settings << QString::fromLatin1(failure.setting);
+    ShellMessage(dialog,
+                 QStringLiteral("Door %1 on deck %2 did not take:\n%3\n\n"
+                                "Nothing was stored in the model. OK sends the settings again; Cancel closes "
+                                "the editor.")
+                     .arg(target.DoorNumber())
+                     .arg(target.DeckNumber())
+                     .arg(settings.join(QLatin1Char('\n'))),
+                 QMessageBox::Ok, QMessageBox::Critical, QStringLiteral("Error"));
+    return false;
 }
 
 namespace {
@@ -52,19 +85,19 @@ void FillLockTime(QComboBox* list)
         list->addItem(QStringLiteral("%1 Seconds").arg(s));
 }
 
-void FillVaVolume(QComboBox* list, int v)
+void FillVaVolume(QComboBox* list, DoorFirmware fw)
 {
     static const char* const kOptions[] = {
         "0 / Reader",     "1 / LCM 0-15", "2 / LCM 16-31", "3 / LCM 32-47", "4 / LCM 48-63",
         "5 / RF-RX",      "6 / CB Trig.", "7 / X Trig.",   "8 / DR & In",   "9 / LiftReader",
         "10 / No Answer", "11 / Door on", "12 / Unlock 2"};
     for (int i = 0; i < 64; ++i)
-        list->addItem(v >= 314 && i < 13 ? QString::fromLatin1(kOptions[i]) : QString::number(i));
+        list->addItem(fw.VaNames() && i < 13 ? QString::fromLatin1(kOptions[i]) : QString::number(i));
 }
 
-void FillLanguage(QComboBox* list, int v)
+void FillLanguage(QComboBox* list, DoorFirmware fw)
 {
-    if (v >= 400)
+    if (fw.FiveLanguages())
         list->addItems({QStringLiteral("Off - English Only"), QStringLiteral("On - English Default"),
                         QStringLiteral("On - French Default"), QStringLiteral("On - German Default"),
                         QStringLiteral("On - Spanish Default")});
@@ -118,11 +151,12 @@ DoorPanelSettings FromModel(const DoorRecord& d)
 } // namespace
 
 CDoorDlg::CDoorDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
-                   COrvoSerialConnection* session, bool online)
-    : QDialog(parent), m_ui(std::make_unique<Ui::CDoorDlg>()), m_target{system, deck, door, session, online}
+                   COrvoSerialConnection* session, bool online, bool administrator)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CDoorDlg>()), m_target{system, deck, door, session, online},
+      m_administrator(administrator)
 {
     m_v = m_target.Version();
-    m_listLength = CDoorPanel::ListLength(m_v);
+    m_listLength = DoorFirmware(m_v).ListLength();
     m_ui->setupUi(this);
     connect(m_ui->buttonBox, &QDialogButtonBox::accepted, this, &CDoorDlg::accept);
     connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &CDoorDlg::reject);
@@ -140,14 +174,14 @@ CDoorDlg::~CDoorDlg() = default;
 void CDoorDlg::Initialise()
 {
     const int v = m_v;
+    const DoorFirmware fw(v);
     const DoorRecord& door = *m_target.door;
-    CDoorProgress progress(
+    CProgressHost progress(
         parentWidget(),
         QStringLiteral("Reading Door %1 on deck %2").arg(m_target.DoorNumber()).arg(m_target.DeckNumber()));
     DoorPanelSettings s;
     if (m_target.online) {
-        CDoorPanel panel(m_target.session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
-        s = panel.ReadSettings();
+        s = OnlinePanel(m_target, v, &progress).panel.ReadSettings();
     } else {
         s = FromModel(door);
     }
@@ -155,7 +189,7 @@ void CDoorDlg::Initialise()
     m_ui->doorVersion->setText(QString::asprintf("v%d.%02d", v / 100, v % 100));
     m_ui->description->setText(TextFromModel(door.description));
 
-    if (v < 302) {
+    if (!fw.Settings()) {
         for (QWidget* w :
              std::initializer_list<QWidget*>{m_ui->serialNo, m_ui->blockSelect, m_ui->welcomeScreen,
                                              m_ui->lockTime, m_ui->vaVolume, m_ui->language, m_ui->progKeys})
@@ -164,8 +198,8 @@ void CDoorDlg::Initialise()
     } else {
         ShowWhole(m_ui->serialNo, TextFromModel(s.serialNo.value_or(std::string())), 6);
         FillLockTime(m_ui->lockTime);
-        FillVaVolume(m_ui->vaVolume, v);
-        FillLanguage(m_ui->language, v);
+        FillVaVolume(m_ui->vaVolume, fw);
+        FillLanguage(m_ui->language, fw);
         m_ui->mode->addItems({QStringLiteral("Digital"), QStringLiteral("Coded Access"),
                               QStringLiteral("Functional"), QStringLiteral("One Way")});
         for (QComboBox* list : {m_ui->lockTime, m_ui->vaVolume, m_ui->language, m_ui->mode})
@@ -173,19 +207,18 @@ void CDoorDlg::Initialise()
         Select(m_ui->language, s.language);
         Select(m_ui->lockTime, s.lockTime);
         Select(m_ui->vaVolume, s.vaVolume);
-        if (!m_target.online || v >= 425)
+        if (!m_target.online || fw.Mode())
             Select(m_ui->mode, s.mode);
-        if (v >= 425) {
+        if (fw.Mode()) {
             m_ui->mode->setEnabled(true);
             ApplyModeEffects(true);
         } else {
             m_ui->mode->setEnabled(false);
             m_ui->codedAccess->setText(QStringLiteral("Code/Speed Dial"));
         }
-        CSetupApp* app = CSetupApp::Instance();
-        m_ui->serialNo->setEnabled(app && app->comms.administrator);
+        m_ui->serialNo->setEnabled(m_administrator);
     }
-    if (v >= 312) {
+    if (fw.DrLink()) {
         m_ui->drLink->addItem(QStringLiteral("Off"));
         for (int d = 0; d < 16; ++d)
             m_ui->drLink->addItem(QStringLiteral("Door %1").arg(d));
@@ -194,24 +227,24 @@ void CDoorDlg::Initialise()
     } else {
         m_ui->drLink->setEnabled(false);
     }
-    if (v >= 407) {
+    if (fw.FullDisplay()) {
         m_ui->inOption->addItems({QStringLiteral("Handset Door Release"), QStringLiteral("Request to Exit")});
         m_ui->inOption->setCurrentIndex(-1);
         Select(m_ui->inOption, s.inOption);
     } else {
         m_ui->inOption->setEnabled(false);
     }
-    m_ui->speedDial->setEnabled(v >= 316);
-    if (v >= 316)
+    m_ui->speedDial->setEnabled(fw.SpeedDial());
+    if (fw.SpeedDial())
         ShowWhole(m_ui->speedDial, TextFromModel(s.speedDialNo.value_or(std::string())), 4);
-    m_ui->speedDialDisplay->setEnabled(v >= 407);
-    if (v >= 407)
+    m_ui->speedDialDisplay->setEnabled(fw.FullDisplay());
+    if (fw.FullDisplay())
         ShowWhole(m_ui->speedDialDisplay, TextFromModel(s.speedDialDisplay.value_or(std::string())), 16);
-    const bool reverse = v >= 320 && v <= 399;
+    const bool reverse = fw.ReverseRelay();
     m_ui->reverseRelay->setEnabled(reverse);
     m_ui->reverseRelay->setChecked(reverse && s.reverseRelay.value_or(false));
     connect(m_ui->reverseRelay, &QCheckBox::clicked, this, [this] { m_reverseClicked = true; });
-    if (v >= 420) {
+    if (fw.Lists()) {
         // A list with a chunk missing shows the chunks that came, marked.
         m_ui->allowList->setPlainText(
             TextFromModel(s.allowList.value_or(s.allowPartial.value_or(std::string()))));
@@ -231,7 +264,7 @@ void CDoorDlg::Initialise()
         m_ui->allowList->setEnabled(false);
         m_ui->blockList->setEnabled(false);
     }
-    m_ui->customText->setEnabled(v >= 421);
+    m_ui->customText->setEnabled(fw.CustomText());
     if (door.reader) {
         for (QWidget* w : std::initializer_list<QWidget*>{m_ui->progKeys, m_ui->welcomeScreen,
                                                           m_ui->blockSelect, m_ui->customText})
@@ -258,7 +291,7 @@ void CDoorDlg::LimitList(QObject* object)
 
 void CDoorDlg::ApplyModeEffects(bool opening)
 {
-    if (m_v < 425)
+    if (!DoorFirmware(m_v).Mode())
         return;
     switch (m_ui->mode->currentIndex()) {
     case 0:
@@ -302,10 +335,11 @@ bool CDoorDlg::ListValid(const QString& text) const
 void CDoorDlg::accept()
 {
     const int v = m_v;
+    const DoorFirmware fw(v);
     DoorRecord& door = *m_target.door;
     const QString allowText = m_ui->allowList->toPlainText();
     const QString blockText = m_ui->blockList->toPlainText();
-    if (v >= 420) {
+    if (fw.Lists()) {
         const char* refusal = !ListValid(allowText)   ? "Invalid Allow List Character"
                               : !ListValid(blockText) ? "Invalid Block List Character"
                                                       : nullptr;
@@ -323,16 +357,16 @@ void CDoorDlg::accept()
     // field stores what it shows.
     const bool offline = !m_target.online;
     const std::optional<std::string> serialNo =
-        Given(offline || v < 302 || m_read.serialNo, m_ui->serialNo, ToModel(m_ui->serialNo->text()));
-    const std::optional<std::string> speedDialNo =
-        Given(offline || v < 316 || m_read.speedDialNo, m_ui->speedDial, ToModel(m_ui->speedDial->text()));
+        Given(offline || !fw.Settings() || m_read.serialNo, m_ui->serialNo, ToModel(m_ui->serialNo->text()));
+    const std::optional<std::string> speedDialNo = Given(offline || !fw.SpeedDial() || m_read.speedDialNo,
+                                                         m_ui->speedDial, ToModel(m_ui->speedDial->text()));
     const std::optional<std::string> speedDialDisplay =
-        Given(offline || v < 407 || m_read.speedDialDisplay, m_ui->speedDialDisplay,
+        Given(offline || !fw.FullDisplay() || m_read.speedDialDisplay, m_ui->speedDialDisplay,
               ToModel(m_ui->speedDialDisplay->text()));
     const std::string allowList = ToModel(allowText);
     const std::string blockList = ToModel(blockText);
     const bool reverseKnown =
-        offline || v < 320 || v > 399 || m_read.reverseRelay.has_value() || m_reverseClicked;
+        offline || !fw.ReverseRelay() || m_read.reverseRelay.has_value() || m_reverseClicked;
     // A list still without a selection goes back with the value read when
     // it has no entry for it, and is left out when its read got no reply.
     const std::optional<int> language = ListValue(m_ui->language, m_read.language);
@@ -365,10 +399,10 @@ void CDoorDlg::accept()
         if (!WritePanel(this, m_target, v, title, [&w](CDoorPanel& panel) { panel.WriteSettings(w); }))
             return;
     } else {
-        CDoorProgress progress(parentWidget(), title);
-        if (v >= 302)
+        CProgressHost progress(parentWidget(), title);
+        if (fw.Settings())
             door.mode = mode.value_or(0x0F) & 0x0F;
-        if (v >= 420) {
+        if (fw.Lists()) {
             door.allowList = allowList;
             door.blockList = blockList;
         }

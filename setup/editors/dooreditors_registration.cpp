@@ -9,24 +9,16 @@ void RegisterDoorEditors(CFeatureRegistry& registry)
     registry.Register(ID_EDIT_DOOR, [](FeatureContext& c) {
         if (!c.deck || !c.door || (c.online && !c.session))
             return 0;
-        CDoorDlg dlg(c.parent, c.system, c.deck, c.door, c.session, c.online);
+        CDoorDlg dlg(c.parent, c.system, c.deck, c.door, c.session, c.online, c.administrator);
         const int result = dlg.exec();
         // The sub-editors store into the door on their own OK, so the
         // document may have changed even when the editor is cancelled.
         c.changed = result == QDialog::Accepted || dlg.SubEditorChangedDoor();
         return result;
     });
-    auto readDoorRelay = [](FeatureContext& c) {
-        CReadDoorRelay dlg(c.parent, c.session, c.system, c.nodeType == 5 ? 5 : 2);
-        return dlg.exec();
-    };
-    registry.Register(ID_CONFIGURE_DOOR, readDoorRelay);
-    registry.Register(ID_CONFIGURE_RELAY, [readDoorRelay](FeatureContext& c) {
-        c.nodeType = NODE_RELAY;
-        return readDoorRelay(c);
-    });
-    registry.Register(ID_ORVO_REBOOT, [](FeatureContext& c) {
-        CResetOrvoDlg dlg(c.parent, c.session);
+    registry.Register(ID_CONFIGURE_DOOR, [](FeatureContext& c) {
+        CReadDoorRelay dlg(c.parent, c.session, c.system, NODE_DOOR);
+        dlg.SetFeatures(c.features, c.administrator);
         return dlg.exec();
     });
 }

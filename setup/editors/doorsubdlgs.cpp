@@ -7,12 +7,13 @@
 #include <iterator>
 
 #include "doorfields.h"
-#include "doorprogress.h"
 #include "orvoeditors/doordlg.h"
 #include "orvoeditors/flatdlg.h"
+#include "orvomodel/doorcapabilities.h"
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoshell/shellmessages.h"
+#include "progresshost.h"
 #include "ui_doorblockselectdlg.h"
 #include "ui_doorcodedaccessdlg.h"
 #include "ui_doorcustomtextdlg.h"
@@ -57,13 +58,12 @@ CDoorWelcomeScreenDlg::CDoorWelcomeScreenDlg(QWidget* parent, COrvoSystem* syste
     m_lines[2] = m_ui->screen2Line1;
     m_lines[3] = m_ui->screen2Line2;
     const int v = m_target.Version();
-    m_lines[2]->setEnabled(v >= 407);
-    m_lines[3]->setEnabled(v >= 407);
-    CDoorProgress progress(parent, QStringLiteral("Reading Door Panel Welcome Message"));
+    m_lines[2]->setEnabled(DoorFirmware(v).FullDisplay());
+    m_lines[3]->setEnabled(DoorFirmware(v).FullDisplay());
+    CProgressHost progress(parent, QStringLiteral("Reading Door Panel Welcome Message"));
     if (online) {
-        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), v, &progress);
-        const OptionalTexts lines = panel.ReadWelcome();
-        for (int i = 0; i < CDoorPanel::WelcomeLinesEdited(v); ++i) {
+        const OptionalTexts lines = OnlinePanel(m_target, v, &progress).panel.ReadWelcome();
+        for (int i = 0; i < DoorFirmware(v).WelcomeLines(); ++i) {
             ShowWhole(m_lines[i], Shown(lines[static_cast<size_t>(i)]), 16);
             m_read[i] = lines[static_cast<size_t>(i)].has_value();
         }
@@ -81,14 +81,14 @@ void CDoorWelcomeScreenDlg::accept()
     const QString title = QStringLiteral("Writing Door Welcome Message");
     // Below 4.07 the panel shows two lines; the other two are left as they are.
     OptionalTexts lines;
-    for (int i = 0; i < CDoorPanel::WelcomeLinesEdited(v); ++i)
+    for (int i = 0; i < DoorFirmware(v).WelcomeLines(); ++i)
         lines.push_back(Given(m_read[i], m_lines[i], ToModel(m_lines[i]->text())));
     // Nothing passes for stored that the panel did not take (the installer has been told).
     if (m_target.online) {
         if (!WritePanel(this, m_target, v, title, [&lines](CDoorPanel& panel) { panel.WriteWelcome(lines); }))
             return;
     } else {
-        CDoorProgress progress(parentWidget(), title);
+        CProgressHost progress(parentWidget(), title);
     }
     for (size_t i = 0; i < lines.size(); ++i)
         if (lines[i])
@@ -109,20 +109,20 @@ CDoorBlockSelectDlg::CDoorBlockSelectDlg(QWidget* parent, COrvoSystem* system, C
     QLineEdit* blocks[10] = {m_ui->block0, m_ui->block1, m_ui->block2, m_ui->block3, m_ui->block4,
                              m_ui->block5, m_ui->block6, m_ui->block7, m_ui->block8, m_ui->block9};
     std::copy(blocks, blocks + 10, m_blocks);
-    const int count = CDoorPanel::BlockCount(m_v);
+    const int count = DoorFirmware(m_v).BlockCount();
     m_ui->operation->addItems({QStringLiteral("Off"), QStringLiteral("Main Entrance - Block Select")});
     for (int b = 0; b < count; ++b)
         m_ui->operation->addItem(QStringLiteral("Sub Entrance - Block %1").arg(b));
     m_ui->operation->setCurrentIndex(-1);
     for (int b = 5; b < 10; ++b)
-        m_blocks[b]->setEnabled(m_v >= 304);
-    CDoorProgress progress(parent, QStringLiteral("Reading Door Block Messages"));
+        m_blocks[b]->setEnabled(DoorFirmware(m_v).TenBlocks());
+    CProgressHost progress(parent, QStringLiteral("Reading Door Block Messages"));
     std::optional<int> operation;
     OptionalTexts names(static_cast<size_t>(count));
     if (online) {
-        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
-        operation = panel.ReadBlockOperation();
-        names = panel.ReadBlocks();
+        OnlinePanel panel(m_target, m_v, &progress);
+        operation = panel.panel.ReadBlockOperation();
+        names = panel.panel.ReadBlocks();
         for (int b = 0; b < count; ++b)
             m_read[b] = names[static_cast<size_t>(b)].has_value();
     } else {
@@ -147,14 +147,14 @@ void CDoorBlockSelectDlg::accept()
     if (m_ui->operation->currentIndex() >= 0)
         operation = m_ui->operation->currentIndex();
     OptionalTexts names;
-    for (int b = 0; b < CDoorPanel::BlockCount(m_v); ++b)
+    for (int b = 0; b < DoorFirmware(m_v).BlockCount(); ++b)
         names.push_back(Given(m_read[b], m_blocks[b], ToModel(m_blocks[b]->text())));
     if (m_target.online) {
         if (!WritePanel(this, m_target, m_v, title,
                         [&](CDoorPanel& panel) { panel.WriteBlocks(operation, names); }))
             return; // the installer has been told; nothing passes for stored
     } else {
-        CDoorProgress progress(parentWidget(), title);
+        CProgressHost progress(parentWidget(), title);
     }
     if (operation)
         m_target.door->blockCtrlOperation = *operation;
@@ -173,11 +173,10 @@ CDoorCustomTextDlg::CDoorCustomTextDlg(QWidget* parent, COrvoSystem* system, CDe
 {
     m_ui->setupUi(this);
     Connect(this, m_ui.get());
-    CDoorProgress progress(parent, QStringLiteral("Reading Door Panel Custom Text"));
+    CProgressHost progress(parent, QStringLiteral("Reading Door Panel Custom Text"));
     if (online) {
-        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
-                         &progress);
-        const OptionalTexts texts = panel.ReadCustomText();
+        const OptionalTexts texts =
+            OnlinePanel(m_target, m_target.Version(), &progress).panel.ReadCustomText();
         for (size_t t = 0; t < 3; ++t)
             m_read[t] = texts[t].has_value();
         // A panel may hold a concierge text longer than the field types.
@@ -205,7 +204,7 @@ void CDoorCustomTextDlg::accept()
                         [&texts](CDoorPanel& panel) { panel.WriteCustomText(texts); }))
             return; // the installer has been told; nothing passes for stored
     } else {
-        CDoorProgress progress(parentWidget(), title);
+        CProgressHost progress(parentWidget(), title);
     }
     std::string* fields[3] = {&door.doorOpenLine1, &door.doorOpenLine2, &door.concierge};
     for (size_t t = 0; t < 3; ++t)
@@ -231,11 +230,9 @@ CDoorProgKeysDlg::CDoorProgKeysDlg(QWidget* parent, COrvoSystem* system, CDeck* 
     for (int k = 0; k + 1 < 10; ++k)
         connect(m_keys[k], &CRfidNumberEdit::enterWhenFull, this,
                 [this, k] { m_keys[k + 1]->setFocus(Qt::TabFocusReason); });
-    CDoorProgress progress(parent, QStringLiteral("Reading Programming Keys"));
+    CProgressHost progress(parent, QStringLiteral("Reading Programming Keys"));
     if (online) {
-        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_target.Version(),
-                         &progress);
-        const OptionalTexts read = panel.ReadProgKeys();
+        const OptionalTexts read = OnlinePanel(m_target, m_target.Version(), &progress).panel.ReadProgKeys();
         for (size_t k = 0; k < 10; ++k) {
             m_read[k] = read[k].has_value();
             if (read[k])
@@ -282,7 +279,7 @@ void CDoorProgKeysDlg::accept()
                         [&numbers](CDoorPanel& panel) { panel.WriteProgKeys(numbers); }))
             return; // said by the progress host; nothing passes for stored
     } else {
-        CDoorProgress progress(parentWidget(), title);
+        CProgressHost progress(parentWidget(), title);
     }
     for (size_t k = 0; k < numbers.size(); ++k)
         if (numbers[k])
@@ -315,13 +312,12 @@ CDoorCodedAccessDlg::CDoorCodedAccessDlg(QWidget* parent, COrvoSystem* system, C
             labels[r - 1]->setText(r == 15 ? QStringLiteral("Trades Code")
                                            : QStringLiteral("%1 %2").arg(QStringLiteral("Code")).arg(r));
     }
-    const int slotCount = CDoorPanel::CodeSlots(m_v);
-    const int length = CDoorPanel::CodeLength(m_v);
-    CDoorProgress progress(parent, QStringLiteral("Reading Door %1 Codes").arg(m_target.DoorNumber()));
+    const int slotCount = DoorFirmware(m_v).CodeSlots();
+    const int length = DoorFirmware(m_v).CodeLength();
+    CProgressHost progress(parent, QStringLiteral("Reading Door %1 Codes").arg(m_target.DoorNumber()));
     OptionalTexts codes(static_cast<size_t>(slotCount));
     if (online) {
-        CDoorPanel panel(session, m_target.DeckNumber(), m_target.DoorNumber(), m_v, &progress);
-        codes = panel.ReadCodes();
+        codes = OnlinePanel(m_target, m_v, &progress).panel.ReadCodes();
         for (int s = 0; s < slotCount; ++s)
             m_read[s] = codes[static_cast<size_t>(s)].has_value();
     } else {
@@ -355,8 +351,8 @@ QLineEdit* CDoorCodedAccessDlg::SlotField(int slot) const
 
 void CDoorCodedAccessDlg::accept()
 {
-    const int slotCount = CDoorPanel::CodeSlots(m_v);
-    const int length = CDoorPanel::CodeLength(m_v);
+    const int slotCount = DoorFirmware(m_v).CodeSlots();
+    const int length = DoorFirmware(m_v).CodeLength();
     OptionalTexts codes;
     for (int s = 0; s < slotCount; ++s) {
         const QString text = SlotField(s)->text();
@@ -373,7 +369,7 @@ void CDoorCodedAccessDlg::accept()
         if (!WritePanel(this, m_target, m_v, title, [&codes](CDoorPanel& panel) { panel.WriteCodes(codes); }))
             return; // the installer has been told; nothing passes for stored
     } else {
-        CDoorProgress progress(parentWidget(), title);
+        CProgressHost progress(parentWidget(), title);
         for (int s = 0; s < slotCount; ++s)
             m_target.door->codes[s] = *codes[static_cast<size_t>(s)];
     }

@@ -7,4 +7,5 @@ void RegisterEditors(CFeatureRegistry& registry)
     RegisterDeckFlatEditors(registry);
     RegisterDoorEditors(registry);
     RegisterRelayEditors(registry);
+    RegisterRebootDialog(registry);
 }

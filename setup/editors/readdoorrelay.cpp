@@ -3,37 +3,19 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <climits>
 
 #include "orvoeditors/doordlg.h"
+#include "orvomodel/editing.h"
 #include "orvomodel/orvosystem.h"
-#include "orvoprocedures/doorpanel.h"
-#include "orvoprocedures/relayunit.h"
-#include "orvoshell/commandids.h"
-#include "orvoshell/featuredialogs.h"
-#include "orvoshell/setupapp.h"
+#include "orvoprocedures/devicesearch.h"
 #include "orvoshell/shellmessages.h"
-#include "wendrel/msgcodes.h"
-#include "wendrel/orvoserialconnection.h"
+#include "wendrel/buslink.h"
 
 namespace {
-
-// The deck the editors see for a device found outside any document.
-void InitialiseTemporaryDeck(CDeck* deck)
-{
-    deck->Clear(0);
-    deck->description = "Deck";
-    deck->versionMajor = 2;
-    deck->versionMinor = 64;
-    deck->version = 2064;
-    deck->conciergeCadence = 0x0521;
-    deck->doorCadence = 0x0501;
-}
 
 // The number typed, read as C's atoi reads it: blanks skipped, an optional
 // sign, then the leading digits ("3a" is 3); text without a leading digit
@@ -54,7 +36,8 @@ int AddressNumber(const QString& text)
 
 } // namespace
 
-CReadDoorRelay::CReadDoorRelay(QWidget* parent, COrvoSerialConnection* session, COrvoSystem*, int nodeType)
+CReadDoorRelay::CReadDoorRelay(QWidget* parent, COrvoSerialConnection* session, COrvoSystem*,
+                               NodeType nodeType)
     : QDialog(parent), m_session(session), m_nodeType(nodeType)
 {
     setWindowTitle(nodeType == NODE_RELAY ? QStringLiteral("Read Relay") : QStringLiteral("Read Door"));
@@ -71,6 +54,12 @@ CReadDoorRelay::CReadDoorRelay(QWidget* parent, COrvoSerialConnection* session, 
     connect(buttons, &QDialogButtonBox::rejected, this, &CReadDoorRelay::reject);
 }
 
+void CReadDoorRelay::SetFeatures(IFeatureDialogs* features, bool administrator)
+{
+    m_features = features;
+    m_administrator = administrator;
+}
+
 void CReadDoorRelay::accept()
 {
     QDialog::accept();
@@ -85,14 +74,17 @@ void CReadDoorRelay::accept()
 
 void CReadDoorRelay::FindDoorAndEdit(int n)
 {
-    const DoorSearchResult found = n >= 0 && n < kDoorsPerDeck ? FindDoor(m_session, n) : DoorSearchResult();
+    CSessionLink link(*m_session);
+    const DoorSearchResult found = n >= 0 && n < kDoorsPerDeck ? FindDoor(link, n) : DoorSearchResult();
     if (!found.found) {
         ShellMessage(parentWidget(), QStringLiteral("Door %1 not found").arg(n), QMessageBox::Ok,
                      QMessageBox::Critical, QStringLiteral("Error"));
         return;
     }
+    // The door editor sees the door on a deck of the current generation.
     CDeck deck;
-    InitialiseTemporaryDeck(&deck);
+    deck.Clear(0);
+    InitialiseNewDeck(deck);
     DoorRecord door;
     door.Reset(n);
     deck.doorMask = static_cast<uint16_t>(1u << n);
@@ -102,68 +94,6 @@ void CReadDoorRelay::FindDoorAndEdit(int n)
         deck.readerMask = static_cast<uint16_t>(1u << n);
         door.reader = 1;
     }
-    CDoorDlg editor(parentWidget(), nullptr, &deck, &door, m_session, true);
+    CDoorDlg editor(parentWidget(), nullptr, &deck, &door, m_session, true, m_administrator);
     editor.exec();
-}
-
-void CReadDoorRelay::FindRelayAndEdit(int n)
-{
-    RelayUnitFound found;
-    const bool answered = n >= 0 && n < kRelayPositions && FindRelayUnit(m_session, n, &found);
-    if (!answered) {
-        ShellMessage(parentWidget(), QStringLiteral("Relay %1 not found").arg(n), QMessageBox::Ok,
-                     QMessageBox::Critical, QStringLiteral("Error"));
-        return;
-    }
-    CDeck deck;
-    InitialiseTemporaryDeck(&deck);
-    deck.relayMask = static_cast<uint16_t>(1u << n);
-    deck.relayVersions[n] = found.version;
-    deck.relayCounts[n] = found.count;
-    RelayRecord relay;
-    relay.node.index = n;
-    CSetupApp* app = CSetupApp::Instance();
-    if (!app || !app->Registry().Has(ID_EDIT_RELAY))
-        return;
-    FeatureContext context;
-    context.parent = parentWidget();
-    context.deck = &deck;
-    context.relay = &relay;
-    context.session = m_session;
-    context.extended = found.extended;
-    app->Registry().Run(ID_EDIT_RELAY, context);
-}
-
-CResetOrvoDlg::CResetOrvoDlg(QWidget* parent, COrvoSerialConnection* session)
-    : QDialog(parent), m_session(session)
-{
-    setWindowTitle(QStringLiteral("Re-Boot System"));
-    auto* layout = new QVBoxLayout(this);
-    m_reboot = new QPushButton(QStringLiteral("Reboot ORVO System"), this);
-    m_reboot->setObjectName(QStringLiteral("reboot"));
-    layout->addWidget(m_reboot);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    buttons->setObjectName(QStringLiteral("buttonBox"));
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CResetOrvoDlg::reject);
-    connect(m_reboot, &QPushButton::clicked, this, &CResetOrvoDlg::OnReboot);
-    m_timer = new QTimer(this);
-    m_timer->setObjectName(QStringLiteral("rebootTimer"));
-    m_timer->setInterval(5000);
-    connect(m_timer, &QTimer::timeout, this, &CResetOrvoDlg::OnTimer);
-}
-
-void CResetOrvoDlg::OnReboot()
-{
-    if (m_session)
-        RebootInstallation(m_session);
-    m_reboot->setText(QStringLiteral("Rebooting..."));
-    m_reboot->setEnabled(false);
-    m_timer->start(); // keeps repeating while the dialog is open
-}
-
-void CResetOrvoDlg::OnTimer()
-{
-    m_reboot->setEnabled(true);
-    m_reboot->setText(QStringLiteral("Reboot ORVO System"));
 }

@@ -6,3 +6,4 @@ class CFeatureRegistry;
 void RegisterDeckFlatEditors(CFeatureRegistry& registry);
 void RegisterDoorEditors(CFeatureRegistry& registry);
 void RegisterRelayEditors(CFeatureRegistry& registry);
+void RegisterRebootDialog(CFeatureRegistry& registry);

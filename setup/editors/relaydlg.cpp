@@ -13,49 +13,11 @@
 #include "orvomodel/modeltext.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoshell/shellmessages.h"
+#include "progresshost.h"
 #include "ui_relaychannelpanel.h"
 #include "ui_relaydlg.h"
-#include "wendrel/progresswnd.h"
 
 namespace {
-
-// The editor's bus jobs run behind the progress window, which is pumped
-// between exchanges; the retry questions are the application's boxes.
-class CRelayProgressHost : public IProcedureHost {
-public:
-    CRelayProgressHost(QWidget* owner, const QString& title) : m_owner(owner), m_wnd(owner, title) {}
-
-    void SetRange(int lower, int upper) override { m_wnd.SetRange(lower, upper); }
-    void SetPos(int pos) override
-    {
-        m_wnd.SetPos(pos);
-        m_wnd.PeekAndPump();
-    }
-    void SetText(const std::string& text) override { m_wnd.SetText(QString::fromLatin1(text)); }
-    RetryAnswer AskRetry(const std::string& text, int) override
-    {
-        switch (ShellMessage(m_owner, QString::fromLatin1(text),
-                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Critical,
-                             QString())) {
-        case QMessageBox::Yes:
-            return RetryAnswer::Yes;
-        case QMessageBox::No:
-            return RetryAnswer::No;
-        default:
-            return RetryAnswer::Cancel;
-        }
-    }
-    void ShowSummary(const std::string&, const std::string&, bool) override {}
-    void ConnectionLost(const std::string& text) override
-    {
-        ShellMessage(m_owner, QString::fromLatin1(text), QMessageBox::Ok, QMessageBox::Critical,
-                     QStringLiteral("Error"));
-    }
-
-private:
-    QWidget* m_owner;
-    CProgressWnd m_wnd;
-};
 
 int VersionOf(const CDeck* deck, const RelayRecord* relay)
 {
@@ -85,8 +47,8 @@ std::optional<int> Selected(const QComboBox* box, const std::optional<int>& read
 CRelayDlg::CRelayDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, RelayRecord* relay,
                      COrvoSerialConnection* session, bool extended)
     : QDialog(parent), m_ui(std::make_unique<Ui::CRelayDlg>()), m_system(system), m_deck(deck),
-      m_relay(relay), m_session(session), m_extended(extended), m_r(relay->node.index),
-      m_unit(session, deck->node.index, relay->node.index, VersionOf(deck, relay), CountOf(deck, relay),
+      m_relay(relay), m_link(*session), m_extended(extended), m_r(relay->node.index),
+      m_unit(m_link, deck->node.index, relay->node.index, VersionOf(deck, relay), CountOf(deck, relay),
              extended, nullptr)
 {
     m_ui->setupUi(this);
@@ -226,8 +188,8 @@ bool CRelayDlg::ReadUnit()
 {
     for (Channel& c : m_channels)
         c.box->setEnabled(false);
-    CRelayProgressHost host(this, QString::asprintf("Reading Relay %d on deck %d", m_r, m_unit.Deck()));
-    CRelayUnit unit(m_session, m_unit.Deck(), m_r, m_unit.Version(), m_unit.ReportedChannels(), m_extended,
+    CProgressHost host(this, QString::asprintf("Reading Relay %d on deck %d", m_r, m_unit.Deck()));
+    CRelayUnit unit(m_link, m_unit.Deck(), m_r, m_unit.Version(), m_unit.ReportedChannels(), m_extended,
                     &host);
     if (!unit.Enquire()) {
         ShowError(QString::asprintf("Relay %d on Deck %d not found", m_r, m_unit.Deck()));
@@ -285,9 +247,9 @@ void CRelayDlg::accept()
         settings.push_back(Settings(i));
     }
     {
-        CRelayProgressHost host(this, QString::asprintf("Writing Relay %d on deck %d", m_r, m_unit.Deck()));
-        CRelayUnit unit(m_session, m_unit.Deck(), m_r, m_unit.Version(), m_unit.ReportedChannels(),
-                        m_extended, &host);
+        CProgressHost host(this, QString::asprintf("Writing Relay %d on deck %d", m_r, m_unit.Deck()));
+        CRelayUnit unit(m_link, m_unit.Deck(), m_r, m_unit.Version(), m_unit.ReportedChannels(), m_extended,
+                        &host);
         if (!unit.Enquire()) {
             ShowError(QString::asprintf("Relay %d on Deck %d not found", m_r, m_unit.Deck()));
             return;

@@ -1,8 +1,8 @@
-#include "registration.h"
-
+#include "orvoeditors/readdoorrelay.h"
 #include "orvoeditors/relaydlg.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/featuredialogs.h"
+#include "registration.h"
 
 void RegisterRelayEditors(CFeatureRegistry& registry)
 {
@@ -15,5 +15,11 @@ void RegisterRelayEditors(CFeatureRegistry& registry)
                       context.extended);
         dlg.ReadUnit();
         return dlg.exec() == QDialog::Accepted ? 1 : 0;
+    });
+    // Configure Relay: the single relay read, which opens Edit Relay on the unit found.
+    registry.Register(ID_CONFIGURE_RELAY, [](FeatureContext& c) {
+        CReadDoorRelay dlg(c.parent, c.session, c.system, NODE_RELAY);
+        dlg.SetFeatures(c.features, c.administrator);
+        return dlg.exec();
     });
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <map>
 
+#include "orvomodel/doorcapabilities.h"
 #include "orvomodel/modeltext.h"
 #include "wendrel/msgcodes.h"
 
@@ -15,38 +16,44 @@ namespace doorfile {
 
 namespace {
 
+// The texts only a door panel keeps (no reader), from the settings band on.
 bool Panel(int v, bool reader)
 {
-    return v >= 302 && !reader;
+    return DoorFirmware(v).Settings() && !reader;
 }
 
 } // namespace
 
 const std::vector<Member>& Members()
 {
+    auto settings = [](int v, bool) { return DoorFirmware(v).Settings(); };
+    auto fixed = [](int limit) { return [limit](int) { return limit; }; };
+    auto listLength = [](int v) { return DoorFirmware(v).ListLength(); };
+    auto customText = [](int v, bool reader) { return DoorFirmware(v).CustomText() && !reader; };
     static const std::vector<Member> members = {
-        {"serialNo", Text, Serial, [](int v, bool) { return v >= 302; }, [](int) { return 6; }},
-        {"language", Int, Door2, [](int v, bool) { return v >= 302; },
-         [](int v) { return v >= 400 ? 4 : 1; }},
-        {"lockTime", Int, Door2, [](int v, bool) { return v >= 302; }, [](int) { return 255; }},
-        {"vaVolume", Int, Door2, [](int v, bool) { return v >= 302; }, [](int) { return 63; }},
-        {"mode", Int, Door2, [](int v, bool) { return v >= 425; }, [](int) { return 3; }},
-        {"drLink", Int, DrLink, [](int v, bool) { return v >= 312; }, [](int) { return 16; }},
-        {"inOption", Int, DrLink, [](int v, bool) { return v >= 407; }, [](int) { return 1; }},
-        {"speedDialNo", Text, SpeedDial, [](int v, bool) { return v >= 316; }, [](int) { return 4; }},
-        {"speedDialDisplay", Text, Display, [](int v, bool) { return v >= 407; }, [](int) { return 16; }},
-        {"reverseRelay", Bool, Reverse, [](int v, bool) { return v >= 320 && v <= 399; },
-         [](int) { return 1; }},
-        {"allowList", Text, Allow, [](int v, bool) { return v >= 420; }, CDoorPanel::ListLength},
-        {"blockList", Text, Block, [](int v, bool) { return v >= 420; }, CDoorPanel::ListLength},
-        {"welcomeLines", Texts, Welcome, Panel, [](int) { return 16; }},
-        {"blockCtrlOperation", Int, Blocks, Panel, [](int v) { return v >= 304 ? 11 : 6; }},
-        {"blocks", Texts, Blocks, Panel, [](int) { return 16; }},
-        {"doorOpenLine1", Text, Custom, [](int v, bool r) { return v >= 421 && !r; }, [](int) { return 16; }},
-        {"doorOpenLine2", Text, Custom, [](int v, bool r) { return v >= 421 && !r; }, [](int) { return 16; }},
-        {"concierge", Text, Custom, [](int v, bool r) { return v >= 421 && !r; }, [](int) { return 9; }},
-        {"progKeys", Texts, Keys, Panel, [](int) { return 10; }},
-        {"codes", Texts, Codes, [](int, bool) { return true; }, CDoorPanel::CodeLength},
+        {"serialNo", Text, Serial, settings, fixed(6)},
+        {"language", Int, Door2, settings, [](int v) { return DoorFirmware(v).LanguageMaximum(); }},
+        {"lockTime", Int, Door2, settings, fixed(255)},
+        {"vaVolume", Int, Door2, settings, fixed(63)},
+        {"mode", Int, Door2, [](int v, bool) { return DoorFirmware(v).Mode(); }, fixed(3)},
+        {"drLink", Int, DrLink, [](int v, bool) { return DoorFirmware(v).DrLink(); }, fixed(16)},
+        {"inOption", Int, DrLink, [](int v, bool) { return DoorFirmware(v).FullDisplay(); }, fixed(1)},
+        {"speedDialNo", Text, SpeedDial, [](int v, bool) { return DoorFirmware(v).SpeedDial(); }, fixed(4)},
+        {"speedDialDisplay", Text, Display, [](int v, bool) { return DoorFirmware(v).FullDisplay(); },
+         fixed(16)},
+        {"reverseRelay", Bool, Reverse, [](int v, bool) { return DoorFirmware(v).ReverseRelay(); }, fixed(1)},
+        {"allowList", Text, Allow, [](int v, bool) { return DoorFirmware(v).Lists(); }, listLength},
+        {"blockList", Text, Block, [](int v, bool) { return DoorFirmware(v).Lists(); }, listLength},
+        {"welcomeLines", Texts, Welcome, Panel, fixed(16)},
+        // Off, the main entrance, then one entry per block.
+        {"blockCtrlOperation", Int, Blocks, Panel, [](int v) { return DoorFirmware(v).BlockCount() + 1; }},
+        {"blocks", Texts, Blocks, Panel, fixed(16)},
+        {"doorOpenLine1", Text, Custom, customText, fixed(16)},
+        {"doorOpenLine2", Text, Custom, customText, fixed(16)},
+        {"concierge", Text, Custom, customText, fixed(9)},
+        {"progKeys", Texts, Keys, Panel, fixed(10)},
+        {"codes", Texts, Codes, [](int, bool) { return true; },
+         [](int v) { return DoorFirmware(v).CodeLength(); }},
     };
     return members;
 }
@@ -109,7 +116,7 @@ cJSON* MemberItem(const Member& m, const DoorState& s, int v)
                                                            : s.codes;
         size_t count = list.size();
         if (name == "welcomeLines")
-            count = static_cast<size_t>(CDoorPanel::WelcomeLinesEdited(v));
+            count = static_cast<size_t>(DoorFirmware(v).WelcomeLines());
         cJSON* array = cJSON_CreateArray();
         for (size_t i = 0; i < count && i < list.size(); ++i)
             cJSON_AddItemToArray(array, TextItem(list[i]));
@@ -237,7 +244,7 @@ std::string ApplyMember(const Member& m, const cJSON* item, int v, DoorState* s)
                                                  : s->codes;
     size_t slotCount = list.size();
     if (name == "welcomeLines")
-        slotCount = static_cast<size_t>(CDoorPanel::WelcomeLinesEdited(v));
+        slotCount = static_cast<size_t>(DoorFirmware(v).WelcomeLines());
     if (!cJSON_IsArray(item) || static_cast<size_t>(cJSON_GetArraySize(item)) > slotCount)
         return "wants an array of at most " + std::to_string(slotCount) + " entries";
     size_t i = 0;
@@ -304,7 +311,7 @@ void WriteGroups(CDoorPanel& panel, const std::set<Group>& groups, const DoorSta
     // Texts written together go out only when every one of them is known, so
     // an entry the panel did not give is never overwritten with nothing; the
     // read-back then reports the member as not written.
-    const size_t welcomeLines = static_cast<size_t>(CDoorPanel::WelcomeLinesEdited(v));
+    const size_t welcomeLines = static_cast<size_t>(DoorFirmware(v).WelcomeLines());
     if (groups.count(Welcome) && Known(s.welcome, welcomeLines))
         panel.WriteWelcome(Values(s.welcome, welcomeLines));
     if (groups.count(Blocks) && Known(s.blocks, s.blocks.size()))
@@ -369,6 +376,19 @@ cJSON* Expected(const Member& m, const cJSON* item)
                 cJSON_SetValuestring(x, QString::fromUtf8(x->valuestring).toUpper().toUtf8().constData());
     }
     return copy;
+}
+
+cJSON* StateJson(int deck, int door, const DoorIdentity& id, const DoorState& s)
+{
+    cJSON* root = cJSON_CreateObject();
+    cJSON_AddNumberToObject(root, "deck", deck);
+    cJSON_AddNumberToObject(root, "door", door);
+    cJSON_AddNumberToObject(root, "version", id.version);
+    cJSON_AddBoolToObject(root, "reader", id.reader);
+    for (const Member& m : Members())
+        if (m.exists(id.version, id.reader))
+            cJSON_AddItemToObject(root, m.name, MemberItem(m, s, id.version));
+    return root;
 }
 
 bool Matches(const cJSON* wanted, const cJSON* read)

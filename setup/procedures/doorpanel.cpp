@@ -11,14 +11,13 @@
 #include "wendrel/buslink.h"
 #include "wendrel/msgcodes.h"
 #include "wendrel/orvomsg.h"
-#include "wendrel/orvoserialconnection.h"
 #include "wendrel/vocabulary.h"
 
 using orvoproc::Format;
 
 namespace {
 
-constexpr int kListChunk = 11;
+constexpr int kListChunk = kDoorListChunk;
 constexpr int kTextPart = 8;
 
 // The bytes from..to of a reply without their zero bytes, as address-like
@@ -45,39 +44,19 @@ int CharAt(const std::string& text, size_t i)
 
 } // namespace
 
-CDoorPanel::CDoorPanel(COrvoSerialConnection* conn, int deck, int door, int version, IProcedureHost* host)
-    : m_link(new CSessionLink(*conn)), m_deck(deck), m_door(door), m_version(version), m_host(host)
+CDoorPanel::CDoorPanel(IBusLink& link, int deck, int door, int version, IProcedureHost* host)
+    : m_link(link), m_deck(deck), m_door(door), m_version(version), m_host(host)
 {
-}
-
-CDoorPanel::~CDoorPanel()
-{
-    delete m_link;
-}
-
-int CDoorPanel::SettingsSteps(int v)
-{
-    if (v < 302)
-        return 0;
-    if (v < 312)
-        return 2;
-    if (v < 316)
-        return 3;
-    if (v < 407)
-        return 4;
-    if (v < 420)
-        return 5;
-    return 7 + 2 * (ListLength(v) / kListChunk);
 }
 
 bool CDoorPanel::Lost() const
 {
-    return m_link->IsLost();
+    return m_link.IsLost();
 }
 
 void CDoorPanel::CheckLost()
 {
-    if (m_lostReported || !m_link->IsLost())
+    if (m_lostReported || !m_link.IsLost())
         return;
     m_lostReported = true;
     if (m_host)
@@ -117,7 +96,7 @@ bool CDoorPanel::Exchange(int code, const std::vector<int>& params, unsigned cha
         request.param[i] = static_cast<unsigned char>(params[static_cast<size_t>(i)]);
     _orvo_msg reply{};
     ++m_exchanges;
-    const bool answered = !m_link->IsLost() && m_link->Exchange(request, &reply);
+    const bool answered = !m_link.IsLost() && m_link.Exchange(request, &reply);
     if (!answered)
         CheckLost();
     if (answered && replyParams)
@@ -138,7 +117,7 @@ bool CDoorPanel::Acknowledged(int code, const std::vector<int>& params)
     for (int attempt = 0;; ++attempt) {
         answered = Exchange(code, params, nullptr);
         // A port that has gone away has been reported and answers no retry.
-        if (answered || m_link->IsLost() || !m_host)
+        if (answered || m_link.IsLost() || !m_host)
             break;
         const std::string prompt = Format("Timeout waiting for reply from %s\nDeck %d Door %d, Retry ?",
                                           MessageString(code), m_deck, m_door);
@@ -198,11 +177,11 @@ void CDoorPanel::SendText(int code, std::vector<int> head, int partAt, const std
 
 DoorPanelSettings CDoorPanel::ReadSettings()
 {
-    const int v = m_version;
+    const DoorFirmware fw = Firmware();
     DoorPanelSettings s;
-    Begin(SettingsSteps(v));
+    Begin(fw.SettingsSteps());
     unsigned char p[ORVO_MAX_PARAMS] = {};
-    if (v < 302)
+    if (!fw.Settings())
         return s;
     if (Send(MSG_GET_DOOR_SERIAL_NUMBER, {}, p))
         s.serialNo = NonZero(p, 0, 5);
@@ -210,30 +189,30 @@ DoorPanelSettings CDoorPanel::ReadSettings()
         s.language = p[0] & 0x0F;
         s.lockTime = p[1];
         s.vaVolume = p[2] & 0x3F;
-        if (v >= 425)
+        if (fw.Mode())
             s.mode = p[3] & 0x0F;
     }
-    if (v >= 312 && Send(MSG_GET_DR_LINK, {}, p)) {
+    if (fw.DrLink() && Send(MSG_GET_DR_LINK, {}, p)) {
         s.drLink = p[0] & 0x1F;
-        if (v >= 407)
+        if (fw.FullDisplay())
             s.inOption = p[1] & 0x1F;
     }
-    if (v >= 316 && Send(MSG_GET_SPEED_DIAL, {}, p))
+    if (fw.SpeedDial() && Send(MSG_GET_SPEED_DIAL, {}, p))
         s.speedDialNo = NonZero(p, 0, 3);
-    if (v >= 407) {
+    if (fw.FullDisplay()) {
         bool answered = false;
         std::string name = CollectText(MSG_GET_SPEED_DIAL_NAME, {0, 0}, 0, 1, &answered);
         if (answered)
             s.speedDialDisplay = name;
     }
-    if (v >= 320 && v <= 399) {
+    if (fw.ReverseRelay()) {
         if (Send(MSG_GET_RELAY_REVERSE, {}, p))
             s.reverseRelay = p[0] != 0;
-    } else if (v >= 400) {
+    } else if (fw.SendsReverse()) {
         s.reverseRelay = false; // the panel has no such setting any more
     }
-    if (v >= 420) {
-        const int chunks = ListLength(v) / kListChunk;
+    if (fw.Lists()) {
+        const int chunks = fw.ListLength() / kListChunk;
         for (int list = 0; list < 2; ++list) {
             const int code = list == 0 ? MSG_GET_WHITELIST : MSG_GET_BLACKLIST;
             std::string bytes;
@@ -259,9 +238,9 @@ DoorPanelSettings CDoorPanel::ReadSettings()
 
 void CDoorPanel::WriteSettings(const DoorPanelSettings& s)
 {
-    const int v = m_version;
-    Begin(SettingsSteps(v));
-    if (v >= 302) {
+    const DoorFirmware fw = Firmware();
+    Begin(fw.SettingsSteps());
+    if (fw.Settings()) {
         if (s.serialNo) {
             std::vector<int> params;
             for (size_t i = 0; i < 6; ++i)
@@ -272,31 +251,31 @@ void CDoorPanel::WriteSettings(const DoorPanelSettings& s)
             Write(
                 MSG_SET_DOOR2_PARAM,
                 {*s.language & 0x0F, *s.lockTime & 0xFF, *s.vaVolume & 0x3F, s.mode ? *s.mode & 0x0F : 0x0F},
-                v >= 425 ? "Multi-Language, Lock Time, VA Vol/Option and Mode"
-                         : "Multi-Language, Lock Time and VA Vol/Option");
+                fw.Mode() ? "Multi-Language, Lock Time, VA Vol/Option and Mode"
+                          : "Multi-Language, Lock Time and VA Vol/Option");
             Pause(500);
         }
     }
-    if (v >= 312 && s.drLink) {
-        if (v >= 407) {
+    if (fw.DrLink() && s.drLink) {
+        if (fw.FullDisplay()) {
             if (s.inOption)
                 Write(MSG_SET_DR_LINK, {*s.drLink & 0x1F, *s.inOption & 0x1F}, "DR Link and Input Option");
         } else {
             Write(MSG_SET_DR_LINK, {*s.drLink & 0x1F}, "DR Link");
         }
     }
-    if (v >= 316 && s.speedDialNo) {
+    if (fw.SpeedDial() && s.speedDialNo) {
         std::vector<int> params;
         for (size_t i = 0; i < 4; ++i)
             params.push_back(CharAt(*s.speedDialNo, i));
         Write(MSG_SET_SPEED_DIAL, params, "Speed Dial (Dig.)");
     }
-    if (v >= 407 && s.speedDialDisplay)
+    if (fw.FullDisplay() && s.speedDialDisplay)
         SendText(MSG_SET_SPEED_DIAL_NAME, {0}, 0, *s.speedDialDisplay, "Speed Dial Display", -1);
-    if (v >= 320 && s.reverseRelay)
-        Write(MSG_SET_RELAY_REVERSE, {v <= 399 && *s.reverseRelay ? 1 : 0}, "Reverse Relay Action");
-    if (v >= 420) {
-        const int chunks = ListLength(v) / kListChunk;
+    if (fw.SendsReverse() && s.reverseRelay)
+        Write(MSG_SET_RELAY_REVERSE, {fw.ReverseRelay() && *s.reverseRelay ? 1 : 0}, "Reverse Relay Action");
+    if (fw.Lists()) {
+        const int chunks = fw.ListLength() / kListChunk;
         for (int list = 0; list < 2; ++list) {
             const std::optional<std::string>& typed = list == 0 ? s.allowList : s.blockList;
             if (!typed)
@@ -357,7 +336,7 @@ void CDoorPanel::WriteWelcome(const OptionalTexts& lines)
 
 std::optional<int> CDoorPanel::ReadBlockOperation()
 {
-    Begin(1 + 2 * BlockCount(m_version));
+    Begin(1 + 2 * Firmware().BlockCount());
     unsigned char p[ORVO_MAX_PARAMS] = {};
     if (Send(MSG_GET_DOOR_BLOCK_OPERATION, {}, p))
         return p[0];
@@ -366,7 +345,7 @@ std::optional<int> CDoorPanel::ReadBlockOperation()
 
 OptionalTexts CDoorPanel::ReadBlocks()
 {
-    OptionalTexts names(static_cast<size_t>(BlockCount(m_version)));
+    OptionalTexts names(static_cast<size_t>(Firmware().BlockCount()));
     for (size_t b = 0; b < names.size(); ++b) {
         bool answered = false;
         std::string text = CollectText(MSG_GET_DOOR_BLOCK, {static_cast<int>(b), 0}, 1, 2, &answered);
@@ -378,7 +357,7 @@ OptionalTexts CDoorPanel::ReadBlocks()
 
 void CDoorPanel::WriteBlocks(std::optional<int> operation, const OptionalTexts& names)
 {
-    const size_t blocks = static_cast<size_t>(BlockCount(m_version));
+    const size_t blocks = static_cast<size_t>(Firmware().BlockCount());
     Begin(1 + 2 * static_cast<int>(blocks));
     if (operation)
         Write(MSG_SET_DOOR_BLOCK_OPERATION, {*operation & 0xFF}, "Operation");
@@ -460,8 +439,8 @@ void CDoorPanel::WriteProgKeys(const OptionalTexts& numbers)
         request.param[0] = static_cast<unsigned char>(k + 1);
         std::copy(bytes, bytes + 5, &request.param[1]);
         ++m_exchanges;
-        if (!m_link->IsLost())
-            m_link->Exchange(request, nullptr);
+        if (!m_link.IsLost())
+            m_link.Exchange(request, nullptr);
         CheckLost();
         Step();
     }
@@ -470,8 +449,8 @@ void CDoorPanel::WriteProgKeys(const OptionalTexts& numbers)
 
 OptionalTexts CDoorPanel::ReadCodes()
 {
-    const int slotCount = CodeSlots(m_version);
-    const int length = CodeLength(m_version);
+    const int slotCount = Firmware().CodeSlots();
+    const int length = Firmware().CodeLength();
     OptionalTexts codes(static_cast<size_t>(slotCount));
     Begin(slotCount);
     for (int s = 0; s < slotCount; ++s) {
@@ -488,7 +467,7 @@ OptionalTexts CDoorPanel::ReadCodes()
 
 void CDoorPanel::WriteCodes(const OptionalTexts& codes)
 {
-    const size_t slotCount = static_cast<size_t>(CodeSlots(m_version));
+    const size_t slotCount = static_cast<size_t>(Firmware().CodeSlots());
     Begin(static_cast<int>(slotCount));
     for (size_t s = 0; s < slotCount; ++s) {
         const std::optional<std::string> given = s < codes.size() ? codes[s] : std::string();
@@ -510,62 +489,4 @@ bool ValidProgKey(const std::string& number)
         return true;
     return number.size() == 10 && std::all_of(number.begin(), number.end(),
                                               [](char c) { return isxdigit(static_cast<unsigned char>(c)); });
-}
-
-DoorSearchResult FindDoor(COrvoSerialConnection* conn, int n, int settleMs)
-{
-    DoorSearchResult result;
-    _orvo_msg enquiry{};
-    enquiry.code = MSG_ENQ;
-    _orvo_msg reply{};
-    if (!conn->SendTestMsg(&enquiry, &reply, 1500))
-        return result;
-    result.replies = 1;
-    bool walkEnded = false;
-    while (NodeNumberOf(reply.srcNode) != n && result.replies < 16 && reply.code != MSG_ACK) {
-        _orvo_msg blank{};
-        if (!conn->SendTestMsg(&blank, &reply, 500)) {
-            walkEnded = true; // no further door answers
-            break;
-        }
-        ++result.replies;
-    }
-    if (settleMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
-    // The deck's MSG_ACK closes the walk; it comes from node 0 and is no door.
-    const int type = NodeTypeOf(reply.srcNode);
-    if (walkEnded || reply.code == MSG_ACK || NodeNumberOf(reply.srcNode) != n ||
-        (type != NODE_DOOR && type != NODE_READER))
-        return result;
-    result.found = true;
-    result.version = 200 + reply.param[0];
-    result.reader = type == NODE_READER;
-    return result;
-}
-
-void RebootInstallation(COrvoSerialConnection* conn)
-{
-    conn->Reset();
-}
-
-DoorIdentity QueryDoor(COrvoSerialConnection* conn, int deck, int door)
-{
-    DoorIdentity id;
-    _orvo_msg reply{};
-    if (!conn->SendMsg(&reply, NODE_ENGINEER, deck, 0, NODE_DECK, MSG_ENQ, 0))
-        return id;
-    id.deckAnswered = true;
-    id.deckVersion = reply.param[6] * 1000 + reply.param[7];
-    const int readerMask = reply.param[9] + 256 * reply.param[10];
-    const bool expansion = reply.param[0] != 0;
-    if (expansion || id.deckVersion < 1028 || door < 0 || door > 15)
-        return id;
-    if (!conn->SendMsg(&reply, NODE_ENGINEER, deck, 0, NODE_DECK, MSG_DOOR_VERSION, 1,
-                       static_cast<unsigned char>(door / 8)))
-        return id;
-    const int raw = reply.param[door % 8];
-    id.present = raw != 0;
-    id.version = raw ? 200 + raw : 0;
-    id.reader = ((readerMask >> door) & 1) != 0;
-    return id;
 }

@@ -4,7 +4,10 @@
 
 #include <cjson/cJSON.h>
 
+#include <cstdio>
 #include <memory>
+
+#include "orvomodel/modeltext.h"
 
 namespace relayfile {
 
@@ -147,6 +150,61 @@ std::vector<std::string> Differences(const RelayChannelSettings& given, const Re
         check("blockList", std::optional<std::string>(CRelayUnit::WithoutSpaces(*given.blockList)),
               back.blockList);
     return out;
+}
+
+namespace {
+
+void AddOptionalNumber(cJSON* object, const char* name, const std::optional<int>& value)
+{
+    if (value)
+        cJSON_AddNumberToObject(object, name, *value);
+    else
+        cJSON_AddNullToObject(object, name);
+}
+
+void AddOptionalText(cJSON* object, const char* name, const std::optional<std::string>& value)
+{
+    if (value)
+        cJSON_AddStringToObject(object, name, ModelTextToUtf8(*value).c_str());
+    else
+        cJSON_AddNullToObject(object, name);
+}
+
+} // namespace
+
+cJSON* UnitJson(const CRelayUnit& unit, const std::vector<RelayChannelSettings>& channels)
+{
+    cJSON* root = cJSON_CreateObject();
+    cJSON_AddNumberToObject(root, "deck", unit.Deck());
+    cJSON_AddNumberToObject(root, "relay", unit.Relay());
+    cJSON_AddNumberToObject(root, "version", unit.Version());
+    char version[32];
+    std::snprintf(version, sizeof version, "v%d.%02d", unit.Version() / 100, unit.Version() % 100);
+    cJSON_AddStringToObject(root, "versionText", version);
+    cJSON_AddNumberToObject(root, "count", unit.ReportedChannels());
+    cJSON_AddBoolToObject(root, "extended", unit.Extended());
+    cJSON* list = cJSON_AddArrayToObject(root, "channels");
+    for (size_t i = 0; i < channels.size(); ++i) {
+        const RelayChannelSettings& s = channels[i];
+        cJSON* c = cJSON_CreateObject();
+        cJSON_AddNumberToObject(c, "channel", static_cast<double>(i));
+        cJSON_AddNumberToObject(c, "relay", unit.Relay() + static_cast<int>(i));
+        if (s.reverse)
+            cJSON_AddBoolToObject(c, "reverse", *s.reverse);
+        else
+            cJSON_AddNullToObject(c, "reverse");
+        AddOptionalNumber(c, "address", s.address);
+        AddOptionalNumber(c, "mode",
+                          s.mode ? std::optional<int>(CRelayUnit::ModeWire(*s.mode)) : std::nullopt);
+        AddOptionalNumber(c, "relayTime", s.relayTime);
+        if (unit.HasOnDelay())
+            AddOptionalNumber(c, "onDelay", s.onDelay);
+        AddOptionalNumber(c, "drLink", s.drLink);
+        AddOptionalText(c, "allowList", s.allowList);
+        AddOptionalText(c, "blockList", s.blockList);
+        cJSON_AddItemToArray(list, c);
+    }
+    return root;
 }
 
 } // namespace relayfile

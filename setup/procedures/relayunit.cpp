@@ -1,45 +1,69 @@
 #include "orvoprocedures/relayunit.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "modeltext.h"
+#include "wendrel/buslink.h"
 #include "wendrel/msgcodes.h"
 #include "wendrel/orvomsg.h"
-#include "wendrel/orvoserialconnection.h"
 #include "wendrel/vocabulary.h"
 
 using orvoproc::Format;
 
 namespace {
 
-constexpr int kReplyTimeout = 1500;
 const char kAllowedListCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789,- ";
 
-// The field forms take the twelve parameters one by one.
-bool SendChannelMsg(COrvoSerialConnection* conn, _orvo_msg* reply, int deck, int relay, int source, int code,
-                    int count, const unsigned char* p)
+// The relay tag: a random byte drawn at each unit enquiry and carried in the
+// source deck field of that enquiry and of the channel requests that follow
+// it. One for the whole program, as a unit keeps the tag of the last
+// enquiry it answered.
+unsigned char g_relayTag = 0;
+
+unsigned char NewRelayTag()
 {
-    return conn->SendRelayChannelMsg(reply, deck, relay, source, static_cast<unsigned char>(code),
-                                     static_cast<unsigned char>(count), p[0], p[1], p[2], p[3], p[4], p[5],
-                                     p[6], p[7], p[8], p[9], p[10], p[11]);
+    g_relayTag = static_cast<unsigned char>(std::rand() & 0xFF);
+    return g_relayTag;
 }
 
-bool SendNodeMsg(COrvoSerialConnection* conn, _orvo_msg* reply, int deck, int number, int code, int count,
-                 const unsigned char* p)
+unsigned char CurrentRelayTag()
+{
+    return g_relayTag;
+}
+
+_orvo_msg StandardRecord(int srcDeck, int srcNumber, int deck, int number, int code, int count,
+                         const unsigned char* p)
 {
     _orvo_msg request{};
-    request.srcNode = NODE_ENGINEER;
+    request.srcDeck = static_cast<unsigned char>(srcDeck);
+    request.srcNode = MakeNode(NODE_ENGINEER, srcNumber);
     request.dstDeck = static_cast<unsigned char>(deck);
     request.dstNode = MakeNode(NODE_RELAY, number);
     request.code = static_cast<unsigned char>(code);
     request.count = static_cast<unsigned char>(count);
     std::memcpy(request.param, p, ORVO_MAX_PARAMS);
-    return conn->SendMsg(&request, reply, kReplyTimeout);
+    return request;
 }
 
-bool SendExtendedMsg(COrvoSerialConnection* conn, _orx_msg* reply, int deck, int number, int channel,
-                     int code, int count, const unsigned char* p)
+// A channel of a unit from v1.05: the unit's own node, the channel named by
+// the source number (channel + 1), under the tag of the last enquiry.
+bool SendChannelMsg(IBusLink& link, _orvo_msg* reply, int deck, int relay, int source, int code, int count,
+                    const unsigned char* p)
+{
+    return link.Exchange(StandardRecord(CurrentRelayTag(), source, deck, relay, code, count, p), reply);
+}
+
+// A channel of an older unit: a node of its own.
+bool SendNodeMsg(IBusLink& link, _orvo_msg* reply, int deck, int number, int code, int count,
+                 const unsigned char* p)
+{
+    return link.Exchange(StandardRecord(0, 0, deck, number, code, count, p), reply);
+}
+
+bool SendExtendedMsg(IBusLink& link, _orx_msg* reply, int deck, int number, int channel, int code, int count,
+                     const unsigned char* p)
 {
     _orx_msg request{};
     request.srcNode = NODE_ENGINEER;
@@ -50,7 +74,7 @@ bool SendExtendedMsg(COrvoSerialConnection* conn, _orx_msg* reply, int deck, int
     request.code = static_cast<unsigned char>(code);
     request.count = static_cast<unsigned char>(count);
     std::memcpy(request.param, p, ORVO_MAX_PARAMS);
-    return conn->SendOrxMsg(&request, reply, kReplyTimeout);
+    return link.Exchange(request, reply);
 }
 
 // Bytes up to the first 0.
@@ -61,9 +85,9 @@ std::string UpToZero(const std::string& bytes)
 
 } // namespace
 
-CRelayUnit::CRelayUnit(COrvoSerialConnection* conn, int deck, int relay, int version, int count,
-                       bool extended, IProcedureHost* host)
-    : m_conn(conn), m_host(host), m_deck(deck), m_relay(relay), m_version(version), m_reported(count & 0xFF),
+CRelayUnit::CRelayUnit(IBusLink& link, int deck, int relay, int version, int count, bool extended,
+                       IProcedureHost* host)
+    : m_link(link), m_host(host), m_deck(deck), m_relay(relay), m_version(version), m_reported(count & 0xFF),
       m_extended(extended)
 {
 }
@@ -72,12 +96,12 @@ bool CRelayUnit::Enquire(int* version, int* count)
 {
     unsigned char p[ORVO_MAX_PARAMS] = {};
     _orvo_msg reply{};
-    if (m_conn->SendRelayEnqMsg(&reply, m_deck, m_relay, 0)) {
+    if (m_link.Exchange(StandardRecord(NewRelayTag(), 0, m_deck, m_relay, MSG_ENQ_DOOR, 0, p), &reply)) {
         std::memcpy(p, reply.param, ORVO_MAX_PARAMS);
     } else {
         // A unit found by the extended enquiry may not answer the standard one.
         _orx_msg answer{};
-        if (!m_extended || !SendExtendedMsg(m_conn, &answer, m_deck, m_relay, 0, MSG_ENQ_DOOR, 0, p))
+        if (!m_extended || !SendExtendedMsg(m_link, &answer, m_deck, m_relay, 0, MSG_ENQ_DOOR, 0, p))
             return false;
         std::memcpy(p, answer.param, ORVO_MAX_PARAMS);
     }
@@ -124,18 +148,18 @@ bool CRelayUnit::Request(int channel, int code, int count, const unsigned char* 
 {
     if (m_extended) {
         _orx_msg answer{};
-        if (SendExtendedMsg(m_conn, &answer, m_deck, m_relay, channel, code, count, params)) {
+        if (SendExtendedMsg(m_link, &answer, m_deck, m_relay, channel, code, count, params)) {
             std::memcpy(reply, answer.param, ORVO_MAX_PARAMS);
             return true;
         }
         // An older unit may not know the extended record: a read tries its own node once.
-        if (!reading || m_version >= 105)
+        if (!reading || Firmware().ChannelBySource())
             return false;
     }
     _orvo_msg answer{};
-    bool answered = (!m_extended && m_version >= 105)
-                        ? SendChannelMsg(m_conn, &answer, m_deck, m_relay, channel + 1, code, count, params)
-                        : SendNodeMsg(m_conn, &answer, m_deck, m_relay + channel, code, count, params);
+    bool answered = (!m_extended && Firmware().ChannelBySource())
+                        ? SendChannelMsg(m_link, &answer, m_deck, m_relay, channel + 1, code, count, params)
+                        : SendNodeMsg(m_link, &answer, m_deck, m_relay + channel, code, count, params);
     if (answered)
         std::memcpy(reply, answer.param, ORVO_MAX_PARAMS);
     return answered;
@@ -167,7 +191,7 @@ bool CRelayUnit::Prompted(int channel, int code, int count, const unsigned char*
 
 bool CRelayUnit::Lost() const
 {
-    return m_conn->IsLost() || !m_conn->Created();
+    return m_link.IsLost();
 }
 
 void CRelayUnit::Step()
@@ -304,20 +328,4 @@ void CRelayUnit::WriteAll(const std::vector<RelayChannelSettings>& channels, uns
         WriteChannel(i, channels[i], steps);
     if (m_host)
         m_host->SetPos(upper);
-}
-
-bool FindRelayUnit(COrvoSerialConnection* conn, int number, RelayUnitFound* found)
-{
-    _orx_msg extended{};
-    if (conn->SendOrxMsg(&extended, NODE_ENGINEER, 0, 0, number, 0, NODE_RELAY, MSG_ENQ_DOOR, 4, 1, 0, 0,
-                         62)) {
-        *found = RelayUnitFound{extended.param[0], extended.param[1], true};
-        return true;
-    }
-    _orvo_msg standard{};
-    if (conn->SendMsg(&standard, NODE_ENGINEER, 0, number, NODE_RELAY, MSG_ENQ_DOOR, 4, 1, 0, 0, 62)) {
-        *found = RelayUnitFound{standard.param[0], standard.param[1], false};
-        return true;
-    }
-    return false;
 }

@@ -1,5 +1,5 @@
-// The door editor, its sub-editors, the single door read and the reboot
-// dialog, driven offscreen against the simulator.
+// The door editor and its sub-editors, driven offscreen against the
+// simulator.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -15,9 +15,9 @@
 #include <map>
 
 #include "../procedures/simbus.h"
+#include "dialogtestsupport.h"
 #include "orvoeditors/doordlg.h"
 #include "orvoeditors/editors.h"
-#include "orvoeditors/readdoorrelay.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/featuredialogs.h"
 #include "orvoshell/mainframe.h"
@@ -45,32 +45,6 @@ std::string Scenario(int version, bool reader = false)
 const cJSON* SimDoor(const Dump& dump)
 {
     return Dump::Find(cJSON_GetObjectItemCaseSensitive(dump.Deck(0), "doors"), "number", 0);
-}
-
-template <typename T> T* Child(QWidget* dlg, const char* name)
-{
-    T* w = dlg->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_TRUE(w) << name;
-    return w;
-}
-
-void PressOk(QWidget* dlg)
-{
-    auto* box = Child<QDialogButtonBox>(dlg, "buttonBox");
-    QTest::mouseClick(box->button(QDialogButtonBox::Ok), Qt::LeftButton);
-}
-
-// Answers the next modal dialog of type T once it shows.
-template <typename T> void WhenModal(std::function<void(T*)> action)
-{
-    QTimer::singleShot(0, [action] {
-        auto* dlg = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dlg) {
-            WhenModal<T>(action); // not shown yet
-            return;
-        }
-        action(dlg);
-    });
 }
 
 class DoorEditorTest : public ShellTest {
@@ -134,7 +108,7 @@ class DoorEditorBands : public DoorEditorTest, public ::testing::WithParamInterf
 TEST_P(DoorEditorBands, onlineOpensWithThePanelsValuesAndOkWritesThemBack)
 {
     const Band band = GetParam();
-    SimBus bus(Scenario(band.version));
+    SimBus bus(Scenario(band.version), {}, kFullTimeouts);
     UseDoor(band.version);
     CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
 
@@ -201,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, DoorEditorBands, ::testing::ValuesIn(kBands),
 
 TEST_F(DoorEditorTest, readerDoorHasNoPanelFunctions)
 {
-    SimBus bus(Scenario(425, true));
+    SimBus bus(Scenario(425, true), {}, kFullTimeouts);
     UseDoor(425, true);
     CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
     for (const char* name : {"progKeys", "welcomeScreen", "blockSelect", "customText"})
@@ -242,7 +216,7 @@ TEST_F(DoorEditorTest, modeEffectsOnBlockSelectAndCodedAccess)
 
 TEST_F(DoorEditorTest, offlineEditingChangesOnlyTheModel)
 {
-    SimBus bus(Scenario(429));
+    SimBus bus(Scenario(429), {}, kFullTimeouts);
     UseDoor(429);
     door->lockTime = 12;
     door->allowList = "1 - 4";
@@ -338,7 +312,7 @@ TEST_F(DoorEditorTest, editDoorSaysWhenTheDoorChanged)
           Case{"off line welcome Cancel, Cancel", false, "welcomeScreen", false, false, false},
           Case{"on line Cancel", true, nullptr, false, false, false},
           Case{"on line keys read, both cancelled", true, "progKeys", false, false, true}}) {
-        SimBus bus(Scenario(425));
+        SimBus bus(Scenario(425), {}, kFullTimeouts);
         UseDoor(425);
         FeatureContext context;
         context.system = system.get();
@@ -379,7 +353,7 @@ TEST_F(DoorEditorTest, invalidListCharacterKeepsTheDialogOpenAndSendsNothing)
     };
     for (const Case& c : {Case{"1_2", "", "Invalid Allow List Character"},
                           Case{"1-2", "a;b", "Invalid Block List Character"}}) {
-        SimBus bus(Scenario(425));
+        SimBus bus(Scenario(425), {}, kFullTimeouts);
         UseDoor(425);
         CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
         const long before = bus.sim.stats().requests;
@@ -431,7 +405,7 @@ TEST_F(DoorEditorTest, silentPanelLeavesListsUnselectedAndOkWritesNoneOfThem)
 TEST_F(DoorEditorTest, welcomeScreenRoundTrip)
 {
     for (int version : {406, 407}) {
-        SimBus bus(Scenario(version));
+        SimBus bus(Scenario(version), {}, kFullTimeouts);
         UseDoor(version);
         CDoorWelcomeScreenDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
         auto* line3 = Child<QLineEdit>(&dlg, "screen2Line1");
@@ -453,7 +427,7 @@ TEST_F(DoorEditorTest, welcomeScreenRoundTrip)
 TEST_F(DoorEditorTest, blockSelectRoundTrip)
 {
     for (int version : {303, 304}) {
-        SimBus bus(Scenario(version));
+        SimBus bus(Scenario(version), {}, kFullTimeouts);
         UseDoor(version);
         CDoorBlockSelectDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true, version);
         auto* operation = Child<QComboBox>(&dlg, "operation");
@@ -474,7 +448,7 @@ TEST_F(DoorEditorTest, blockSelectRoundTrip)
 
 TEST_F(DoorEditorTest, customTextRoundTrip)
 {
-    SimBus bus(Scenario(421));
+    SimBus bus(Scenario(421), {}, kFullTimeouts);
     UseDoor(421);
     CDoorCustomTextDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
     auto* concierge = Child<QLineEdit>(&dlg, "concierge");
@@ -490,7 +464,7 @@ TEST_F(DoorEditorTest, customTextRoundTrip)
 
 TEST_F(DoorEditorTest, programmingKeysAreCheckedBeforeTheModelChanges)
 {
-    SimBus bus(Scenario(425));
+    SimBus bus(Scenario(425), {}, kFullTimeouts);
     UseDoor(425);
     CDoorProgKeysDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
     EXPECT_EQ(Child<QLineEdit>(&dlg, "key1")->text(), "12AB000FFF");
@@ -514,7 +488,7 @@ TEST_F(DoorEditorTest, programmingKeysAreCheckedBeforeTheModelChanges)
 
 TEST_F(DoorEditorTest, codedAccessLayoutsAndSlots)
 {
-    SimBus bus(Scenario(425));
+    SimBus bus(Scenario(425), {}, kFullTimeouts);
     UseDoor(425);
     CDoorCodedAccessDlg speed(nullptr, system.get(), deck, door, &bus.conn, true, 2);
     EXPECT_EQ(Child<QLabel>(&speed, "rowLabel10")->text(), "Speed Dial 10");
@@ -563,106 +537,31 @@ TEST_F(DoorEditorTest, subEditorOpensFromTheDoorEditor)
     EXPECT_TRUE(seen);
 }
 
-const char* const kSearch = R"({"decks":[{"number":0,"version":2064,"doors":[
-  {"number":0,"version":425},{"number":2,"version":407,"lockTime":33},{"number":5,"version":429,"reader":true}]}]})";
-
-TEST_F(DoorEditorTest, singleDoorReadOpensTheEditorOnTheDoorFound)
+// Only an administrator may edit the serial number; Edit Door takes the
+// mode from the feature context.
+TEST_F(DoorEditorTest, serialNumberIsEditableInAdministratorModeOnly)
 {
-    struct Case {
-        const char* address;
-        const char* version; // null: not found
-        bool reader;
-    };
-    SimBus bus(kSearch);
-    // The address reads as C's atoi does: leading digits count, none is 0.
-    for (const Case& c :
-         {Case{"2", "v4.07", false}, Case{"5", "v4.29", true}, Case{"3", nullptr, false},
-          Case{"x", "v4.25", false}, Case{" 5b", "v4.29", true}, Case{"3a", nullptr, false}}) {
-        messages.shown.clear();
-        CReadDoorRelay read(nullptr, &bus.conn, nullptr, 2);
-        EXPECT_EQ(read.windowTitle(), "Read Door");
-        Child<QLineEdit>(&read, "address")->setText(QString::fromLatin1(c.address));
-        QString version;
-        bool progKeys = true;
-        if (c.version)
-            WhenModal<CDoorDlg>([&](CDoorDlg* editor) {
-                version = Child<QLabel>(editor, "doorVersion")->text();
-                progKeys = Child<QPushButton>(editor, "progKeys")->isEnabled();
-                editor->reject();
-            });
-        PressOk(&read);
-        if (c.version) {
-            EXPECT_EQ(version, c.version) << c.address;
-            EXPECT_EQ(progKeys, !c.reader) << c.address;
-            EXPECT_TRUE(messages.shown.empty());
-        } else {
-            ASSERT_EQ(messages.shown.size(), 1u);
-            EXPECT_EQ(messages.shown[0].text, "Door 3 not found");
-            EXPECT_EQ(messages.shown[0].title, "Error");
+    CFeatureRegistry registry;
+    RegisterEditors(registry);
+    for (bool administrator : {false, true}) {
+        UseDoor(425);
+        {
+            CDoorDlg dlg(nullptr, system.get(), deck, door, nullptr, false, administrator);
+            EXPECT_EQ(Child<QLineEdit>(&dlg, "serialNo")->isEnabled(), administrator);
         }
+        FeatureContext context;
+        context.system = system.get();
+        context.deck = deck;
+        context.door = door;
+        context.administrator = administrator;
+        bool enabled = !administrator;
+        WhenModal<CDoorDlg>([&](CDoorDlg* dlg) {
+            enabled = Child<QLineEdit>(dlg, "serialNo")->isEnabled();
+            dlg->reject();
+        });
+        registry.Run(ID_EDIT_DOOR, context);
+        EXPECT_EQ(enabled, administrator);
     }
-}
-
-TEST_F(DoorEditorTest, singleRelayReadOpensTheRelayEditorWithHowTheUnitAnswered)
-{
-    struct Case {
-        const char* address;
-        bool found, extended;
-        int version, count;
-    };
-    SimBus bus(R"({"decks":[{"number":0,"version":2064,"relays":[
-      {"position":7,"version":105,"count":2},{"position":9,"version":106,"count":4,"extended":true}]}]})");
-    TestApp app;
-    std::vector<FeatureContext> opened;
-    std::vector<std::pair<int, int>> seen;
-    app.Registry().Register(ID_EDIT_RELAY, [&](FeatureContext& c) {
-        opened.push_back(c);
-        const int n = c.relay->node.index;
-        seen.emplace_back(c.deck->relayVersions[n], c.deck->relayCounts[n]);
-        return 1;
-    });
-    for (const Case& c : {Case{"7", true, false, 105, 2}, Case{"9", true, true, 106, 4},
-                          Case{"8", false, false, 0, 0}, Case{"9z", true, true, 106, 4}}) {
-        opened.clear();
-        seen.clear();
-        messages.shown.clear();
-        CReadDoorRelay read(nullptr, &bus.conn, nullptr, 5);
-        EXPECT_EQ(read.windowTitle(), "Read Relay");
-        Child<QLineEdit>(&read, "address")->setText(QString::fromLatin1(c.address));
-        PressOk(&read);
-        ASSERT_EQ(opened.size(), c.found ? 1u : 0u) << c.address;
-        if (c.found) {
-            EXPECT_EQ(opened[0].extended, c.extended) << c.address;
-            EXPECT_EQ(opened[0].session, &bus.conn);
-            EXPECT_EQ(seen[0], std::make_pair(c.version, c.count));
-        } else {
-            ASSERT_EQ(messages.shown.size(), 1u);
-            EXPECT_EQ(messages.shown[0].text, "Relay 8 not found");
-        }
-    }
-}
-
-TEST_F(DoorEditorTest, rebootSilencesTheInstallationAndTheButtonWaitsForItsTimer)
-{
-    orvosim::SimOptions options;
-    options.resetMs = 60000;
-    SimBus bus(kSearch, options);
-    CResetOrvoDlg dlg(nullptr, &bus.conn);
-    auto* button = Child<QPushButton>(&dlg, "reboot");
-    EXPECT_EQ(button->text(), "Reboot ORVO System");
-    QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_FALSE(button->isEnabled());
-    EXPECT_EQ(button->text(), "Rebooting...");
-    EXPECT_TRUE(dlg.RestoreTimer()->isActive());
-    EXPECT_EQ(dlg.RestoreTimer()->interval(), 5000);
-    QTest::mouseClick(button, Qt::LeftButton); // ignored while disabled
-    _orvo_msg reply{};
-    EXPECT_FALSE(bus.conn.SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0));
-
-    dlg.OnTimer();
-    EXPECT_TRUE(button->isEnabled());
-    EXPECT_EQ(button->text(), "Reboot ORVO System");
-    EXPECT_TRUE(dlg.RestoreTimer()->isActive()) << "the timer keeps repeating";
 }
 
 TEST_F(DoorEditorTest, editDoorFromTheTreeOnTheDemoInstallation)
@@ -713,7 +612,7 @@ TEST_F(DoorEditorTest, commandsAreRegistered)
 {
     CFeatureRegistry registry;
     RegisterEditors(registry);
-    for (int id : {ID_EDIT_DOOR, ID_CONFIGURE_DOOR, ID_CONFIGURE_RELAY, ID_ORVO_REBOOT})
+    for (int id : {ID_EDIT_DOOR, ID_CONFIGURE_DOOR, ID_CONFIGURE_RELAY, ID_ORVO_REBOOT, ID_EDIT_RELAY})
         EXPECT_TRUE(registry.Has(id)) << id;
 }
 
@@ -996,7 +895,7 @@ TEST_F(DoorEditorTest, valueTheListCannotShowIsKeptAndItsMessageStillSent)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        SimBus bus(Reporting(c.version, c.panel));
+        SimBus bus(Reporting(c.version, c.panel), {}, kFullTimeouts);
         UseDoor(c.version);
         CDoorDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
         auto* language = Child<QComboBox>(&dlg, "language");
@@ -1057,7 +956,8 @@ TEST_F(DoorEditorTest, listWithAMissingChunkShowsWhatCameAndIsWrittenOnlyOnceEdi
 // Stored texts longer than a field types, read on line, go back whole.
 TEST_F(DoorEditorTest, onlineConciergeTextLongerThanItsFieldIsKeptWhole)
 {
-    SimBus bus(Reporting(421, {{"\"concierge\":\"Porter123\"", "\"concierge\":\"Porter1234567890\""}}));
+    SimBus bus(Reporting(421, {{"\"concierge\":\"Porter123\"", "\"concierge\":\"Porter1234567890\""}}), {},
+               kFullTimeouts);
     UseDoor(421);
     CDoorCustomTextDlg dlg(nullptr, system.get(), deck, door, &bus.conn, true);
     EXPECT_EQ(Child<QLineEdit>(&dlg, "concierge")->text(), "Porter1234567890");

@@ -1,13 +1,14 @@
-// The exchanges with one door panel, end to end against the simulator.
+// The exchanges with one door panel: every band and layout against the
+// simulated installation behind the in-process link (CFaultyLink, through
+// SimLink), the faults of the line scripted on it, and the panel end to end
+// over a pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "orvoprocedures/doorpanel.h"
-#include "simbus.h"
+#include "simlink.h"
 #include "wendrel/msgcodes.h"
 
 namespace {
@@ -74,12 +75,12 @@ class DoorSettingsBands : public ::testing::TestWithParam<Band> {};
 TEST_P(DoorSettingsBands, readsWhatThePanelHoldsAndWritesOnlyItsSettings)
 {
     const Band band = GetParam();
-    SimBus bus(DoorScenario(band.version));
+    SimLink bus(DoorScenario(band.version));
     RecordingHost host;
-    CDoorPanel panel(&bus.conn, 0, 0, band.version, &host);
+    CDoorPanel panel(bus.link, 0, 0, band.version, &host);
 
     DoorPanelSettings s = panel.ReadSettings();
-    EXPECT_EQ(host.rangeUpper, CDoorPanel::SettingsSteps(band.version));
+    EXPECT_EQ(host.rangeUpper, DoorFirmware(band.version).SettingsSteps());
     EXPECT_EQ(s.serialNo.has_value(), band.door2);
     EXPECT_EQ(s.lockTime.has_value(), band.door2);
     EXPECT_EQ(s.drLink.has_value(), band.drLink);
@@ -157,8 +158,8 @@ TEST(DoorPanel, listsUseSixChunksBelow429AndSeventeenFrom429)
 {
     const std::string longList(120, 'A');
     for (int version : {428, 429}) {
-        SimBus bus(DoorScenario(version));
-        CDoorPanel panel(&bus.conn, 0, 0, version);
+        SimLink bus(DoorScenario(version));
+        CDoorPanel panel(bus.link, 0, 0, version);
         DoorPanelSettings w;
         w.allowList = longList;
         panel.WriteSettings(w);
@@ -178,8 +179,8 @@ TEST(DoorPanel, listChunksFollowTheTextLength)
     };
     for (const Case& c : {Case{"", 1}, Case{"ABCDEFGHIJK", 1}, Case{"ABCDEFGHIJKL", 2},
                           Case{"AB CD EF GH IJ", 1}, Case{"A B CDEFGHI", 1}}) {
-        SimBus bus(DoorScenario(425));
-        CDoorPanel panel(&bus.conn, 0, 0, 425);
+        SimLink bus(DoorScenario(425));
+        CDoorPanel panel(bus.link, 0, 0, 425);
         DoorPanelSettings w;
         w.allowList = c.text;
         panel.WriteSettings(w);
@@ -191,14 +192,14 @@ TEST(DoorPanel, silentPanelGivesNoValuesAndEmptyValuesAreNotWritten)
 {
     orvosim::SimOptions options;
     options.silent = {"0:door:0"};
-    SimBus silent(DoorScenario(429), options);
-    CDoorPanel quiet(&silent.conn, 0, 0, 429);
+    SimLink silent(DoorScenario(429), options);
+    CDoorPanel quiet(silent.link, 0, 0, 429);
     DoorPanelSettings none = quiet.ReadSettings();
     EXPECT_FALSE(none.serialNo || none.lockTime || none.drLink || none.speedDialNo || none.speedDialDisplay ||
                  none.allowList || none.blockList);
 
-    SimBus bus(DoorScenario(429));
-    CDoorPanel panel(&bus.conn, 0, 0, 429);
+    SimLink bus(DoorScenario(429));
+    CDoorPanel panel(bus.link, 0, 0, 429);
     DoorPanelSettings partial;
     partial.speedDialNo = "77";
     partial.lockTime = 30; // language and volume unknown: the shared message is not sent
@@ -214,8 +215,8 @@ TEST(DoorPanel, silentPanelGivesNoValuesAndEmptyValuesAreNotWritten)
 TEST(DoorPanel, modeByteIsFifteenWhenUnknown)
 {
     // A v4.25 panel takes the mode; without a value the byte says "no selection".
-    SimBus bus(DoorScenario(425));
-    CDoorPanel panel(&bus.conn, 0, 0, 425);
+    SimLink bus(DoorScenario(425));
+    CDoorPanel panel(bus.link, 0, 0, 425);
     DoorPanelSettings w = panel.ReadSettings();
     w.mode.reset();
     panel.WriteSettings(w);
@@ -226,14 +227,14 @@ TEST(DoorPanel, modeByteIsFifteenWhenUnknown)
 TEST(DoorPanel, welcomeReadsFourLinesAndWritesTheLinesGiven)
 {
     for (int version : {406, 407}) {
-        SimBus bus(DoorScenario(version));
-        CDoorPanel panel(&bus.conn, 0, 0, version);
+        SimLink bus(DoorScenario(version));
+        CDoorPanel panel(bus.link, 0, 0, version);
         OptionalTexts lines = panel.ReadWelcome();
         ASSERT_EQ(lines.size(), 4u);
         EXPECT_EQ(*lines[0], "Welcome");
         EXPECT_EQ(*lines[3], "Tower");
         OptionalTexts edited{"0123456789", "X", "Y", "Z"};
-        edited.resize(static_cast<size_t>(CDoorPanel::WelcomeLinesEdited(version)));
+        edited.resize(static_cast<size_t>(DoorFirmware(version).WelcomeLines()));
         panel.WriteWelcome(edited);
         Dump dump(bus.sim.dumpJson());
         const cJSON* door = DumpDoor(dump);
@@ -247,8 +248,8 @@ TEST(DoorPanel, welcomeReadsFourLinesAndWritesTheLinesGiven)
 TEST(DoorPanel, blockNamesFollowTheBlockCount)
 {
     for (int version : {303, 304}) {
-        SimBus bus(DoorScenario(version));
-        CDoorPanel panel(&bus.conn, 0, 0, version);
+        SimLink bus(DoorScenario(version));
+        CDoorPanel panel(bus.link, 0, 0, version);
         EXPECT_EQ(panel.ReadBlockOperation(), std::optional<int>(3));
         OptionalTexts names = panel.ReadBlocks();
         ASSERT_EQ(names.size(), version == 303 ? 5u : 10u);
@@ -267,8 +268,8 @@ TEST(DoorPanel, blockNamesFollowTheBlockCount)
 
 TEST(DoorPanel, blockOperationWithoutValueIsNotWritten)
 {
-    SimBus bus(DoorScenario(425));
-    CDoorPanel panel(&bus.conn, 0, 0, 425);
+    SimLink bus(DoorScenario(425));
+    CDoorPanel panel(bus.link, 0, 0, 425);
     panel.WriteBlocks(std::nullopt, {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"});
     EXPECT_EQ(panel.Exchanges(), 20);
     Dump dump(bus.sim.dumpJson());
@@ -277,8 +278,8 @@ TEST(DoorPanel, blockOperationWithoutValueIsNotWritten)
 
 TEST(DoorPanel, customTextRoundTripsAndNeeds421)
 {
-    SimBus bus(DoorScenario(421));
-    CDoorPanel panel(&bus.conn, 0, 0, 421);
+    SimLink bus(DoorScenario(421));
+    CDoorPanel panel(bus.link, 0, 0, 421);
     OptionalTexts texts = panel.ReadCustomText();
     EXPECT_EQ(*texts[0], "Door open");
     EXPECT_EQ(*texts[1], "Push");
@@ -288,15 +289,15 @@ TEST(DoorPanel, customTextRoundTripsAndNeeds421)
     EXPECT_EQ(Dump::Text(DumpDoor(dump), "doorOpenLine2"), "Line two is here");
     EXPECT_EQ(Dump::Text(DumpDoor(dump), "concierge"), "Concierge");
 
-    SimBus old(DoorScenario(420));
-    CDoorPanel oldPanel(&old.conn, 0, 0, 420);
+    SimLink old(DoorScenario(420));
+    CDoorPanel oldPanel(old.link, 0, 0, 420);
     EXPECT_FALSE(oldPanel.ReadCustomText()[0].has_value());
 }
 
 TEST(DoorPanel, programmingKeysRoundTrip)
 {
-    SimBus bus(DoorScenario(425));
-    CDoorPanel panel(&bus.conn, 0, 0, 425);
+    SimLink bus(DoorScenario(425));
+    CDoorPanel panel(bus.link, 0, 0, 425);
     OptionalTexts keys = panel.ReadProgKeys();
     EXPECT_EQ(*keys[0], "12AB000FFF");
     EXPECT_EQ(*keys[1], "");
@@ -329,8 +330,8 @@ TEST(DoorPanel, codesFollowTheSlotBands)
         std::string code;
     };
     for (const Case& c : {Case{424, 10, "123456"}, Case{425, 15, "9876"}}) {
-        SimBus bus(DoorScenario(c.version));
-        CDoorPanel panel(&bus.conn, 0, 0, c.version);
+        SimLink bus(DoorScenario(c.version));
+        CDoorPanel panel(bus.link, 0, 0, c.version);
         OptionalTexts codes = panel.ReadCodes();
         ASSERT_EQ(codes.size(), c.slotCount);
         EXPECT_EQ(*codes[0], c.version == 424 ? "111111" : "1111");
@@ -344,60 +345,6 @@ TEST(DoorPanel, codesFollowTheSlotBands)
         EXPECT_EQ(Dump::Text(door, "codes", static_cast<int>(c.slotCount) - 1), "42");
         EXPECT_EQ(Dump::Text(door, "codes", 1), "");
     }
-}
-
-// Deck 0 with doors 0, 2 and 5 (5 a reader).
-const char* const kSearchScenario = R"({"decks":[{"number":0,"version":2064,"doors":[
-  {"number":0,"version":425},{"number":2,"version":407},{"number":5,"version":429,"reader":true}]}]})";
-
-TEST(DoorSearch, walksTheDoorsUntilTheOneAskedFor)
-{
-    struct Case {
-        int n;
-        bool found;
-        int version;
-        bool reader;
-        int replies;
-    };
-    SimBus bus(kSearchScenario);
-    for (const Case& c :
-         {Case{0, true, 425, false, 1}, Case{2, true, 407, false, 2}, Case{5, true, 429, true, 3},
-          Case{3, false, 0, false, 4}, Case{15, false, 0, false, 4}}) {
-        DoorSearchResult r = FindDoor(&bus.conn, c.n, 0);
-        EXPECT_EQ(r.found, c.found) << c.n;
-        EXPECT_EQ(r.version, c.version) << c.n;
-        EXPECT_EQ(r.reader, c.reader) << c.n;
-        EXPECT_EQ(r.replies, c.replies) << c.n;
-    }
-}
-
-TEST(DoorSearch, deckAcknowledgementIsNoDoorZero)
-{
-    SimBus bus(R"({"decks":[{"number":0,"version":2064}]})");
-    EXPECT_FALSE(FindDoor(&bus.conn, 0, 0).found);
-}
-
-TEST(DoorSearch, silentBusFindsNothing)
-{
-    orvosim::SimOptions options;
-    options.silent = {"*"};
-    SimBus bus(kSearchScenario, options);
-    DoorSearchResult r = FindDoor(&bus.conn, 0, 0);
-    EXPECT_FALSE(r.found);
-    EXPECT_EQ(r.replies, 0);
-}
-
-TEST(Reboot, silencesTheInstallationForItsRebootTime)
-{
-    orvosim::SimOptions options;
-    options.resetMs = 400;
-    SimBus bus(kSearchScenario, options);
-    _orvo_msg reply{};
-    ASSERT_TRUE(bus.conn.SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0));
-    RebootInstallation(&bus.conn);
-    EXPECT_FALSE(bus.conn.SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0));
-    std::this_thread::sleep_for(std::chrono::milliseconds(450));
-    EXPECT_TRUE(bus.conn.SendMsg(&reply, NODE_ENGINEER, 0, 0, NODE_DECK, MSG_ENQ, 0));
 }
 
 } // namespace
@@ -602,8 +549,8 @@ TEST(DoorPanel, requestsCarryTheirLayoutOnTheLine)
             R"({"decks":[{"number":1,"version":2064,"doors":[{"number":3,"version":)" +
             std::to_string(c.version) +
             R"(,"speedDialDisplay":"Front desk 12345","allowList":"1-5,7","doorOpenLine1":"Open"}]}]})";
-        SimBus bus(scenario);
-        CDoorPanel panel(&bus.conn, 1, 3, c.version);
+        SimLink bus(scenario);
+        CDoorPanel panel(bus.link, 1, 3, c.version);
         c.run(panel);
         const std::vector<orvosim::SimRequest> sent = bus.sim.recentRequests();
         if (!c.firstOnly) {
@@ -629,8 +576,8 @@ TEST(DoorPanel, listWithAnUnansweredChunkIsNotGiven)
         orvosim::SimOptions options;
         if (*c.mute)
             options.mute = {c.mute};
-        SimBus bus(DoorScenario(429), options);
-        CDoorPanel panel(&bus.conn, 0, 0, 429);
+        SimLink bus(DoorScenario(429), options);
+        CDoorPanel panel(bus.link, 0, 0, 429);
         const DoorPanelSettings s = panel.ReadSettings();
         EXPECT_EQ(s.allowList.has_value(), c.allowKnown) << c.mute;
         EXPECT_EQ(s.blockList.has_value(), c.blockKnown) << c.mute;
@@ -649,8 +596,8 @@ TEST(DoorPanel, listWithAnUnansweredChunkIsNotGiven)
 
 TEST(DoorPanel, textsLeftEmptyInAWriteKeepThePanelsOwn)
 {
-    SimBus bus(DoorScenario(429));
-    CDoorPanel panel(&bus.conn, 0, 0, 429);
+    SimLink bus(DoorScenario(429));
+    CDoorPanel panel(bus.link, 0, 0, 429);
     panel.WriteWelcome({std::nullopt, "New"});
     panel.WriteBlocks(std::nullopt, {"X0", std::nullopt});
     panel.WriteCustomText({std::nullopt, std::nullopt, "Janitor"});
@@ -677,7 +624,7 @@ TEST(DoorPanel, portGoneAwayIsReportedOnceWithoutQuestions)
     for (bool write : {false, true}) {
         SimBus bus(DoorScenario(429));
         RecordingHost host;
-        CDoorPanel panel(&bus.conn, 0, 0, 429, &host);
+        CDoorPanel panel(bus.link, 0, 0, 429, &host);
         bus.sim.stop(); // the adapter is pulled out
         if (write) {
             DoorPanelSettings s;
@@ -696,4 +643,184 @@ TEST(DoorPanel, portGoneAwayIsReportedOnceWithoutQuestions)
         EXPECT_EQ(host.lostText, "Connection lost: the serial adapter or its port has gone away.");
         EXPECT_TRUE(host.prompts.empty());
     }
+}
+
+// --- the faults of the line, scripted on the in-process link
+
+namespace {
+
+// The scenario's door 0, with an allow list of three chunks.
+std::string FaultScenario()
+{
+    std::string scenario = DoorScenario(429);
+    const std::string list = R"("allowList":"1-5,7")";
+    scenario.replace(scenario.find(list), list.size(), R"("allowList":"101-110,201-210,301-310")");
+    return scenario;
+}
+
+} // namespace
+
+// A request without a reply leaves exactly its own values unknown; the
+// panel goes on with the next request and asks nothing.
+TEST(DoorPanelFaults, droppedReadLeavesOnlyItsValuesUnknown)
+{
+    struct Row {
+        const char* what;
+        FaultRule fault;
+        std::function<void(CDoorPanel&)> check;
+    };
+    const Row rows[] = {
+        {"serial number",
+         {MSG_GET_DOOR_SERIAL_NUMBER},
+         [](CDoorPanel& panel) {
+             const DoorPanelSettings s = panel.ReadSettings();
+             EXPECT_FALSE(s.serialNo);
+             EXPECT_EQ(s.lockTime, 200);
+         }},
+        {"door parameters",
+         {MSG_GET_DOOR2_PARAM},
+         [](CDoorPanel& panel) {
+             const DoorPanelSettings s = panel.ReadSettings();
+             EXPECT_FALSE(s.language || s.lockTime || s.vaVolume || s.mode);
+             EXPECT_EQ(s.serialNo, "S12345");
+             EXPECT_EQ(s.drLink, 5);
+         }},
+        {"DR link and input option",
+         {MSG_GET_DR_LINK},
+         [](CDoorPanel& panel) {
+             const DoorPanelSettings s = panel.ReadSettings();
+             EXPECT_FALSE(s.drLink || s.inOption);
+             EXPECT_EQ(s.speedDialNo, "1234");
+         }},
+        {"second half of the speed-dial name",
+         {MSG_GET_SPEED_DIAL_NAME, 1},
+         [](CDoorPanel& panel) {
+             const DoorPanelSettings s = panel.ReadSettings();
+             EXPECT_FALSE(s.speedDialDisplay) << "half a text is no text";
+             EXPECT_EQ(s.allowList, "101-110,201-210,301-310");
+         }},
+        {"welcome line 2",
+         {MSG_GET_DOOR_WELCOME, 2},
+         [](CDoorPanel& panel) {
+             const OptionalTexts lines = panel.ReadWelcome();
+             EXPECT_EQ(lines[1], "to the");
+             EXPECT_FALSE(lines[2]);
+             EXPECT_EQ(lines[3], "Tower");
+         }},
+        {"block operation",
+         {MSG_GET_DOOR_BLOCK_OPERATION},
+         [](CDoorPanel& panel) {
+             EXPECT_FALSE(panel.ReadBlockOperation());
+             EXPECT_EQ(panel.ReadBlocks()[0], "B0");
+         }},
+        {"custom text, concierge",
+         {MSG_GET_CUSTOM_TEXT, 3},
+         [](CDoorPanel& panel) {
+             const OptionalTexts texts = panel.ReadCustomText();
+             EXPECT_EQ(texts[1], "Push");
+             EXPECT_FALSE(texts[2]);
+         }},
+        {"programming key 2",
+         {MSG_GET_PROG_RFIDKEY, 1},
+         [](CDoorPanel& panel) {
+             const OptionalTexts keys = panel.ReadProgKeys();
+             EXPECT_EQ(keys[0], "12AB000FFF");
+             EXPECT_FALSE(keys[1]);
+             EXPECT_EQ(keys[2], "");
+         }},
+        {"code 0",
+         {MSG_GET_USER_CODE},
+         [](CDoorPanel& panel) {
+             const OptionalTexts codes = panel.ReadCodes();
+             EXPECT_FALSE(codes[0]);
+             EXPECT_EQ(codes[1], "2");
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        SimLink bus(FaultScenario());
+        bus.link.AddFault(row.fault);
+        RecordingHost host;
+        CDoorPanel panel(bus.link, 0, 0, 429, &host);
+        row.check(panel);
+        EXPECT_TRUE(host.prompts.empty());
+        EXPECT_EQ(host.lostReports, 0);
+    }
+}
+
+// A list chunk that comes spoiled is no chunk: the list is not known, and
+// what did come is kept apart for showing only.
+TEST(DoorPanelFaults, garbledListChunkLeavesTheListUnknown)
+{
+    SimLink bus(FaultScenario());
+    bus.link.AddFault({MSG_GET_WHITELIST, 1, 1, ReplyFault::Garble});
+    CDoorPanel panel(bus.link, 0, 0, 429);
+    const DoorPanelSettings s = panel.ReadSettings();
+    EXPECT_FALSE(s.allowList);
+    EXPECT_EQ(s.allowPartial, "101-110,2010") << "chunk 0, then chunk 2 after the gap";
+    EXPECT_EQ(s.blockList, "9");
+}
+
+// The port goes while the welcome lines are read: the host hears it once,
+// nothing more goes out and every later value stays unknown.
+TEST(DoorPanelFaults, portLostMidReadIsToldOnceAndNothingMoreIsSent)
+{
+    SimLink bus(FaultScenario());
+    bus.link.AddFault({MSG_GET_DOOR_WELCOME, 1, 1, ReplyFault::Lost});
+    RecordingHost host;
+    CDoorPanel panel(bus.link, 0, 0, 429, &host);
+    const OptionalTexts lines = panel.ReadWelcome();
+    EXPECT_EQ(lines[0], "Welcome");
+    EXPECT_FALSE(lines[1] || lines[2] || lines[3]);
+    ASSERT_EQ(bus.link.Exchanges().size(), 2u) << "line 0 and the request that met the loss";
+    EXPECT_FALSE(bus.link.Exchanges()[1].sent);
+    panel.WriteCodes({"1"});
+    EXPECT_EQ(bus.link.Exchanges().size(), 2u);
+    EXPECT_EQ(host.lostReports, 1);
+    EXPECT_TRUE(host.prompts.empty());
+    EXPECT_TRUE(panel.Lost());
+    ASSERT_FALSE(panel.NotTaken().empty());
+    EXPECT_EQ(panel.NotTaken().front().code, MSG_SET_USER_CODE) << "noted as not taken";
+}
+
+// A reply that misses its time-out is taken as the answer to the next
+// request: the link, as the session, checks only the node type it is
+// addressed to. The serial number is lost and the door parameters read the
+// serial number's bytes ("S12345"). Kept as a record of the line's rule.
+TEST(DoorPanelFaults, lateReplyIsTakenByTheNextRequest)
+{
+    SimLink bus(FaultScenario());
+    bus.link.AddFault({MSG_GET_DOOR_SERIAL_NUMBER, 0, 1, ReplyFault::Late});
+    CDoorPanel panel(bus.link, 0, 0, 429);
+    const DoorPanelSettings s = panel.ReadSettings();
+    EXPECT_FALSE(s.serialNo);
+    EXPECT_EQ(s.language, 'S' & 0x0F);
+    EXPECT_EQ(s.lockTime, '1');
+    EXPECT_EQ(s.vaVolume, '2' & 0x3F);
+}
+
+// --- end to end
+
+// The panel over a pseudo-terminal at the real installation's time-outs
+// (every request is answered, so none is waited for).
+TEST(DoorPanelOverTheLine, readsAndWritesThePanel)
+{
+    SimBus bus(DoorScenario(429), {}, kFullTimeouts);
+    RecordingHost host;
+    CDoorPanel panel(bus.link, 0, 0, 429, &host);
+    DoorPanelSettings s = panel.ReadSettings();
+    EXPECT_EQ(s.serialNo, "S12345");
+    EXPECT_EQ(s.speedDialDisplay, "Front desk 12345");
+    EXPECT_EQ(s.allowList, "1-5,7");
+    s.lockTime = 9;
+    s.allowList = "10-20";
+    panel.WriteSettings(s);
+    panel.WriteWelcome({"Hello", "World", "", ""});
+    EXPECT_EQ(panel.ReadWelcome()[0], "Hello");
+    EXPECT_TRUE(panel.NotTaken().empty());
+    EXPECT_TRUE(host.prompts.empty());
+    Dump dump(bus.sim.dumpJson());
+    EXPECT_EQ(Dump::Int(DumpDoor(dump), "lockTime"), 9);
+    EXPECT_EQ(Dump::Text(DumpDoor(dump), "allowList"), "10-20");
+    EXPECT_EQ(Dump::Text(DumpDoor(dump), "welcomeLines", 1), "World");
 }

@@ -41,8 +41,9 @@ struct DoorTarget {
 class CDoorDlg : public QDialog {
     Q_OBJECT
 public:
+    // administrator: the serial number may be edited.
     CDoorDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, DoorRecord* door,
-             COrvoSerialConnection* session, bool online);
+             COrvoSerialConnection* session, bool online, bool administrator = false);
     ~CDoorDlg() override;
 
     int Version() const { return m_v; }
@@ -71,6 +72,7 @@ private:
 
     std::unique_ptr<Ui::CDoorDlg> m_ui;
     DoorTarget m_target;
+    bool m_administrator;
     int m_v;
     int m_listLength;
     // Which values the panel gave (off line: all of them), and the

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "orvoprocedures/relayunit.h"
+#include "wendrel/buslink.h"
 
 class CDeck;
 class COrvoSerialConnection;
@@ -30,6 +31,7 @@ class CRelayDlg : public QDialog {
 public:
     // The unit's version and channel count come from the deck; extended: the
     // channels are reached with extended records (a unit found that way).
+    // session: the open session (never null).
     CRelayDlg(QWidget* parent, COrvoSystem* system, CDeck* deck, RelayRecord* relay,
               COrvoSerialConnection* session, bool extended);
     ~CRelayDlg() override;
@@ -74,7 +76,7 @@ private:
     COrvoSystem* m_system;
     CDeck* m_deck;
     RelayRecord* m_relay;
-    COrvoSerialConnection* m_session;
+    CSessionLink m_link;
     bool m_extended;
     int m_r;
     CRelayUnit m_unit;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "orvoprocedures/devicesearch.h"
 #include "orvoprocedures/doorpanel.h"
 
 struct cJSON;
@@ -72,6 +73,9 @@ cJSON* Expected(const Member& m, const cJSON* item);
 // Whether the write the panel did not take carries member m (for a list of
 // texts, one entry of it: failure.item).
 bool WrittenBy(const Member& m, const DoorWriteFailure& failure);
+// The object "orvoctl door show" prints: the door, its firmware and every
+// member of its band (null where the panel did not answer); the caller owns it.
+cJSON* StateJson(int deck, int door, const DoorIdentity& id, const DoorState& s);
 // Whether what was read back holds what was wanted (null entries of an
 // array are not compared).
 bool Matches(const cJSON* wanted, const cJSON* read);

@@ -1,6 +1,6 @@
 // The exchanges with one door panel, free of widgets: its settings, its
-// texts, its programming keys and its codes, read and written over the open
-// session; plus the search for a single door on the bus and the reboot.
+// texts, its programming keys and its codes, read and written over the bus
+// link. What a panel holds follows its firmware (DoorFirmware).
 //
 // Every call runs on the caller's thread and waits for each reply in turn.
 // Progress goes to the host given at construction (may be null): SetRange once
@@ -20,7 +20,8 @@
 #include <string>
 #include <vector>
 
-class COrvoSerialConnection;
+#include "orvomodel/doorcapabilities.h"
+
 class IBusLink;
 class IProcedureHost;
 
@@ -52,21 +53,12 @@ using OptionalTexts = std::vector<std::optional<std::string>>;
 class CDoorPanel {
 public:
     // version: the door's firmware in hundredths (the deck's doorVersions entry).
-    CDoorPanel(COrvoSerialConnection* conn, int deck, int door, int version, IProcedureHost* host = nullptr);
-    ~CDoorPanel();
+    CDoorPanel(IBusLink& link, int deck, int door, int version, IProcedureHost* host = nullptr);
     CDoorPanel(const CDoorPanel&) = delete;
     CDoorPanel& operator=(const CDoorPanel&) = delete;
 
-    // The firmware bands of a panel.
-    static int ListLength(int version) { return version >= 429 ? 187 : 66; }
-    // Exchanges of a settings read or write, the progress range.
-    static int SettingsSteps(int version);
-    static int CodeSlots(int version) { return version >= 425 ? 15 : 10; }
-    static int CodeLength(int version) { return version >= 425 ? 4 : 6; }
-    static int BlockCount(int version) { return version >= 304 ? 10 : 5; }
-    static int WelcomeLinesEdited(int version) { return version >= 407 ? 4 : 2; }
-
     int Version() const { return m_version; }
+    DoorFirmware Firmware() const { return DoorFirmware(m_version); }
     int Deck() const { return m_deck; }
     int Door() const { return m_door; }
 
@@ -82,7 +74,7 @@ public:
     void WriteWelcome(const OptionalTexts& lines);
 
     std::optional<int> ReadBlockOperation();
-    OptionalTexts ReadBlocks(); // BlockCount(version) names
+    OptionalTexts ReadBlocks(); // Firmware().BlockCount() names
     // operation empty: that setting is left as the panel has it.
     void WriteBlocks(std::optional<int> operation, const OptionalTexts& names);
 
@@ -95,7 +87,7 @@ public:
     // Broadcast to the door being configured; no reply is awaited.
     void WriteProgKeys(const OptionalTexts& numbers);
 
-    OptionalTexts ReadCodes(); // CodeSlots(version) codes
+    OptionalTexts ReadCodes(); // Firmware().CodeSlots() codes
     void WriteCodes(const OptionalTexts& codes);
 
     long Exchanges() const { return m_exchanges; }
@@ -127,7 +119,7 @@ private:
     // Tells the host, once, when the port has gone away.
     void CheckLost();
 
-    IBusLink* m_link;
+    IBusLink& m_link;
     int m_deck;
     int m_door;
     int m_version;
@@ -142,32 +134,3 @@ private:
 // Whether a programming key may be written: empty (no key), or ten characters
 // that read as a hexadecimal number.
 bool ValidProgKey(const std::string& number);
-
-// Where the single-door search ended.
-struct DoorSearchResult {
-    bool found = false;
-    int version = 0; // 200 + the answer's first parameter
-    bool reader = false;
-    int replies = 0;
-};
-
-// Finds door n on the bus by the broadcast enquiry walk: the first enquiry
-// waits 1500 ms per character, each following blank record 500 ms; at most 16
-// answers are taken, and an MSG_ACK ends the walk. settleMs is the pause after
-// the walk (1000 ms on a real bus).
-DoorSearchResult FindDoor(COrvoSerialConnection* conn, int n, int settleMs = 1000);
-
-// Asks the whole installation to restart (MSG_RESET broadcast, no reply).
-void RebootInstallation(COrvoSerialConnection* conn);
-
-// What the deck says of one of its doors.
-struct DoorIdentity {
-    bool deckAnswered = false;
-    int deckVersion = 0; // major * 1000 + minor
-    bool present = false;
-    int version = 0; // hundredths
-    bool reader = false;
-};
-
-// Asks deck for its enquiry (reader mask, firmware) and its door versions.
-DoorIdentity QueryDoor(COrvoSerialConnection* conn, int deck, int door);

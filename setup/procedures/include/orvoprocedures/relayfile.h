@@ -1,5 +1,6 @@
-// The JSON file orvoctl relay set reads: which channels to change and how,
-// merged into what the unit holds and compared with what it reads back.
+// The JSON of orvoctl relay: the file set reads (which channels to change and
+// how, merged into what the unit holds and compared with what it reads back),
+// and the unit as show and set print it.
 #pragma once
 
 #include <string>
@@ -7,6 +8,8 @@
 #include <vector>
 
 #include "orvoprocedures/relayunit.h"
+
+struct cJSON;
 
 namespace relayfile {
 
@@ -28,5 +31,9 @@ RelayChannelSettings Merge(RelayChannelSettings read, const RelayChannelSettings
 
 // The members given that the unit does not hold after the write.
 std::vector<std::string> Differences(const RelayChannelSettings& given, const RelayChannelSettings& back);
+
+// The unit and the settings of each channel given, as printed (null where a
+// request went unanswered); the caller owns the object.
+cJSON* UnitJson(const CRelayUnit& unit, const std::vector<RelayChannelSettings>& channels);
 
 } // namespace relayfile

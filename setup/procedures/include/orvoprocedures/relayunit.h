@@ -5,18 +5,18 @@
 // reached in one of three ways: the extended record with its channel field
 // (units found by an extended enquiry), from v1.05 a standard record to the
 // unit naming the channel in the source number, and before that a standard
-// record to node r + i. The exchanges run on the calling thread; a request
-// without a reply is put to the host (Yes sends again, No and Cancel skip
-// that step only). No widgets here: the relay editor and orvoctl share it.
+// record to node r + i. The exchanges run on the calling thread over the bus
+// link; a request without a reply is put to the host (Yes sends again, No and
+// Cancel skip that step only). No widgets here: the relay editor and orvoctl
+// share it.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "orvomodel/relaycapabilities.h"
 #include "orvoprocedures/procedure.h"
-
-class COrvoSerialConnection;
 
 // The settings of one channel as list indexes of the editor. An empty value
 // was not read (its request went unanswered and was skipped) and is not
@@ -52,19 +52,20 @@ class CRelayUnit {
 public:
     // version and count as the unit reported them in its enquiry (count's low
     // byte is the channel count); host may be null (then nothing is retried).
-    CRelayUnit(COrvoSerialConnection* conn, int deck, int relay, int version, int count, bool extended,
+    CRelayUnit(IBusLink& link, int deck, int relay, int version, int count, bool extended,
                IProcedureHost* host);
 
     int Deck() const { return m_deck; }
     int Relay() const { return m_relay; }
     int Version() const { return m_version; }
+    RelayFirmware Firmware() const { return RelayFirmware(m_version); }
     bool Extended() const { return m_extended; }
     // The channels reported, and those handled (at most four).
     int ReportedChannels() const { return m_reported; }
     int Channels() const { return m_reported < kRelayMaxChannels ? m_reported : kRelayMaxChannels; }
-    // Characters of an allow or block list: 187 from v1.04, else 66.
-    int ListLength() const { return m_version >= 104 ? 187 : 66; }
-    bool HasOnDelay() const { return m_version >= 104; }
+    // Characters of an allow or block list.
+    int ListLength() const { return Firmware().ListLength(); }
+    bool HasOnDelay() const { return Firmware().OnDelay(); }
 
     // The unit's enquiry under a fresh relay tag (for a unit reached by
     // extended records, the extended enquiry when the standard one goes
@@ -106,7 +107,7 @@ private:
     void WriteList(int channel, int code, const std::string& text);
     void Step();
 
-    COrvoSerialConnection* m_conn;
+    IBusLink& m_link;
     IProcedureHost* m_host;
     int m_deck;
     int m_relay;
@@ -117,12 +118,3 @@ private:
     int m_skipped = 0;
     bool m_lostReported = false;
 };
-
-// The unit with node number `number` looked for on deck 0, as the single
-// relay read does: the extended enquiry first, then the standard one.
-struct RelayUnitFound {
-    int version = 0;
-    int count = 0;
-    bool extended = false;
-};
-bool FindRelayUnit(COrvoSerialConnection* conn, int number, RelayUnitFound* found);
