@@ -26,8 +26,7 @@ CSetupApp* g_app = nullptr;
 } // namespace
 
 CSetupApp::CSetupApp()
-    : m_store(CSettingsStore::Open()), m_state(std::make_unique<CAppState>(*m_store)),
-      comms(m_state->Settings()), accessLevel(m_state->AccessLevel())
+    : m_store(CSettingsStore::Open()), m_state(std::make_unique<CAppState>(*m_store))
 {
     g_app = this;
 }

@@ -66,12 +66,6 @@ public:
     // with the access level set.
     virtual bool RunLogin();
 
-    // Read-only views for dialogs that still reach the application object
-    // rather than their FeatureContext.
-    const SetupSettings& comms;
-    const int& accessLevel;
-    IFeatureDialogs* Features() const { return m_state->Features(); }
-
 private:
     // Tells the installer once that User.dat was damaged and moved aside.
     void ReportDamagedUsers();
