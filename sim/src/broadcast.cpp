@@ -104,7 +104,7 @@ void broadcastMessage(Installation& inst, const BusMessage& q, const DispatchCon
                         r.param[4] = static_cast<uint8_t>(f);
                         r.param[5] = static_cast<uint8_t>(k);
                         r.param[6] = static_cast<uint8_t>(deck.flats[f].tags[k].colour);
-                        if (!isSilent(ctx, n, r.srcNode, q.code))
+                        if (!isSilent(ctx, n, r.srcNode))
                             out.push_back(r);
                         return; // the first holder answers; the others hear it and keep quiet
                     }

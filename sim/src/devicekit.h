@@ -42,8 +42,8 @@ void textPartMessage(std::string& text, int head, bool set, const BusMessage& q,
 void listMessage(std::string& allowList, std::string& blockList, int chunks, const BusMessage& q,
                  BusMessage& r, std::vector<BusMessage>& out);
 
-// True when the node of deck `deck` never answers a request with this code.
-bool isSilent(const DispatchContext& ctx, int deck, uint8_t node, int code);
+// True when the node `node` of deck `deck` never answers.
+bool isSilent(const DispatchContext& ctx, int deck, uint8_t node);
 
 // The devices.
 void deckMessage(Installation& inst, SimDeck& deck, const BusMessage& q, const DispatchContext& ctx,

@@ -26,14 +26,12 @@ void Installation::clear()
     configDeck = configDoor = -1;
 }
 
-bool isSilent(const DispatchContext& ctx, int deck, uint8_t node, int code)
+bool isSilent(const DispatchContext& ctx, int deck, uint8_t node)
 {
     if (!ctx.silent)
         return false;
     for (const SilentNode& s : *ctx.silent) {
         if (s.deck >= 0 && s.deck != deck)
-            continue;
-        if (s.code >= 0 && s.code != code)
             continue;
         if (s.type >= 0 && s.type != NodeTypeOf(node))
             continue;
@@ -55,7 +53,7 @@ std::vector<BusMessage> dispatch(Installation& inst, const BusMessage& q, const 
         broadcastMessage(inst, q, ctx, out);
         std::vector<BusMessage> heard;
         for (const BusMessage& m : out)
-            if (!isSilent(ctx, m.srcDeck, m.srcNode, q.code))
+            if (!isSilent(ctx, m.srcDeck, m.srcNode))
                 heard.push_back(m);
         return heard;
     }
@@ -96,7 +94,7 @@ std::vector<BusMessage> dispatch(Installation& inst, const BusMessage& q, const 
     }
     std::vector<BusMessage> heard;
     for (const BusMessage& m : out)
-        if (!isSilent(ctx, m.srcDeck, m.srcNode, q.code))
+        if (!isSilent(ctx, m.srcDeck, m.srcNode))
             heard.push_back(m);
     return heard;
 }

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "wendrel/msgcodes.h"
@@ -202,8 +203,10 @@ bool parseSilentNode(const std::string& text, SilentNode* out, std::string* erro
             *error = "bad silent node \"" + text + "\": " + why;
         return false;
     };
+    if (parts.size() == 4)
+        return fail("leave a request unanswered with --mute");
     if (parts.size() > 4)
-        return fail("expected DECK[:TYPE[:NUMBER[:MESSAGE]]]");
+        return fail("expected DECK[:TYPE[:NUMBER]]");
     if (parts[0] != "*" && !number(parts[0], 254, &s.deck))
         return fail("deck must be 0-254 or *");
     if (parts.size() > 1 && parts[1] != "*") {
@@ -220,14 +223,38 @@ bool parseSilentNode(const std::string& text, SilentNode* out, std::string* erro
     }
     if (parts.size() > 2 && parts[2] != "*" && !number(parts[2], 31, &s.number))
         return fail("node number must be 0-31");
-    if (parts.size() > 3) {
-        for (int code = 0; code < 256 && s.code < 0; ++code)
-            if (parts[3] == MessageString(code))
-                s.code = code;
-        if (s.code < 0 && !number(parts[3], 255, &s.code))
-            return fail("unknown message");
-    }
     *out = s;
+    return true;
+}
+
+bool parseMutedCode(const std::string& text, MutedCode* out, std::string* error)
+{
+    auto fail = [&] {
+        if (error)
+            *error = "bad muted code \"" + text + "\": expected CODE or CODE:N";
+        return false;
+    };
+    const size_t colon = text.find(':');
+    const std::string code = text.substr(0, colon);
+    MutedCode m;
+    for (int c = 0; c < 256 && m.code < 0; ++c)
+        if (code == MessageString(c))
+            m.code = c;
+    if (m.code < 0) {
+        char* end = nullptr;
+        const long number = std::strtol(code.c_str(), &end, 10);
+        if (end == code.c_str() || *end != '\0' || number < 0 || number > 255)
+            return fail();
+        m.code = static_cast<int>(number);
+    }
+    if (colon != std::string::npos) {
+        const std::string times = text.substr(colon + 1);
+        char* end = nullptr;
+        m.times = std::strtol(times.c_str(), &end, 10);
+        if (end == times.c_str() || *end != '\0' || m.times < -1)
+            return fail();
+    }
+    *out = m;
     return true;
 }
 
