@@ -13,7 +13,7 @@ QTemporaryDir& Root()
     return root;
 }
 
-class ServicesEnvironment : public ::testing::Environment {
+class WidgetsEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
@@ -26,13 +26,13 @@ public:
     }
 };
 
-[[maybe_unused]] auto* const g_env = ::testing::AddGlobalTestEnvironment(new ServicesEnvironment);
+[[maybe_unused]] auto* const g_env = ::testing::AddGlobalTestEnvironment(new WidgetsEnvironment);
 } // namespace
 
 QApplication* TestApp()
 {
     static int argc = 1;
-    static char name[] = "services_tests";
+    static char name[] = "widgets_tests";
     static char* argv[] = {name, nullptr};
     static QApplication* app = new QApplication(argc, argv);
     return app;
