@@ -39,6 +39,14 @@ OrvoctlRun RunOrvoctlLine(const std::string& commandLine, const OrvoctlEnv& env 
 // there.
 OrvoctlEnv ShortTimeoutsEnvironment(const std::string& mult = "0.05");
 
+// The stored settings of a fresh installation: full reply time-outs. For runs
+// that expect every reply: those never wait for a time-out, and a loaded
+// machine cannot make them miss a reply the way short time-outs can.
+inline OrvoctlEnv FullTimeouts()
+{
+    return {};
+}
+
 // orvoctl started and left running, for a test that interrupts it.
 class COrvoctlProcess {
 public:

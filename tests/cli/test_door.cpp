@@ -11,9 +11,9 @@
 
 namespace {
 
-OrvoctlRun Orvoctl(const std::string& arguments)
+OrvoctlRun Orvoctl(const std::string& arguments, const OrvoctlEnv& env = ShortTimeoutsEnvironment())
 {
-    return RunOrvoctlLine(arguments, ShortTimeoutsEnvironment());
+    return RunOrvoctlLine(arguments, env);
 }
 
 const char* const kDoors = R"({"decks":[{"number":0,"version":2064,"doors":[
@@ -47,7 +47,7 @@ protected:
 
 TEST_F(OrvoctlDoor, showPrintsTheMembersOfTheDoorsBand)
 {
-    OrvoctlRun run = Orvoctl("door show " + Bus(0));
+    OrvoctlRun run = Orvoctl("door show " + Bus(0), FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     cJSON* root = cJSON_Parse(run.out.c_str());
     ASSERT_TRUE(root) << run.out;
@@ -61,7 +61,7 @@ TEST_F(OrvoctlDoor, showPrintsTheMembersOfTheDoorsBand)
     EXPECT_EQ(Dump::Text(root, "progKeys", 0), "12AB000FFF");
     cJSON_Delete(root);
 
-    run = Orvoctl("door show " + Bus(1));
+    run = Orvoctl("door show " + Bus(1), FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     root = cJSON_Parse(run.out.c_str());
     EXPECT_EQ(Dump::Text(root, "speedDialNo"), "12");
@@ -70,7 +70,7 @@ TEST_F(OrvoctlDoor, showPrintsTheMembersOfTheDoorsBand)
     EXPECT_EQ(cJSON_GetArraySize(cJSON_GetObjectItem(root, "welcomeLines")), 2);
     cJSON_Delete(root);
 
-    run = Orvoctl("door show " + Bus(3));
+    run = Orvoctl("door show " + Bus(3), FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     root = cJSON_Parse(run.out.c_str());
     EXPECT_TRUE(cJSON_IsTrue(cJSON_GetObjectItem(root, "reader")));
@@ -81,8 +81,9 @@ TEST_F(OrvoctlDoor, showPrintsTheMembersOfTheDoorsBand)
 TEST_F(OrvoctlDoor, setWritesOnlyTheMembersGivenAndReadsThemBack)
 {
     OrvoctlRun run = Orvoctl("door set " + Bus(0) + " " +
-                             File(R"({"lockTime":30,"allowList":"10-20, 30","codes":[null,"77"],
-                                         "welcomeLines":[null,"Bye"],"progKeys":["abcdef0123"]})"));
+                                 File(R"({"lockTime":30,"allowList":"10-20, 30","codes":[null,"77"],
+                                         "welcomeLines":[null,"Bye"],"progKeys":["abcdef0123"]})"),
+                             FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     Dump dump(bus.sim.dumpJson());
     const cJSON* door = DumpDoor(dump, 0);
@@ -106,7 +107,7 @@ TEST_F(OrvoctlDoor, refusedInputWritesNothing)
          {Case{0, R"({"lockTime":256})"}, Case{0, R"({"allowList":"a_b"})"},
           Case{0, R"({"serialNo":"1234567"})"}, Case{0, R"({"colour":1})"}, Case{1, R"({"allowList":"1"})"},
           Case{0, R"({"codes":["12345"]})"}, Case{0, R"({"progKeys":["12AB"]})"}, Case{0, R"([1])"}}) {
-        OrvoctlRun run = Orvoctl("door set " + Bus(c.door) + " " + File(c.json));
+        OrvoctlRun run = Orvoctl("door set " + Bus(c.door) + " " + File(c.json), FullTimeouts());
         EXPECT_EQ(run.status, 2) << c.json << run.err;
     }
     Dump dump(bus.sim.dumpJson());
@@ -137,7 +138,7 @@ TEST(OrvoctlDoorFirmware, firmwareTheEditorRefusesIsRefusedAndNothingIsWritten)
         std::ofstream(path) << R"({"codes":["9"]})";
         const std::string options = " --device " + bus.device + " --quiet --deck 0 --door 0";
         for (const std::string& command : {"door show" + options, "door set" + options + " " + path}) {
-            OrvoctlRun run = Orvoctl(command);
+            OrvoctlRun run = Orvoctl(command, FullTimeouts());
             EXPECT_EQ(run.status, 1) << command << run.err;
             EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
             EXPECT_TRUE(run.out.empty()) << run.out;
@@ -208,7 +209,7 @@ TEST(OrvoctlReboot, silencesTheInstallation)
 {
     SimBus bus(kDoors);
     bus.conn.Close();
-    OrvoctlRun run = Orvoctl("reboot --device " + bus.device + " --quiet");
+    OrvoctlRun run = Orvoctl("reboot --device " + bus.device + " --quiet", FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_TRUE(bus.conn.Open(nullptr, bus.device));
     _orvo_msg reply{};
@@ -218,7 +219,7 @@ TEST(OrvoctlReboot, silencesTheInstallation)
 
 TEST(OrvoctlReboot, demoRuns)
 {
-    OrvoctlRun run = Orvoctl("reboot --demo");
+    OrvoctlRun run = Orvoctl("reboot --demo", FullTimeouts());
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("Reboot sent"), std::string::npos);
 }

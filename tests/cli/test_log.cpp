@@ -39,14 +39,14 @@ protected:
     void SetUp() override { UseFixedTimeZone(); }
 
     // Runs orvoctl with stdin from /dev/null (not a terminal).
-    OrvoctlRun Run(const std::string& arguments)
-    {
-        return RunOrvoctlLine(arguments, ShortTimeoutsEnvironment("0.2"));
-    }
+    OrvoctlRun Run(const std::string& arguments) { return RunOrvoctlLine(arguments, m_env); }
     std::string Path(const char* name) const { return m_dir.filePath(name).toStdString(); }
     static std::string On(SimBus& bus) { return " --device " + bus.device + " "; }
 
     QTemporaryDir m_dir;
+    // Short reply time-outs for the runs that expect silence; a test whose
+    // runs expect every reply takes FullTimeouts().
+    OrvoctlEnv m_env = ShortTimeoutsEnvironment("0.2");
 };
 
 SimBus* Bus(const std::string& scenario)
@@ -58,6 +58,7 @@ SimBus* Bus(const std::string& scenario)
 
 TEST_F(OrvoctlLog, CountDownloadAndClear)
 {
+    m_env = FullTimeouts();
     std::unique_ptr<SimBus> bus(Bus(LogScenario(150)));
     OrvoctlRun count = Run("log" + On(*bus) + "--deck 1");
     EXPECT_EQ(count.status, 0) << count.err;
@@ -92,6 +93,7 @@ TEST_F(OrvoctlLog, CountDownloadAndClear)
 // being cleared, so nothing cleared is missing from the file.
 TEST_F(OrvoctlLog, ClearRemovesOnlyEventsThatReachedTheFile)
 {
+    m_env = FullTimeouts();
     // Requests: count, items 0-149 (the 11th logs event 150), count (151),
     // item 150, count (151 again); the clear's count then finds event 151.
     std::unique_ptr<SimBus> bus(Bus(LogScenario(150, {}, 4096, 1024, {10, 154})));
@@ -115,6 +117,7 @@ TEST_F(OrvoctlLog, ClearRemovesOnlyEventsThatReachedTheFile)
 // through the link, and the file keeps the permissions its owner gave it.
 TEST_F(OrvoctlLog, DownloadWritesThroughALinkKeepingTheFilesPermissions)
 {
+    m_env = FullTimeouts();
     std::unique_ptr<SimBus> bus(Bus(LogScenario(5)));
     const std::string target = Path("kept.log"), link = Path("latest.log");
     std::ofstream(target) << "old\n";
@@ -184,6 +187,7 @@ TEST_F(OrvoctlLog, InterruptedDownloadWritesNothing)
 
 TEST_F(OrvoctlLog, ClockSyncThenGetInBothFormats)
 {
+    m_env = FullTimeouts();
     std::unique_ptr<SimBus> bus(Bus(LogScenario(0)));
     const std::time_t before = std::time(nullptr);
     OrvoctlRun iso = Run("clock" + On(*bus) + "--sync --deck 1 --iso");

@@ -338,7 +338,8 @@ TEST_F(OrvoctlReadWrite, WriteVerifyReadsBackWhatWasWritten)
     doc->decks[2].rangeMin[1] = 321;
     ASSERT_TRUE(doc->Save(Path("edit.orvo"), 1));
     OrvoctlRun run = Orvoctl("write " + Path("edit.orvo") + " --device " + bus.device +
-                             " --decks 2 --what flats,access,doors --quiet --verify");
+                                 " --decks 2 --what flats,access,doors --quiet --verify",
+                             FullTimeouts());
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.err.find("the installation matches the document"), std::string::npos) << run.err;
 }

@@ -10,9 +10,9 @@
 
 namespace {
 
-OrvoctlRun Relay(const std::string& arguments)
+OrvoctlRun Relay(const std::string& arguments, const OrvoctlEnv& env = ShortTimeoutsEnvironment())
 {
-    return RunOrvoctlLine("relay " + arguments, ShortTimeoutsEnvironment());
+    return RunOrvoctlLine("relay " + arguments, env);
 }
 
 const char* const kUnits = R"({"decks":[{"number":2,"version":2064,"relays":[
@@ -48,7 +48,7 @@ protected:
 
 TEST_F(OrvoctlRelay, showPrintsEveryChannelAsJson)
 {
-    OrvoctlRun run = Relay("show " + Options(1));
+    OrvoctlRun run = Relay("show " + Options(1), FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     cJSON* root = cJSON_Parse(run.out.c_str());
     ASSERT_NE(root, nullptr) << run.out;
@@ -72,7 +72,7 @@ TEST_F(OrvoctlRelay, showPrintsEveryChannelAsJson)
     EXPECT_EQ(Dump::Int(c1, "mode"), 11);
     cJSON_Delete(root);
 
-    OrvoctlRun old = Relay("show " + Options(6));
+    OrvoctlRun old = Relay("show " + Options(6), FullTimeouts());
     ASSERT_EQ(old.status, 0) << old.err;
     EXPECT_EQ(old.out.find("onDelay"), std::string::npos) << "no ON-delay before v1.04";
 }
@@ -80,8 +80,9 @@ TEST_F(OrvoctlRelay, showPrintsEveryChannelAsJson)
 TEST_F(OrvoctlRelay, setWritesOnlyTheMembersGivenAndReadsThemBack)
 {
     OrvoctlRun run = Relay("set " + Options(1) + " " +
-                           File(R"({"channels":[{"channel":1,"mode":7,"drLink":16,"allowList":"A1, B2"},
-                                         {"channel":0,"reverse":false}]})"));
+                               File(R"({"channels":[{"channel":1,"mode":7,"drLink":16,"allowList":"A1, B2"},
+                                         {"channel":0,"reverse":false}]})"),
+                           FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     Dump dump(bus.sim.dumpJson());
     const cJSON* c1 = Channel(dump, 1, 1);
@@ -160,7 +161,7 @@ TEST_F(OrvoctlRelay, missingUnitAndUnusableFiles)
 
 TEST(OrvoctlRelayDemo, extendedUnitOfTheDemo)
 {
-    OrvoctlRun run = Relay("show --demo --deck 0 --relay 0 --extended --quiet");
+    OrvoctlRun run = Relay("show --demo --deck 0 --relay 0 --extended --quiet", FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     cJSON* root = cJSON_Parse(run.out.c_str());
     ASSERT_NE(root, nullptr);
