@@ -144,9 +144,17 @@ struct SimModule {
 // A node that never answers: deck -1 = every deck, type / number -1 = all.
 struct SilentNode {
     int deck = -1, type = -1, number = -1;
-    int code = -1; // only requests with this message code go unanswered
 };
+// "DECK", "DECK:TYPE" or "DECK:TYPE:NUMBER" (see SimOptions::silent).
 bool parseSilentNode(const std::string& text, SilentNode* out, std::string* error);
+
+// A request code left unanswered, whoever the request is for.
+struct MutedCode {
+    int code = -1;
+    long times = -1; // how many such requests; -1: every one
+};
+// "CODE" or "CODE:N", CODE a number or a message name (see SimOptions::mute).
+bool parseMutedCode(const std::string& text, MutedCode* out, std::string* error);
 
 // Decks are allocated only where present: an installation is mostly empty
 // slots, and loading a scenario must stay cheap.

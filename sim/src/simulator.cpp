@@ -665,17 +665,12 @@ Simulator::Simulator(SimOptions options) : d(std::make_unique<Impl>())
             d->optionError = error;
     }
     for (const std::string& s : options.mute) {
-        char* end = nullptr;
-        const long code = std::strtol(s.c_str(), &end, 10);
-        long times = -1;
-        if (end != s.c_str() && *end == ':')
-            times = std::strtol(end + 1, &end, 10);
-        if (end == s.c_str() || *end != '\0' || code < 0 || code > 255 || times < -1) {
-            if (d->optionError.empty())
-                d->optionError = "bad muted code \"" + s + "\": expected CODE or CODE:N";
-            continue;
-        }
-        d->muted[static_cast<int>(code)] = times;
+        MutedCode muted;
+        std::string error;
+        if (parseMutedCode(s, &muted, &error))
+            d->muted[muted.code] = muted.times;
+        else if (d->optionError.empty())
+            d->optionError = error;
     }
     d->inst->clear();
 }

@@ -4,34 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <string>
 #include <vector>
 
+#include "orvoctlrun.h"
 #include "orvosim/simulator.h"
 
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun Orvoctl(const QStringList& args)
-{
-    QProcess process;
-    process.start(QStringLiteral(ORVOCTL_PATH), args);
-    CliRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
 
 std::string Bytes(const QString& path)
 {
@@ -97,9 +78,9 @@ protected:
 
 TEST_F(MonitorCommand, PrintsOneRowPerFrameAndWritesExportAndRecording)
 {
-    const CliRun run = Orvoctl({"monitor", "--device", QString::fromStdString(m_device), "--duration", "1.2",
-                                "-o", Path("bus.txt"), "--record", Path("bus.rec")});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const OrvoctlRun run = RunOrvoctl({"monitor", "--device", QString::fromStdString(m_device), "--duration",
+                                       "1.2", "-o", Path("bus.txt"), "--record", Path("bus.rec")});
+    ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Rows(run.out), kRows);
     EXPECT_TRUE(m_sim.replayFinished());
 
@@ -114,36 +95,36 @@ TEST_F(MonitorCommand, PrintsOneRowPerFrameAndWritesExportAndRecording)
     std::string error, device;
     ASSERT_TRUE(again.loadReplay(Path("bus.rec").toStdString(), &error)) << error;
     ASSERT_TRUE(again.startPty(&device, &error)) << error;
-    const CliRun replayed =
-        Orvoctl({"monitor", "--device", QString::fromStdString(device), "--duration", "1.2", "--quiet"});
-    ASSERT_EQ(replayed.exitCode, 0) << replayed.err;
+    const OrvoctlRun replayed =
+        RunOrvoctl({"monitor", "--device", QString::fromStdString(device), "--duration", "1.2", "--quiet"});
+    ASSERT_EQ(replayed.status, 0) << replayed.err;
     EXPECT_EQ(Rows(replayed.out), kRows);
 }
 
 TEST_F(MonitorCommand, HouseKeepingLeavesRoutineFramesOut)
 {
-    const CliRun run = Orvoctl(
+    const OrvoctlRun run = RunOrvoctl(
         {"monitor", "--device", QString::fromStdString(m_device), "--duration", "1", "--housekeeping"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Rows(run.out), (std::vector<std::string>{kRows[0], kRows[2]}));
 }
 
 TEST(MonitorCommandStatus, UnusableArgumentsAndMissingPort)
 {
-    EXPECT_EQ(Orvoctl({"monitor", "--demo", "--duration", "soon"}).exitCode, 2);
-    EXPECT_EQ(Orvoctl({"monitor", "--device", "/dev/null", "--traffic", "5"}).exitCode, 2);
-    EXPECT_EQ(Orvoctl({"monitor", "--device", "/nonexistent/tty", "--duration", "0"}).exitCode, 3);
+    EXPECT_EQ(RunOrvoctl({"monitor", "--demo", "--duration", "soon"}).status, 2);
+    EXPECT_EQ(RunOrvoctl({"monitor", "--device", "/dev/null", "--traffic", "5"}).status, 2);
+    EXPECT_EQ(RunOrvoctl({"monitor", "--device", "/nonexistent/tty", "--duration", "0"}).status, 3);
     QTemporaryDir dir;
-    const CliRun unwritable = Orvoctl(
+    const OrvoctlRun unwritable = RunOrvoctl(
         {"monitor", "--demo", "--duration", "0.2", "-o", dir.filePath(QStringLiteral("missing/bus.txt"))});
-    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_EQ(unwritable.status, 1);
     EXPECT_NE(unwritable.err.find("Error opening file <"), std::string::npos) << unwritable.err;
 }
 
 TEST(MonitorCommandDemo, ListsTheDemoTraffic)
 {
-    const CliRun run = Orvoctl({"monitor", "--demo", "--traffic", "100", "--duration", "1"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const OrvoctlRun run = RunOrvoctl({"monitor", "--demo", "--traffic", "100", "--duration", "1"});
+    ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_GT(Lines(run.out).size(), 10u);
 }
 

@@ -438,7 +438,7 @@ TEST(ReadWrite, EveryPromptNamesItsMessageDeckAndElement)
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.read ? "read " : "write ") + c.message);
         orvosim::SimOptions options;
-        options.silent = {std::string("*:*:*:") + c.message};
+        options.mute = {c.message};
         SimBus bus(scenario, options);
         const std::string head = std::string("Timeout waiting for reply from ") + c.message + "\n";
         RecordingHost host;

@@ -1,8 +1,7 @@
 #include "testenv.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -29,12 +28,12 @@ public:
 [[maybe_unused]] auto* const g_env = ::testing::AddGlobalTestEnvironment(new ServicesEnvironment);
 } // namespace
 
-QApplication* TestApp()
+QCoreApplication* TestApp()
 {
     static int argc = 1;
     static char name[] = "services_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
+    static QCoreApplication* app = new QCoreApplication(argc, argv);
     return app;
 }
 

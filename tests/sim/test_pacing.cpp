@@ -17,6 +17,10 @@ namespace {
 
 constexpr double kMsPerByte = 10.0 * 1000.0 / 9600.0;
 
+// Timing is measured by the test's own clock on a machine other tests share:
+// each check stops at the first try that is on time.
+constexpr int kTries = 20;
+
 // Milliseconds from writing frame to the first byte of the answer.
 double FirstByteAfter(int fd, const std::string& frame)
 {
@@ -73,15 +77,17 @@ TEST_P(PacedRequest, AnswerStartsAfterTheRequestsWireTimeAndLatency)
     ASSERT_EQ(frame.size(), 16u + 2u * GetParam().params);
     const double expected = static_cast<double>(frame.size()) * kMsPerByte + GetParam().latency;
 
-    // The least of a few tries: a loaded machine only ever adds to it.
+    // A loaded machine only ever adds to the time, so no try may come early,
+    // and one of a few tries on time shows the hold.
     double least = 1e9;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < kTries && least > expected * 1.02; ++i) {
         const double ms = FirstByteAfter(fd, frame);
         ASSERT_GT(ms, 0) << "no answer";
+        EXPECT_GT(ms, expected * 0.98) << frame.size() << " bytes";
         least = std::min(least, ms);
     }
     ::close(fd);
-    EXPECT_NEAR(least, expected, expected * 0.02) << frame.size() << " bytes";
+    EXPECT_LE(least, expected * 1.02) << frame.size() << " bytes";
 }
 
 INSTANTIATE_TEST_SUITE_P(Requests, PacedRequest,
@@ -96,11 +102,12 @@ TEST(UnpacedRequest, AnswersAtOnce)
     const int fd = OpenRaw(path);
     ASSERT_GE(fd, 0);
     _orvo_msg msg = request(1, MakeNode(NODE_DECK, 0), MSG_ENQ, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    const double bound = 40 * kMsPerByte / 2;
     double least = 1e9;
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kTries && least >= bound; ++i)
         least = std::min(least, FirstByteAfter(fd, wrapFrame(bodyOf(msg))));
     ::close(fd);
-    EXPECT_LT(least, 40 * kMsPerByte / 2);
+    EXPECT_LT(least, bound);
 }
 
 // When each read brought its bytes, from writing the request until the line
@@ -161,9 +168,13 @@ TEST(LatencyTimer, HoldsTheAnswerUntilTheLineIsQuiet)
         ASSERT_TRUE(sim.startPty(&path, &error)) << error;
         const int fd = OpenRaw(path);
         ASSERT_GE(fd, 0);
-        // The least of a few tries: a loaded machine only ever adds to it.
+        // A loaded machine only ever adds to the time (and may let bytes a
+        // 1 ms timer hands on one by one pile up before they are read): no
+        // try may come early, and one try on time and in the expected pieces
+        // shows the hold.
         double least = 1e9;
-        for (int i = 0; i < 5; ++i) {
+        bool shown = false;
+        for (int i = 0; i < kTries && !shown; ++i) {
             const std::vector<Chunk> chunks = ChunksAfter(fd, frame, 60);
             ASSERT_FALSE(chunks.empty()) << "no answer";
             const size_t reply = BytesIn(chunks);
@@ -176,17 +187,15 @@ TEST(LatencyTimer, HoldsTheAnswerUntilTheLineIsQuiet)
                 expected += static_cast<double>(frame.size() + reply - 1) * kMsPerByte + options.latencyMs;
             else if (c.pace)
                 expected += static_cast<double>(frame.size()) * kMsPerByte + options.latencyMs;
-            if (c.pace && c.timer == 1) {
-                EXPECT_GT(chunks.size(), 1u);
-            } else {
-                EXPECT_EQ(chunks.size(), 1u);
-            }
-            least = std::min(least, chunks.front().ms - expected);
+            const bool pieces = c.pace && c.timer == 1 ? chunks.size() > 1 : chunks.size() == 1;
+            const double late = chunks.front().ms - expected;
+            // The timer may start a little late, never early.
+            EXPECT_GE(late, -0.2);
+            least = std::min(least, late);
+            shown = pieces && late < 3.0;
         }
         ::close(fd);
-        // The timer may start a little late, never early.
-        EXPECT_GE(least, -0.2);
-        EXPECT_LT(least, 3.0);
+        EXPECT_TRUE(shown) << "least delay " << least << " ms";
     }
 }
 

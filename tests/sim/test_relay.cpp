@@ -130,7 +130,7 @@ TEST(Sim, MutedCodesGoUnansweredTheGivenNumberOfTimes)
 {
     SimRig rig;
     orvosim::SimOptions options;
-    options.mute = {"115:2"}; // MSG_GET_RELAY_ADDRESS
+    options.mute = {"MSG_GET_RELAY_ADDRESS:2"}; // a name, or its number 115
     ASSERT_TRUE(rig.start(kBasicScenario, options)) << rig.error;
     _orvo_msg r{};
     EXPECT_FALSE(rig.client.exchange(request(1, relay(4), MSG_GET_RELAY_ADDRESS), &r, 150));
@@ -138,8 +138,12 @@ TEST(Sim, MutedCodesGoUnansweredTheGivenNumberOfTimes)
     EXPECT_FALSE(rig.client.exchange(request(1, relay(4), MSG_GET_RELAY_ADDRESS), &r, 150));
     EXPECT_TRUE(rig.client.exchange(request(1, relay(4), MSG_GET_RELAY_ADDRESS), &r));
 
-    SimRig bad;
-    options.mute = {"115:x"};
-    EXPECT_FALSE(bad.start(kBasicScenario, options));
-    EXPECT_NE(bad.error.find("115:x"), std::string::npos) << bad.error;
+    for (const char* entry : {"115:x", "MSG_NO_SUCH", "256", "MSG_ENQ:", "MSG_ENQ:-2", ":1"}) {
+        SimRig bad;
+        orvosim::SimOptions refused;
+        refused.mute = {entry};
+        EXPECT_FALSE(bad.start(kBasicScenario, refused)) << entry;
+        EXPECT_NE(bad.error.find(std::string("bad muted code \"") + entry + "\""), std::string::npos)
+            << bad.error;
+    }
 }

@@ -33,7 +33,9 @@ struct SimOptions {
     // reader) or its number 0-7; DECK may be "*" for every deck.
     std::vector<std::string> silent;
     // Requests left unanswered by message code, whoever they are for: "CODE"
-    // (always) or "CODE:N" (the first N such requests), CODE in decimal.
+    // (always) or "CODE:N" (the first N such requests), CODE a decimal number
+    // or a message name ("MSG_GET_GLOBAL:1"). The request is dropped before
+    // any device sees it. The one way to leave a request unanswered.
     std::vector<std::string> mute;
     bool verbose = false;  // log frames to stderr
     int resetMs = 3000;    // how long the installation stays silent after MSG_RESET

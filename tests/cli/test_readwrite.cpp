@@ -8,17 +8,11 @@
 #include <functional>
 #include <sstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include "shorttimeouts.h"
+#include "orvoctlrun.h"
 #include "simbus.h"
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
 
 std::string Slurp(const std::string& path)
 {
@@ -28,19 +22,9 @@ std::string Slurp(const std::string& path)
     return text.str();
 }
 
-// environment: assignments put before the command ("XDG_CONFIG_HOME=/tmp/x").
-CliRun Orvoctl(const std::string& arguments, const std::string& environment = ShortTimeoutsEnvironment())
+OrvoctlRun Orvoctl(const std::string& arguments, const OrvoctlEnv& env = ShortTimeoutsEnvironment())
 {
-    QTemporaryDir dir;
-    const std::string out = dir.filePath("out").toStdString(), err = dir.filePath("err").toStdString();
-    const std::string command =
-        environment + " " + std::string(ORVOCTL_PATH) + " " + arguments + " >" + out + " 2>" + err;
-    CliRun run;
-    int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Slurp(out);
-    run.err = Slurp(err);
-    return run;
+    return RunOrvoctlLine(arguments, env);
 }
 
 int Count(const std::string& text, const std::string& what)
@@ -70,7 +54,7 @@ TEST_F(OrvoctlReadWrite, ReadSavesTheInstallation)
     SimBus bus(kScenario);
     bus.conn.Close(); // orvoctl opens the port itself
     const std::string doc = Path("read.orvo");
-    CliRun run =
+    OrvoctlRun run =
         Orvoctl("read --device " + bus.device + " -o " + doc + " --decks 0-1 --what flats,tags,access");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out.rfind("Complete\nRead 11 flats on 2 deck(s)\nCompleted in ", 0), 0u) << run.out;
@@ -105,20 +89,20 @@ TEST_F(OrvoctlReadWrite, TimeoutPoliciesAndExitStatuses)
     const std::string common = "read --device " + bus.device + " --decks 0-1 --what flats -o ";
     const std::string prompt = "Timeout waiting for reply from MSG_ENQ Deck 1, Retry ?";
 
-    CliRun retry = Orvoctl(common + Path("a.orvo") + " --on-timeout retry:2");
+    OrvoctlRun retry = Orvoctl(common + Path("a.orvo") + " --on-timeout retry:2");
     EXPECT_EQ(retry.status, 0) << retry.err;
     EXPECT_EQ(Count(retry.err, prompt + " -> retry"), 2);
     EXPECT_EQ(Count(retry.err, prompt + " -> skip"), 1);
 
-    CliRun byDefault = Orvoctl(common + Path("b.orvo"));
+    OrvoctlRun byDefault = Orvoctl(common + Path("b.orvo"));
     EXPECT_EQ(Count(byDefault.err, prompt + " -> retry"), 3) << "retry:3 unless told otherwise";
 
-    CliRun skip = Orvoctl(common + Path("c.orvo") + " --on-timeout skip");
+    OrvoctlRun skip = Orvoctl(common + Path("c.orvo") + " --on-timeout skip");
     EXPECT_EQ(skip.status, 0);
     EXPECT_EQ(Count(skip.err, prompt + " -> skip"), 1);
     EXPECT_EQ(skip.out.rfind("Complete\nRead 6 flats on 1 deck(s)", 0), 0u) << skip.out;
 
-    CliRun cancel = Orvoctl(common + Path("d.orvo") + " --on-timeout cancel");
+    OrvoctlRun cancel = Orvoctl(common + Path("d.orvo") + " --on-timeout cancel");
     EXPECT_EQ(cancel.status, 2);
     EXPECT_EQ(cancel.out.rfind("Cancelled\n", 0), 0u);
     CMemorySettings settings;
@@ -130,8 +114,9 @@ TEST_F(OrvoctlReadWrite, TimeoutPoliciesAndExitStatuses)
     // A stored "Timeout" that cannot be used is named on standard error.
     ASSERT_EQ(std::system(("mkdir -p '" + Path("config/Quendral Orvo") + "'").c_str()), 0);
     std::ofstream(Path("config/Quendral Orvo/Setup.conf")) << "[Comms]\nTimeout=0\n";
-    CliRun stored = Orvoctl("read --device " + Path("no-such-port") + " -o " + Path("e.orvo"),
-                            "XDG_CONFIG_HOME=" + Path("config"));
+    OrvoctlEnv inConfig;
+    inConfig.set = {{"XDG_CONFIG_HOME", Path("config")}};
+    OrvoctlRun stored = Orvoctl("read --device " + Path("no-such-port") + " -o " + Path("e.orvo"), inConfig);
     EXPECT_EQ(stored.status, 3);
     EXPECT_NE(stored.err.find("orvoctl read: The stored Timeout \"0\" is not usable; reply time-outs are "
                               "multiplied by 1.5\n"),
@@ -145,15 +130,19 @@ TEST_F(OrvoctlReadWrite, TimeoutPoliciesAndExitStatuses)
 // port.
 TEST_F(OrvoctlReadWrite, TimeoutMultiplierTakesTheOptionsRange)
 {
-    const std::string read =
-        "read --device " + Path("no-such-port") + " -o " + Path("t.orvo") + " --timeout-mult ";
+    const QStringList read = {"read",
+                              "--device",
+                              QString::fromStdString(Path("no-such-port")),
+                              "-o",
+                              QString::fromStdString(Path("t.orvo")),
+                              "--timeout-mult"};
     for (const char* refused : {"inf", "nan", "1e300", "0.5", "20.5", "-3", "abc", ""}) {
-        CliRun run = Orvoctl(read + "'" + refused + "'");
+        OrvoctlRun run = RunOrvoctl(read + QStringList{refused}, ShortTimeoutsEnvironment());
         EXPECT_EQ(run.status, 2) << refused;
         EXPECT_NE(run.err.find("--timeout-mult wants a number from 1 to 20"), std::string::npos) << run.err;
     }
     for (const char* taken : {"1", "20", "2.5"})
-        EXPECT_EQ(Orvoctl(read + taken).status, 3) << taken;
+        EXPECT_EQ(RunOrvoctl(read + QStringList{taken}, ShortTimeoutsEnvironment()).status, 3) << taken;
 }
 
 TEST_F(OrvoctlReadWrite, ReadThroughDroppedRepliesMatchesACleanRead)
@@ -167,8 +156,8 @@ TEST_F(OrvoctlReadWrite, ReadThroughDroppedRepliesMatchesACleanRead)
     options.drop = 0.25;
     SimBus faulty(kScenario, options);
     faulty.conn.Close();
-    CliRun run = Orvoctl("read --device " + faulty.device + " -o " + Path("faulty.orvo") + what +
-                         " --on-timeout retry:30");
+    OrvoctlRun run = Orvoctl("read --device " + faulty.device + " -o " + Path("faulty.orvo") + what +
+                             " --on-timeout retry:30");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_GT(Count(run.err, "-> retry"), 0);
     CMemorySettings settings;
@@ -195,7 +184,7 @@ TEST_F(OrvoctlReadWrite, WriteChecksDuplicatesThenSends)
     system.decks[0].flats[1].address = "101";
     ASSERT_TRUE(system.Save(Path("dup.orvo"), 1));
     const long before = bus.sim.stats().requests;
-    CliRun dup = Orvoctl("write " + Path("dup.orvo") + " --device " + bus.device + " --decks 0-1");
+    OrvoctlRun dup = Orvoctl("write " + Path("dup.orvo") + " --device " + bus.device + " --decks 0-1");
     EXPECT_EQ(dup.status, 1);
     EXPECT_NE(dup.err.find("ADDRESS CONFLICT: Deck 0, Node 1 is the same as Deck 0, Node 2 (101)"),
               std::string::npos)
@@ -204,8 +193,8 @@ TEST_F(OrvoctlReadWrite, WriteChecksDuplicatesThenSends)
 
     system.decks[0].flats[1].address = "777";
     ASSERT_TRUE(system.Save(Path("edit.orvo"), 1));
-    CliRun write = Orvoctl("write " + Path("edit.orvo") + " --device " + bus.device +
-                           " --decks 0-1 --what flats,tags --on-timeout skip --serial --erase-tags");
+    OrvoctlRun write = Orvoctl("write " + Path("edit.orvo") + " --device " + bus.device +
+                               " --decks 0-1 --what flats,tags --on-timeout skip --serial --erase-tags");
     ASSERT_EQ(write.status, 0) << write.err;
     EXPECT_EQ(write.out.rfind("Complete\nWritten ", 0), 0u);
     Dump dump(bus.sim.dumpJson());
@@ -244,8 +233,8 @@ TEST_F(OrvoctlReadWrite, IncompleteReadExitsFiveAndKeepsTheDocumentThere)
             std::ofstream out(doc);
             out << "[Orvo]\nDescription=Good\n";
         }
-        CliRun run = Orvoctl("read --device " + bus.device + " --decks 0 --what " + c.what +
-                             " --quiet-retries 0 --on-timeout skip -o " + doc);
+        OrvoctlRun run = Orvoctl("read --device " + bus.device + " --decks 0 --what " + c.what +
+                                 " --quiet-retries 0 --on-timeout skip -o " + doc);
         EXPECT_EQ(run.status, 5) << run.err;
         EXPECT_EQ(run.out.rfind(c.firstLine, 0), 0u) << run.out;
         EXPECT_NE(run.err.find(c.stderrLine), std::string::npos) << run.err;
@@ -259,7 +248,8 @@ TEST_F(OrvoctlReadWrite, IncompleteReadExitsFiveAndKeepsTheDocumentThere)
 
 TEST_F(OrvoctlReadWrite, ReadRefusesAnOutputItCannotWriteBeforeTheBus)
 {
-    CliRun run = Orvoctl("read --device " + Path("no-such-port") + " -o " + Path("no-such-folder/a.orvo"));
+    OrvoctlRun run =
+        Orvoctl("read --device " + Path("no-such-port") + " -o " + Path("no-such-folder/a.orvo"));
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("does not exist; nothing was read"), std::string::npos) << run.err;
 }
@@ -271,7 +261,7 @@ TEST_F(OrvoctlReadWrite, DeviceThatIsNoSerialPortIsNamedAsSuch)
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& device : {file, Path(""), fifo, std::string("/dev/null")}) {
         SCOPED_TRACE(device);
-        CliRun run = Orvoctl("read --device " + device + " -o " + Path("x.orvo"));
+        OrvoctlRun run = Orvoctl("read --device " + device + " -o " + Path("x.orvo"));
         EXPECT_EQ(run.status, 3);
         EXPECT_NE(run.err.find(device + " is not a serial device"), std::string::npos) << run.err;
         EXPECT_EQ(run.err.find("another application"), std::string::npos) << run.err;
@@ -320,8 +310,8 @@ TEST_F(OrvoctlReadWrite, VerifyNamesEachPlantedDifference)
         ASSERT_TRUE(doc->Load(Path("base.orvo"), false));
         c.plant(doc->decks[0]);
         ASSERT_TRUE(doc->Save(Path("planted.orvo"), 1));
-        CliRun run = Orvoctl("verify " + Path("planted.orvo") + " --device " + bus.device +
-                             " --decks 0 --what flats,tags,access,doors,relays --quiet");
+        OrvoctlRun run = Orvoctl("verify " + Path("planted.orvo") + " --device " + bus.device +
+                                 " --decks 0 --what flats,tags,access,doors,relays --quiet");
         const std::string expected = c.line;
         if (expected.empty()) {
             EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -347,8 +337,9 @@ TEST_F(OrvoctlReadWrite, WriteVerifyReadsBackWhatWasWritten)
     bus.conn.Close();
     doc->decks[2].rangeMin[1] = 321;
     ASSERT_TRUE(doc->Save(Path("edit.orvo"), 1));
-    CliRun run = Orvoctl("write " + Path("edit.orvo") + " --device " + bus.device +
-                         " --decks 2 --what flats,access,doors --quiet --verify");
+    OrvoctlRun run = Orvoctl("write " + Path("edit.orvo") + " --device " + bus.device +
+                                 " --decks 2 --what flats,access,doors --quiet --verify",
+                             FullTimeouts());
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.err.find("the installation matches the document"), std::string::npos) << run.err;
 }

@@ -1,29 +1,22 @@
 // orvoctl log, clock and tag against the simulator: output, files and exit statuses.
 #include <gtest/gtest.h>
 
-#include <QProcess>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 #include "eventlogfixtures.h"
-#include "shorttimeouts.h"
+#include "orvoctlrun.h"
 #include "simbus.h"
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
 
 std::string Slurp(const std::string& path)
 {
@@ -46,22 +39,14 @@ protected:
     void SetUp() override { UseFixedTimeZone(); }
 
     // Runs orvoctl with stdin from /dev/null (not a terminal).
-    CliRun Run(const std::string& arguments)
-    {
-        const std::string out = Path("out"), err = Path("err");
-        const std::string command = ShortTimeoutsEnvironment("0.2") + " " + std::string(ORVOCTL_PATH) + " " +
-                                    arguments + " </dev/null >" + out + " 2>" + err;
-        CliRun run;
-        const int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = Slurp(out);
-        run.err = Slurp(err);
-        return run;
-    }
+    OrvoctlRun Run(const std::string& arguments) { return RunOrvoctlLine(arguments, m_env); }
     std::string Path(const char* name) const { return m_dir.filePath(name).toStdString(); }
     static std::string On(SimBus& bus) { return " --device " + bus.device + " "; }
 
     QTemporaryDir m_dir;
+    // Short reply time-outs for the runs that expect silence; a test whose
+    // runs expect every reply takes FullTimeouts().
+    OrvoctlEnv m_env = ShortTimeoutsEnvironment("0.2");
 };
 
 SimBus* Bus(const std::string& scenario)
@@ -73,13 +58,14 @@ SimBus* Bus(const std::string& scenario)
 
 TEST_F(OrvoctlLog, CountDownloadAndClear)
 {
+    m_env = FullTimeouts();
     std::unique_ptr<SimBus> bus(Bus(LogScenario(150)));
-    CliRun count = Run("log" + On(*bus) + "--deck 1");
+    OrvoctlRun count = Run("log" + On(*bus) + "--deck 1");
     EXPECT_EQ(count.status, 0) << count.err;
     EXPECT_EQ(count.out, "150\n");
 
     const std::string log = Path("deck1.log");
-    CliRun download = Run("log" + On(*bus) + "--deck 1 --count -o " + log);
+    OrvoctlRun download = Run("log" + On(*bus) + "--deck 1 --count -o " + log);
     EXPECT_EQ(download.status, 0) << download.err;
     EXPECT_EQ(download.out, "150\n");
     const std::string text = Slurp(log);
@@ -92,11 +78,11 @@ TEST_F(OrvoctlLog, CountDownloadAndClear)
     EXPECT_EQ(rows.rfind("index,time,door,flat,key,answered,door_opened,completed,description\n", 0), 0u);
     EXPECT_EQ(Lines(rows), 1 + 150);
 
-    CliRun refused = Run("log" + On(*bus) + "--deck 1 --clear");
+    OrvoctlRun refused = Run("log" + On(*bus) + "--deck 1 --clear");
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(Run("log" + On(*bus) + "--deck 1").out, "150\n");
 
-    CliRun cleared = Run("log" + On(*bus) + "--deck 1 --clear --yes");
+    OrvoctlRun cleared = Run("log" + On(*bus) + "--deck 1 --clear --yes");
     EXPECT_EQ(cleared.status, 0) << cleared.err;
     EXPECT_EQ(cleared.out, "Deck 1 log is cleared\n");
     EXPECT_EQ(Run("log" + On(*bus) + "--deck 1").out, "0\n");
@@ -107,11 +93,12 @@ TEST_F(OrvoctlLog, CountDownloadAndClear)
 // being cleared, so nothing cleared is missing from the file.
 TEST_F(OrvoctlLog, ClearRemovesOnlyEventsThatReachedTheFile)
 {
+    m_env = FullTimeouts();
     // Requests: count, items 0-149 (the 11th logs event 150), count (151),
     // item 150, count (151 again); the clear's count then finds event 151.
     std::unique_ptr<SimBus> bus(Bus(LogScenario(150, {}, 4096, 1024, {10, 154})));
     const std::string log = Path("busy.log");
-    CliRun refused = Run("log" + On(*bus) + "--deck 1 -o " + log + " --clear --yes");
+    OrvoctlRun refused = Run("log" + On(*bus) + "--deck 1 -o " + log + " --clear --yes");
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(
         refused.err.find("The log was not cleared: deck 1 now holds 152 events and 151 are in the file"),
@@ -120,7 +107,7 @@ TEST_F(OrvoctlLog, ClearRemovesOnlyEventsThatReachedTheFile)
     EXPECT_EQ(Lines(Slurp(log)), 4 + 151 + 2);
     EXPECT_EQ(Run("log" + On(*bus) + "--deck 1").out, "152\n");
 
-    CliRun cleared = Run("log" + On(*bus) + "--deck 1 -o " + log + " --clear --yes");
+    OrvoctlRun cleared = Run("log" + On(*bus) + "--deck 1 -o " + log + " --clear --yes");
     EXPECT_EQ(cleared.status, 0) << cleared.err;
     EXPECT_EQ(Lines(Slurp(log)), 4 + 152 + 2);
     EXPECT_EQ(Run("log" + On(*bus) + "--deck 1").out, "0\n");
@@ -130,12 +117,13 @@ TEST_F(OrvoctlLog, ClearRemovesOnlyEventsThatReachedTheFile)
 // through the link, and the file keeps the permissions its owner gave it.
 TEST_F(OrvoctlLog, DownloadWritesThroughALinkKeepingTheFilesPermissions)
 {
+    m_env = FullTimeouts();
     std::unique_ptr<SimBus> bus(Bus(LogScenario(5)));
     const std::string target = Path("kept.log"), link = Path("latest.log");
     std::ofstream(target) << "old\n";
     ASSERT_EQ(chmod(target.c_str(), 0640), 0);
     ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
-    CliRun run = Run("log" + On(*bus) + "--deck 1 -o " + link);
+    OrvoctlRun run = Run("log" + On(*bus) + "--deck 1 -o " + link);
     ASSERT_EQ(run.status, 0) << run.err;
     struct stat info {};
     ASSERT_EQ(lstat(link.c_str(), &info), 0);
@@ -149,7 +137,7 @@ TEST_F(OrvoctlLog, IncompleteDownloadIsWrittenReportedAndNotCleared)
 {
     std::unique_ptr<SimBus> bus(Bus(LogScenario(60, {5, 6})));
     const std::string log = Path("partial.log");
-    CliRun run = Run("log" + On(*bus) + "--deck 1 -o " + log + " --clear --yes");
+    OrvoctlRun run = Run("log" + On(*bus) + "--deck 1 -o " + log + " --clear --yes");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("2 of 60 events got no reply"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("not cleared"), std::string::npos) << run.err;
@@ -185,27 +173,25 @@ TEST_F(OrvoctlLog, InterruptedDownloadWritesNothing)
 {
     std::unique_ptr<SimBus> bus(Bus(LogScenario(2000)));
     const QString log = QString::fromStdString(Path("cancelled.log"));
-    QProcess process;
-    process.start(QStringLiteral(ORVOCTL_PATH),
-                  {"log", "--device", QString::fromStdString(bus->device), "--deck", "1", "-o", log});
-    ASSERT_TRUE(process.waitForStarted());
+    COrvoctlProcess process(
+        {"log", "--device", QString::fromStdString(bus->device), "--deck", "1", "-o", log});
+    ASSERT_TRUE(process.Started());
     // Interrupt once the download is well under way.
     for (int i = 0; i < 2000 && bus->sim.stats().requests < 50; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-    ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 2);
+    process.Signal(SIGINT);
+    EXPECT_EQ(process.Finish().status, 2);
     EXPECT_LT(bus->sim.stats().requests, 1000);
     EXPECT_FALSE(QFile::exists(log));
 }
 
 TEST_F(OrvoctlLog, ClockSyncThenGetInBothFormats)
 {
+    m_env = FullTimeouts();
     std::unique_ptr<SimBus> bus(Bus(LogScenario(0)));
     const std::time_t before = std::time(nullptr);
-    CliRun iso = Run("clock" + On(*bus) + "--sync --deck 1 --iso");
-    CliRun text = Run("clock" + On(*bus) + "--deck 1");
+    OrvoctlRun iso = Run("clock" + On(*bus) + "--sync --deck 1 --iso");
+    OrvoctlRun text = Run("clock" + On(*bus) + "--deck 1");
     const std::time_t after = std::time(nullptr);
     ASSERT_EQ(iso.status, 0) << iso.err;
     ASSERT_EQ(text.status, 0) << text.err;
@@ -229,11 +215,11 @@ TEST_F(OrvoctlLog, TagFindReportsFlatKeyAndColour)
     std::unique_ptr<SimBus> bus(Bus(R"({"decks":[{"number":0,"version":2064,"flats":[
         {"slot":0,"address":"101"},
         {"slot":1,"address":"102","tags":[{"number":""},{"colour":9,"number":"00000000AB"}]}]}]})"));
-    CliRun found = Run("tag find 00000000ab" + On(*bus));
+    OrvoctlRun found = Run("tag find 00000000ab" + On(*bus));
     EXPECT_EQ(found.status, 0) << found.err;
     EXPECT_EQ(found.out,
               "Key tag 00000000ab was found...\nIt belongs to flat 102 on deck 0\nKey 2 Colour Clear Blue\n");
-    CliRun missing = Run("tag find 00000000AC" + On(*bus));
+    OrvoctlRun missing = Run("tag find 00000000AC" + On(*bus));
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "Key tag 00000000AC was not found...\n");
 }

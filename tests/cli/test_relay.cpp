@@ -3,41 +3,16 @@
 
 #include <QTemporaryDir>
 
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
-#include <sys/wait.h>
 
-#include "shorttimeouts.h"
+#include "orvoctlrun.h"
 #include "simbus.h"
 
 namespace {
 
-struct RelayRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string ReadText(const std::string& path)
+OrvoctlRun Relay(const std::string& arguments, const OrvoctlEnv& env = ShortTimeoutsEnvironment())
 {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-RelayRun Relay(const std::string& arguments)
-{
-    QTemporaryDir dir;
-    const std::string out = dir.filePath("out").toStdString(), err = dir.filePath("err").toStdString();
-    const std::string command = ShortTimeoutsEnvironment() + " " + std::string(ORVOCTL_PATH) + " relay " +
-                                arguments + " >" + out + " 2>" + err;
-    RelayRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = ReadText(out);
-    run.err = ReadText(err);
-    return run;
+    return RunOrvoctlLine("relay " + arguments, env);
 }
 
 const char* const kUnits = R"({"decks":[{"number":2,"version":2064,"relays":[
@@ -73,7 +48,7 @@ protected:
 
 TEST_F(OrvoctlRelay, showPrintsEveryChannelAsJson)
 {
-    RelayRun run = Relay("show " + Options(1));
+    OrvoctlRun run = Relay("show " + Options(1), FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     cJSON* root = cJSON_Parse(run.out.c_str());
     ASSERT_NE(root, nullptr) << run.out;
@@ -97,16 +72,17 @@ TEST_F(OrvoctlRelay, showPrintsEveryChannelAsJson)
     EXPECT_EQ(Dump::Int(c1, "mode"), 11);
     cJSON_Delete(root);
 
-    RelayRun old = Relay("show " + Options(6));
+    OrvoctlRun old = Relay("show " + Options(6), FullTimeouts());
     ASSERT_EQ(old.status, 0) << old.err;
     EXPECT_EQ(old.out.find("onDelay"), std::string::npos) << "no ON-delay before v1.04";
 }
 
 TEST_F(OrvoctlRelay, setWritesOnlyTheMembersGivenAndReadsThemBack)
 {
-    RelayRun run = Relay("set " + Options(1) + " " +
-                         File(R"({"channels":[{"channel":1,"mode":7,"drLink":16,"allowList":"A1, B2"},
-                                         {"channel":0,"reverse":false}]})"));
+    OrvoctlRun run = Relay("set " + Options(1) + " " +
+                               File(R"({"channels":[{"channel":1,"mode":7,"drLink":16,"allowList":"A1, B2"},
+                                         {"channel":0,"reverse":false}]})"),
+                           FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     Dump dump(bus.sim.dumpJson());
     const cJSON* c1 = Channel(dump, 1, 1);
@@ -128,8 +104,8 @@ TEST_F(OrvoctlRelay, settingTheUnitDoesNotTakeExitsOne)
         return options;
     }());
     deaf.conn.Close();
-    RelayRun run = Relay("set --device " + deaf.device + " --deck 2 --relay 1 --quiet " +
-                         "--on-timeout skip " + File(R"({"channels":[{"channel":0,"address":3}]})"));
+    OrvoctlRun run = Relay("set --device " + deaf.device + " --deck 2 --relay 1 --quiet " +
+                           "--on-timeout skip " + File(R"({"channels":[{"channel":0,"address":3}]})"));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("channel 0: address reads back differently"), std::string::npos) << run.err;
 }
@@ -142,7 +118,7 @@ TEST_F(OrvoctlRelay, showWithAnUnansweredRequestPrintsNullAndExitsOne)
         return options;
     }());
     deaf.conn.Close();
-    RelayRun run = Relay("show --device " + deaf.device + " --deck 2 --relay 6 --quiet --on-timeout skip");
+    OrvoctlRun run = Relay("show --device " + deaf.device + " --deck 2 --relay 6 --quiet --on-timeout skip");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("1 request(s) went unanswered"), std::string::npos) << run.err;
     cJSON* root = cJSON_Parse(run.out.c_str());
@@ -155,7 +131,7 @@ TEST_F(OrvoctlRelay, showWithAnUnansweredRequestPrintsNullAndExitsOne)
 
 TEST_F(OrvoctlRelay, missingUnitAndUnusableFiles)
 {
-    RelayRun missing = Relay("show " + Options(9));
+    OrvoctlRun missing = Relay("show " + Options(9));
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("Relay 9 on Deck 2 not found"), std::string::npos) << missing.err;
 
@@ -172,11 +148,11 @@ TEST_F(OrvoctlRelay, missingUnitAndUnusableFiles)
         {R"([1,2])", "not a JSON object"},
     };
     for (const auto& c : cases) {
-        RelayRun run = Relay("set " + Options(1) + " " + File(c.json));
+        OrvoctlRun run = Relay("set " + Options(1) + " " + File(c.json));
         EXPECT_EQ(run.status, 2) << c.json;
         EXPECT_NE(run.err.find(c.why), std::string::npos) << c.json << ": " << run.err;
     }
-    RelayRun old = Relay("set " + Options(6) + " " + File(R"({"channels":[{"channel":0,"onDelay":3}]})"));
+    OrvoctlRun old = Relay("set " + Options(6) + " " + File(R"({"channels":[{"channel":0,"onDelay":3}]})"));
     EXPECT_EQ(old.status, 2);
     EXPECT_NE(old.err.find("v1.04"), std::string::npos) << old.err;
     Dump dump(bus.sim.dumpJson());
@@ -185,7 +161,7 @@ TEST_F(OrvoctlRelay, missingUnitAndUnusableFiles)
 
 TEST(OrvoctlRelayDemo, extendedUnitOfTheDemo)
 {
-    RelayRun run = Relay("show --demo --deck 0 --relay 0 --extended --quiet");
+    OrvoctlRun run = Relay("show --demo --deck 0 --relay 0 --extended --quiet", FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     cJSON* root = cJSON_Parse(run.out.c_str());
     ASSERT_NE(root, nullptr);

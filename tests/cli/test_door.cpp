@@ -3,44 +3,17 @@
 
 #include <QTemporaryDir>
 
-#include <chrono>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
-#include <sys/wait.h>
-#include <thread>
 
-#include "shorttimeouts.h"
+#include "orvoctlrun.h"
 #include "simbus.h"
 #include "wendrel/msgcodes.h"
 
 namespace {
 
-struct DoorCliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string ReadAll(const std::string& path)
+OrvoctlRun Orvoctl(const std::string& arguments, const OrvoctlEnv& env = ShortTimeoutsEnvironment())
 {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-DoorCliRun RunOrvoctl(const std::string& arguments)
-{
-    QTemporaryDir dir;
-    const std::string out = dir.filePath("out").toStdString(), err = dir.filePath("err").toStdString();
-    const std::string command = ShortTimeoutsEnvironment() + " " + std::string(ORVOCTL_PATH) + " " +
-                                arguments + " >" + out + " 2>" + err;
-    DoorCliRun run;
-    int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = ReadAll(out);
-    run.err = ReadAll(err);
-    return run;
+    return RunOrvoctlLine(arguments, env);
 }
 
 const char* const kDoors = R"({"decks":[{"number":0,"version":2064,"doors":[
@@ -74,7 +47,7 @@ protected:
 
 TEST_F(OrvoctlDoor, showPrintsTheMembersOfTheDoorsBand)
 {
-    DoorCliRun run = RunOrvoctl("door show " + Bus(0));
+    OrvoctlRun run = Orvoctl("door show " + Bus(0), FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     cJSON* root = cJSON_Parse(run.out.c_str());
     ASSERT_TRUE(root) << run.out;
@@ -88,7 +61,7 @@ TEST_F(OrvoctlDoor, showPrintsTheMembersOfTheDoorsBand)
     EXPECT_EQ(Dump::Text(root, "progKeys", 0), "12AB000FFF");
     cJSON_Delete(root);
 
-    run = RunOrvoctl("door show " + Bus(1));
+    run = Orvoctl("door show " + Bus(1), FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     root = cJSON_Parse(run.out.c_str());
     EXPECT_EQ(Dump::Text(root, "speedDialNo"), "12");
@@ -97,7 +70,7 @@ TEST_F(OrvoctlDoor, showPrintsTheMembersOfTheDoorsBand)
     EXPECT_EQ(cJSON_GetArraySize(cJSON_GetObjectItem(root, "welcomeLines")), 2);
     cJSON_Delete(root);
 
-    run = RunOrvoctl("door show " + Bus(3));
+    run = Orvoctl("door show " + Bus(3), FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     root = cJSON_Parse(run.out.c_str());
     EXPECT_TRUE(cJSON_IsTrue(cJSON_GetObjectItem(root, "reader")));
@@ -107,9 +80,10 @@ TEST_F(OrvoctlDoor, showPrintsTheMembersOfTheDoorsBand)
 
 TEST_F(OrvoctlDoor, setWritesOnlyTheMembersGivenAndReadsThemBack)
 {
-    DoorCliRun run = RunOrvoctl("door set " + Bus(0) + " " +
-                                File(R"({"lockTime":30,"allowList":"10-20, 30","codes":[null,"77"],
-                                         "welcomeLines":[null,"Bye"],"progKeys":["abcdef0123"]})"));
+    OrvoctlRun run = Orvoctl("door set " + Bus(0) + " " +
+                                 File(R"({"lockTime":30,"allowList":"10-20, 30","codes":[null,"77"],
+                                         "welcomeLines":[null,"Bye"],"progKeys":["abcdef0123"]})"),
+                             FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     Dump dump(bus.sim.dumpJson());
     const cJSON* door = DumpDoor(dump, 0);
@@ -133,7 +107,7 @@ TEST_F(OrvoctlDoor, refusedInputWritesNothing)
          {Case{0, R"({"lockTime":256})"}, Case{0, R"({"allowList":"a_b"})"},
           Case{0, R"({"serialNo":"1234567"})"}, Case{0, R"({"colour":1})"}, Case{1, R"({"allowList":"1"})"},
           Case{0, R"({"codes":["12345"]})"}, Case{0, R"({"progKeys":["12AB"]})"}, Case{0, R"([1])"}}) {
-        DoorCliRun run = RunOrvoctl("door set " + Bus(c.door) + " " + File(c.json));
+        OrvoctlRun run = Orvoctl("door set " + Bus(c.door) + " " + File(c.json), FullTimeouts());
         EXPECT_EQ(run.status, 2) << c.json << run.err;
     }
     Dump dump(bus.sim.dumpJson());
@@ -142,7 +116,7 @@ TEST_F(OrvoctlDoor, refusedInputWritesNothing)
 
 TEST_F(OrvoctlDoor, unknownDoorExitsOne)
 {
-    DoorCliRun run = RunOrvoctl("door show " + Bus(7));
+    OrvoctlRun run = Orvoctl("door show " + Bus(7));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Door 7 not found on deck 0"), std::string::npos) << run.err;
 }
@@ -164,7 +138,7 @@ TEST(OrvoctlDoorFirmware, firmwareTheEditorRefusesIsRefusedAndNothingIsWritten)
         std::ofstream(path) << R"({"codes":["9"]})";
         const std::string options = " --device " + bus.device + " --quiet --deck 0 --door 0";
         for (const std::string& command : {"door show" + options, "door set" + options + " " + path}) {
-            DoorCliRun run = RunOrvoctl(command);
+            OrvoctlRun run = Orvoctl(command, FullTimeouts());
             EXPECT_EQ(run.status, 1) << command << run.err;
             EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
             EXPECT_TRUE(run.out.empty()) << run.out;
@@ -185,7 +159,7 @@ TEST(OrvoctlDoorSilent, readBackDifferenceExitsOne)
     QTemporaryDir dir;
     const std::string path = dir.filePath("door.json").toStdString();
     std::ofstream(path) << R"({"speedDialNo":"99"})";
-    DoorCliRun run = RunOrvoctl("door set --device " + bus.device + " --quiet --deck 0 --door 0 " + path);
+    OrvoctlRun run = Orvoctl("door set --device " + bus.device + " --quiet --deck 0 --door 0 " + path);
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("\"speedDialNo\" wrote \"99\", reads back null"), std::string::npos) << run.err;
 }
@@ -212,9 +186,8 @@ TEST(OrvoctlDoorNotTaken, setNamesEachMemberNotTakenAndExitsOne)
         QTemporaryDir dir;
         const std::string path = dir.filePath("door.json").toStdString();
         std::ofstream(path) << c.json;
-        DoorCliRun run =
-            RunOrvoctl("door set --device " + bus.device +
-                       " --on-timeout retry:1 --quiet --deck 0 --door 0 " + path);
+        OrvoctlRun run = Orvoctl("door set --device " + bus.device +
+                                 " --on-timeout retry:1 --quiet --deck 0 --door 0 " + path);
         EXPECT_NE(run.err.find("Retry ?"), std::string::npos) << c.mute << ": " << run.err;
         if (c.named) {
             EXPECT_EQ(run.status, 1) << c.mute << run.err;
@@ -228,7 +201,7 @@ TEST(OrvoctlDoorNotTaken, setNamesEachMemberNotTakenAndExitsOne)
 
 TEST_F(OrvoctlDoor, noPortExitsThree)
 {
-    DoorCliRun run = RunOrvoctl("door show --device /dev/nonexistent-orvo --quiet --deck 0 --door 0");
+    OrvoctlRun run = Orvoctl("door show --device /dev/nonexistent-orvo --quiet --deck 0 --door 0");
     EXPECT_EQ(run.status, 3) << run.err;
 }
 
@@ -236,7 +209,7 @@ TEST(OrvoctlReboot, silencesTheInstallation)
 {
     SimBus bus(kDoors);
     bus.conn.Close();
-    DoorCliRun run = RunOrvoctl("reboot --device " + bus.device + " --quiet");
+    OrvoctlRun run = Orvoctl("reboot --device " + bus.device + " --quiet", FullTimeouts());
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_TRUE(bus.conn.Open(nullptr, bus.device));
     _orvo_msg reply{};
@@ -246,7 +219,7 @@ TEST(OrvoctlReboot, silencesTheInstallation)
 
 TEST(OrvoctlReboot, demoRuns)
 {
-    DoorCliRun run = RunOrvoctl("reboot --demo");
+    OrvoctlRun run = Orvoctl("reboot --demo", FullTimeouts());
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("Reboot sent"), std::string::npos);
 }
@@ -273,7 +246,7 @@ TEST(OrvoctlDoorUnanswered, showNamesEachNullSettingAndExitsOne)
         options.mute = {c.mute};
         SimBus bus(kDoors, options);
         bus.conn.Close();
-        DoorCliRun run = RunOrvoctl("door show --device " + bus.device + " --quiet --deck 0 --door 0");
+        OrvoctlRun run = Orvoctl("door show --device " + bus.device + " --quiet --deck 0 --door 0");
         EXPECT_EQ(run.status, 1) << c.mute << run.err;
         EXPECT_NE(run.err.find(std::string("no reply for ") + c.named + "; printed as null"),
                   std::string::npos)

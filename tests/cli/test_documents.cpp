@@ -3,36 +3,15 @@
 
 #include <QDate>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <csignal>
-#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include "orvoctlrun.h"
+
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun Orvoctl(const QStringList& args, const std::function<void()>& inChild = {})
-{
-    QProcess process;
-    if (inChild)
-        process.setChildProcessModifier(inChild);
-    process.start(QStringLiteral(ORVOCTL_PATH), args);
-    CliRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
 
 QString Data(const char* name)
 {
@@ -59,20 +38,20 @@ TEST(Orvoctl, show_printsTheTreeLabelsInOrder)
         const char* expected;
     } cases[] = {{ModelData("golden.orvo"), "show.txt"}, {Data("windows1252.orvo"), "show-windows1252.txt"}};
     for (const auto& c : cases) {
-        CliRun run = Orvoctl({"show", c.document});
-        EXPECT_EQ(run.exitCode, 0) << run.err;
+        OrvoctlRun run = RunOrvoctl({"show", c.document});
+        EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, Bytes(Data(c.expected)));
     }
 }
 
 TEST(Orvoctl, check_listsConflictsInReportOrderAndFails)
 {
-    CliRun run = Orvoctl({"check", Data("duplicates.orvo")});
-    EXPECT_EQ(run.exitCode, 1);
+    OrvoctlRun run = RunOrvoctl({"check", Data("duplicates.orvo")});
+    EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, Bytes(Data("check.txt")));
 
-    CliRun clean = Orvoctl({"check", ModelData("golden.orvo")});
-    EXPECT_EQ(clean.exitCode, 0);
+    OrvoctlRun clean = RunOrvoctl({"check", ModelData("golden.orvo")});
+    EXPECT_EQ(clean.status, 0);
     EXPECT_EQ(clean.out, "No Duplicates Found...\n");
 }
 
@@ -82,9 +61,9 @@ TEST(Orvoctl, export_writesTheAccessJson)
     const QString out = dir.filePath("site.json");
     // The key dates are today's; the golden file was made on 2026-03-04.
     const QDate before = QDate::currentDate();
-    CliRun run = Orvoctl({"export", ModelData("golden.orvo"), "-o", out});
+    OrvoctlRun run = RunOrvoctl({"export", ModelData("golden.orvo"), "-o", out});
     const QDate after = QDate::currentDate();
-    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(run.status, 0) << run.err;
     const QString golden = QString::fromStdString(Bytes(ModelData("golden.json")));
     auto expectedOn = [&golden](const QDate& today) {
         const int dayTo = today.month() == 2 && today.day() == 29 ? 28 : today.day();
@@ -103,8 +82,8 @@ TEST(Orvoctl, export_tooManyAreas_printsTheFailureMessage)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath("crowded.json");
-    CliRun run = Orvoctl({"export", Data("overflow.orvo"), "-o", out});
-    EXPECT_EQ(run.exitCode, 1);
+    OrvoctlRun run = RunOrvoctl({"export", Data("overflow.orvo"), "-o", out});
+    EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "JSON file failure: Failed to write JSON file.\nCheck number of access areas.\n");
     EXPECT_FALSE(QFile::exists(out));
 }
@@ -113,39 +92,39 @@ TEST(Orvoctl, convert_normalisesToTheSavedLayout)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath("site.orvo");
-    CliRun run = Orvoctl({"convert", Data("site-lf.orvo"), "-o", out});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
+    OrvoctlRun run = RunOrvoctl({"convert", Data("site-lf.orvo"), "-o", out});
+    EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Bytes(out), Bytes(ModelData("golden.orvo")));
     // Converting in place works too.
-    run = Orvoctl({"convert", out, "--output", out});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
+    run = RunOrvoctl({"convert", out, "--output", out});
+    EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Bytes(out), Bytes(ModelData("golden.orvo")));
 
     // Text bytes outside ASCII come back exactly as a Windows editor wrote them.
-    run = Orvoctl({"convert", Data("windows1252.orvo"), "-o", out});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
+    run = RunOrvoctl({"convert", Data("windows1252.orvo"), "-o", out});
+    EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Bytes(out), Bytes(Data("windows1252.orvo")));
 }
 
 TEST(Orvoctl, unusableArguments_exitTwoAndSayWhy)
 {
-    CliRun missing = Orvoctl({"show", "/nonexistent/site.orvo"});
-    EXPECT_EQ(missing.exitCode, 2);
+    OrvoctlRun missing = RunOrvoctl({"show", "/nonexistent/site.orvo"});
+    EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find("/nonexistent/site.orvo"), std::string::npos);
     EXPECT_NE(missing.err.find("No such file"), std::string::npos) << missing.err;
     EXPECT_TRUE(missing.out.empty());
 
-    EXPECT_EQ(Orvoctl({"export", ModelData("golden.orvo")}).exitCode, 2);
-    EXPECT_EQ(Orvoctl({"show"}).exitCode, 2);
-    EXPECT_EQ(Orvoctl({"show", "a.orvo", "b.orvo"}).exitCode, 2);
-    EXPECT_EQ(Orvoctl({"show", "--bogus", "a.orvo"}).exitCode, 2);
-    EXPECT_EQ(Orvoctl({"frobnicate"}).exitCode, 2);
-    EXPECT_EQ(Orvoctl({}).exitCode, 2);
+    EXPECT_EQ(RunOrvoctl({"export", ModelData("golden.orvo")}).status, 2);
+    EXPECT_EQ(RunOrvoctl({"show"}).status, 2);
+    EXPECT_EQ(RunOrvoctl({"show", "a.orvo", "b.orvo"}).status, 2);
+    EXPECT_EQ(RunOrvoctl({"show", "--bogus", "a.orvo"}).status, 2);
+    EXPECT_EQ(RunOrvoctl({"frobnicate"}).status, 2);
+    EXPECT_EQ(RunOrvoctl({}).status, 2);
 
     QTemporaryDir dir;
-    CliRun unwritable =
-        Orvoctl({"convert", ModelData("golden.orvo"), "-o", dir.filePath("no/such/out.orvo")});
-    EXPECT_EQ(unwritable.exitCode, 1);
+    OrvoctlRun unwritable =
+        RunOrvoctl({"convert", ModelData("golden.orvo"), "-o", dir.filePath("no/such/out.orvo")});
+    EXPECT_EQ(unwritable.status, 1);
     EXPECT_NE(unwritable.err.find("out.orvo"), std::string::npos);
 }
 
@@ -176,14 +155,16 @@ TEST(Orvoctl, fullDisk_failsWithTheSystemsReasonAndKeepsTheOldFiles)
     WriteBytes(json, "{}\n");
     WriteBytes(dir.filePath("tiny.orvo"), "[Orvo]\r\nDescription=T\r\n");
 
-    CliRun convert = Orvoctl({"convert", dir.filePath("tiny.orvo"), "-o", doc}, SmallFileSizeLimit);
-    EXPECT_EQ(convert.exitCode, 1);
+    OrvoctlRun convert =
+        RunOrvoctl({"convert", dir.filePath("tiny.orvo"), "-o", doc}, {{}, "/dev/null", SmallFileSizeLimit});
+    EXPECT_EQ(convert.status, 1);
     EXPECT_NE(convert.err.find("File too large"), std::string::npos) << convert.err;
     EXPECT_EQ(convert.err.find("canceled"), std::string::npos) << convert.err;
     EXPECT_EQ(Bytes(doc), "[Orvo]\r\nDescription=Old\r\n");
 
-    CliRun exported = Orvoctl({"export", dir.filePath("tiny.orvo"), "-o", json}, SmallFileSizeLimit);
-    EXPECT_EQ(exported.exitCode, 1);
+    OrvoctlRun exported =
+        RunOrvoctl({"export", dir.filePath("tiny.orvo"), "-o", json}, {{}, "/dev/null", SmallFileSizeLimit});
+    EXPECT_EQ(exported.status, 1);
     EXPECT_NE(exported.err.find("File too large"), std::string::npos) << exported.err;
     EXPECT_EQ(Bytes(json), "{}\n");
 }
@@ -193,8 +174,8 @@ TEST(Orvoctl, outputThatIsNoRegularFile_isRefused)
     QTemporaryDir dir;
     const QString fifo = dir.filePath("pipe.orvo");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    CliRun run = Orvoctl({"convert", ModelData("golden.orvo"), "-o", fifo});
-    EXPECT_EQ(run.exitCode, 1);
+    OrvoctlRun run = RunOrvoctl({"convert", ModelData("golden.orvo"), "-o", fifo});
+    EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "orvoctl: " + fifo.toStdString() + " is not a regular file\n");
     struct stat info {};
     ASSERT_EQ(stat(QFile::encodeName(fifo).constData(), &info), 0);
@@ -209,14 +190,14 @@ TEST(Orvoctl, inputThatIsNoDocument_exitsTwoAndWritesNothing)
                                 "ELF\0\1\2\3",
                                 8));
     const QString out = dir.filePath("out.orvo");
-    CliRun run = Orvoctl({"convert", junk, "-o", out});
-    EXPECT_EQ(run.exitCode, 2);
+    OrvoctlRun run = RunOrvoctl({"convert", junk, "-o", out});
+    EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "orvoctl: " + junk.toStdString() + " is not an Orvo document\n");
     EXPECT_FALSE(QFile::exists(out));
 
     // The access export is no document either.
-    CliRun json = Orvoctl({"check", ModelData("golden.json")});
-    EXPECT_EQ(json.exitCode, 2);
+    OrvoctlRun json = RunOrvoctl({"check", ModelData("golden.json")});
+    EXPECT_EQ(json.status, 2);
     EXPECT_NE(json.err.find("is not an Orvo document"), std::string::npos);
 }
 
@@ -227,8 +208,8 @@ TEST(Orvoctl, numbersOutOfRange_areLimitedAndNamedOnStandardError)
     WriteBytes(in, "[Orvo]\nDescription=R\n[Deck0]\nDescription=D\nDoors=-1\nRelayVersions=99999\n"
                    "[Deck255]\nDescription=Far\n");
     const QString out = dir.filePath("out.orvo");
-    CliRun run = Orvoctl({"convert", in, "-o", out});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
+    OrvoctlRun run = RunOrvoctl({"convert", in, "-o", out});
+    EXPECT_EQ(run.status, 0) << run.err;
     const std::string prefix = "orvoctl: " + in.toStdString() + ": out of range: ";
     EXPECT_EQ(run.err, prefix + "[Deck0] Doors=-1 (limited to 0)\n" + prefix +
                            "[Deck0] RelayVersions item 1=99999 (limited to 32767)\n" + prefix +
@@ -249,8 +230,8 @@ TEST(Orvoctl, checkOfAnInstallationFullOfConflicts_listsAThousandThenCounts)
             text += "Flat" + QByteArray::number(k) + "=1\r\n";
     }
     WriteBytes(in, text);
-    CliRun run = Orvoctl({"check", in});
-    EXPECT_EQ(run.exitCode, 1);
+    OrvoctlRun run = RunOrvoctl({"check", in});
+    EXPECT_EQ(run.status, 1);
     const QStringList lines = QString::fromStdString(run.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1001);
     EXPECT_EQ(lines.first(), "ADDRESS CONFLICT: Deck 0, Node 1 is the same as Deck 0, Node 2 (1)");
@@ -261,15 +242,15 @@ TEST(Orvoctl, checkOfAnInstallationFullOfConflicts_listsAThousandThenCounts)
 
 TEST(Orvoctl, helpAndVersion)
 {
-    CliRun help = Orvoctl({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
+    OrvoctlRun help = RunOrvoctl({"--help"});
+    EXPECT_EQ(help.status, 0);
     for (const char* command : {"show", "check", "export", "convert", "read", "write"})
         EXPECT_NE(help.out.find(std::string("  ") + command + " "), std::string::npos) << command;
-    CliRun commandHelp = Orvoctl({"export", "--help"});
-    EXPECT_EQ(commandHelp.exitCode, 0);
+    OrvoctlRun commandHelp = RunOrvoctl({"export", "--help"});
+    EXPECT_EQ(commandHelp.status, 0);
     EXPECT_NE(commandHelp.out.find("-o, --output"), std::string::npos);
-    CliRun version = Orvoctl({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
+    OrvoctlRun version = RunOrvoctl({"--version"});
+    EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("orvoctl ", 0), 0u);
 }
 
@@ -319,29 +300,29 @@ TEST(Orvoctl, diff_namesEachPlantedDifferenceInTheTreesWords)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.from);
         QTemporaryDir dir;
-        CliRun run = Orvoctl({"diff", ModelData("golden.orvo"), Planted(dir, c.from, c.to)});
-        EXPECT_EQ(run.exitCode, 1) << run.err;
+        OrvoctlRun run = RunOrvoctl({"diff", ModelData("golden.orvo"), Planted(dir, c.from, c.to)});
+        EXPECT_EQ(run.status, 1) << run.err;
         EXPECT_EQ(run.out, std::string(c.line) + "\n");
     }
 }
 
 TEST(Orvoctl, diff_ofEqualDocumentsSaysNothingAndWhatLimitsTheParts)
 {
-    CliRun same = Orvoctl({"diff", ModelData("golden.orvo"), ModelData("golden.orvo")});
-    EXPECT_EQ(same.exitCode, 0) << same.err;
+    OrvoctlRun same = RunOrvoctl({"diff", ModelData("golden.orvo"), ModelData("golden.orvo")});
+    EXPECT_EQ(same.status, 0) << same.err;
     EXPECT_EQ(same.out, "");
 
     QTemporaryDir dir;
     const QString flat = Planted(dir, "Flat0=101", "Flat0=111");
     struct Case {
         const char* what;
-        int exitCode;
+        int status;
     };
     for (Case c : {Case{"flats", 1}, Case{"tags,access,doors,relays", 0}, Case{"flats,bogus", 2}}) {
         SCOPED_TRACE(c.what);
-        CliRun run = Orvoctl({"diff", ModelData("golden.orvo"), flat, "--what", c.what});
-        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        OrvoctlRun run = RunOrvoctl({"diff", ModelData("golden.orvo"), flat, "--what", c.what});
+        EXPECT_EQ(run.status, c.status) << run.err;
     }
-    EXPECT_EQ(Orvoctl({"diff", ModelData("golden.orvo")}).exitCode, 2) << "two documents are needed";
-    EXPECT_EQ(Orvoctl({"diff", ModelData("golden.orvo"), dir.filePath("missing.orvo")}).exitCode, 2);
+    EXPECT_EQ(RunOrvoctl({"diff", ModelData("golden.orvo")}).status, 2) << "two documents are needed";
+    EXPECT_EQ(RunOrvoctl({"diff", ModelData("golden.orvo"), dir.filePath("missing.orvo")}).status, 2);
 }
