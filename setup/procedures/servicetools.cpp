@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "modeltext.h"
+#include "orvomodel/editing.h"
 #include "orvoprocedures/eventlog.h"
 #include "wendrel/msgcodes.h"
 #include "wendrel/vocabulary.h"
@@ -13,6 +14,13 @@
 using orvoproc::Format;
 
 namespace {
+
+// The colour's name, or nothing for a code without one.
+const char* ColourText(int colour)
+{
+    const char* name = TagColourName(colour);
+    return name != nullptr ? name : "";
+}
 
 constexpr int kEmcPollCode = 254;
 
@@ -174,13 +182,6 @@ bool ValidTagNumber(const std::string& text)
     return true;
 }
 
-std::string TagColourName(int code)
-{
-    static const char* const kNames[] = {"Unassigned", "Grey",  "Red",   "Green",      "Blue",     "Yellow",
-                                         "Clear Pink", "Black", "White", "Clear Blue", "Clear Red"};
-    return code >= 0 && code <= 10 ? kNames[code] : "";
-}
-
 TagSearch FindKeyTag(IBusLink& link, const std::string& tag)
 {
     TagSearch result;
@@ -215,7 +216,7 @@ std::string TagSearchText(const std::string& tag, const TagSearch& result)
         return Format("Key tag %s was not found...", tag.c_str());
     std::string text = Format("Key tag %s was found...\n", tag.c_str());
     text += "It belongs to flat " + result.flat + Format(" on deck %d\n", result.deck);
-    text += Format("Key %d Colour %s\n", result.keySlot + 1, TagColourName(result.colour).c_str());
+    text += Format("Key %d Colour %s\n", result.keySlot + 1, ColourText(result.colour));
     return text;
 }
 

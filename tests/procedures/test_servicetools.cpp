@@ -158,17 +158,12 @@ TEST_F(ToolsTest, KeyTagSearchFoundAndNotFound)
     EXPECT_EQ(TagSearchText("0000000001", missing), "Key tag 0000000001 was not found...");
 }
 
-TEST_F(ToolsTest, TagNumbersAndColours)
+TEST_F(ToolsTest, TagNumbers)
 {
     for (const char* good : {"12AB000FFF", "ffffffffff", "0000000000"})
         EXPECT_TRUE(ValidTagNumber(good)) << good;
     for (const char* bad : {"", "12AB000FF", "12AB000FFF0", "12AB000FFG", "12AB 00FFF", "-2AB000FFF"})
         EXPECT_FALSE(ValidTagNumber(bad)) << bad;
-    EXPECT_EQ(TagColourName(0), "Unassigned");
-    EXPECT_EQ(TagColourName(6), "Clear Pink");
-    EXPECT_EQ(TagColourName(10), "Clear Red");
-    EXPECT_EQ(TagColourName(11), "");
-    EXPECT_EQ(TagColourName(-1), "");
 }
 
 TEST_F(ToolsTest, EmcPollReadsTheCounterOnlyWhereARelayAnswers)

@@ -71,8 +71,6 @@ struct TagSearch {
 
 // Ten characters forming one hexadecimal number.
 bool ValidTagNumber(const std::string& text);
-// The name of a key tag's colour code; "" for codes without one.
-std::string TagColourName(int code);
 // Broadcasts MSG_FIND_FLAT_RFIDKEY for a valid tag; found is false when no
 // deck answered.
 TagSearch FindKeyTag(IBusLink& link, const std::string& tag);
