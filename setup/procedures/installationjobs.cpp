@@ -4,8 +4,6 @@
 
 #include "orvomodel/orvosystem.h"
 
-static_assert(SetupSettings().quietRetries == kDefaultQuietRetries, "one default for the quiet retries");
-
 JobOutcome OutcomeOf(const CBusProcedure& job, int result)
 {
     if (job.ConnectionWasLost())

@@ -106,6 +106,7 @@ TEST(InstallationJobs, comparisonUsesItsOwnModelAndOnlyAWholeRead)
 
 TEST(InstallationJobs, storedChoicesAreTheSelection)
 {
+    EXPECT_EQ(SetupSettings().quietRetries, kDefaultQuietRetries) << "one default for the quiet retries";
     SetupSettings stored;
     stored.first = 3;
     stored.last = 7;
