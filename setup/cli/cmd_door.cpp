@@ -6,14 +6,17 @@
 
 #include "commands.h"
 #include "devicecommand.h"
+#include "orvoprocedures/devicesearch.h"
 #include "orvoprocedures/doorsequence.h"
+#include "orvoprocedures/procedure.h"
 
 namespace {
 
 // clang-format off
 const char* const kDoorUsage =
     "Usage: orvoctl door show --deck D --door N [options]\n"
-    "       orvoctl door set  --deck D --door N [options] FILE.json\n\n"
+    "       orvoctl door set  --deck D --door N [options] FILE.json\n"
+    "       orvoctl door find --door N [options]\n\n"
     "show prints the door panel's settings as one JSON object (null for a value\n"
     "the panel did not give, each such setting named on standard error). set\n"
     "writes the members FILE.json holds and no others, reads them back and\n"
@@ -23,19 +26,67 @@ const char* const kDoorUsage =
     "v2.03), a request of show went unanswered, not written as given, not\n"
     "taken or a value refused by the panel, 2 unusable arguments, 3 port\n"
     "cannot be opened, 4 connection lost.\n\n"
+    "find looks for door N on the bus as Configure Door does (the enquiry\n"
+    "broadcast and its walk over the doors, then a second's pause) and prints\n"
+    "its number, version and whether it is a reader as JSON. Exit status 0\n"
+    "found, 1 not found, 2 unusable arguments, 3 port cannot be opened, 4\n"
+    "connection lost.\n\n"
     "Options:\n"
     ORVOCTL_BUS_OPTIONS_HELP
-    "  --deck D             deck of the door (0-254)\n"
+    "  --deck D             deck of the door (0-254; not for find)\n"
     "  --door N             door number (0-15)\n";
 // clang-format on
+
+// door find: the single-door search, as Configure Door makes it.
+int RunDoorFind(const QStringList& args)
+{
+    QStringList rest = args.mid(2);
+    rest.prepend(args.value(0) + QStringLiteral(" find"));
+    QCommandLineParser parser;
+    BusOptions options;
+    options.AddTo(parser);
+    const QCommandLineOption doorOption(QStringLiteral("door"), QStringLiteral("Door number."),
+                                        QStringLiteral("N"));
+    parser.addOption(doorOption);
+    CBusSession bus(rest.value(0));
+    int status = kExitUsage;
+    if (!bus.ParseArguments(parser, options, rest, 0, kDoorUsage, &status))
+        return status;
+    int door = 0;
+    if (!ParseNumberOption(parser, doorOption, 0, 15, &door)) {
+        bus.Usage("--door wants a door number 0-15");
+        return kExitUsage;
+    }
+    if (!bus.Open())
+        return kExitNoPort;
+    const DoorSearchResult found = FindDoor(bus.Link(), door);
+    const bool lost = bus.Link().IsLost();
+    bus.Close();
+    if (lost) {
+        PrintError(bus.Name() + ": " + kConnectionLostText + "\n");
+        return kExitLost;
+    }
+    if (!found.found) {
+        PrintError(bus.Name() + ": Door " + std::to_string(door) + " not found\n");
+        return kExitFailed;
+    }
+    const std::unique_ptr<cJSON, decltype(&cJSON_Delete)> json(cJSON_CreateObject(), cJSON_Delete);
+    cJSON_AddNumberToObject(json.get(), "door", door);
+    cJSON_AddNumberToObject(json.get(), "version", found.version);
+    cJSON_AddBoolToObject(json.get(), "reader", found.reader);
+    PrintJson(json.get());
+    return kExitOk;
+}
 
 } // namespace
 
 int RunDoorCommand(const QStringList& args)
 {
+    if (args.value(1) == QLatin1String("find"))
+        return RunDoorFind(args);
     CDeviceCommand command(
-        {kDoorUsage, "orvoctl door: wants show or set (see --help)\n", "--deck wants a deck number 0-254",
-         "--door wants a door number 0-15"},
+        {kDoorUsage, "orvoctl door: wants show, set or find (see --help)\n",
+         "--deck wants a deck number 0-254", "--door wants a door number 0-15"},
         QCommandLineOption(QStringLiteral("deck"), QStringLiteral("Deck of the door."), QStringLiteral("D")),
         QCommandLineOption(QStringLiteral("door"), QStringLiteral("Door number."), QStringLiteral("N")));
     int status = kExitUsage;

@@ -33,6 +33,10 @@ int RunTagsCommand(const QStringList& args);
 int RunDiffCommand(const QStringList& args);
 int RunVerifyCommand(const QStringList& args);
 int RunMonitorCommand(const QStringList& args);
+int RunSendCommand(const QStringList& args);
+int RunEmcCommand(const QStringList& args);
+int RunKx7Command(const QStringList& args);
+int RunLogMemCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

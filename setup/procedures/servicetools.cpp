@@ -1,5 +1,7 @@
 #include "orvoprocedures/servicetools.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -123,6 +125,26 @@ bool ResolveMessageCode(const std::string& text, int* code)
     return true;
 }
 
+bool ResolveNodeType(const std::string& text, int* type)
+{
+    for (int t = 0; t < 8; ++t) {
+        const std::string name = NodeTypeString(t);
+        if (text.size() == name.size() &&
+            std::equal(text.begin(), text.end(), name.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
+            })) {
+            *type = t;
+            return true;
+        }
+    }
+    long long number = 0;
+    if (!ReadDecimal(text, &number) || number < 0 || number > 7)
+        return false;
+    *type = static_cast<int>(number);
+    return true;
+}
+
 _orvo_msg BuildTestMessage(const TestMessageFields& f)
 {
     _orvo_msg msg{};
@@ -143,7 +165,10 @@ std::string TestMessageRefusal(const TestMessageFields& f)
         std::string name;
         int value;
     };
-    std::vector<Field> fields = {{"Source Deck", f.srcDeck},
+    // A code typed as a number is cut to its byte on the bus: 300 would go
+    // out as message 44.
+    std::vector<Field> fields = {{"Message", f.code},
+                                 {"Source Deck", f.srcDeck},
                                  {"Source Node", f.srcNode},
                                  {"Destination Deck", f.dstDeck},
                                  {"Destination Node", f.dstNode},

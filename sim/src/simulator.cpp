@@ -631,7 +631,7 @@ struct Simulator::Impl {
                 *error = optionError;
             return false;
         }
-        if (pipe(wake) != 0) {
+        if (pipe2(wake, O_CLOEXEC) != 0) {
             if (error)
                 *error = std::string("pipe: ") + std::strerror(errno);
             return false;
@@ -756,7 +756,9 @@ bool Simulator::startPty(std::string* slavePath, std::string* error)
         d->closeAll();
         return false;
     };
-    d->lineFd = posix_openpt(O_RDWR | O_NOCTTY);
+    // Every descriptor is closed on exec: a program started meanwhile (a
+    // test's orvoctl) holding the master would keep the line up after stop().
+    d->lineFd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (d->lineFd < 0)
         return fail("posix_openpt");
     if (grantpt(d->lineFd) != 0 || unlockpt(d->lineFd) != 0)
@@ -764,7 +766,7 @@ bool Simulator::startPty(std::string* slavePath, std::string* error)
     char name[128];
     if (ptsname_r(d->lineFd, name, sizeof name) != 0)
         return fail("ptsname");
-    d->slaveFd = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    d->slaveFd = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (d->slaveFd < 0)
         return fail("open pty slave");
     if (!makeRaw(d->slaveFd, false, error) || !makeRaw(d->lineFd, false, error)) {
@@ -790,7 +792,7 @@ bool Simulator::startPty(std::string* slavePath, std::string* error)
 bool Simulator::startDevice(const std::string& path, std::string* error)
 {
     stop();
-    d->lineFd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    d->lineFd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (d->lineFd < 0) {
         if (error)
             *error = "cannot open " + path + ": " + std::strerror(errno);

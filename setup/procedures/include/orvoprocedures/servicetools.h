@@ -48,11 +48,15 @@ std::vector<MessageEntry> TestMessageEntries();
 // read as a decimal number. False when it is neither ("Select..." included
 // unless it reads as a number, which it does not).
 bool ResolveMessageCode(const std::string& text, int* code);
+// A node-type list's entry by its name (any case, "Engineer") or its number
+// 0-7. False for anything else.
+bool ResolveNodeType(const std::string& text, int* type);
 // The record exactly as it goes on the bus; every value cut to 8 bits.
 _orvo_msg BuildTestMessage(const TestMessageFields& fields);
 // Why the fields cannot go out: the first one above 255 or below 0, named as
-// the dialog names it ("Source Deck", "Destination Node", "NParam",
-// "Param 3"): "Param 3 must be a number from 0 to 255 (300 was typed)".
+// the dialog names it ("Message", "Source Deck", "Destination Node",
+// "NParam", "Param 3"): "Param 3 must be a number from 0 to 255 (300 was
+// typed)".
 // Empty when every field fits its byte.
 std::string TestMessageRefusal(const TestMessageFields& fields);
 // "Reply: MSG_ACK from deck 2, Door 1\nNParam 3: 1 2 3" (parameters in
