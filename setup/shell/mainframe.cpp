@@ -6,6 +6,7 @@
 #include "orvoshell/commandids.h"
 #include "orvoshell/orvotreeview.h"
 #include "orvoshell/setupdoc.h"
+#include "orvoshell/treesearchbar.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -27,8 +29,16 @@ const QString kGeometryKey = QStringLiteral("Settings/Main Window Geometry");
 
 CMainFrame::CMainFrame(CAppState& state, CSetupDoc* doc) : m_state(state), m_doc(doc)
 {
-    m_view = new COrvoTreeView(doc, this);
-    setCentralWidget(m_view);
+    // The search field sits above the tree.
+    auto* centre = new QWidget(this);
+    m_view = new COrvoTreeView(doc, centre);
+    m_search = new CTreeSearchBar(doc, m_view, centre);
+    auto* centreLayout = new QVBoxLayout(centre);
+    centreLayout->setContentsMargins(0, 0, 0, 0);
+    centreLayout->setSpacing(2);
+    centreLayout->addWidget(m_search);
+    centreLayout->addWidget(m_view, 1);
+    setCentralWidget(centre);
     m_controller = new CCommandController(state, *doc, *m_view, this);
     m_view->SetCommandGate([controller = m_controller](int id) { return controller->IsEnabled(id); });
     connect(m_view, &COrvoTreeView::commandRequested, m_controller, &CCommandController::Run);
@@ -83,6 +93,17 @@ CMainFrame::CMainFrame(CAppState& state, CSetupDoc* doc) : m_state(state), m_doc
     connect(statusToggle, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
     m_actions.insert(ID_VIEW_STATUS_BAR, statusToggle);
     AddCommand(view, QStringLiteral("&Passwords"), ID_VIEW_PASSWORDS);
+    view->addSeparator();
+    QAction* find = view->addAction(QStringLiteral("&Find..."));
+    find->setObjectName(QStringLiteral("findAction"));
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(find, &QAction::triggered, m_search, &CTreeSearchBar::Activate);
+    QAction* findNext = view->addAction(QStringLiteral("Find &Next"));
+    findNext->setShortcut(QKeySequence(Qt::Key_F3));
+    connect(findNext, &QAction::triggered, m_search, [this] { m_search->FindNext(false); });
+    QAction* findPrevious = view->addAction(QStringLiteral("Find Pre&vious"));
+    findPrevious->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    connect(findPrevious, &QAction::triggered, m_search, [this] { m_search->FindNext(true); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(help, QStringLiteral("&About Setup..."), ID_APP_ABOUT);
@@ -142,6 +163,8 @@ CMainFrame::CMainFrame(CAppState& state, CSetupDoc* doc) : m_state(state), m_doc
     connect(&state, &CAppState::accessLevelChanged, this, &CMainFrame::UpdateCommandStates);
     connect(&state, &CAppState::featuresChanged, this, &CMainFrame::UpdateCommandStates);
     connect(&state, &CAppState::settingsChanged, this, &CMainFrame::ShowSettings);
+    connect(m_search, &CTreeSearchBar::searched, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
     connect(m_controller, &CCommandController::statusMessage, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
     connect(m_controller, &CCommandController::eraseTagsChanged, this,
