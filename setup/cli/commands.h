@@ -33,6 +33,7 @@ int RunTagsCommand(const QStringList& args);
 int RunDiffCommand(const QStringList& args);
 int RunVerifyCommand(const QStringList& args);
 int RunMonitorCommand(const QStringList& args);
+int RunReportCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
@@ -78,6 +79,8 @@ public:
     bool Open(const QStringList& args, int* status);
 
     COrvoSystem& System() { return *m_system; }
+    // For a command's own options, added before Open.
+    QCommandLineParser& Parser() { return m_parser; }
     // The output file as a local path (only after Open with RequireOutput).
     std::string OutputPath() const;
 
