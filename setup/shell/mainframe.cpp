@@ -5,12 +5,14 @@
 #include "orvoshell/commandcontroller.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/orvotreeview.h"
+#include "orvoshell/reportdlg.h"
 #include "orvoshell/setupdoc.h"
 #include "orvoshell/treesearchbar.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDate>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -51,6 +53,7 @@ CMainFrame::CMainFrame(CAppState& state, CSetupDoc* doc) : m_state(state), m_doc
     m_fileMenu->addSeparator();
     AddCommand(m_fileMenu, QStringLiteral("Import Key Tags..."), ID_FILE_IMPORT_KEY_TAGS);
     AddCommand(m_fileMenu, QStringLiteral("Export Key Tags..."), ID_FILE_EXPORT_KEY_TAGS);
+    AddCommand(m_fileMenu, QStringLiteral("&Report..."), ID_FILE_REPORT);
     m_recentSeparator = m_fileMenu->addSeparator();
     m_recentEnd = m_fileMenu->addSeparator();
     m_exitAction =
@@ -232,6 +235,7 @@ void CMainFrame::UpdateCommandStates()
         case ID_FILE_SAVE:
         case ID_FILE_SAVE_AS:
         case ID_APP_EXIT:
+        case ID_FILE_REPORT:
         case ID_APP_ABOUT:
         case ID_UPGRADE_OPTION:
         case ID_VIEW_TOOLBAR:
@@ -301,6 +305,12 @@ void CMainFrame::OnCommand(int id)
     case ID_APP_EXIT:
         close();
         break;
+    case ID_FILE_REPORT: {
+        CReportDlg report(*m_doc->System(), {QDate::currentDate(), QStringLiteral(ORVOSETUP_VERSION_TEXT)},
+                          this);
+        report.exec();
+        break;
+    }
     case ID_APP_ABOUT: {
         CAboutDlg about(this);
         about.exec();
