@@ -37,6 +37,7 @@ int RunSendCommand(const QStringList& args);
 int RunEmcCommand(const QStringList& args);
 int RunKx7Command(const QStringList& args);
 int RunLogMemCommand(const QStringList& args);
+int RunReportCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
@@ -82,6 +83,8 @@ public:
     bool Open(const QStringList& args, int* status);
 
     COrvoSystem& System() { return *m_system; }
+    // For a command's own options, added before Open.
+    QCommandLineParser& Parser() { return m_parser; }
     // The output file as a local path (only after Open with RequireOutput).
     std::string OutputPath() const;
 

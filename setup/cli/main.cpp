@@ -19,6 +19,7 @@ const Command kCommands[] = {
      RunCheckCommand},
     {"export", "export DOC.orvo -o OUT.json", "write the JSON access export", RunExportCommand},
     {"convert", "convert IN.orvo -o OUT.orvo", "load a document and save it again", RunConvertCommand},
+    {"report", "report DOC.orvo -o OUT.html", "write the commissioning report", RunReportCommand},
     {"read", "read ...", "read the installation over the bus into a document", RunReadCommand},
     {"write", "write ...", "write a document to the installation over the bus", RunWriteCommand},
     {"relay", "relay show|set ...", "show or set one relay unit's channels over the bus (JSON)",

@@ -5,11 +5,14 @@
 #include "orvoshell/commandcontroller.h"
 #include "orvoshell/commandids.h"
 #include "orvoshell/orvotreeview.h"
+#include "orvoshell/reportdlg.h"
 #include "orvoshell/setupdoc.h"
+#include "orvoshell/treesearchbar.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDate>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -18,6 +21,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -27,8 +31,16 @@ const QString kGeometryKey = QStringLiteral("Settings/Main Window Geometry");
 
 CMainFrame::CMainFrame(CAppState& state, CSetupDoc* doc) : m_state(state), m_doc(doc)
 {
-    m_view = new COrvoTreeView(doc, this);
-    setCentralWidget(m_view);
+    // The search field sits above the tree.
+    auto* centre = new QWidget(this);
+    m_view = new COrvoTreeView(doc, centre);
+    m_search = new CTreeSearchBar(doc, m_view, centre);
+    auto* centreLayout = new QVBoxLayout(centre);
+    centreLayout->setContentsMargins(0, 0, 0, 0);
+    centreLayout->setSpacing(2);
+    centreLayout->addWidget(m_search);
+    centreLayout->addWidget(m_view, 1);
+    setCentralWidget(centre);
     m_controller = new CCommandController(state, *doc, *m_view, this);
     m_view->SetCommandGate([controller = m_controller](int id) { return controller->IsEnabled(id); });
     connect(m_view, &COrvoTreeView::commandRequested, m_controller, &CCommandController::Run);
@@ -41,6 +53,7 @@ CMainFrame::CMainFrame(CAppState& state, CSetupDoc* doc) : m_state(state), m_doc
     m_fileMenu->addSeparator();
     AddCommand(m_fileMenu, QStringLiteral("Import Key Tags..."), ID_FILE_IMPORT_KEY_TAGS);
     AddCommand(m_fileMenu, QStringLiteral("Export Key Tags..."), ID_FILE_EXPORT_KEY_TAGS);
+    AddCommand(m_fileMenu, QStringLiteral("&Report..."), ID_FILE_REPORT);
     m_recentSeparator = m_fileMenu->addSeparator();
     m_recentEnd = m_fileMenu->addSeparator();
     m_exitAction =
@@ -83,6 +96,17 @@ CMainFrame::CMainFrame(CAppState& state, CSetupDoc* doc) : m_state(state), m_doc
     connect(statusToggle, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
     m_actions.insert(ID_VIEW_STATUS_BAR, statusToggle);
     AddCommand(view, QStringLiteral("&Passwords"), ID_VIEW_PASSWORDS);
+    view->addSeparator();
+    QAction* find = view->addAction(QStringLiteral("&Find..."));
+    find->setObjectName(QStringLiteral("findAction"));
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(find, &QAction::triggered, m_search, &CTreeSearchBar::Activate);
+    QAction* findNext = view->addAction(QStringLiteral("Find &Next"));
+    findNext->setShortcut(QKeySequence(Qt::Key_F3));
+    connect(findNext, &QAction::triggered, m_search, [this] { m_search->FindNext(false); });
+    QAction* findPrevious = view->addAction(QStringLiteral("Find Pre&vious"));
+    findPrevious->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    connect(findPrevious, &QAction::triggered, m_search, [this] { m_search->FindNext(true); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(help, QStringLiteral("&About Setup..."), ID_APP_ABOUT);
@@ -142,6 +166,8 @@ CMainFrame::CMainFrame(CAppState& state, CSetupDoc* doc) : m_state(state), m_doc
     connect(&state, &CAppState::accessLevelChanged, this, &CMainFrame::UpdateCommandStates);
     connect(&state, &CAppState::featuresChanged, this, &CMainFrame::UpdateCommandStates);
     connect(&state, &CAppState::settingsChanged, this, &CMainFrame::ShowSettings);
+    connect(m_search, &CTreeSearchBar::searched, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
     connect(m_controller, &CCommandController::statusMessage, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
     connect(m_controller, &CCommandController::eraseTagsChanged, this,
@@ -209,6 +235,7 @@ void CMainFrame::UpdateCommandStates()
         case ID_FILE_SAVE:
         case ID_FILE_SAVE_AS:
         case ID_APP_EXIT:
+        case ID_FILE_REPORT:
         case ID_APP_ABOUT:
         case ID_UPGRADE_OPTION:
         case ID_VIEW_TOOLBAR:
@@ -278,6 +305,12 @@ void CMainFrame::OnCommand(int id)
     case ID_APP_EXIT:
         close();
         break;
+    case ID_FILE_REPORT: {
+        CReportDlg report(*m_doc->System(), {QDate::currentDate(), QStringLiteral(ORVOSETUP_VERSION_TEXT)},
+                          this);
+        report.exec();
+        break;
+    }
     case ID_APP_ABOUT: {
         CAboutDlg about(this);
         about.exec();

@@ -117,6 +117,7 @@ TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)
                                "&File/Save &As...",
                                "&File/Import Key Tags...",
                                "&File/Export Key Tags...",
+                               "&File/&Report...",
                                "&File/E&xit",
                                "&Orvo",
                                "&Orvo/&Read",
@@ -142,6 +143,9 @@ TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)
                                "&View/&Toolbar",
                                "&View/&Status Bar",
                                "&View/&Passwords",
+                               "&View/&Find...",
+                               "&View/Find &Next",
+                               "&View/Find Pre&vious",
                                "&Help",
                                "&Help/&About Setup..."};
     EXPECT_EQ(texts, expected);
@@ -159,8 +163,8 @@ TEST_F(ShellAppTest, commandsWithoutTheirDialog_areDisabled)
                            ID_VIEW_PASSWORDS};
     for (int id : waiting)
         EXPECT_FALSE(Action(id)->isEnabled()) << id;
-    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_ORVO_CHECK_DUPLICATES,
-                   ID_APP_ABOUT, ID_UPGRADE_OPTION})
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_FILE_REPORT,
+                   ID_ORVO_CHECK_DUPLICATES, ID_APP_ABOUT, ID_UPGRADE_OPTION})
         EXPECT_TRUE(Action(id)->isEnabled()) << id;
     // A dialog registered at start-up brings its command to life.
     int runs = 0;

@@ -4,7 +4,10 @@
 #include "orvoshell/commandids.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTest>
 
 TEST_F(ShellTreeTest, newDocument_showsOnlyTheRoot)
@@ -64,7 +67,7 @@ TEST_F(ShellTreeTest, contextMenus_followNodeKind_headsHaveNone)
     EXPECT_EQ(titles(NodeKindFlat), (QStringList{"Edit Flat"}));
 
     // Right click selects the item; a head then shows nothing.
-    app->Frame()->resize(600, 900);
+    app->Frame()->resize(600, 1200); // room below the last item, under the search field
     view->expandAll();
     QStringList popped;
     view->popupHook = [&popped](QMenu* menu, const QPoint&) { popped << menu->title(); };
@@ -91,4 +94,53 @@ TEST_F(ShellTreeTest, enterEditsFlatAndMovesDown_doubleClickEdits)
     emit view->itemDoubleClicked(Head(2)->child(1), 0);
     ASSERT_EQ(features.calls.size(), 2u);
     EXPECT_EQ(features.calls[1].context.flat, &system->decks[0].flats[1]);
+}
+
+TEST_F(ShellTreeTest, searchField_ctrlF_typeAndF3_selectsMatchesAndSaysWhenNone)
+{
+    BuildInstallation();
+    CMainFrame* frame = app->Frame();
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    QLineEdit* field = frame->findChild<QLineEdit*>(QStringLiteral("treeSearch"));
+    QLabel* status = frame->findChild<QLabel*>(QStringLiteral("treeSearchStatus"));
+    ASSERT_TRUE(field && status);
+    view->setFocus();
+    view->collapseAll();
+
+    QTest::keyClick(frame, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(field->hasFocus());
+    // "0" reaches flats 101 and 102 of the main deck, then the annex's 305.
+    QTest::keyClicks(field, QStringLiteral("0"));
+    QTreeWidgetItem* first = Head(2)->child(0);
+    EXPECT_EQ(view->currentItem(), first);
+    EXPECT_TRUE(Head(2)->isExpanded() && MainDeck()->isExpanded());
+    EXPECT_EQ(status->text(), QStringLiteral("Match 1 of 3"));
+
+    QTest::keyClick(field, Qt::Key_F3);
+    EXPECT_EQ(view->currentItem(), Head(2)->child(1));
+    QTest::keyClick(field, Qt::Key_F3);
+    EXPECT_EQ(view->currentItem(), Root()->child(1)->child(2));
+    EXPECT_TRUE(Root()->child(1)->isExpanded());
+    QTest::keyClick(field, Qt::Key_F3); // round the end
+    EXPECT_EQ(view->currentItem(), first);
+    QTest::keyClick(field, Qt::Key_F3, Qt::ShiftModifier); // and back
+    EXPECT_EQ(view->currentItem(), Root()->child(1)->child(2));
+    EXPECT_EQ(status->text(), QStringLiteral("Match 3 of 3"));
+
+    // Doors by name, from the tree's own keyboard focus.
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("FRONT"));
+    EXPECT_EQ(view->currentItem(), Head(0)->child(0));
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_TRUE(view->hasFocus());
+    QTest::keyClick(view, Qt::Key_F3);
+    EXPECT_EQ(view->currentItem(), Head(0)->child(0));
+
+    // Nothing found: the selection stays and the field says so.
+    QTest::keyClick(frame, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(field, QStringLiteral("zz"));
+    EXPECT_EQ(view->currentItem(), Head(0)->child(0));
+    EXPECT_EQ(status->text(), QStringLiteral("No match for \u201Czz\u201D"));
+    EXPECT_EQ(frame->statusBar()->currentMessage(), status->text());
 }

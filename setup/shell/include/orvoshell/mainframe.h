@@ -9,6 +9,7 @@ class CAppState;
 class CCommandController;
 class CSetupDoc;
 class COrvoTreeView;
+class CTreeSearchBar;
 class QAction;
 class QLabel;
 class QMenu;
@@ -20,6 +21,7 @@ public:
     ~CMainFrame() override;
 
     COrvoTreeView* View() const { return m_view; }
+    CTreeSearchBar* Search() const { return m_search; }
     CCommandController* Controller() const { return m_controller; }
     // The menu or tool-bar action of a command; null when there is none.
     QAction* Action(int id) const { return m_actions.value(id); }
@@ -45,6 +47,7 @@ private:
     CAppState& m_state;
     CSetupDoc* m_doc;
     COrvoTreeView* m_view;
+    CTreeSearchBar* m_search;
     CCommandController* m_controller;
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentSeparator = nullptr;
