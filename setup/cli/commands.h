@@ -33,6 +33,7 @@ int RunTagsCommand(const QStringList& args);
 int RunDiffCommand(const QStringList& args);
 int RunVerifyCommand(const QStringList& args);
 int RunMonitorCommand(const QStringList& args);
+int RunRestorePointsCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
