@@ -43,6 +43,7 @@ enum CommandId : int {
     ID_TEST_EMC = 32810,
     ID_FILE_IMPORT_KEY_TAGS = 32950,
     ID_FILE_EXPORT_KEY_TAGS = 32951,
+    ID_FILE_RESTORE_POINTS = 32952,
     ID_ORVO_COMPARE = 32820, // Compare with Installation
 };
 
