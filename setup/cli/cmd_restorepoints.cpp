@@ -6,6 +6,7 @@
 
 #include <cjson/cJSON.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "commands.h"

@@ -117,6 +117,7 @@ TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)
                                "&File/Save &As...",
                                "&File/Import Key Tags...",
                                "&File/Export Key Tags...",
+                               "&File/Restore Points...",
                                "&File/E&xit",
                                "&Orvo",
                                "&Orvo/&Read",

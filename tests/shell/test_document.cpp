@@ -173,8 +173,9 @@ TEST_F(ShellDocumentTest, openDocument_setsTitleAndRecentFiles)
     QStringList menu;
     for (QAction* action : app->Frame()->FileMenu()->actions())
         menu << action->text();
-    EXPECT_EQ(menu.mid(4, 10), (QStringList{"", "Import Key Tags...", "Export Key Tags...", "", "&1 c.orvo",
-                                            "&2 e.orvo", "&3 d.orvo", "&4 b.orvo", "", "E&xit"}));
+    EXPECT_EQ(menu.mid(4, 11),
+              (QStringList{"", "Import Key Tags...", "Export Key Tags...", "Restore Points...", "",
+                           "&1 c.orvo", "&2 e.orvo", "&3 d.orvo", "&4 b.orvo", "", "E&xit"}));
     // They persist in the settings store.
     EXPECT_EQ(StoredText(QStringLiteral("Recent File List/File1")), FilePath("c.orvo"));
 

@@ -291,7 +291,7 @@ TEST_F(ShellRestorePointTest, writeWithoutAReadAsksAndRestorePointsOpensAPointAs
     messages.shown.clear();
     QAction* restorePoints = app->Frame()->Action(ID_FILE_RESTORE_POINTS);
     ASSERT_NE(restorePoints, nullptr);
-    EXPECT_EQ(restorePoints->text(), QStringLiteral("Restore &Points..."));
+    EXPECT_EQ(restorePoints->text(), QStringLiteral("Restore Points..."));
     ASSERT_TRUE(app->Frame()->FileMenu()->actions().contains(restorePoints));
     restorePoints->trigger();
     ASSERT_EQ(rows.size(), 3);
