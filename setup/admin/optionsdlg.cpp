@@ -117,6 +117,7 @@ void COptionsDlg::Load()
     m_ui->usePasswords->setChecked(s.usePasswords != 0);
     m_ui->showDuplicatesReport->setChecked(s.showDuplicatesReport != 0);
     m_ui->maxEmptySlots->setText(QString::number(s.maxEmptySlots));
+    m_ui->restorePointLimit->setText(QString::number(s.restorePointLimit));
     ApplySearchRule();
     m_ui->usePasswords->setEnabled(m_loginLevel == 0);
     m_administrator = s.administrator;
@@ -228,6 +229,10 @@ void COptionsDlg::accept()
     int emptySlots = 0;
     if (!ParseInteger(m_ui->maxEmptySlots->text(), &emptySlots))
         return refuse(QStringLiteral("Please enter an integer."), m_ui->maxEmptySlots);
+    int restorePoints = 0;
+    if (!ParseInteger(m_ui->restorePointLimit->text(), &restorePoints) || restorePoints < 1 ||
+        restorePoints > 10000)
+        return refuse(QStringLiteral("Please enter a number between 1 and 10000."), m_ui->restorePointLimit);
 
     // The labels are kept as Windows-1252 text: a character it lacks becomes '?'.
     bool replaced = false;
@@ -244,6 +249,7 @@ void COptionsDlg::accept()
     s.device = path.toStdString();
     s.SetTimeoutMultiplier(multiplier);
     s.maxEmptySlots = emptySlots;
+    s.restorePointLimit = restorePoints;
     s.autoCommPort = m_ui->autoCommPort->isChecked() ? 1 : 0;
     s.adapterLabel = m_ui->adapterLabel->text().toStdString();
     s.defaultMainName = TextToModel(m_ui->defaultMainName->text());

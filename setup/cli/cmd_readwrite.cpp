@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <functional>
+#include <iostream>
 #include <memory>
 
 #include "busjobs.h"
@@ -16,6 +20,7 @@
 #include "orvomodel/orvosettings.h"
 #include "orvomodel/orvosystem.h"
 #include "orvoprocedures/procedure.h"
+#include "orvoprocedures/restorepoints.h"
 
 namespace {
 
@@ -74,12 +79,18 @@ const char* const kWriteUsage =
     "duplicate flat addresses and key tags (exit 1 when any are found). Exit\n"
     "status 0 complete, 2 cancelled, 3 port cannot be opened, 4 connection lost,\n"
     "5 finished but incomplete (settings not written, or no deck reached); with\n"
-    "--verify, 1 when the installation then differs from the document.\n\n"
+    "--verify, 1 when the installation then differs from the document. Without\n"
+    "--read-first no deck has a restore point: the write asks first on a terminal\n"
+    "and otherwise wants --no-restore-point (exit 2, nothing written).\n\n"
     "Options:\n"
     ORVOCTL_READWRITE_OPTIONS_HELP
     "  --serial             also write the deck serial numbers\n"
     "  --erase-tags         write every flat key tag as empty (the document keeps them)\n"
-    "  --verify             read the installation back and report how it differs\n";
+    "  --verify             read the installation back and report how it differs\n"
+    "  --read-first         read the decks first, so that the write has a restore\n"
+    "                       point (see orvoctl restore-points)\n"
+    "  --no-restore-point   write decks that have no restore point without asking\n"
+    "                       (asked on a terminal; required otherwise)\n";
 // clang-format on
 
 // "site.orvo" -> "site.partial.orvo"; other names get ".partial.orvo" added.
@@ -109,6 +120,24 @@ bool CanWriteDocument(const QString& path, std::string* reason)
         return false;
     }
     return true;
+}
+
+// The restore points of this run, kept to the stored limit.
+std::unique_ptr<CRestorePoints> RestorePointsOf(const CBusSession& bus)
+{
+    auto points = std::make_unique<CRestorePoints>();
+    points->SetLimit(bus.Settings().restorePointLimit);
+    return points;
+}
+
+bool AskWithoutRestorePoint(const std::vector<int>& decks)
+{
+    std::fprintf(stderr, "%s [y/N] ", NoRestorePointQuestion(decks).c_str());
+    std::fflush(stderr);
+    std::string answer;
+    if (!std::getline(std::cin, answer))
+        return false;
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
 }
 
 } // namespace
@@ -236,6 +265,9 @@ int RunReadCommand(const QStringList& args)
     const int exitStatus = RunBusJob(bus, job);
     if (exitStatus == kExitNoPort)
         return exitStatus; // nothing was read, so nothing is saved
+    std::string pointError;
+    if (!RestorePointsOf(bus)->AfterRead(*system, params, &pointError))
+        PrintError("orvoctl: no restore point kept: " + pointError + "\n");
 
     // What was read is kept even when the job stopped short, but a read that
     // did not complete never takes the place of a document already there.
@@ -269,7 +301,13 @@ int RunWriteCommand(const QStringList& args)
         QStringLiteral("Write every flat key tag as empty (the document keeps them)."));
     QCommandLineOption verify(QStringLiteral("verify"),
                               QStringLiteral("Read the installation back and report how it differs."));
-    parser.addOptions({serial, eraseTags, verify});
+    QCommandLineOption readFirst(
+        QStringLiteral("read-first"),
+        QStringLiteral("Read the decks first, so that the write has a restore point."));
+    QCommandLineOption noRestorePoint(
+        QStringLiteral("no-restore-point"),
+        QStringLiteral("Write decks that have no restore point without asking."));
+    parser.addOptions({serial, eraseTags, verify, readFirst, noRestorePoint});
     CBusSession bus(args.value(0));
     int status = kExitUsage;
     if (!bus.ParseArguments(parser, options, args, 1, kWriteUsage, &status))
@@ -290,6 +328,45 @@ int RunWriteCommand(const QStringList& args)
         return kExitFailed;
     }
     CCommandLineHost host(bus.Policy(), bus.Quiet());
+
+    // What the decks hold now is kept before they are overwritten: only a
+    // read in this run knows it.
+    std::unique_ptr<CRestorePoints> points = RestorePointsOf(bus);
+    if (parser.isSet(readFirst)) {
+        CMemorySettings scratch;
+        auto before = std::make_unique<COrvoSystem>(&scratch);
+        CReadProcedure read(bus.Connection(), params, before.get(), &host, &CancelFlag());
+        read.SetQuietRetries(quietRetries);
+        const int readStatus = RunBusJob(bus, read);
+        if (readStatus == kExitNoPort || readStatus == kExitLost || readStatus == kExitCancelled) {
+            PrintError(args.value(0).toStdString() +
+                       ": the read before the write did not end, nothing written\n");
+            return readStatus;
+        }
+        std::string pointError;
+        if (!points->AfterRead(*before, params, &pointError))
+            PrintError("orvoctl: no restore point kept: " + pointError + "\n");
+    }
+    const std::vector<int> unread = points->Unread(params);
+    if (!unread.empty() && !parser.isSet(noRestorePoint)) {
+        if (!isatty(STDIN_FILENO)) {
+            PrintError(args.value(0).toStdString() + ": no restore point for deck(s) " +
+                       DeckListText(unread) +
+                       "; give --read-first to keep one or --no-restore-point to write without, nothing "
+                       "written\n");
+            return kExitUsage;
+        }
+        if (!AskWithoutRestorePoint(unread)) {
+            PrintError(args.value(0).toStdString() + ": nothing written\n");
+            return kExitUsage;
+        }
+    }
+    std::string pointError;
+    if (!points->BeforeWrite(params, &pointError)) {
+        PrintError("orvoctl: the restore point could not be written: " + pointError + "; nothing written\n");
+        return kExitFailed;
+    }
+
     const bool erase = parser.isSet(eraseTags);
     CWriteProcedure job(bus.Connection(), params, system.get(), &host, &CancelFlag());
     job.SetQuietRetries(quietRetries);

@@ -38,6 +38,7 @@ int RunEmcCommand(const QStringList& args);
 int RunKx7Command(const QStringList& args);
 int RunLogMemCommand(const QStringList& args);
 int RunReportCommand(const QStringList& args);
+int RunRestorePointsCommand(const QStringList& args);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

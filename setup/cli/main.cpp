@@ -41,6 +41,8 @@ const Command kCommands[] = {
     {"verify", "verify DOC.orvo ...", "compare the installation with a document (exit 1 when they differ)",
      RunVerifyCommand},
     {"monitor", "monitor ...", "list the frames on the bus as the Monitor window does", RunMonitorCommand},
+    {"restore-points", "restore-points [list|show N|open N -o FILE]",
+     "list the states kept before reads and writes, or save one as a document", RunRestorePointsCommand},
 };
 
 std::string Usage()

@@ -36,6 +36,7 @@ const IntKey kIntKeys[] = {
     {"Orvo", "Show Duplicates Report", &SetupSettings::showDuplicatesReport, kAccessPart},
     {"Orvo", "Show Results", &SetupSettings::showResults, kModelPart},
     {"Orvo", "Max Empty Slots", &SetupSettings::maxEmptySlots, kModelPart},
+    {"Orvo", "Restore Points", &SetupSettings::restorePointLimit, kRestorePart},
     {"System", "First", &SetupSettings::first, kSelectionPart},
     {"System", "Last", &SetupSettings::last, kSelectionPart},
     {"System", "Read Write Flat Addresses", &SetupSettings::flatAddresses, kSelectionPart},
@@ -88,6 +89,8 @@ SetupSettings ReadSetupSettings(IOrvoSettings& store)
     }
     if (settings.quietRetries < 0)
         settings.quietRetries = SetupSettings().quietRetries;
+    if (settings.restorePointLimit < 1)
+        settings.restorePointLimit = SetupSettings().restorePointLimit;
     for (int i = 1; i <= kRecentFileCount; ++i) {
         std::string path = store.GetUtf8(kRecentSection, RecentKey(i), std::string());
         if (!path.empty())

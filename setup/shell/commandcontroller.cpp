@@ -6,6 +6,7 @@
 #include "orvoshell/featuredialogs.h"
 #include "orvoshell/orvoreadwritedlg.h"
 #include "orvoshell/orvotreeview.h"
+#include "orvoshell/restorepointsdlg.h"
 #include "orvoshell/setupdoc.h"
 #include "orvoshell/shellmessages.h"
 
@@ -18,6 +19,7 @@
 #include <orvomodel/relaycapabilities.h>
 #include <orvoprocedures/installationjobs.h>
 #include <orvoprocedures/readwritedialogs.h>
+#include <orvoprocedures/restorepoints.h>
 #include <wendrel/user.h>
 
 #include <QDir>
@@ -68,7 +70,8 @@ private:
 } // namespace
 
 CCommandController::CCommandController(CAppState& state, CSetupDoc& doc, COrvoTreeView& tree, QWidget* window)
-    : QObject(window), m_state(state), m_doc(doc), m_tree(tree), m_window(window)
+    : QObject(window), m_state(state), m_doc(doc), m_tree(tree), m_window(window),
+      m_restorePoints(std::make_unique<CRestorePoints>())
 {
 }
 
@@ -92,6 +95,7 @@ bool CCommandController::IsEnabled(int id) const
     case ID_WRITE_DECK:
     case ID_ORVO_CHECK_DUPLICATES:
     case ID_UPGRADE_OPTION:
+    case ID_FILE_RESTORE_POINTS:
         return true;
     default:
         break;
@@ -118,6 +122,8 @@ void CCommandController::Run(int id)
         return OnWriteDeck();
     case ID_ORVO_CHECK_DUPLICATES:
         return OnCheckDuplicates();
+    case ID_FILE_RESTORE_POINTS:
+        return OnRestorePoints();
     case ID_EDIT_SYSTEM:
         return OnEditSystem();
     case ID_EDIT_DECK:
@@ -222,6 +228,54 @@ bool CCommandController::ConfirmDeckConflicts(int deck, const CReadWriteParamete
                                            QMessageBox::No) == QMessageBox::Yes;
 }
 
+void CCommandController::KeepReadPoint(const COrvoSystem& read, const CReadWriteParameters& params)
+{
+    m_restorePoints->SetLimit(m_state.Settings().restorePointLimit);
+    std::string error;
+    if (!m_restorePoints->AfterRead(read, params, &error))
+        ShellMessage(
+            &m_tree,
+            QStringLiteral("No restore point was kept of this read:\n%1").arg(QString::fromStdString(error)),
+            QMessageBox::Ok, QMessageBox::Warning);
+}
+
+bool CCommandController::KeepWritePoint(const CReadWriteParameters& params)
+{
+    const std::vector<int> unread = m_restorePoints->Unread(params);
+    if (!unread.empty() &&
+        ShellMessages().ShowWithDefault(
+            &m_tree, AppTitle(), QString::fromStdString(NoRestorePointQuestion(unread)),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, QMessageBox::No) != QMessageBox::Yes)
+        return false;
+    m_restorePoints->SetLimit(m_state.Settings().restorePointLimit);
+    std::string error;
+    if (m_restorePoints->BeforeWrite(params, &error))
+        return true;
+    return ShellMessages().ShowWithDefault(
+               &m_tree, AppTitle(),
+               QStringLiteral("The restore point of this write could not be written:\n%1\nWrite anyway?")
+                   .arg(QString::fromStdString(error)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void CCommandController::OnRestorePoints()
+{
+    CRestorePointsDlg dlg(m_window, m_restorePoints->Store().List());
+    if (dlg.exec() != QDialog::Accepted || !dlg.Chosen())
+        return;
+    const RestorePointInfo point = *dlg.Chosen();
+    // The point replaces the whole model.
+    if (!m_doc.SaveModified(&m_tree))
+        return;
+    m_doc.OnNewDocument();
+    std::string error;
+    if (!CRestorePointStore::Open(point, System(), &error))
+        ShellMessage(&m_tree, QString::fromStdString(error), QMessageBox::Ok, QMessageBox::Warning);
+    else
+        m_doc.SetModified(); // not saved anywhere yet: the point stays as it was kept
+    m_tree.Rebuild();
+}
+
 bool CCommandController::Refused(const std::string& refusal)
 {
     if (refusal.empty())
@@ -243,6 +297,7 @@ void CCommandController::OnRead()
         return;
     m_tree.clear();
     RunReadDialog(m_window, &m_state.Session(), System(), params, true, m_state.Settings().quietRetries);
+    KeepReadPoint(*System(), params);
     m_doc.SetModified();
     m_tree.Rebuild();
 }
@@ -260,6 +315,7 @@ void CCommandController::OnCompare()
     JobReport report;
     RunReadDialog(m_window, &m_state.Session(), &comparison.Installation(), params, true,
                   m_state.Settings().quietRetries, &report);
+    KeepReadPoint(comparison.Installation(), params);
     // Cancelled or cut off: the summary said so, there is nothing whole to compare.
     if (!comparison.Compare(report.outcome))
         return;
@@ -290,6 +346,8 @@ void CCommandController::OnWrite(int deck)
         return;
     if (deck >= 0 && !ConfirmDeckConflicts(deck, params))
         return;
+    if (!KeepWritePoint(params))
+        return;
     RunWriteDialog(m_window, &m_state.Session(), System(), params, deck < 0, m_state.Settings().quietRetries);
 }
 
@@ -306,6 +364,7 @@ void CCommandController::OnReadDeck()
         if (AskTransfer(true, node->index, &params)) {
             RunReadDialog(m_window, &m_state.Session(), System(), params, false,
                           m_state.Settings().quietRetries);
+            KeepReadPoint(*System(), params);
             m_doc.SetModified();
         }
     }
@@ -470,7 +529,7 @@ void CCommandController::OnOptions()
     system->defaultExpName = settings.defaultExpName;
     system->showResults = settings.showResults;
     system->maxEmptySlots = settings.maxEmptySlots;
-    m_state.ApplySettings(settings, kCommsPart | kAccessPart | kModelPart);
+    m_state.ApplySettings(settings, kCommsPart | kAccessPart | kModelPart | kRestorePart);
 }
 
 void CCommandController::OnUpgradeOption()

@@ -54,6 +54,7 @@ CMainFrame::CMainFrame(CAppState& state, CSetupDoc* doc) : m_state(state), m_doc
     AddCommand(m_fileMenu, QStringLiteral("Import Key Tags..."), ID_FILE_IMPORT_KEY_TAGS);
     AddCommand(m_fileMenu, QStringLiteral("Export Key Tags..."), ID_FILE_EXPORT_KEY_TAGS);
     AddCommand(m_fileMenu, QStringLiteral("&Report..."), ID_FILE_REPORT);
+    AddCommand(m_fileMenu, QStringLiteral("Restore Points..."), ID_FILE_RESTORE_POINTS);
     m_recentSeparator = m_fileMenu->addSeparator();
     m_recentEnd = m_fileMenu->addSeparator();
     m_exitAction =

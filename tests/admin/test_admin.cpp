@@ -378,6 +378,31 @@ TEST_F(OptionsTest, timeoutMultiplierMustLieBetweenOneAndTwenty)
     }
 }
 
+TEST_F(OptionsTest, restorePointsKeptIsAWholeNumberFromOne)
+{
+    struct {
+        const char* text;
+        int value; // 0: refused
+    } cases[] = {{"0", 0}, {"-3", 0}, {"abc", 0}, {"10001", 0}, {"1", 1}, {"50", 50}, {"10000", 10000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        messages.shown.clear();
+        COptionsDlg dlg(nullptr, Filled());
+        Show(dlg);
+        EXPECT_EQ(dlg.findChild<QLineEdit*>("restorePointLimit")->text(), "50");
+        Type(&dlg, "restorePointLimit", c.text);
+        ClickButton(&dlg, QDialogButtonBox::Ok);
+        if (c.value == 0) {
+            ASSERT_EQ(messages.shown.size(), 1u);
+            EXPECT_EQ(messages.shown[0].text, "Please enter a number between 1 and 10000.");
+            EXPECT_TRUE(dlg.isVisible());
+        } else {
+            EXPECT_EQ(dlg.result(), QDialog::Accepted);
+            EXPECT_EQ(dlg.Settings().restorePointLimit, c.value);
+        }
+    }
+}
+
 TEST_F(OptionsTest, unchangedTimeoutMultiplierKeepsEveryDigit)
 {
     SetupSettings settings = Filled();
@@ -506,6 +531,7 @@ TEST_F(OptionsTest, okStoresEverySettingAndCancelNothing)
             Type(dlg, "timeoutMultiplier", "2.5");
             Type(dlg, "defaultMainName", "Block ");
             Type(dlg, "maxEmptySlots", "7");
+            Type(dlg, "restorePointLimit", "12");
             dlg->findChild<QCheckBox*>("usePasswords")->setChecked(true);
             dlg->findChild<QCheckBox*>("showDuplicatesReport")->setChecked(true);
             ClickButton(dlg, ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel);
@@ -513,7 +539,8 @@ TEST_F(OptionsTest, okStoresEverySettingAndCancelNothing)
     };
     change(false);
     app.Frame()->View()->OnCommand(ID_ORVO_OPTIONS);
-    for (const char* key : {"Comms/Timeout", "Comms/Device", "Orvo/Default Main", "Orvo/Use Passwords"})
+    for (const char* key :
+         {"Comms/Timeout", "Comms/Device", "Orvo/Default Main", "Orvo/Use Passwords", "Orvo/Restore Points"})
         EXPECT_FALSE(Stored(key)) << key;
 
     change(true);
@@ -523,6 +550,7 @@ TEST_F(OptionsTest, okStoresEverySettingAndCancelNothing)
     EXPECT_EQ(StoredText("Comms/Port"), "1") << "the numbered port is kept beside the device";
     EXPECT_EQ(StoredText("Orvo/Default Main"), "Block ");
     EXPECT_EQ(StoredText("Orvo/Max Empty Slots"), "7");
+    EXPECT_EQ(StoredText("Orvo/Restore Points"), "12");
     EXPECT_EQ(StoredText("Orvo/Use Passwords"), "1");
     EXPECT_EQ(StoredText("Orvo/Show Duplicates Report"), "1");
     EXPECT_EQ(StoredText("Orvo/Administrator"), "0");

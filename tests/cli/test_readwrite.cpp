@@ -193,8 +193,9 @@ TEST_F(OrvoctlReadWrite, WriteChecksDuplicatesThenSends)
 
     system.decks[0].flats[1].address = "777";
     ASSERT_TRUE(system.Save(Path("edit.orvo"), 1));
-    OrvoctlRun write = Orvoctl("write " + Path("edit.orvo") + " --device " + bus.device +
-                               " --decks 0-1 --what flats,tags --on-timeout skip --serial --erase-tags");
+    OrvoctlRun write =
+        Orvoctl("write " + Path("edit.orvo") + " --device " + bus.device +
+                " --decks 0-1 --what flats,tags --on-timeout skip --serial --erase-tags --no-restore-point");
     ASSERT_EQ(write.status, 0) << write.err;
     EXPECT_EQ(write.out.rfind("Complete\nWritten ", 0), 0u);
     Dump dump(bus.sim.dumpJson());
@@ -338,7 +339,7 @@ TEST_F(OrvoctlReadWrite, WriteVerifyReadsBackWhatWasWritten)
     doc->decks[2].rangeMin[1] = 321;
     ASSERT_TRUE(doc->Save(Path("edit.orvo"), 1));
     OrvoctlRun run = Orvoctl("write " + Path("edit.orvo") + " --device " + bus.device +
-                                 " --decks 2 --what flats,access,doors --quiet --verify",
+                                 " --decks 2 --what flats,access,doors --quiet --verify --no-restore-point",
                              FullTimeouts());
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.err.find("the installation matches the document"), std::string::npos) << run.err;

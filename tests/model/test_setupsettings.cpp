@@ -51,6 +51,8 @@ const KeyRow kKeys[] = {
     {"Orvo", "Show Results", "0", [](const SetupSettings& s) { return Int(s.showResults); }, "1", kModelPart},
     {"Orvo", "Max Empty Slots", "9", [](const SetupSettings& s) { return Int(s.maxEmptySlots); }, "4",
      kModelPart},
+    {"Orvo", "Restore Points", "7", [](const SetupSettings& s) { return Int(s.restorePointLimit); }, "50",
+     kRestorePart},
     {"Orvo", "Valid Keys", "0123", [](const SetupSettings& s) { return s.validKeys; }, kDefaultValidKeys,
      kValidKeysPart},
     {"System", "First", "5", [](const SetupSettings& s) { return Int(s.first); }, "0", kSelectionPart},

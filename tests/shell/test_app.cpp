@@ -118,6 +118,7 @@ TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)
                                "&File/Import Key Tags...",
                                "&File/Export Key Tags...",
                                "&File/&Report...",
+                               "&File/Restore Points...",
                                "&File/E&xit",
                                "&Orvo",
                                "&Orvo/&Read",

@@ -174,8 +174,8 @@ TEST_F(ShellDocumentTest, openDocument_setsTitleAndRecentFiles)
     for (QAction* action : app->Frame()->FileMenu()->actions())
         menu << action->text();
     EXPECT_EQ(menu.mid(4, 11),
-              (QStringList{"", "Import Key Tags...", "Export Key Tags...", "&Report...", "", "&1 c.orvo",
-                           "&2 e.orvo", "&3 d.orvo", "&4 b.orvo", "", "E&xit"}));
+              (QStringList{"", "Import Key Tags...", "Export Key Tags...", "&Report...", "Restore Points...", "",
+                           "&1 c.orvo", "&2 e.orvo", "&3 d.orvo", "&4 b.orvo", "", "E&xit"}));
     // They persist in the settings store.
     EXPECT_EQ(StoredText(QStringLiteral("Recent File List/File1")), FilePath("c.orvo"));
 

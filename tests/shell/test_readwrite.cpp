@@ -7,17 +7,22 @@
 #include "orvoshell/mainframe.h"
 #include "orvoshell/orvoreadwritedlg.h"
 #include "orvoshell/orvotreeview.h"
+#include "orvoshell/restorepointsdlg.h"
 #include "orvoshell/setupdoc.h"
 
 #include <orvomodel/orvosystem.h>
 #include <orvosim/simulator.h>
 #include <wendrel/orvoserialconnection.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -219,4 +224,83 @@ TEST_F(ShellReadWriteCommandTest, read_showsWindows1252TextsAndSavesTheirBytes)
     for (const char* bytes : {"Description=Caf\xE9 \xDC\x80\x9F 0 (v2.064)\r\n", "Flat0=\xE9\xDC\x80\x9F\r\n",
                               "SpeedDialDisplay=Caf\xE9 \x80\x9F\r\n"})
         EXPECT_NE(saved.find(bytes), std::string::npos) << bytes;
+}
+
+namespace {
+
+// The data folder, where restore points go, is a temporary one.
+class ShellRestorePointTest : public ShellReadWriteCommandTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(data.isValid());
+        previous = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        ShellReadWriteCommandTest::SetUp();
+    }
+    void TearDown() override
+    {
+        ShellReadWriteCommandTest::TearDown();
+        qputenv("XDG_DATA_HOME", previous);
+    }
+
+    QTemporaryDir data;
+    QByteArray previous;
+};
+
+} // namespace
+
+TEST_F(ShellRestorePointTest, writeWithoutAReadAsksAndRestorePointsOpensAPointAsTheDocument)
+{
+    // Nothing read yet: the write asks first, and No writes nothing.
+    const long before = simulator.stats().requests;
+    system->decks[1].description = "Deck 1";
+    system->decks[1].flats[0].address = "399";
+    view->Rebuild();
+    view->setCurrentItem(view->topLevelItem(0)->child(0));
+    AnswerSelection(true);
+    messages.shown.clear();
+    view->OnCommand(ID_WRITE_DECK);
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_TRUE(messages.shown.back().text.startsWith(
+        QStringLiteral("This write has no restore point for deck(s) 1:")))
+        << messages.shown.back().text.toStdString();
+    EXPECT_EQ(messages.shown.back().defaultButton, QMessageBox::No);
+    EXPECT_EQ(simulator.stats().requests, before) << "declined: nothing written";
+
+    AnswerSelection(true, [](COrvoReadWriteDlg* dlg) {
+        dlg->firstEdit()->setText(QStringLiteral("0"));
+        dlg->lastEdit()->setText(QStringLiteral("1"));
+    });
+    view->OnCommand(ID_ORVO_READ);
+    ASSERT_EQ(system->decks[1].flats[0].address, "301");
+    system->decks[1].flats[0].address = "999";
+
+    // File > Restore Points: the read's point, opened over the changed model.
+    QStringList rows;
+    QTimer::singleShot(0, [&rows] {
+        auto* dlg = qobject_cast<CRestorePointsDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        QTableWidget* table = dlg->Table();
+        for (int column = 1; column < table->columnCount(); ++column)
+            rows << table->item(0, column)->text();
+        EXPECT_FALSE(dlg->OpenButton()->isEnabled()) << "nothing chosen yet";
+        table->selectRow(0);
+        dlg->OpenButton()->click();
+    });
+    messages.shown.clear();
+    QAction* restorePoints = app->Frame()->Action(ID_FILE_RESTORE_POINTS);
+    ASSERT_NE(restorePoints, nullptr);
+    EXPECT_EQ(restorePoints->text(), QStringLiteral("Restore Points..."));
+    ASSERT_TRUE(app->Frame()->FileMenu()->actions().contains(restorePoints));
+    restorePoints->trigger();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows.at(0), QStringLiteral("read"));
+    EXPECT_EQ(rows.at(2), QStringLiteral("0-1"));
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_TRUE(messages.shown.front().text.startsWith(QStringLiteral("Save changes to "))) << "asked first";
+    EXPECT_EQ(system->decks[1].flats[0].address, "301");
+    EXPECT_EQ(DeckLabels(), (QStringList{"Deck  0 (v2.064) - #0", "Deck  1 (v2.045) - #1"}));
+    EXPECT_TRUE(app->Doc()->IsModified()) << "the point is not the document's file";
+    EXPECT_TRUE(app->Doc()->PathName().isEmpty());
 }

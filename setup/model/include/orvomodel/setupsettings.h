@@ -2,7 +2,8 @@
 // read and written in one place. Sections and keys as the store holds them:
 //   [Comms]  Port, Device, Timeout, Auto Comm Port, Quendral Label, Quiet Retries
 //   [Orvo]   Use Passwords, Administrator, Show Duplicates Report, Default Main,
-//            Default Exp, Show Results, Max Empty Slots, Valid Keys
+//            Default Exp, Show Results, Max Empty Slots, Valid Keys,
+//            Restore Points
 //   [System] First, Last, Read Write Flat Addresses, Read Write Door Access,
 //            Read Write Rfid Tags, Read Write Door Settings, Read Write Relays
 //   [Recent File List] File1 .. File4
@@ -39,6 +40,8 @@ struct SetupSettings {
     int showResults = 1;
     int maxEmptySlots = 4;
     std::string validKeys = kDefaultValidKeys;
+    // How many restore points the restore folder keeps (the oldest go first).
+    int restorePointLimit = 50;
 
     // [System]: what the last read or write covered. doorSettings == 0 also
     // means the door editor works on line.
@@ -71,7 +74,8 @@ enum SettingsPart : unsigned {
     kValidKeysPart = 8,  // Valid Keys
     kSelectionPart = 16, // the [System] keys
     kRecentPart = 32,    // the recent files
-    kAllParts = 63,
+    kRestorePart = 64,   // Restore Points
+    kAllParts = 127,
 };
 
 // Reads every key; a missing one gives its default. Integers edited by hand

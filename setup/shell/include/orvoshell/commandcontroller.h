@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <string>
 
 #include <wendrel/orvomsg.h>
@@ -18,6 +19,7 @@ class CReadWriteParameters;
 class CSetupDoc;
 class COrvoSystem;
 class COrvoTreeView;
+class CRestorePoints;
 struct FeatureContext;
 class QWidget;
 
@@ -55,6 +57,12 @@ private:
     // Asks about the duplicates a Write Deck would put on the deck; false
     // when the installer declines (No is the default).
     bool ConfirmDeckConflicts(int deck, const CReadWriteParameters& params);
+    // Keeps what a read found as a restore point; says so when it cannot.
+    void KeepReadPoint(const COrvoSystem& read, const CReadWriteParameters& params);
+    // Keeps the last read of the decks a write covers, after asking about
+    // decks that have none (No is the default); false when the installer
+    // declines.
+    bool KeepWritePoint(const CReadWriteParameters& params);
     // Shows the refusal of an editor for old firmware; true when there is one.
     bool Refused(const std::string& refusal);
 
@@ -82,9 +90,13 @@ private:
     void OnUpgradeOption();
     void OnPasswords();
     void OnKeyTagsFile(int id);
+    // Lists the restore points and opens the one chosen as the document.
+    void OnRestorePoints();
 
     CAppState& m_state;
     CSetupDoc& m_doc;
     COrvoTreeView& m_tree;
     QWidget* m_window;
+    // What this run read of the installation, and the points kept from it.
+    std::unique_ptr<CRestorePoints> m_restorePoints;
 };

@@ -44,6 +44,7 @@ enum CommandId : int {
     ID_FILE_IMPORT_KEY_TAGS = 32950,
     ID_FILE_EXPORT_KEY_TAGS = 32951,
     ID_FILE_REPORT = 32952,  // the commissioning report
+    ID_FILE_RESTORE_POINTS = 32953,
     ID_ORVO_COMPARE = 32820, // Compare with Installation
 };
 
