@@ -173,7 +173,7 @@ TEST_F(ShellDocumentTest, openDocument_setsTitleAndRecentFiles)
     QStringList menu;
     for (QAction* action : app->Frame()->FileMenu()->actions())
         menu << action->text();
-    EXPECT_EQ(menu.mid(4, 11),
+    EXPECT_EQ(menu.mid(4, 12),
               (QStringList{"", "Import Key Tags...", "Export Key Tags...", "&Report...", "Restore Points...", "",
                            "&1 c.orvo", "&2 e.orvo", "&3 d.orvo", "&4 b.orvo", "", "E&xit"}));
     // They persist in the settings store.
