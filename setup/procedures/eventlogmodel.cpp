@@ -21,8 +21,10 @@ CEventTableModel::CEventTableModel(const COrvoEventList* events, QObject* parent
         std::tm tm{};
         localtime_r(&t, &tm);
         row.timeText = QString::fromLatin1(FormatTime(tm, "%H:%M, %B %d, %Y"));
-        if (e.TimeValid())
+        if (e.TimeValid()) {
             row.date = QDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+            row.hour = tm.tm_hour;
+        }
         std::string& description = descriptions[static_cast<size_t>(i)];
         description = e.Description();
         row.description = TextFromModel(description);
