@@ -99,13 +99,22 @@ const CEventTableModel* CEventFilterModel::Table() const
     return static_cast<const CEventTableModel*>(sourceModel());
 }
 
+void CEventFilterModel::Refilter()
+{
+    // Filtering row by row tells the views about every run of rows that
+    // comes or goes, and a view answers each in time proportional to its
+    // rows: a long log with scattered matches took many seconds. One layout
+    // change instead costs one pass.
+    invalidate();
+}
+
 void CEventFilterModel::SetText(const QString& text)
 {
     const QString lower = text.trimmed().toLower();
     if (lower == m_text)
         return;
     m_text = lower;
-    invalidateFilter();
+    Refilter();
 }
 
 void CEventFilterModel::SetDateRange(const QDate& from, const QDate& to)
@@ -114,7 +123,7 @@ void CEventFilterModel::SetDateRange(const QDate& from, const QDate& to)
         return;
     m_from = from;
     m_to = to;
-    invalidateFilter();
+    Refilter();
 }
 
 void CEventFilterModel::SetDoor(int door)
@@ -122,7 +131,7 @@ void CEventFilterModel::SetDoor(int door)
     if (door == m_door)
         return;
     m_door = door;
-    invalidateFilter();
+    Refilter();
 }
 
 std::vector<int> CEventFilterModel::ShownRows() const

@@ -69,6 +69,7 @@ protected:
 
 private:
     const CEventTableModel* Table() const;
+    void Refilter();
 
     QString m_text;
     QDate m_from, m_to;
