@@ -172,22 +172,27 @@ void CEventChartsPanel::Bind(const CEventChartData& data)
     for (QAbstractAxis* axis : chart->axes())
         chart->removeAxis(axis), delete axis;
 
-    m_days.clear();
-    m_days.reserve(static_cast<qsizetype>(data.Days().size()));
+    CEventChartData::Period period = CEventChartData::Period::Day;
+    const std::vector<CEventChartData::Bar> bars = data.Bars(kMaxBars, &period);
+    m_bars.clear();
+    m_bars.reserve(static_cast<qsizetype>(bars.size()));
     QStringList labels;
-    labels.reserve(static_cast<qsizetype>(data.Days().size()));
-    for (const QDate& day : data.Days()) {
-        m_days.append(day);
-        labels.append(day.toString(QStringLiteral("MM-dd")));
+    labels.reserve(static_cast<qsizetype>(bars.size()));
+    int highest = 0;
+    for (const CEventChartData::Bar& bar : bars) {
+        m_bars.append({bar.first, bar.last});
+        labels.append(bar.first.toString(period == CEventChartData::Period::Month ? QStringLiteral("yyyy-MM")
+                                                                                  : QStringLiteral("MM-dd")));
+        highest = std::max(highest, bar.total);
     }
     auto* series = new QStackedBarSeries;
     series->setBarWidth(0.9);
     for (size_t d = 0; d < data.Doors().size(); ++d) {
         auto* set = new QBarSet(QStringLiteral("Door %1").arg(data.Doors()[d]));
         QList<qreal> values;
-        values.reserve(static_cast<qsizetype>(data.Days().size()));
-        for (size_t day = 0; day < data.Days().size(); ++day)
-            values.append(data.Count(day, d));
+        values.reserve(static_cast<qsizetype>(bars.size()));
+        for (const CEventChartData::Bar& bar : bars)
+            values.append(bar.counts[d]);
         set->append(values);
         connect(set, &QBarSet::clicked, this, &CEventChartsPanel::OnDayBarClicked);
         series->append(set);
@@ -195,20 +200,23 @@ void CEventChartsPanel::Bind(const CEventChartData& data)
     chart->addSeries(series);
     auto* days = new QBarCategoryAxis;
     days->append(labels);
-    // More days than fit get no labels; the title names the span instead.
-    days->setLabelsVisible(m_days.size() <= 31);
+    // More bars than labels fit: the title names the span instead.
+    days->setLabelsVisible(m_bars.size() <= 31);
     auto* counts = new QValueAxis;
     counts->setLabelFormat(QStringLiteral("%d"));
-    counts->setRange(0, NiceMax(data.MaxDayTotal()));
+    counts->setRange(0, NiceMax(highest));
     chart->addAxis(days, Qt::AlignBottom);
     chart->addAxis(counts, Qt::AlignLeft);
     series->attachAxis(days);
     series->attachAxis(counts);
     chart->legend()->setVisible(!data.Doors().empty() && data.Doors().size() <= 16);
-    QString title = QStringLiteral("Events per day");
-    if (!m_days.isEmpty())
-        title += QStringLiteral(", %1 to %2")
-                     .arg(m_days.first().toString(Qt::ISODate), m_days.last().toString(Qt::ISODate));
+    QString title = period == CEventChartData::Period::Day    ? QStringLiteral("Events per day")
+                    : period == CEventChartData::Period::Week ? QStringLiteral("Events per week")
+                                                              : QStringLiteral("Events per month");
+    if (!data.Days().empty())
+        title +=
+            QStringLiteral(", %1 to %2")
+                .arg(data.Days().front().toString(Qt::ISODate), data.Days().back().toString(Qt::ISODate));
     chart->setTitle(title);
 
     for (int h = 0; h < 24; ++h)
@@ -218,8 +226,8 @@ void CEventChartsPanel::Bind(const CEventChartData& data)
 
 void CEventChartsPanel::OnDayBarClicked(int index)
 {
-    if (index >= 0 && index < m_days.size())
-        emit dayClicked(m_days[index]);
+    if (index >= 0 && index < m_bars.size())
+        emit periodClicked(m_bars[index].first, m_bars[index].second);
 }
 
 // ------------------------------------------------------------ bus load

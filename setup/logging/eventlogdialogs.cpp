@@ -333,7 +333,7 @@ CLogging2ViewDlg::CLogging2ViewDlg(COrvoEventList events, int deck, QWidget* par
             return Chooser() ? Chooser()(parent, caption, filter, suffix)
                              : AskChartFile(parent, caption, filter, suffix);
         });
-    connect(m_charts, &CEventChartsPanel::dayClicked, this, &CLogging2ViewDlg::ShowDay);
+    connect(m_charts, &CEventChartsPanel::periodClicked, this, &CLogging2ViewDlg::ShowDates);
     m_chartTimer.setSingleShot(true);
     m_chartTimer.setInterval(50);
     connect(&m_chartTimer, &QTimer::timeout, this, &CLogging2ViewDlg::UpdateCharts);
@@ -348,9 +348,9 @@ void CLogging2ViewDlg::UpdateCharts()
     m_charts->Bind(m_chartData);
 }
 
-void CLogging2ViewDlg::ShowDay(const QDate& day)
+void CLogging2ViewDlg::ShowDates(const QDate& first, const QDate& last)
 {
-    if (!day.isValid())
+    if (!first.isValid() || !last.isValid())
         return;
     {
         // One filter change for the three controls.
@@ -358,8 +358,8 @@ void CLogging2ViewDlg::ShowDay(const QDate& day)
         m_useDates->setChecked(true);
         m_from->setEnabled(true);
         m_to->setEnabled(true);
-        m_from->setDate(day);
-        m_to->setDate(day);
+        m_from->setDate(first);
+        m_to->setDate(last);
     }
     ApplyFilters();
 }

@@ -66,3 +66,51 @@ int CEventChartData::DayIndex(const QDate& day) const
     const auto it = std::lower_bound(m_days.begin(), m_days.end(), day);
     return it != m_days.end() && *it == day ? static_cast<int>(it - m_days.begin()) : -1;
 }
+
+std::vector<CEventChartData::Bar> CEventChartData::Bars(int maxBars, Period* period) const
+{
+    auto start = [](const QDate& day, Period p) {
+        switch (p) {
+        case Period::Week:
+            return day.addDays(1 - day.dayOfWeek());
+        case Period::Month:
+            return QDate(day.year(), day.month(), 1);
+        default:
+            return day;
+        }
+    };
+    auto periods = [&](Period p) {
+        size_t n = 0;
+        QDate last;
+        for (const QDate& day : m_days) {
+            const QDate first = start(day, p);
+            n += first != last;
+            last = first;
+        }
+        return n;
+    };
+    Period p = Period::Day;
+    if (m_days.size() > static_cast<size_t>(maxBars))
+        p = periods(Period::Week) > static_cast<size_t>(maxBars) ? Period::Month : Period::Week;
+    if (period)
+        *period = p;
+
+    std::vector<Bar> bars;
+    for (size_t d = 0; d < m_days.size(); ++d) {
+        const QDate first = start(m_days[d], p);
+        if (bars.empty() || bars.back().first != first) {
+            Bar bar;
+            bar.first = first;
+            bar.last = p == Period::Day    ? first
+                       : p == Period::Week ? first.addDays(6)
+                                           : first.addMonths(1).addDays(-1);
+            bar.counts.assign(m_doors.size(), 0);
+            bars.push_back(std::move(bar));
+        }
+        Bar& bar = bars.back();
+        for (size_t k = 0; k < m_doors.size(); ++k)
+            bar.counts[k] += Count(d, k);
+        bar.total += m_dayTotals[d];
+    }
+    return bars;
+}

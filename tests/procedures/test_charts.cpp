@@ -149,6 +149,61 @@ TEST_F(EventCharts, BarsCountTheFilteredRows)
     }
 }
 
+// Bars are days while they fit, else weeks from Monday, else months; a bar
+// holds exactly the counts of its days.
+TEST_F(EventCharts, BarsGroupDaysIntoWeeksOrMonthsWhenTheyDoNotFit)
+{
+    struct Case {
+        const char* name;
+        int days; // one event a day from 2 March 2026 (a Monday) on
+        int maxBars;
+        CEventChartData::Period period;
+        size_t bars;
+        QDate firstEnd;
+    };
+    const Case cases[] = {
+        {"days fit", 10, 10, CEventChartData::Period::Day, 10, QDate(2026, 3, 2)},
+        {"weeks", 11, 10, CEventChartData::Period::Week, 2, QDate(2026, 3, 8)},
+        {"weeks up to the limit", 70, 10, CEventChartData::Period::Week, 10, QDate(2026, 3, 8)},
+        {"months", 71, 10, CEventChartData::Period::Month, 3, QDate(2026, 3, 31)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<_log_event> raw;
+        for (int d = 0; d < c.days; ++d) {
+            const QDate day = QDate(2026, 3, 2).addDays(d);
+            raw.push_back(RawEvent(day.year() - 2000, day.month(), day.day(), 12, 0, (d % 3) << 3, "A", 0));
+        }
+        const COrvoEventList events = Events(raw);
+        CEventTableModel table(&events);
+        CEventFilterModel filter;
+        filter.setSourceModel(&table);
+        CEventChartData data;
+        data.Compute(filter);
+        CEventChartData::Period period = CEventChartData::Period::Day;
+        const auto bars = data.Bars(c.maxBars, &period);
+        EXPECT_EQ(period, c.period);
+        ASSERT_EQ(bars.size(), c.bars);
+        EXPECT_EQ(bars.front().last, c.firstEnd);
+        int total = 0;
+        for (size_t b = 0; b < bars.size(); ++b) {
+            int sum = 0;
+            for (int n : bars[b].counts)
+                sum += n;
+            EXPECT_EQ(sum, bars[b].total);
+            // One event a day: a bar counts the days of its period that have one.
+            const QDate from = std::max(bars[b].first, data.Days().front());
+            const QDate to = std::min(bars[b].last, data.Days().back());
+            EXPECT_EQ(bars[b].total, from.daysTo(to) + 1);
+            if (b > 0) {
+                EXPECT_EQ(bars[b - 1].last.addDays(1), bars[b].first);
+            }
+            total += bars[b].total;
+        }
+        EXPECT_EQ(total, c.days);
+    }
+}
+
 // ---- bus load ---------------------------------------------------------------
 
 _orvo_msg Frame(int code, int params)

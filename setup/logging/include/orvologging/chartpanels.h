@@ -49,11 +49,15 @@ private:
     ChartFileAsker m_asker;
 };
 
-// Events per day as bars stacked by door, and events per hour of day.
+// Events per day as bars stacked by door (per week or month when there are
+// more days than bars fit), and events per hour of day.
 class CEventChartsPanel : public CChartPanel {
     Q_OBJECT
 public:
     explicit CEventChartsPanel(QWidget* parent = nullptr);
+
+    // At most this many bars in the day chart.
+    static constexpr int kMaxBars = 62;
 
     // Shows the counts; the day chart is built anew, the hour chart's bars
     // are changed in place.
@@ -61,21 +65,21 @@ public:
 
     QChartView* DayChart() const { return m_dayView; }
     QChartView* HourChart() const { return m_hourView; }
-    // The days of the day chart's bars, in order.
-    const QList<QDate>& Days() const { return m_days; }
+    // The first and last day of each bar of the day chart, in order.
+    const QList<QPair<QDate, QDate>>& Bars() const { return m_bars; }
 
-    // A click on the bar of a day (index into Days()).
+    // A click on a bar of the day chart (index into Bars()).
     void OnDayBarClicked(int index);
 
 signals:
-    void dayClicked(const QDate& day);
+    void periodClicked(const QDate& first, const QDate& last);
 
 private:
     QChartView* m_dayView;
     QChartView* m_hourView;
     QBarSet* m_hourSet;
     QValueAxis* m_hourValues;
-    QList<QDate> m_days;
+    QList<QPair<QDate, QDate>> m_bars;
 };
 
 // Frames a second and the share of the line's capacity over the last

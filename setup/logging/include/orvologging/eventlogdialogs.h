@@ -80,8 +80,8 @@ public:
     CEventChartsPanel* Charts() const { return m_charts; }
     const CEventChartData& ChartData() const { return m_chartData; }
     void UpdateCharts();
-    // Shows only the events of that day (a click on its bar).
-    void ShowDay(const QDate& day);
+    // Shows only the events of those days (a click on their bar).
+    void ShowDates(const QDate& first, const QDate& last);
 
     // The save-file question: (parent, caption, filter, default suffix) to a
     // path, "" when cancelled. Tests replace it; null restores the file dialog.

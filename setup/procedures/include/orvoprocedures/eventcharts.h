@@ -30,6 +30,17 @@ public:
     // Index of the day in Days(), -1 when it has no events.
     int DayIndex(const QDate& day) const;
 
+    // The bars of the day chart: days while no more than maxBars days have
+    // events, else weeks (Monday to Sunday), else months; only periods with
+    // events get a bar. Counts are per door of Doors().
+    enum class Period { Day, Week, Month };
+    struct Bar {
+        QDate first, last; // the period's first and last day
+        std::vector<int> counts;
+        int total = 0;
+    };
+    std::vector<Bar> Bars(int maxBars, Period* period) const;
+
     // Events per local hour of day, 0-23.
     const std::array<int, 24>& Hours() const { return m_hours; }
     int MaxHour() const { return m_maxHour; }
