@@ -4,8 +4,10 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
+#include <QCategoryAxis>
 #include <QChartView>
 #include <QFileDialog>
+#include <QFont>
 #include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -51,10 +53,34 @@ double NiceMax(double value)
     if (value <= 0)
         return 1;
     const double step = std::pow(10.0, std::floor(std::log10(value)));
-    for (double m : {1.0, 2.0, 5.0, 10.0})
+    for (double m : {1.0, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.0, 8.0, 10.0})
         if (value <= m * step)
             return m * step;
     return 10 * step;
+}
+
+// Bar charts label their bars on a category axis that elides every label
+// wider than its bar. The labels are drawn on a second axis instead whose
+// categories each span several bars, labelled by the first of them.
+void LabelBars(QCategoryAxis* axis, const QStringList& labels, int shown)
+{
+    for (const QString& label : axis->categoriesLabels())
+        axis->remove(label);
+    const int count = static_cast<int>(labels.size());
+    axis->setRange(-0.5, std::max(0, count) - 0.5);
+    const int every = std::max(1, (count + shown - 1) / std::max(1, shown));
+    // Each label's category is centred on its bar.
+    axis->setStartValue(-every / 2.0);
+    for (int i = 0; i < count; i += every)
+        axis->append(labels[i], i + every / 2.0);
+}
+
+QCategoryAxis* NewLabelAxis()
+{
+    auto* axis = new QCategoryAxis;
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
+    axis->setGridLineVisible(false);
+    return axis;
 }
 
 } // namespace
@@ -134,6 +160,7 @@ CEventChartsPanel::CEventChartsPanel(QWidget* parent) : CChartPanel(parent)
         *m_hourSet << 0;
         hours << QString::number(h);
     }
+
     auto* hourSeries = new QBarSeries;
     hourSeries->append(m_hourSet);
     hourSeries->setBarWidth(0.9);
@@ -142,12 +169,32 @@ CEventChartsPanel::CEventChartsPanel(QWidget* parent) : CChartPanel(parent)
     hourChart->legend()->hide();
     auto* hourAxis = new QBarCategoryAxis;
     hourAxis->append(hours);
+    hourAxis->setLabelsVisible(false);
+    hourAxis->setGridLineVisible(false);
+    auto* hourLabels = NewLabelAxis();
+    QStringList hourTexts;
+    for (int h = 0; h < 24; ++h)
+        hourTexts << QString::number(h);
+    LabelBars(hourLabels, hourTexts, 8);
     m_hourValues = new QValueAxis;
     m_hourValues->setLabelFormat(QStringLiteral("%d"));
     hourChart->addAxis(hourAxis, Qt::AlignBottom);
+    hourChart->addAxis(hourLabels, Qt::AlignBottom);
     hourChart->addAxis(m_hourValues, Qt::AlignLeft);
     hourSeries->attachAxis(hourAxis);
     hourSeries->attachAxis(m_hourValues);
+
+    // The day chart keeps its axes; Bind replaces its series.
+    QChart* dayChart = m_dayView->chart();
+    m_dayAxis = new QBarCategoryAxis;
+    m_dayAxis->setLabelsVisible(false);
+    m_dayAxis->setGridLineVisible(false);
+    m_dayLabels = NewLabelAxis();
+    m_dayCounts = new QValueAxis;
+    m_dayCounts->setLabelFormat(QStringLiteral("%d"));
+    dayChart->addAxis(m_dayAxis, Qt::AlignBottom);
+    dayChart->addAxis(m_dayLabels, Qt::AlignBottom);
+    dayChart->addAxis(m_dayCounts, Qt::AlignLeft);
 
     auto* dayColumn = new QVBoxLayout;
     dayColumn->addWidget(m_dayView, 1);
@@ -169,8 +216,6 @@ void CEventChartsPanel::Bind(const CEventChartData& data)
     // anew: one set per door, one value per day.
     QChart* chart = m_dayView->chart();
     chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
-        chart->removeAxis(axis), delete axis;
 
     CEventChartData::Period period = CEventChartData::Period::Day;
     const std::vector<CEventChartData::Bar> bars = data.Bars(kMaxBars, &period);
@@ -181,8 +226,8 @@ void CEventChartsPanel::Bind(const CEventChartData& data)
     int highest = 0;
     for (const CEventChartData::Bar& bar : bars) {
         m_bars.append({bar.first, bar.last});
-        labels.append(bar.first.toString(period == CEventChartData::Period::Month ? QStringLiteral("yyyy-MM")
-                                                                                  : QStringLiteral("MM-dd")));
+        labels.append(bar.first.toString(period == CEventChartData::Period::Month ? QStringLiteral("MM/yy")
+                                                                                  : QStringLiteral("d.M")));
         highest = std::max(highest, bar.total);
     }
     auto* series = new QStackedBarSeries;
@@ -198,17 +243,12 @@ void CEventChartsPanel::Bind(const CEventChartData& data)
         series->append(set);
     }
     chart->addSeries(series);
-    auto* days = new QBarCategoryAxis;
-    days->append(labels);
-    // More bars than labels fit: the title names the span instead.
-    days->setLabelsVisible(m_bars.size() <= 31);
-    auto* counts = new QValueAxis;
-    counts->setLabelFormat(QStringLiteral("%d"));
-    counts->setRange(0, NiceMax(highest));
-    chart->addAxis(days, Qt::AlignBottom);
-    chart->addAxis(counts, Qt::AlignLeft);
-    series->attachAxis(days);
-    series->attachAxis(counts);
+    m_dayAxis->clear();
+    m_dayAxis->append(labels);
+    LabelBars(m_dayLabels, labels, 8);
+    m_dayCounts->setRange(0, NiceMax(highest));
+    series->attachAxis(m_dayAxis);
+    series->attachAxis(m_dayCounts);
     chart->legend()->setVisible(!data.Doors().empty() && data.Doors().size() <= 16);
     QString title = period == CEventChartData::Period::Day    ? QStringLiteral("Events per day")
                     : period == CEventChartData::Period::Week ? QStringLiteral("Events per week")
@@ -265,10 +305,11 @@ CBusLoadPanel::CBusLoadPanel(QWidget* parent) : CChartPanel(parent)
     m_messages->setHorizontalHeaderLabels({QStringLiteral("Message"), QStringLiteral("Frames")});
     m_messages->verticalHeader()->hide();
     m_messages->horizontalHeader()->setStretchLastSection(true);
-    m_messages->setColumnWidth(0, 170);
+    m_messages->setColumnWidth(0, 160);
+    m_messages->verticalHeader()->setDefaultSectionSize(m_messages->fontMetrics().height() + 4);
     m_messages->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_messages->setSelectionMode(QAbstractItemView::NoSelection);
-    m_messages->setMaximumWidth(260);
+    m_messages->setFixedWidth(250);
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("loadSummary"));
 

@@ -77,6 +77,9 @@ signals:
 private:
     QChartView* m_dayView;
     QChartView* m_hourView;
+    QBarCategoryAxis* m_dayAxis;
+    class QCategoryAxis* m_dayLabels;
+    QValueAxis* m_dayCounts;
     QBarSet* m_hourSet;
     QValueAxis* m_hourValues;
     QList<QPair<QDate, QDate>> m_bars;
