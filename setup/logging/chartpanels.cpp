@@ -3,8 +3,8 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
-#include <QChart>
 #include <QCategoryAxis>
+#include <QChart>
 #include <QChartView>
 #include <QFileDialog>
 #include <QFont>
