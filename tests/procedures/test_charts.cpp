@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 
+#include <cctype>
 #include <map>
 #include <string>
 #include <tuple>
