@@ -25,6 +25,7 @@
 #include <ctime>
 #include <set>
 
+#include "orvologging/chartpanels.h"
 #include "orvomodel/atomicfile.h"
 #include "orvoprocedures/eventlogmodel.h"
 #include "orvoshell/shellmessages.h"
@@ -277,6 +278,7 @@ CLogging2ViewDlg::CLogging2ViewDlg(COrvoEventList events, int deck, QWidget* par
     m_door = m_ui->doorFilter;
     m_shown = m_ui->shownCount;
     m_view = m_ui->events;
+    m_charts = m_ui->charts;
     auto* exportLog = m_ui->exportLog;
     auto* exportCsv = m_ui->exportCsv;
     auto* close = m_ui->close;
@@ -323,6 +325,42 @@ CLogging2ViewDlg::CLogging2ViewDlg(COrvoEventList events, int deck, QWidget* par
     connect(exportLog, &QPushButton::clicked, this, [this] { Export(false); });
     connect(exportCsv, &QPushButton::clicked, this, [this] { Export(true); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
+
+    m_ui->viewSplitter->setStretchFactor(0, 3);
+    m_ui->viewSplitter->setStretchFactor(1, 2);
+    m_charts->SetFileAsker(
+        [](QWidget* parent, const QString& caption, const QString& filter, const QString& suffix) {
+            return Chooser() ? Chooser()(parent, caption, filter, suffix)
+                             : AskChartFile(parent, caption, filter, suffix);
+        });
+    connect(m_charts, &CEventChartsPanel::periodClicked, this, &CLogging2ViewDlg::ShowDates);
+    m_chartTimer.setSingleShot(true);
+    m_chartTimer.setInterval(50);
+    connect(&m_chartTimer, &QTimer::timeout, this, &CLogging2ViewDlg::UpdateCharts);
+    ApplyFilters();
+    UpdateCharts();
+}
+
+void CLogging2ViewDlg::UpdateCharts()
+{
+    m_chartTimer.stop();
+    m_chartData.Compute(*m_filter);
+    m_charts->Bind(m_chartData);
+}
+
+void CLogging2ViewDlg::ShowDates(const QDate& first, const QDate& last)
+{
+    if (!first.isValid() || !last.isValid())
+        return;
+    {
+        // One filter change for the three controls.
+        const QSignalBlocker blockUse(m_useDates), blockFrom(m_from), blockTo(m_to);
+        m_useDates->setChecked(true);
+        m_from->setEnabled(true);
+        m_to->setEnabled(true);
+        m_from->setDate(first);
+        m_to->setDate(last);
+    }
     ApplyFilters();
 }
 
@@ -344,6 +382,7 @@ void CLogging2ViewDlg::ApplyFilters()
     if (m_notDownloaded > 0)
         shown += QStringLiteral(" (%1 more in the deck's log were not downloaded)").arg(m_notDownloaded);
     m_shown->setText(shown);
+    m_chartTimer.start();
 }
 
 bool CLogging2ViewDlg::Export(bool csv)

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 
+#include "orvologging/chartpanels.h"
 #include "orvomodel/modeltext.h"
 #include "orvoprocedures/broadcasts.h"
 #include "orvoshell/commandids.h"
@@ -105,7 +106,7 @@ QString CNoteDlg::Text() const
 
 CMonitorDlg::CMonitorDlg(COrvoSerialConnection* session, QWidget* parent, const FeatureContext* context)
     : QDialog(parent), m_ui(std::make_unique<Ui::CMonitorDlg>()), m_session(session), m_link(*session),
-      m_monitor(m_link)
+      m_monitor(m_link), m_load(LineFormat{session->Baud(), 8, false, session->StopBits()})
 {
     if (context) {
         m_fullAccess = context->fullAccess;
@@ -148,8 +149,32 @@ CMonitorDlg::CMonitorDlg(COrvoSerialConnection* session, QWidget* parent, const 
         return dialog.selectedFiles().front();
     };
 
+    m_ui->monitorSplitter->setStretchFactor(0, 3);
+    m_ui->monitorSplitter->setStretchFactor(1, 2);
+    m_ui->busLoad->SetFileAsker(
+        [this](QWidget* parent, const QString& caption, const QString& filter, const QString& suffix) {
+            return m_askFile(parent, caption, filter, suffix);
+        });
+    m_monitor.SetFrameObserver([this](const _orvo_msg& msg, std::int64_t ms) { m_load.Add(msg, ms); });
+    connect(&m_loadTimer, &QTimer::timeout, this, &CMonitorDlg::UpdateLoad);
+    m_loadTimer.start(kLoadRefreshMs);
+    UpdateLoad();
+
     connect(&m_timer, &QTimer::timeout, this, &CMonitorDlg::OnTick);
     m_timer.start(kTickMs);
+}
+
+CBusLoadPanel* CMonitorDlg::LoadPanel() const
+{
+    return m_ui->busLoad;
+}
+
+void CMonitorDlg::UpdateLoad()
+{
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+    m_ui->busLoad->Bind(m_load, now);
 }
 
 CMonitorDlg::~CMonitorDlg()

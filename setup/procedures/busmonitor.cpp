@@ -326,10 +326,15 @@ int CBusMonitor::Poll(const std::function<void(const MonitorEntry&)>& onEntry)
             break;
         quick = true;
         const std::time_t now = std::time(nullptr);
+        const std::int64_t steadyMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count();
         if (m_recorder.Recording())
             m_recorder.Write(buffer, got);
         m_assembler.Feed(buffer, got, [&](const _orvo_msg& msg) {
             ++m_decoded;
+            if (m_observer)
+                m_observer(msg, steadyMs);
             if (m_houseKeeping && IsHouseKeepingCode(msg.code)) {
                 ++m_hidden;
                 return;

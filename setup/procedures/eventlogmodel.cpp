@@ -21,8 +21,10 @@ CEventTableModel::CEventTableModel(const COrvoEventList* events, QObject* parent
         std::tm tm{};
         localtime_r(&t, &tm);
         row.timeText = QString::fromLatin1(FormatTime(tm, "%H:%M, %B %d, %Y"));
-        if (e.TimeValid())
+        if (e.TimeValid()) {
             row.date = QDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+            row.hour = tm.tm_hour;
+        }
         std::string& description = descriptions[static_cast<size_t>(i)];
         description = e.Description();
         row.description = TextFromModel(description);
@@ -97,13 +99,22 @@ const CEventTableModel* CEventFilterModel::Table() const
     return static_cast<const CEventTableModel*>(sourceModel());
 }
 
+void CEventFilterModel::Refilter()
+{
+    // Filtering row by row tells the views about every run of rows that
+    // comes or goes, and a view answers each in time proportional to its
+    // rows: a long log with scattered matches took many seconds. One layout
+    // change instead costs one pass.
+    invalidate();
+}
+
 void CEventFilterModel::SetText(const QString& text)
 {
     const QString lower = text.trimmed().toLower();
     if (lower == m_text)
         return;
     m_text = lower;
-    invalidateFilter();
+    Refilter();
 }
 
 void CEventFilterModel::SetDateRange(const QDate& from, const QDate& to)
@@ -112,7 +123,7 @@ void CEventFilterModel::SetDateRange(const QDate& from, const QDate& to)
         return;
     m_from = from;
     m_to = to;
-    invalidateFilter();
+    Refilter();
 }
 
 void CEventFilterModel::SetDoor(int door)
@@ -120,7 +131,7 @@ void CEventFilterModel::SetDoor(int door)
     if (door == m_door)
         return;
     m_door = door;
-    invalidateFilter();
+    Refilter();
 }
 
 std::vector<int> CEventFilterModel::ShownRows() const

@@ -5,18 +5,24 @@
 #include <deque>
 
 #include <QApplication>
+#include <QBarSet>
+#include <QChartView>
 #include <QCheckBox>
+#include <QDateEdit>
 #include <QFile>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStackedBarSeries>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 
 #include "../procedures/eventlogfixtures.h"
 #include "../procedures/simbus.h"
+#include "orvologging/chartpanels.h"
 #include "orvologging/eventlogdialogs.h"
 #include "orvologging/logging.h"
 #include "orvoprocedures/eventlogmodel.h"
@@ -468,6 +474,94 @@ TEST_F(EventLogDialogs, LoggingCommandRunsAgainstTheDemoInstallation)
     });
     app.Frame()->View()->OnCommand(ID_ORVO_LOGGING);
     EXPECT_EQ(result, "Deck 0: 320 logged items");
+}
+
+} // namespace
+
+namespace {
+
+// Day bars stacked by door over the rows shown, a bar's click showing its
+// day, the charts following the filters, and Save as PNG.
+TEST_F(EventLogDialogs, ChartsFollowTheFiltersAndADayBarShowsItsDay)
+{
+    // 600 events over the 28 days of February (a bar a day), one undated.
+    COrvoEventList events;
+    for (int i = 0; i < 600; ++i)
+        events.Append(COrvoEvent(
+            RawEvent(26, i == 5 ? 13 : 2, 1 + i % 28, i % 24, i % 60, ((i % 5) << 3) | (i % 8), "F1", i % 3),
+            i));
+    auto* view = new CLogging2ViewDlg(std::move(events), 1);
+    view->setAttribute(Qt::WA_DeleteOnClose, false);
+    std::unique_ptr<CLogging2ViewDlg> owner(view);
+    view->show();
+    CEventChartsPanel* charts = view->Charts();
+    ASSERT_EQ(Child<CEventChartsPanel>(view, "charts"), charts);
+    EXPECT_TRUE(charts->DayChart()->isVisible());
+    EXPECT_TRUE(charts->HourChart()->isVisible());
+
+    auto daySeries = [&] {
+        const auto series = charts->DayChart()->chart()->series();
+        return series.size() == 1 ? qobject_cast<QStackedBarSeries*>(series.first()) : nullptr;
+    };
+    auto barTotal = [&] {
+        double total = 0;
+        for (QBarSet* set : daySeries()->barSets())
+            total += set->sum();
+        return static_cast<int>(total);
+    };
+    ASSERT_NE(daySeries(), nullptr);
+    const CEventChartData& data = view->ChartData();
+    EXPECT_EQ(data.Total(), 600);
+    EXPECT_EQ(data.Undated(), 1);
+    EXPECT_EQ(barTotal(), 599);
+    EXPECT_EQ(daySeries()->barSets().size(), static_cast<qsizetype>(data.Doors().size()));
+
+    // A filter change reaches the charts after the coalescing pause.
+    QTest::keyClicks(Child<QLineEdit>(view, "filterText"), "answered");
+    const int shown = view->Filter()->rowCount();
+    ASSERT_GT(shown, 0);
+    ASSERT_LT(shown, 600);
+    QTRY_COMPARE(view->ChartData().Total(), shown);
+    EXPECT_EQ(barTotal(), shown - view->ChartData().Undated());
+
+    // Clicking a bar of one day shows exactly that day's events.
+    ASSERT_EQ(charts->Bars().size(), static_cast<qsizetype>(data.Days().size()));
+    const size_t k = data.Days().size() / 2;
+    const QDate day = data.Days()[k];
+    const int onDay = data.DayTotal(k);
+    emit daySeries()->barSets().first()->clicked(static_cast<int>(k));
+    EXPECT_TRUE(Child<QCheckBox>(view, "useDates")->isChecked());
+    EXPECT_EQ(Child<QDateEdit>(view, "fromDate")->date(), day);
+    EXPECT_EQ(Child<QDateEdit>(view, "toDate")->date(), day);
+    ASSERT_EQ(view->Filter()->rowCount(), onDay);
+    for (int row : view->Filter()->ShownRows())
+        EXPECT_EQ(QDateTime::fromSecsSinceEpoch(view->Events().At(row).time).date(), day);
+    view->UpdateCharts();
+    EXPECT_EQ(charts->Bars(), (QList<QPair<QDate, QDate>>{{day, day}}));
+
+    // Each chart saves as a PNG picture of itself.
+    QStringList asked;
+    QString chosen = Temp("day.png");
+    CLogging2ViewDlg::SetFileChooser(
+        [&](QWidget*, const QString& caption, const QString& filter, const QString&) {
+            asked << caption + QLatin1Char('|') + filter;
+            return chosen;
+        });
+    Click(view, "saveDayChart");
+    chosen = Temp("hour.png");
+    Click(view, "saveHourChart");
+    EXPECT_EQ(asked, (QStringList{QStringLiteral("Save Events per Day|PNG Pictures (*.png)"),
+                                  QStringLiteral("Save Events by Hour|PNG Pictures (*.png)")}));
+    for (const char* name : {"day.png", "hour.png"}) {
+        QImage image;
+        EXPECT_TRUE(image.load(Temp(name), "PNG")) << name;
+        EXPECT_FALSE(image.isNull());
+    }
+    // A place that cannot be written is said so and leaves nothing behind.
+    chosen = Temp("missing/day.png");
+    EXPECT_FALSE(charts->SavePng(charts->DayChart(), QStringLiteral("Save")));
+    EXPECT_FALSE(QFile::exists(chosen));
+    EXPECT_TRUE(messages.shown.back().text.startsWith(QStringLiteral("Cannot write <") + chosen));
 }
 
 } // namespace

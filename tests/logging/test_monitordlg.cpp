@@ -4,10 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QChartView>
 #include <QCheckBox>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +23,7 @@
 #include <functional>
 #include <sstream>
 
+#include "orvologging/chartpanels.h"
 #include "orvologging/logging.h"
 #include "orvologging/monitordlg.h"
 #include "orvoshell/commandids.h"
@@ -253,6 +259,48 @@ TEST_F(MonitorWindow, ExportWritesTheFileAndSaysSo)
     for (std::string line; std::getline(in, line);)
         ++lines;
     EXPECT_EQ(lines, m_dialog->Model().Log().Size());
+}
+
+// The load chart under the list counts every frame that came, hidden ones
+// too, names each message with its count, and saves as a PNG picture.
+TEST_F(MonitorWindow, LoadChartCountsTheTrafficAndSavesAsPng)
+{
+    CBusLoadPanel* panel = m_dialog->LoadPanel();
+    ASSERT_EQ(Child<CBusLoadPanel>("busLoad"), panel);
+    EXPECT_TRUE(panel->LoadChart()->isVisible());
+    Child<QCheckBox>("houseKeepingCheck")->setChecked(true);
+    Traffic(40);
+    m_dialog->UpdateLoad();
+
+    const long sent = static_cast<long>(m_sim->sentFrames().size());
+    long charted = 0;
+    for (QAbstractSeries* series : panel->LoadChart()->chart()->series()) {
+        auto* line = qobject_cast<QLineSeries*>(series);
+        ASSERT_NE(line, nullptr);
+        EXPECT_EQ(line->count(), m_dialog->Load().WindowSeconds());
+        if (series->name() == QStringLiteral("Frames a second"))
+            for (const QPointF& p : line->points())
+                charted += static_cast<long>(p.y());
+    }
+    EXPECT_EQ(charted, sent);
+    long counted = 0;
+    QTableWidget* table = panel->MessageTable();
+    for (int r = 0; r < table->rowCount(); ++r) {
+        EXPECT_FALSE(table->item(r, 0)->text().isEmpty());
+        counted += table->item(r, 1)->text().toLong();
+    }
+    EXPECT_EQ(counted, sent);
+    EXPECT_TRUE(panel->Summary()->text().contains(QStringLiteral("9600 baud 8N1")))
+        << panel->Summary()->text().toStdString();
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("load.png"));
+    AnswerFileWith(path);
+    Child<QPushButton>("saveLoadChart")->click();
+    EXPECT_EQ(m_asked, QStringList{QStringLiteral("Save Bus Load|PNG Pictures (*.png)|png")});
+    QImage image;
+    ASSERT_TRUE(image.load(path, "PNG"));
+    EXPECT_EQ(image.size(), panel->LoadChart()->size() * panel->LoadChart()->devicePixelRatio());
 }
 
 TEST_F(MonitorWindow, ExportToAnUnwritablePlaceShowsTheError)

@@ -356,11 +356,15 @@ TEST(MonitorPoll, OnePollListsTheFramesOfEveryReadUntilQuiet)
             link.QueueRaw(piece);
         CBusMonitor monitor(link);
         monitor.SetHouseKeeping(c.houseKeeping);
+        // The load counts hidden frames too.
+        size_t observed = 0;
+        monitor.SetFrameObserver([&](const _orvo_msg&, std::int64_t) { ++observed; });
         std::vector<std::string> listed;
         const int n = monitor.Poll([&](const MonitorEntry& entry) { listed.push_back(BodyOf(entry.msg)); });
         EXPECT_EQ(n, static_cast<int>(c.listed.size()));
         EXPECT_EQ(listed, c.listed);
         EXPECT_EQ(monitor.Hidden(), c.hidden);
+        EXPECT_EQ(observed, c.listed.size() + static_cast<size_t>(c.hidden));
         EXPECT_EQ(monitor.Poll([](const MonitorEntry&) {}), 0); // nothing twice
     }
 }

@@ -215,6 +215,8 @@ bool CSerialConnection::Open(ICommsPrompt* owner, const std::string& device, int
                              wendrel::format("Unable to set %d baud on %s", baud, where.c_str()));
         return false;
     }
+    m_baud = baud;
+    m_stopBits = stopBits == 2 ? 2 : 1;
     return true;
 }
 

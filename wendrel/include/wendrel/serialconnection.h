@@ -60,6 +60,9 @@ public:
 
     // Path of the open device ("" when closed).
     const std::string& Device() const { return m_device; }
+    // The line settings of the last successful open (9600 and 1 before any).
+    int Baud() const { return m_baud; }
+    int StopBits() const { return m_stopBits; }
 
     // True once the other end has gone (adapter unplugged, pseudo-terminal
     // closed). Every read and write then fails at once until the port is
@@ -109,4 +112,6 @@ private:
     unsigned long m_txConstant = 0;
     ICommsPrompt* m_prompt = nullptr;
     std::string m_device;
+    int m_baud = 9600;
+    int m_stopBits = 1;
 };

@@ -5,11 +5,13 @@
 
 #include <QDialog>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <map>
 #include <memory>
 
+#include "orvoprocedures/eventcharts.h"
 #include "orvoprocedures/eventlog.h"
 #include "orvoprocedures/servicetools.h"
 #include "wendrel/buslink.h"
@@ -17,6 +19,7 @@
 class COrvoSerialConnection;
 class CEventTableModel;
 class CEventFilterModel;
+class CEventChartsPanel;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
@@ -72,6 +75,14 @@ public:
     const COrvoEventList& Events() const { return m_events; }
     CEventFilterModel* Filter() const { return m_filter; }
 
+    // The charts follow the filters: a change schedules one update, however
+    // many come in a row. UpdateCharts does it at once.
+    CEventChartsPanel* Charts() const { return m_charts; }
+    const CEventChartData& ChartData() const { return m_chartData; }
+    void UpdateCharts();
+    // Shows only the events of those days (a click on their bar).
+    void ShowDates(const QDate& first, const QDate& last);
+
     // The save-file question: (parent, caption, filter, default suffix) to a
     // path, "" when cancelled. Tests replace it; null restores the file dialog.
     using FileChooser = std::function<QString(QWidget*, const QString&, const QString&, const QString&)>;
@@ -98,6 +109,9 @@ private:
     QDateEdit* m_to;
     QComboBox* m_door;
     QLabel* m_shown;
+    CEventChartsPanel* m_charts;
+    CEventChartData m_chartData;
+    QTimer m_chartTimer;
 };
 
 class CTestLoggingDlg : public QDialog {

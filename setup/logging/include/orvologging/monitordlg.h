@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "orvoprocedures/busload.h"
 #include "orvoprocedures/busmonitor.h"
 #include "wendrel/buslink.h"
 
@@ -20,6 +21,7 @@ class COrvoSerialConnection;
 class IFeatureDialogs;
 struct FeatureContext;
 class QSortFilterProxyModel;
+class CBusLoadPanel;
 namespace Ui {
 class CMonitorDlg;
 }
@@ -64,6 +66,12 @@ public:
 
     CMonitorModel& Model() { return *m_model; }
     CBusMonitor& Monitor() { return m_monitor; }
+    // Every decoded frame, hidden ones too, counts into the load; the chart
+    // shows it once a second.
+    static constexpr int kLoadRefreshMs = 1000;
+    CBusLoad& Load() { return m_load; }
+    CBusLoadPanel* LoadPanel() const;
+    void UpdateLoad();
     // Frames received while the list is paused, shown on resume.
     size_t Waiting() const { return m_waiting.size(); }
     // Longest time one tick took so far, in milliseconds.
@@ -92,6 +100,8 @@ private:
     COrvoSerialConnection* m_session;
     CSessionLink m_link;
     CBusMonitor m_monitor;
+    CBusLoad m_load;
+    QTimer m_loadTimer;
     bool m_fullAccess = false;
     int m_accessLevel = 1;
     bool m_administrator = false;

@@ -153,6 +153,11 @@ public:
 
     CMonitorRecorder& Recorder() { return m_recorder; }
 
+    // Called for every frame that unpacks, hidden or not, with the
+    // milliseconds of its read on the steady clock (for the bus load).
+    using FrameObserver = std::function<void(const _orvo_msg& msg, std::int64_t steadyMs)>;
+    void SetFrameObserver(FrameObserver observer) { m_observer = std::move(observer); }
+
     // Reads until quiet; calls onEntry for every frame to list. Returns the
     // number of frames listed, or -1 when the port is gone.
     int Poll(const std::function<void(const MonitorEntry&)>& onEntry);
@@ -165,6 +170,7 @@ private:
     IBusLink& m_link;
     CFrameAssembler m_assembler;
     CMonitorRecorder m_recorder;
+    FrameObserver m_observer;
     bool m_houseKeeping = false;
     std::chrono::milliseconds m_budget{25};
     long m_decoded = 0;

@@ -32,6 +32,8 @@ public:
     // Lower-case date, door and description, for the text filter.
     const QString& SearchText(int row) const { return m_rows[static_cast<size_t>(row)].search; }
     QDate Date(int row) const { return m_rows[static_cast<size_t>(row)].date; }
+    // Local hour of day 0-23; -1 when the event's date was invalid.
+    int Hour(int row) const { return m_rows[static_cast<size_t>(row)].hour; }
 
 private:
     struct Row {
@@ -40,6 +42,7 @@ private:
         int descriptionRank = 0;
         QString search;
         QDate date; // invalid when the event's date was
+        int hour = -1;
     };
     const COrvoEventList* m_events;
     std::vector<Row> m_rows;
@@ -66,6 +69,7 @@ protected:
 
 private:
     const CEventTableModel* Table() const;
+    void Refilter();
 
     QString m_text;
     QDate m_from, m_to;
