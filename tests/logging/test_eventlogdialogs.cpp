@@ -66,7 +66,7 @@ protected:
 
 TEST_F(EventLogDialogs, CheckEnablesDownloadOnlyForALogWithEvents)
 {
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     CLogging2Dlg dlg(&bus.conn);
     auto* deck = Child<QLineEdit>(&dlg, "deckNumber");
     auto* check = Child<QPushButton>(&dlg, "check");
@@ -84,8 +84,11 @@ TEST_F(EventLogDialogs, CheckEnablesDownloadOnlyForALogWithEvents)
     EXPECT_FALSE(download->isEnabled());
     EXPECT_FALSE(clear->isEnabled());
 
+    // Deck 9 is not there: short time-outs for its silence only.
     deck->setText("9");
+    COrvoSerialConnection::SetTimeoutMult(kTestTimeoutMult);
     QTest::mouseClick(check, Qt::LeftButton);
+    COrvoSerialConnection::SetTimeoutMult(kFullTimeouts);
     EXPECT_EQ(result->text(), "Deck 9: No reply");
     EXPECT_FALSE(download->isEnabled());
 
@@ -99,7 +102,7 @@ TEST_F(EventLogDialogs, CheckEnablesDownloadOnlyForALogWithEvents)
 
 TEST_F(EventLogDialogs, DownloadOpensAViewPerDownloadAndClearAsksFirst)
 {
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     auto owned = std::make_unique<CLogging2Dlg>(&bus.conn);
     CLogging2Dlg& dlg = *owned;
     dlg.show();
@@ -136,7 +139,7 @@ TEST_F(EventLogDialogs, DownloadOpensAViewPerDownloadAndClearAsksFirst)
 // unexported one is asked about as closing it alone would; Cancel keeps all.
 TEST_F(EventLogDialogs, ClosingLoggingAsksForEachUnexportedViewFirst)
 {
-    SimBus bus(LogScenario(4));
+    SimBus bus(LogScenario(4), {}, kFullTimeouts);
     const QString exported = Temp("first.log");
     QString chosen;
     CLogging2ViewDlg::SetFileChooser(
@@ -219,7 +222,7 @@ TEST_F(EventLogDialogs, ClearAfterADownloadClearsOnlyWhatWasDownloaded)
 
 TEST_F(EventLogDialogs, CancelInTheProgressWindowShowsWhatWasRead)
 {
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     CLogging2Dlg dlg(&bus.conn);
     dlg.show();
     Child<QLineEdit>(&dlg, "deckNumber")->setText("1");
@@ -264,7 +267,7 @@ COrvoEventList Downloaded(SimBus& bus)
 
 TEST_F(EventLogDialogs, ViewExportsBothFormatsAndAsksBeforeLosingEvents)
 {
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     auto* view = new CLogging2ViewDlg(Downloaded(bus), 1);
     QPointer<CLogging2ViewDlg> alive(view);
     view->show();
@@ -307,7 +310,7 @@ TEST_F(EventLogDialogs, ViewExportsBothFormatsAndAsksBeforeLosingEvents)
 
 TEST_F(EventLogDialogs, ViewSortsByHeaderAndFiltersAsYouType)
 {
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     auto* view = new CLogging2ViewDlg(Downloaded(bus), 1);
     view->show();
     auto* table = Child<QTableView>(view, "events");
@@ -341,7 +344,7 @@ TEST_F(EventLogDialogs, ViewSortsByHeaderAndFiltersAsYouType)
 
 TEST_F(EventLogDialogs, TestLoggingReadsAndWritesTheDecksMemory)
 {
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     CTestLoggingDlg dlg(&bus.conn);
     auto* write = Child<QPushButton>(&dlg, "write");
     auto* writeLocation = Child<QLineEdit>(&dlg, "writeLocation");
@@ -398,7 +401,8 @@ TEST_F(EventLogDialogs, TestLoggingReadsAndWritesTheDecksMemory)
 TEST_F(EventLogDialogs, TestLoggingRefusesANumberAboveTheDecksAndAnUnreadableWord)
 {
     SimBus bus(R"({"decks":[{"number":1,"version":2064,"log":{"words":{"7":31,"9":"GZ-?"}}},
-                            {"number":44,"version":2064}]})");
+                            {"number":44,"version":2064}]})",
+               {}, kFullTimeouts);
     CTestLoggingDlg dlg(&bus.conn);
     auto* deck = Child<QLineEdit>(&dlg, "deckNumber");
     auto* firmware = Child<QLabel>(&dlg, "firmware");
@@ -433,7 +437,7 @@ TEST_F(EventLogDialogs, CommandsAreRegistered)
     EXPECT_TRUE(registry.Has(ID_ORVO_LOGGING));
     EXPECT_TRUE(registry.Has(ID_TEST_LOGGING));
 
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     FeatureContext context;
     context.session = &bus.conn;
     QString title;
