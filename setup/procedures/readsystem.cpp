@@ -168,7 +168,7 @@ void CReadProcedure::ReadRelays(int n)
     const int limit = m_system->maxEmptySlots;
     int empty = 0;
     _orvo_msg reply{};
-    for (int r = 0; r < 16 && !Lost(); ++r) {
+    for (int r = 0; r < 16 && !Cancelled(); ++r) {
         PostText(Format("Reading Relay %d on deck %d", r, n));
         if (Send(n, NODE_RELAY, r, MSG_ENQ_DOOR, {1, 0, 0, 62}, &reply)) {
             deck.relayMask = static_cast<unsigned short>(deck.relayMask | (1u << r));
@@ -350,106 +350,116 @@ std::string CReadProcedure::CollectText(int n, int door, int code, std::initiali
 void CReadProcedure::ReadDoors(int n)
 {
     CDeck& deck = m_system->decks[n];
-    _orvo_msg reply{};
-    for (int d = 0; d < 16 && !Lost(); ++d) {
+    for (int d = 0; d < 16 && !Cancelled(); ++d) {
         if (!(deck.doorMask & (1u << d)))
             continue;
         DoorRecord door = deck.doors[d];
-        const DoorFirmware firmware(deck.doorVersions[d]);
-        const std::string element = Format("Door %d", d);
         PostText(Format("Reading Door %d on deck %d", d, n));
-        auto prompt = [&](const char* message) {
-            return Format("Timeout waiting for reply from %s\nDeck %d Door %d, Retry ?", message, n, d);
-        };
-        // The door is in the mask: silence is a lost frame, so ask again quietly.
-        auto known = [&](int code, std::initializer_list<int> params, const char* setting) {
-            if (SendKnown(n, NODE_DOOR, d, code, params, &reply))
-                return true;
-            Lose(n, element, setting);
-            return false;
-        };
-        auto text = [&](int code, std::initializer_list<int> head, int firstChar, const std::string& setting,
-                        bool keep, std::string* target) {
-            bool complete = true;
-            std::string collected = CollectText(n, d, code, head, firstChar, &complete);
-            if (!keep)
-                return;
-            AssignText(*target, collected);
-            if (!complete)
-                Lose(n, element, setting);
-        };
-        for (int u = 0; u < 15; ++u) {
-            if (SendPrompted(n, NODE_DOOR, d, MSG_GET_USER_CODE, {u}, &reply, prompt("MSG_GET_USER_CODE")))
-                AssignText(door.codes[u], CharsToZero(reply, 1, 4));
-            else
-                Lose(n, element, Format("code %d", u));
-        }
-        if (firmware.Settings()) {
-            if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DOOR_SERIAL_NUMBER, 0, nullptr, &reply,
-                             prompt("MSG_GET_DOOR_SERIAL_NUMBER")))
-                AssignText(door.serialNo, NonZeroChars(reply, 0, 5));
-            else
-                Lose(n, element, "serial number");
-            if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DOOR2_PARAM, 0, nullptr, &reply,
-                             prompt("MSG_GET_DOOR2_PARAM"))) {
-                door.language = reply.param[0] & 0x0F;
-                door.lockTime = reply.param[1];
-                door.vaVolume = reply.param[2] & 0x3F;
-                door.mode = reply.param[3] & 0x0F;
-            } else {
-                Lose(n, element, "door parameters");
-            }
-        }
-        if (firmware.DrLink()) {
-            if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DR_LINK, 0, nullptr, &reply,
-                             prompt("MSG_GET_DR_LINK"))) {
-                door.drLink = reply.param[0] & 0x1F;
-                if (firmware.FullDisplay())
-                    door.inOption = reply.param[1] & 0x1F;
-            } else {
-                Lose(n, element, "DR link");
-            }
-        }
-        if (firmware.SpeedDial()) {
-            if (SendPrompted(n, NODE_DOOR, d, MSG_GET_SPEED_DIAL, 0, nullptr, &reply,
-                             prompt("MSG_GET_SPEED_DIAL")))
-                AssignText(door.speedDialNo, NonZeroChars(reply, 0, 3));
-            else
-                Lose(n, element, "speed dial");
-        }
-        if (firmware.FullDisplay())
-            text(MSG_GET_SPEED_DIAL_NAME, {}, 1, "speed dial name", true, &door.speedDialDisplay);
-        if (firmware.SendsReverse() && known(MSG_GET_RELAY_REVERSE, {}, "reverse relay"))
-            door.reverseRelay = reply.param[0] != 0;
-
-        if (deck.readerMask & (1u << d)) {
-            door.reader = 1;
-            deck.doors[d] = door;
-            continue;
-        }
-        door.reader = 0;
-        for (int k = 0; k < 10 && !Lost(); ++k) {
-            if (!known(MSG_GET_PROG_RFIDKEY, {k + 1}, Format("programming key %d", k).c_str()))
-                continue;
-            bool none = true;
-            for (int i = 1; i <= 5; ++i)
-                none = none && reply.param[i] == 0xFF;
-            AssignText(door.progKeys[k].number, none ? std::string() : TagNumberText(&reply.param[1]));
-        }
-        for (int line = 0; line < 4; ++line) {
-            // Older panels have two lines; what they send for the others is noise.
-            text(MSG_GET_DOOR_WELCOME, {line}, 2, Format("welcome line %d", line),
-                 line < firmware.WelcomeLines(), &door.welcomeLines[line]);
-        }
-        if (known(MSG_GET_DOOR_BLOCK_OPERATION, {}, "block operation"))
-            door.blockCtrlOperation = reply.param[0];
-        for (int b = 0; b < firmware.BlockCount(); ++b)
-            text(MSG_GET_DOOR_BLOCK, {b}, 2, Format("block %c", 'A' + b), true, &door.blocks[b]);
-        if (firmware.CustomText()) {
-            text(MSG_GET_CUSTOM_TEXT, {0, 0}, 3, "door-open line 1", true, &door.doorOpenLine1);
-            text(MSG_GET_CUSTOM_TEXT, {0, 1}, 3, "door-open line 2", true, &door.doorOpenLine2);
-            text(MSG_GET_CUSTOM_TEXT, {1, 0}, 3, "concierge text", true, &door.concierge);
-        }
+        ReadDoor(n, d, &door);
+        // A cancel inside the door keeps what it had read so far.
         deck.doors[d] = door;
+    }
+}
+
+void CReadProcedure::ReadDoor(int n, int d, DoorRecord* door)
+{
+    const CDeck& deck = m_system->decks[n];
+    const DoorFirmware firmware(deck.doorVersions[d]);
+    const std::string element = Format("Door %d", d);
+    _orvo_msg reply{};
+    door->reader = (deck.readerMask & (1u << d)) ? 1 : 0;
+    auto prompt = [&](const char* message) {
+        return Format("Timeout waiting for reply from %s\nDeck %d Door %d, Retry ?", message, n, d);
+    };
+    // The door is in the mask: silence is a lost frame, so ask again quietly.
+    auto known = [&](int code, std::initializer_list<int> params, const char* setting) {
+        if (SendKnown(n, NODE_DOOR, d, code, params, &reply))
+            return true;
+        Lose(n, element, setting);
+        return false;
+    };
+    auto text = [&](int code, std::initializer_list<int> head, int firstChar, const std::string& setting,
+                    bool keep, std::string* target) {
+        bool complete = true;
+        std::string collected = CollectText(n, d, code, head, firstChar, &complete);
+        if (!keep)
+            return;
+        AssignText(*target, collected);
+        if (!complete)
+            Lose(n, element, setting);
+    };
+    // Cancel (or a lost connection, which cancels too) ends the door between
+    // two requests: nothing more is asked of it or of the installer.
+    for (int u = 0; u < 15 && !Cancelled(); ++u) {
+        if (SendPrompted(n, NODE_DOOR, d, MSG_GET_USER_CODE, {u}, &reply, prompt("MSG_GET_USER_CODE")))
+            AssignText(door->codes[u], CharsToZero(reply, 1, 4));
+        else
+            Lose(n, element, Format("code %d", u));
+    }
+    if (firmware.Settings() && !Cancelled()) {
+        if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DOOR_SERIAL_NUMBER, 0, nullptr, &reply,
+                         prompt("MSG_GET_DOOR_SERIAL_NUMBER")))
+            AssignText(door->serialNo, NonZeroChars(reply, 0, 5));
+        else
+            Lose(n, element, "serial number");
+        if (Cancelled())
+            return;
+        if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DOOR2_PARAM, 0, nullptr, &reply,
+                         prompt("MSG_GET_DOOR2_PARAM"))) {
+            door->language = reply.param[0] & 0x0F;
+            door->lockTime = reply.param[1];
+            door->vaVolume = reply.param[2] & 0x3F;
+            door->mode = reply.param[3] & 0x0F;
+        } else {
+            Lose(n, element, "door parameters");
+        }
+    }
+    if (firmware.DrLink() && !Cancelled()) {
+        if (SendPrompted(n, NODE_DOOR, d, MSG_GET_DR_LINK, 0, nullptr, &reply, prompt("MSG_GET_DR_LINK"))) {
+            door->drLink = reply.param[0] & 0x1F;
+            if (firmware.FullDisplay())
+                door->inOption = reply.param[1] & 0x1F;
+        } else {
+            Lose(n, element, "DR link");
+        }
+    }
+    if (firmware.SpeedDial() && !Cancelled()) {
+        if (SendPrompted(n, NODE_DOOR, d, MSG_GET_SPEED_DIAL, 0, nullptr, &reply,
+                         prompt("MSG_GET_SPEED_DIAL")))
+            AssignText(door->speedDialNo, NonZeroChars(reply, 0, 3));
+        else
+            Lose(n, element, "speed dial");
+    }
+    if (firmware.FullDisplay() && !Cancelled())
+        text(MSG_GET_SPEED_DIAL_NAME, {}, 1, "speed dial name", true, &door->speedDialDisplay);
+    if (firmware.SendsReverse() && !Cancelled() && known(MSG_GET_RELAY_REVERSE, {}, "reverse relay"))
+        door->reverseRelay = reply.param[0] != 0;
+
+    if (door->reader)
+        return;
+    for (int k = 0; k < 10 && !Cancelled(); ++k) {
+        if (!known(MSG_GET_PROG_RFIDKEY, {k + 1}, Format("programming key %d", k).c_str()))
+            continue;
+        bool none = true;
+        for (int i = 1; i <= 5; ++i)
+            none = none && reply.param[i] == 0xFF;
+        AssignText(door->progKeys[k].number, none ? std::string() : TagNumberText(&reply.param[1]));
+    }
+    for (int line = 0; line < 4 && !Cancelled(); ++line) {
+        // Older panels have two lines; what they send for the others is noise.
+        text(MSG_GET_DOOR_WELCOME, {line}, 2, Format("welcome line %d", line), line < firmware.WelcomeLines(),
+             &door->welcomeLines[line]);
+    }
+    if (!Cancelled() && known(MSG_GET_DOOR_BLOCK_OPERATION, {}, "block operation"))
+        door->blockCtrlOperation = reply.param[0];
+    for (int b = 0; b < firmware.BlockCount() && !Cancelled(); ++b)
+        text(MSG_GET_DOOR_BLOCK, {b}, 2, Format("block %c", 'A' + b), true, &door->blocks[b]);
+    if (firmware.CustomText()) {
+        if (!Cancelled())
+            text(MSG_GET_CUSTOM_TEXT, {0, 0}, 3, "door-open line 1", true, &door->doorOpenLine1);
+        if (!Cancelled())
+            text(MSG_GET_CUSTOM_TEXT, {0, 1}, 3, "door-open line 2", true, &door->doorOpenLine2);
+        if (!Cancelled())
+            text(MSG_GET_CUSTOM_TEXT, {1, 0}, 3, "concierge text", true, &door->concierge);
     }
 }

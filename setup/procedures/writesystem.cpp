@@ -260,7 +260,9 @@ void CWriteProcedure::WriteDoors(int n)
 {
     CDeck& deck = m_system->decks[n];
     _orvo_msg reply{};
-    for (int d = 0; d < 16 && !Lost(); ++d) {
+    // Cancel (or a lost connection, which cancels too) ends the write between
+    // two requests: nothing more goes to this door or the next.
+    for (int d = 0; d < 16 && !Cancelled(); ++d) {
         if (!(deck.doorMask & (1u << d)))
             continue;
         DoorRecord& door = deck.doors[d];
@@ -269,7 +271,7 @@ void CWriteProcedure::WriteDoors(int n)
         const std::string element = Format("Door %d", d);
         // The door is in the mask: a missing acknowledgement is a lost frame.
         auto known = [&](int code, int count, const unsigned char* params, const std::string& setting) {
-            if (!SendKnown(n, NODE_DOOR, d, code, count, params, &reply))
+            if (!Cancelled() && !SendKnown(n, NODE_DOOR, d, code, count, params, &reply))
                 Lose(n, element, setting);
         };
         auto knownList = [&](int code, std::initializer_list<int> values, const std::string& setting) {
@@ -279,7 +281,7 @@ void CWriteProcedure::WriteDoors(int n)
         };
         auto text = [&](int code, std::initializer_list<int> head, const std::string& value,
                         const std::string& setting) {
-            if (!SendText(n, d, code, head, value))
+            if (!Cancelled() && !SendText(n, d, code, head, value))
                 Lose(n, element, setting);
         };
         PostText(Format("Writing Door %d on deck %d", d, n));
@@ -290,10 +292,10 @@ void CWriteProcedure::WriteDoors(int n)
             knownList(MSG_SET_DOOR2_PARAM,
                       {door.language & 0xFF, door.lockTime & 0xFF, door.vaVolume & 0xFF, door.mode & 0xFF},
                       "door parameters");
-            if (!Lost())
+            if (!Cancelled())
                 Pause(500);
         }
-        for (int u = 0; u < 15; ++u) {
+        for (int u = 0; u < 15 && !Cancelled(); ++u) {
             unsigned char params[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(u)};
             PutChars(&params[1], TextOf(door.codes[u]), 0, 4);
             known(MSG_SET_USER_CODE, 7, params, Format("code %d", u));
@@ -315,7 +317,7 @@ void CWriteProcedure::WriteDoors(int n)
             knownList(MSG_SET_RELAY_REVERSE, {door.reverseRelay & 0xFF}, "reverse relay");
         if (reader)
             continue;
-        for (int k = 0; k < 10 && !Lost(); ++k) {
+        for (int k = 0; k < 10 && !Cancelled(); ++k) {
             unsigned char params[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(k + 1)};
             std::string number = TextOf(door.progKeys[k].number);
             TagNumberBytes(number.size() == 10 ? number : std::string("FFFFFFFFFF"), &params[1]);

@@ -754,7 +754,7 @@ TEST_F(DoorEditorTest, adapterLostWhileWritingIsSaidAndKeepsTheEditorOpen)
             continue; // one row for each dialog
         SCOPED_TRACE(f.name);
         messages.shown.clear();
-        SimBus bus(Scenario(429));
+        SimBus bus(Scenario(429), {}, kFullTimeouts);
         UseDoor(429);
         door->serialNo = "MODEL";
         door->welcomeLines[0] = "MODEL";

@@ -72,7 +72,7 @@ protected:
 
 TEST_F(EventLogDialogs, CheckEnablesDownloadOnlyForALogWithEvents)
 {
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     CLogging2Dlg dlg(&bus.conn);
     auto* deck = Child<QLineEdit>(&dlg, "deckNumber");
     auto* check = Child<QPushButton>(&dlg, "check");
@@ -90,8 +90,11 @@ TEST_F(EventLogDialogs, CheckEnablesDownloadOnlyForALogWithEvents)
     EXPECT_FALSE(download->isEnabled());
     EXPECT_FALSE(clear->isEnabled());
 
+    // Deck 9 is not there: short time-outs for its silence only.
     deck->setText("9");
+    COrvoSerialConnection::SetTimeoutMult(kTestTimeoutMult);
     QTest::mouseClick(check, Qt::LeftButton);
+    COrvoSerialConnection::SetTimeoutMult(kFullTimeouts);
     EXPECT_EQ(result->text(), "Deck 9: No reply");
     EXPECT_FALSE(download->isEnabled());
 
@@ -105,7 +108,7 @@ TEST_F(EventLogDialogs, CheckEnablesDownloadOnlyForALogWithEvents)
 
 TEST_F(EventLogDialogs, DownloadOpensAViewPerDownloadAndClearAsksFirst)
 {
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     auto owned = std::make_unique<CLogging2Dlg>(&bus.conn);
     CLogging2Dlg& dlg = *owned;
     dlg.show();
@@ -142,7 +145,7 @@ TEST_F(EventLogDialogs, DownloadOpensAViewPerDownloadAndClearAsksFirst)
 // unexported one is asked about as closing it alone would; Cancel keeps all.
 TEST_F(EventLogDialogs, ClosingLoggingAsksForEachUnexportedViewFirst)
 {
-    SimBus bus(LogScenario(4));
+    SimBus bus(LogScenario(4), {}, kFullTimeouts);
     const QString exported = Temp("first.log");
     QString chosen;
     CLogging2ViewDlg::SetFileChooser(
@@ -225,7 +228,7 @@ TEST_F(EventLogDialogs, ClearAfterADownloadClearsOnlyWhatWasDownloaded)
 
 TEST_F(EventLogDialogs, CancelInTheProgressWindowShowsWhatWasRead)
 {
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     CLogging2Dlg dlg(&bus.conn);
     dlg.show();
     Child<QLineEdit>(&dlg, "deckNumber")->setText("1");
@@ -270,7 +273,7 @@ COrvoEventList Downloaded(SimBus& bus)
 
 TEST_F(EventLogDialogs, ViewExportsBothFormatsAndAsksBeforeLosingEvents)
 {
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     auto* view = new CLogging2ViewDlg(Downloaded(bus), 1);
     QPointer<CLogging2ViewDlg> alive(view);
     view->show();
@@ -313,7 +316,7 @@ TEST_F(EventLogDialogs, ViewExportsBothFormatsAndAsksBeforeLosingEvents)
 
 TEST_F(EventLogDialogs, ViewSortsByHeaderAndFiltersAsYouType)
 {
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     auto* view = new CLogging2ViewDlg(Downloaded(bus), 1);
     view->show();
     auto* table = Child<QTableView>(view, "events");
@@ -347,7 +350,7 @@ TEST_F(EventLogDialogs, ViewSortsByHeaderAndFiltersAsYouType)
 
 TEST_F(EventLogDialogs, TestLoggingReadsAndWritesTheDecksMemory)
 {
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     CTestLoggingDlg dlg(&bus.conn);
     auto* write = Child<QPushButton>(&dlg, "write");
     auto* writeLocation = Child<QLineEdit>(&dlg, "writeLocation");
@@ -404,7 +407,8 @@ TEST_F(EventLogDialogs, TestLoggingReadsAndWritesTheDecksMemory)
 TEST_F(EventLogDialogs, TestLoggingRefusesANumberAboveTheDecksAndAnUnreadableWord)
 {
     SimBus bus(R"({"decks":[{"number":1,"version":2064,"log":{"words":{"7":31,"9":"GZ-?"}}},
-                            {"number":44,"version":2064}]})");
+                            {"number":44,"version":2064}]})",
+               {}, kFullTimeouts);
     CTestLoggingDlg dlg(&bus.conn);
     auto* deck = Child<QLineEdit>(&dlg, "deckNumber");
     auto* firmware = Child<QLabel>(&dlg, "firmware");
@@ -439,7 +443,7 @@ TEST_F(EventLogDialogs, CommandsAreRegistered)
     EXPECT_TRUE(registry.Has(ID_ORVO_LOGGING));
     EXPECT_TRUE(registry.Has(ID_TEST_LOGGING));
 
-    SimBus bus(LoggingScenario());
+    SimBus bus(LoggingScenario(), {}, kFullTimeouts);
     FeatureContext context;
     context.session = &bus.conn;
     QString title;

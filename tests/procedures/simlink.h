@@ -26,3 +26,15 @@ public:
     orvosim::Simulator sim;
     CFaultyLink link{sim};
 };
+
+// Reads the installation into system over the in-process link, every prompt
+// answered No; gives the job's result. A reference read: every reply comes,
+// however loaded the machine.
+inline int ReadInto(SimLink& bus, const CReadWriteParameters& params, COrvoSystem* system)
+{
+    RecordingHost host;
+    std::atomic<bool> cancel{false};
+    CReadProcedure read(&bus.link, params, system, &host, &cancel);
+    read.SetClosingPause(0);
+    return read.Run();
+}

@@ -3,7 +3,8 @@
 
 #include <string>
 
-#include "simbus.h"
+#include "simlink.h"
+#include "wendrel/msgcodes.h"
 
 namespace {
 
@@ -380,6 +381,134 @@ TEST(ReadWrite, LostAdapterStopsTheJobWithoutPrompting)
         if (!writing) {
             EXPECT_EQ(system->decks[0].flats[1].address, "102") << "what was read is kept";
             EXPECT_EQ(system->decks[1].description, "");
+        }
+    }
+}
+
+// Deck 0 with two door panels and four relay units.
+const char* const kDoorsAndRelays = R"({"decks":[{"number":0,"version":2064,
+  "flats":[{"slot":0,"address":"101"}],
+  "doors":[{"number":0,"version":425,"serialNo":"S00001","codes":["1000","1001","1002","1003","1004"]},
+           {"number":1,"version":425,"serialNo":"S00002","codes":["2000","2001"]}],
+  "relays":[{"position":0,"version":106,"count":2},{"position":1,"version":106,"count":2},
+            {"position":2,"version":106,"count":2},{"position":3,"version":106,"count":2}]}]})";
+
+// The requests the installation got after the first `from` of its log, to
+// nodes of the given type.
+int RequestsTo(const orvosim::Simulator& sim, size_t from, int type)
+{
+    const std::vector<orvosim::SimRequest> log = sim.recentRequests();
+    int count = 0;
+    for (size_t i = from; i < log.size(); ++i)
+        count += NodeTypeOf(static_cast<unsigned char>(log[i].dstNode)) == type;
+    return count;
+}
+
+// Cancel in the door and relay steps ends the job at once, as it does in the
+// flat and access steps: no further request to a device and no further
+// question, whether it is pressed while a request is under way or given as
+// the answer to a time-out question. What was read before stays in the model
+// and the deck is marked incomplete.
+TEST(ReadWrite, CancelInTheDoorAndRelayStepsEndsTheJob)
+{
+    struct Case {
+        const char* what;
+        bool write;
+        const char* trigger;    // Cancel pressed when the job posts this (empty: at the question)
+        FaultRule fault = {-2}; // none
+        int promptsAsked;
+        std::function<void(const CDeck&)> check = nullptr; // the model after a read
+        int relayRequestsAfter = 0;                        // the probe under way when Cancel came
+    };
+    const Case cases[] = {
+        {"read: Cancel at a door's question",
+         false,
+         "",
+         {MSG_GET_USER_CODE, 3, -1},
+         1,
+         [](const CDeck& d) {
+             EXPECT_EQ(d.doors[0].codes[2], "1002") << "what was read before stays";
+             EXPECT_EQ(d.doors[0].serialNo, "");
+             EXPECT_EQ(d.doors[1].codes[0], "");
+         }},
+        {"read: Cancel pressed while a door is read",
+         false,
+         "Reading Door 0 on deck 0",
+         {-2},
+         0,
+         [](const CDeck& d) {
+             EXPECT_EQ(d.flats[0].address, "101");
+             EXPECT_EQ(d.doors[1].serialNo, "");
+         }},
+        {"read: Cancel pressed in the relay scan",
+         false,
+         "Reading Relay 1 on deck 0",
+         {-2},
+         0,
+         [](const CDeck& d) {
+             EXPECT_EQ(d.relayMask, 0x3) << "the request under way completes";
+             EXPECT_EQ(d.flats[0].address, "");
+             EXPECT_EQ(d.doors[0].codes[0], "");
+         },
+         1},
+        {"write: Cancel pressed while a door is written", true, "Writing Door 0 on deck 0", {-2}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimLink bus(kDoorsAndRelays);
+        if (c.fault.code != -2)
+            bus.link.AddFault(c.fault);
+        CMemorySettings settings;
+        auto system = NewSystem(&settings);
+        system->maxEmptySlots = 2;
+        RecordingHost host;
+        std::atomic<bool> cancel{false};
+        size_t atCancel = 0; // requests in the installation's log when Cancel came
+        host.onText = [&](const std::string& text) {
+            if (*c.trigger && text == c.trigger) {
+                cancel = true;
+                atCancel = bus.sim.recentRequests().size();
+            }
+        };
+        // The slots without a handset after flat 0 are passed over.
+        host.answer = [&](const std::string& text, int) {
+            if (text.find(" Door ") == std::string::npos)
+                return RetryAnswer::No;
+            atCancel = bus.sim.recentRequests().size();
+            return RetryAnswer::Cancel;
+        };
+        const CReadWriteParameters params = Selection(0, 0, true, false, true, true, !c.write);
+        std::unique_ptr<CBusProcedure> job;
+        if (c.write) {
+            system->decks[0] = [&] {
+                auto read = NewSystem(&settings);
+                SimLink source(kDoorsAndRelays);
+                RecordingHost quiet;
+                std::atomic<bool> never{false};
+                CReadProcedure r(&source.link, params, read.get(), &quiet, &never);
+                r.SetClosingPause(0);
+                EXPECT_EQ(r.Run(), kJobFinished);
+                return read->decks[0];
+            }();
+            auto write = std::make_unique<CWriteProcedure>(&bus.link, params, system.get(), &host, &cancel);
+            write->SetEraseTags([] { return false; });
+            job = std::move(write);
+        } else {
+            job = std::make_unique<CReadProcedure>(&bus.link, params, system.get(), &host, &cancel);
+        }
+        job->SetClosingPause(0);
+        EXPECT_EQ(job->Run(), kJobCancelled);
+        EXPECT_EQ(host.summaryCaption, "Cancelled");
+        int doorPrompts = 0;
+        for (const std::string& prompt : host.prompts)
+            doorPrompts += prompt.find(" Door ") != std::string::npos;
+        EXPECT_EQ(doorPrompts, c.promptsAsked);
+        EXPECT_EQ(RequestsTo(bus.sim, atCancel, NODE_DOOR), 0) << "no door is asked after the cancel";
+        EXPECT_EQ(RequestsTo(bus.sim, atCancel, NODE_RELAY), c.relayRequestsAfter)
+            << "no relay unit is asked after the cancel";
+        if (!c.write) {
+            EXPECT_TRUE(system->decks[0].readIncomplete);
+            c.check(system->decks[0]);
         }
     }
 }

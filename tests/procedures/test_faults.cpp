@@ -7,7 +7,7 @@
 #include <set>
 
 #include "orvomodel/compare.h"
-#include "simbus.h"
+#include "simlink.h"
 
 namespace {
 
@@ -146,7 +146,7 @@ TEST_P(FaultyRead, GetsEverySettingOrNamesTheMissingOnes)
     CMemorySettings settings;
     auto clean = NewSystem(&settings);
     {
-        SimBus bus("");
+        SimLink bus("");
         ASSERT_EQ(ReadInto(bus, kEverything, clean.get()), kJobFinished);
     }
     CompareScope scope;
@@ -177,7 +177,7 @@ TEST_P(FaultyWrite, SendsEverySettingOrNamesTheMissingOnes)
     CMemorySettings settings;
     auto model = NewSystem(&settings);
     {
-        SimBus bus("");
+        SimLink bus("");
         ASSERT_EQ(ReadInto(bus, kEverything, model.get()), kJobFinished);
     }
     // Changes in every part, so that a setting not written shows.
@@ -210,7 +210,7 @@ TEST_P(FaultyWrite, SendsEverySettingOrNamesTheMissingOnes)
     EXPECT_GT(job.QuietResends(), 0) << "the faults were really there";
 
     // What the installation holds now: its dump served on a clean line.
-    SimBus check(bus.sim.dumpJson());
+    SimLink check(bus.sim.dumpJson());
     auto readBack = NewSystem(&settings);
     readBack->maxEmptySlots = 0; // every tag, up to key 9
     ASSERT_EQ(ReadInto(check, kEverything, readBack.get()), kJobFinished);
@@ -254,7 +254,7 @@ TEST(FaultyLine, SilentBusIsNeverComplete)
         SCOPED_TRACE(c.name);
         orvosim::SimOptions options;
         options.silent = {"*"};
-        SimBus bus("", options);
+        SimLink bus("", options);
         CMemorySettings settings;
         auto system = NewSystem(&settings);
         RecordingHost host;
@@ -262,10 +262,10 @@ TEST(FaultyLine, SilentBusIsNeverComplete)
         std::unique_ptr<CBusProcedure> job;
         if (c.write)
             job = std::make_unique<CWriteProcedure>(
-                &bus.conn, Selection(0, 1, true, false, false, false, false), system.get(), &host, &cancel);
+                &bus.link, Selection(0, 1, true, false, false, false, false), system.get(), &host, &cancel);
         else
             job = std::make_unique<CReadProcedure>(
-                &bus.conn, Selection(0, 1, true, false, false, false, false), system.get(), &host, &cancel);
+                &bus.link, Selection(0, 1, true, false, false, false, false), system.get(), &host, &cancel);
         job->SetClosingPause(0);
         EXPECT_EQ(job->Run(), kJobFinished);
         EXPECT_TRUE(job->NoDeckAnswered());
@@ -281,13 +281,13 @@ TEST(FaultyLine, SummaryListsTenLostSettingsThenAnEllipsis)
     // Every door of deck 0 silent: far more than ten door settings are lost.
     orvosim::SimOptions options;
     options.silent = {"0:door"};
-    SimBus bus("", options);
+    SimLink bus("", options);
     CMemorySettings settings;
     auto system = NewSystem(&settings);
     system->showResults = 0;
     RecordingHost host;
     std::atomic<bool> cancel{false};
-    CReadProcedure job(&bus.conn, Selection(0, 0, false, false, false, true, false), system.get(), &host,
+    CReadProcedure job(&bus.link, Selection(0, 0, false, false, false, true, false), system.get(), &host,
                        &cancel);
     job.SetQuietRetries(0);
     job.SetClosingPause(0);

@@ -194,6 +194,8 @@ private:
     void ReadFlats(int n, bool rfid);
     void ReadAccess(int n);
     void ReadDoors(int n);
+    // One door's settings into *door; returns early at a cancel.
+    void ReadDoor(int n, int d, DoorRecord* door);
     // Collects up to 16 characters over parts 0 and 1; a 0 byte ends the text.
     // *complete is cleared when a part that was needed got no reply.
     std::string CollectText(int n, int door, int code, std::initializer_list<int> head, int firstChar,
