@@ -14,6 +14,7 @@
 #include <orvomodel/deckcapabilities.h>
 #include <orvomodel/doorcapabilities.h>
 #include <orvomodel/duplicates.h>
+#include <orvomodel/installationchange.h>
 #include <orvomodel/modeltext.h>
 #include <orvomodel/orvosystem.h>
 #include <orvomodel/relaycapabilities.h>
@@ -67,12 +68,62 @@ private:
     QWidget* m_owner;
 };
 
+// The name of a change in Edit > Undo and Redo: "Edit Flat 101 on Deck 3".
+QString StepText(int id, const FeatureContext& context, const CInstallationChange& change)
+{
+    const std::vector<int> decks = change.Decks();
+    const int deck = context.deck ? context.deck->node.index : decks.empty() ? -1 : decks.front();
+    switch (id) {
+    case ID_EDIT_SYSTEM:
+        return QStringLiteral("Edit System");
+    case ID_EDIT_DECK:
+        // A deck whose name was cleared has left the installation.
+        if (context.deck && !context.deck->InUse())
+            return QStringLiteral("Leave Out Deck %1").arg(deck);
+        return QStringLiteral("Edit Deck %1").arg(deck);
+    case ID_EDIT_FLAT:
+        if (context.flat) {
+            // The flat by its address; one just emptied by the one it had.
+            std::string address = context.flat->address;
+            const CDeck* held = change.Held(deck);
+            if (address.empty() && held)
+                address = held->flats[context.flat->node.index].address;
+            if (address.empty())
+                return QStringLiteral("Edit Handset %1 on Deck %2")
+                    .arg(context.flat->node.index + 1)
+                    .arg(deck);
+            return QStringLiteral("Edit Flat %1 on Deck %2").arg(TextFromModel(address)).arg(deck);
+        }
+        break;
+    case ID_EDIT_DOOR:
+        if (context.door)
+            return QStringLiteral("Edit Door %1 on Deck %2").arg(context.door->node.index).arg(deck);
+        break;
+    case ID_ADD_DECKS:
+        if (decks.size() == 1)
+            return QStringLiteral("Add Deck %1").arg(decks.front());
+        return QStringLiteral("Add %1 Decks").arg(decks.size());
+    case ID_ADD_FLATS:
+        return QStringLiteral("Add Flats to Deck %1").arg(deck);
+    case ID_ADD_DOORS:
+        return QStringLiteral("Add Doors to Deck %1").arg(deck);
+    case ID_FILE_IMPORT_KEY_TAGS:
+        return QStringLiteral("Import Key Tags");
+    default:
+        break;
+    }
+    if (decks.size() == 1 && !change.SystemChanged())
+        return QStringLiteral("Change to Deck %1").arg(decks.front());
+    return QStringLiteral("Change to the Installation");
+}
+
 } // namespace
 
 CCommandController::CCommandController(CAppState& state, CSetupDoc& doc, COrvoTreeView& tree, QWidget* window)
     : QObject(window), m_state(state), m_doc(doc), m_tree(tree), m_window(window),
       m_restorePoints(std::make_unique<CRestorePoints>())
 {
+    connect(&doc, &CSetupDoc::eraseKeysRestored, this, &CCommandController::eraseTagsChanged);
 }
 
 CCommandController::~CCommandController() = default;
@@ -180,9 +231,13 @@ int CCommandController::RunFeature(int id, FeatureContext& context, QWidget* par
     context.features = features;
     if (m_state.IsDemo())
         context.demoTraffic = [state = &m_state](bool on) { state->SetDemoTraffic(on); };
+    // Whatever the dialog changed, wherever in the installation, becomes one
+    // step of the history: what differs afterwards is what it changed.
+    CInstallationSnapshot before(*System());
     const int result = features->Run(id, context);
-    if (context.changed)
-        m_doc.SetModified();
+    CInstallationChange change(std::move(before), *System());
+    const QString text = StepText(id, context, change);
+    m_doc.RecordChange(std::move(change), text);
     return result;
 }
 
@@ -544,9 +599,8 @@ void CCommandController::OnUpgradeOption()
                                         QMessageBox::NoIcon, QMessageBox::No) == QMessageBox::Yes;
     AccessExport::Instance().SetEraseKeysOnNextWrite(erase);
     emit eraseTagsChanged(erase);
-    // What the next write does to the key tags has changed.
-    if (erase != before)
-        m_doc.SetModified();
+    // What the next write does to the key tags has changed: a step of its own.
+    m_doc.RecordEraseKeys(before, erase);
 }
 
 void CCommandController::OnKeyTagsFile(int id)

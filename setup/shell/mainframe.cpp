@@ -21,6 +21,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 namespace {
@@ -59,6 +60,19 @@ CMainFrame::CMainFrame(CAppState& state, CSetupDoc* doc) : m_state(state), m_doc
     m_recentEnd = m_fileMenu->addSeparator();
     m_exitAction =
         AddCommand(m_fileMenu, QStringLiteral("E&xit"), ID_APP_EXIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    // Undo and Redo walk the document's history; the bus is not part of it.
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    const QString busNote = QStringLiteral(
+        " Writing to the installation is not undone: a restore point takes the installation back.");
+    m_undoAction = doc->UndoStack()->createUndoAction(this, QStringLiteral("&Undo"));
+    m_undoAction->setShortcuts(QKeySequence::Undo);
+    m_undoAction->setStatusTip(QStringLiteral("Takes back the last change to the document.") + busNote);
+    m_redoAction = doc->UndoStack()->createRedoAction(this, QStringLiteral("&Redo"));
+    m_redoAction->setShortcuts(QKeySequence::Redo);
+    m_redoAction->setStatusTip(QStringLiteral("Makes the last change taken back again.") + busNote);
+    edit->addAction(m_undoAction);
+    edit->addAction(m_redoAction);
 
     QMenu* orvo = menuBar()->addMenu(QStringLiteral("&Orvo"));
     AddCommand(orvo, QStringLiteral("&Read"), ID_ORVO_READ);

@@ -43,6 +43,7 @@ COrvoTreeView::COrvoTreeView(CSetupDoc* doc, QWidget* parent) : QTreeWidget(pare
     BuildContextMenus();
     connect(this, &QTreeWidget::itemDoubleClicked, this, [this] { OnCommand(ID_EDIT_FLAT); });
     connect(doc, &CSetupDoc::viewsNeedRebuild, this, &COrvoTreeView::Rebuild);
+    connect(doc, &CSetupDoc::modelRestored, this, &COrvoTreeView::RebuildKeepingState);
 }
 
 COrvoTreeView::~COrvoTreeView() = default;

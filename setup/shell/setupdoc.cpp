@@ -2,6 +2,8 @@
 
 #include "orvoshell/shellmessages.h"
 
+#include <orvomodel/accessexport.h>
+#include <orvomodel/installationchange.h>
 #include <orvomodel/modeltext.h>
 #include <orvomodel/orvosystem.h>
 
@@ -11,12 +13,82 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QUndoCommand>
+#include <QUndoStack>
+
+#include <optional>
 
 namespace {
 
 const QString kOrvoFilter = QStringLiteral("Orvo Files (*.orvo)");
 const QString kJsonFilter = QStringLiteral("JSON Files (*.json)");
 const QString kAllFilter = QStringLiteral("All Files (*)");
+
+// Steps kept for Undo. A step holds only the decks it changed, but a merge
+// or an import may change every deck (some 12 MB): the oldest go first.
+constexpr int kUndoLimit = 100;
+
+// A change to the model, made before the step is pushed: the first redo is
+// the change itself, every later undo or redo exchanges the states.
+class ModelStep : public QUndoCommand {
+public:
+    ModelStep(CSetupDoc& doc, CInstallationChange&& change, const QString& text)
+        : QUndoCommand(text), m_doc(doc), m_change(std::move(change))
+    {
+    }
+    void undo() override { Exchange(); }
+    void redo() override
+    {
+        if (m_made) {
+            m_made = false;
+            return;
+        }
+        Exchange();
+    }
+
+private:
+    void Exchange()
+    {
+        m_change.Swap(*m_doc.System());
+        emit m_doc.modelRestored();
+    }
+
+    CSetupDoc& m_doc;
+    CInstallationChange m_change;
+    bool m_made = true;
+};
+
+// The Upgrade Option's answer: whether the next write erases the key tags.
+class EraseKeysStep : public QUndoCommand {
+public:
+    EraseKeysStep(CSetupDoc& doc, bool before, bool after)
+        : QUndoCommand(after ? QStringLiteral("Upgrade Option (Erase RFID Keys)")
+                             : QStringLiteral("Upgrade Option (Keep RFID Keys)")),
+          m_doc(doc), m_before(before), m_after(after)
+    {
+    }
+    void undo() override { Apply(m_before); }
+    void redo() override
+    {
+        if (m_made) {
+            m_made = false;
+            return;
+        }
+        Apply(m_after);
+    }
+
+private:
+    void Apply(bool erase)
+    {
+        AccessExport::Instance().SetEraseKeysOnNextWrite(erase);
+        emit m_doc.eraseKeysRestored(erase);
+    }
+
+    CSetupDoc& m_doc;
+    bool m_before;
+    bool m_after;
+    bool m_made = true;
+};
 
 } // namespace
 
@@ -82,8 +154,10 @@ bool CQtDocFileDialogs::ChooseDocumentSave(QWidget* parent, const QString& initi
 }
 
 CSetupDoc::CSetupDoc(IOrvoSettings* settings, QObject* parent)
-    : QObject(parent), m_system(std::make_unique<COrvoSystem>(settings))
+    : QObject(parent), m_system(std::make_unique<COrvoSystem>(settings)), m_undo(new QUndoStack(this))
 {
+    m_undo->setUndoLimit(kUndoLimit);
+    connect(m_undo, &QUndoStack::cleanChanged, this, &CSetupDoc::UpdateModified);
 }
 
 CSetupDoc::~CSetupDoc() = default;
@@ -113,7 +187,7 @@ bool CSetupDoc::OnNewDocument()
     // the previous installation's keys in an empty one.
     m_system->ClearAll();
     SetPathName(QString());
-    SetModified(false);
+    ResetHistory();
     emit viewsNeedRebuild();
     return true;
 }
@@ -156,7 +230,7 @@ bool CSetupDoc::OnOpenDocument(const QString& path, QWidget* parent)
     m_system->LoadText(text, false, &outcome);
     emit viewsNeedRebuild();
     SetPathName(path);
-    SetModified(false);
+    ResetHistory();
     emit documentOpened(path);
     ReportOutOfRange(path, outcome.outOfRange, parent);
     return true;
@@ -179,19 +253,28 @@ void CSetupDoc::OnFileOpen(QWidget* parent)
         return;
     if (!merge)
         m_system->ClearAll();
+    // A merge is one step of the history; an opened document starts a new one.
+    std::optional<CInstallationSnapshot> before;
+    if (merge)
+        before.emplace(*m_system);
     LoadOutcome outcome;
     m_system->path = QFile::encodeName(path).toStdString();
     m_system->LoadText(text, merge, &outcome);
+    if (merge) {
+        RecordChange(CInstallationChange(std::move(*before), *m_system),
+                     QStringLiteral("Merge %1").arg(QFileInfo(path).fileName()));
+    }
     emit viewsNeedRebuild();
-    if (!merge)
+    if (!merge) {
         SetPathName(path);
-    SetModified(merge);
+        ResetHistory();
+    }
     ReportOutOfRange(path, outcome.outOfRange, parent);
 }
 
 bool CSetupDoc::SaveModified(QWidget* parent)
 {
-    if (!m_modified)
+    if (!IsModified())
         return true;
     switch (ShellMessage(parent, QStringLiteral("Save changes to %1?").arg(m_title),
                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning)) {
@@ -206,12 +289,55 @@ bool CSetupDoc::SaveModified(QWidget* parent)
     }
 }
 
+bool CSetupDoc::IsModified() const
+{
+    return !m_undo->isClean();
+}
+
 void CSetupDoc::SetModified(bool modified)
 {
-    if (m_modified == modified)
+    if (!modified) {
+        m_undo->setClean();
         return;
-    m_modified = modified;
-    emit modifiedChanged(modified);
+    }
+    // Undo would put back decks from before the change and lose what it
+    // brought; the steps go, and the saved state cannot be reached again.
+    m_quiet = true;
+    m_undo->clear();
+    m_undo->resetClean();
+    m_quiet = false;
+    UpdateModified();
+}
+
+void CSetupDoc::ResetHistory()
+{
+    m_quiet = true;
+    m_undo->clear();
+    m_undo->setClean();
+    m_quiet = false;
+    UpdateModified();
+}
+
+void CSetupDoc::UpdateModified()
+{
+    if (m_quiet || m_modified == IsModified())
+        return;
+    m_modified = IsModified();
+    emit modifiedChanged(m_modified);
+}
+
+bool CSetupDoc::RecordChange(CInstallationChange&& change, const QString& text)
+{
+    if (change.IsEmpty())
+        return false;
+    m_undo->push(new ModelStep(*this, std::move(change), text));
+    return true;
+}
+
+void CSetupDoc::RecordEraseKeys(bool before, bool after)
+{
+    if (before != after)
+        m_undo->push(new EraseKeysStep(*this, before, after));
 }
 
 bool CSetupDoc::OnFileSave(QWidget* parent)
@@ -243,7 +369,7 @@ bool CSetupDoc::SaveDocument(QWidget* parent)
     if (QFileInfo(path).suffix() != QStringLiteral("orvo"))
         path += QStringLiteral(".orvo");
     memory.lastPath = path;
-    return SaveAs(path, 1, parent) && !m_modified;
+    return SaveAs(path, 1, parent) && !IsModified();
 }
 
 bool CSetupDoc::SaveAs(const QString& path, int form, QWidget* parent)

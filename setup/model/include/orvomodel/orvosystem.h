@@ -30,10 +30,27 @@ enum NodeKind : int32_t {
 // what it holds (typically an item pointer). 0 = no item.
 using TreeItemHandle = std::uintptr_t;
 
+// Where an element keeps the handle of its tree item. The handle is the
+// tree's business, not part of what the element holds: two elements compare
+// equal whichever items show them, so a tree rebuilt in between is no change.
+struct TreeItemSlot {
+    TreeItemHandle value = 0;
+
+    TreeItemSlot& operator=(TreeItemHandle handle)
+    {
+        value = handle;
+        return *this;
+    }
+    operator TreeItemHandle() const { return value; }
+    bool operator==(const TreeItemSlot&) const { return true; }
+};
+
 struct NodeInfo {
-    TreeItemHandle item = 0;
+    TreeItemSlot item;
     int32_t kind = 0; // a NodeKind, fixed at construction
     int32_t index = 0;
+
+    bool operator==(const NodeInfo&) const = default;
 };
 
 inline constexpr int kDeckCount = 255; // deck numbers 0-254
@@ -67,11 +84,14 @@ struct RfidTag {
         colour = 0;
         number = kNoRfid;
     }
+    bool operator==(const RfidTag&) const = default;
 };
 
 class COrvoNode {
 public:
     virtual ~COrvoNode() = default;
+    // Elements compare by every field they hold (Undo finds what a change touched).
+    bool operator==(const COrvoNode&) const = default;
 };
 
 class CFlat : public COrvoNode {
@@ -86,6 +106,8 @@ public:
     int32_t spareOption = 0;
     int32_t alarmInput = 0; // see AlarmName()
     RfidTag tags[kTagsPerFlat];
+
+    bool operator==(const CFlat&) const = default;
 };
 
 // "Unassigned", "Smoke", ... "Mains Fail" for 0-10, "Unknown Alarm" otherwise.
@@ -120,6 +142,8 @@ struct DoorRecord {
     std::string doorOpenLine1;
     std::string doorOpenLine2;
     std::string concierge;
+
+    bool operator==(const DoorRecord&) const = default;
 };
 
 struct RelayRecord {
@@ -127,6 +151,8 @@ struct RelayRecord {
 
     NodeInfo node;
     std::string description;
+
+    bool operator==(const RelayRecord&) const = default;
 };
 
 class CDeck : public COrvoNode {
@@ -183,14 +209,16 @@ public:
     CFlat flats[kFlatSlots];
     DoorRecord doors[kDoorsPerDeck];
     RelayRecord relays[kRelayPositions];
-    TreeItemHandle deckItem = 0;
-    TreeItemHandle doorsItem = 0;
-    TreeItemHandle flatsItem = 0;
-    TreeItemHandle relaysItem = 0;
+    TreeItemSlot deckItem;
+    TreeItemSlot doorsItem;
+    TreeItemSlot flatsItem;
+    TreeItemSlot relaysItem;
     // The last read stopped on or before this deck (cancelled, connection
     // lost, requests left unanswered): what the model holds of it may be
     // short of what the deck holds. Never stored in the document; Clear resets it.
     bool readIncomplete = false;
+
+    bool operator==(const CDeck&) const = default;
 };
 
 // What went wrong in a Save, for the caller's message.

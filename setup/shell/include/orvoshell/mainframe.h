@@ -26,6 +26,9 @@ public:
     // The menu or tool-bar action of a command; null when there is none.
     QAction* Action(int id) const { return m_actions.value(id); }
     QMenu* FileMenu() const { return m_fileMenu; }
+    // Edit > Undo and Redo, named after the step they take.
+    QAction* UndoAction() const { return m_undoAction; }
+    QAction* RedoAction() const { return m_redoAction; }
 
     // Re-evaluates which commands are enabled (access level, dialogs present).
     void UpdateCommandStates();
@@ -53,6 +56,8 @@ private:
     QAction* m_recentSeparator = nullptr;
     QAction* m_recentEnd = nullptr;
     QAction* m_exitAction = nullptr;
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
     QList<QAction*> m_recentActions;
     QHash<int, QAction*> m_actions;
     QLabel* m_demoLabel = nullptr;

@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+class CInstallationChange;
 class COrvoSystem;
 class IOrvoSettings;
+class QUndoStack;
 class QWidget;
 
 // The file dialogs of Open and Save, behind an interface so tests can give
@@ -72,8 +74,23 @@ public:
     bool SaveDocument(QWidget* parent);
 
     // Changes not yet saved: a read, an edit, a merge, the Upgrade Option.
-    bool IsModified() const { return m_modified; }
+    // The undo history decides: the document is unchanged exactly when it
+    // stands where it stood at the last New, open or save.
+    bool IsModified() const;
+    // false: the document now holds what its file holds (kept in the
+    // history, so Undo past this point marks it changed again).
+    // true: a change the history cannot take back, such as a read: the steps
+    // before it go, and no Undo leads back to the saved state.
     void SetModified(bool modified = true);
+
+    // The steps Undo and Redo go through; owned by the document.
+    QUndoStack* UndoStack() const { return m_undo; }
+    // Adds a change already made to the model as the next step, named text
+    // ("Edit Deck 3"); nothing when the change is empty. True when added.
+    bool RecordChange(CInstallationChange&& change, const QString& text);
+    // The same for the Upgrade Option: whether the next write erases the
+    // key tags, before and after the question.
+    void RecordEraseKeys(bool before, bool after);
     // Before the document is replaced or the program ends: asks
     // "Save changes to %s?" when there are changes. True when the caller may
     // go on (saved, or No); false on Cancel or when the save did not happen.
@@ -104,6 +121,11 @@ signals:
     void modifiedChanged(bool modified);
     // A path was opened as the document and belongs in the recent-file list.
     void documentOpened(const QString& path);
+    // Undo or Redo changed the model: the views show it again, keeping what
+    // is open and selected.
+    void modelRestored();
+    // Undo or Redo changed whether the next write erases the key tags.
+    void eraseKeysRestored(bool erase);
 
 private:
     void SetPathName(const QString& path);
@@ -118,7 +140,14 @@ private:
     bool SaveAs(const QString& path, int form, QWidget* parent);
     void ReportOutOfRange(const QString& path, const std::vector<std::string>& notes, QWidget* parent);
 
+    // A new history: after New and after opening a document.
+    void ResetHistory();
+    // Tells the views whether there are changes, once per change of state.
+    void UpdateModified();
+
     QString m_pathName;
     QString m_title = NewTitle();
-    bool m_modified = false;
+    QUndoStack* m_undo;
+    bool m_modified = false; // as last announced
+    bool m_quiet = false;    // the history is being reset: announce afterwards
 };
