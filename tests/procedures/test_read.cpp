@@ -53,7 +53,7 @@ TEST(ReadWrite, ReadDeckSettingsFollowFirmwareThresholds)
         decks.push_back(DeckJson(n, kDeckCases[n].version, kDeckCases[n].expansion,
                                  "\"doorMask\":3,\"readerMask\":2,\"doors\":[{\"number\":0,\"version\":302},"
                                  "{\"number\":1,\"version\":255}]"));
-    SimBus bus(Scenario(decks));
+    SimBus bus(Scenario(decks), {}, kFullTimeouts);
     CMemorySettings settings;
     auto system = NewSystem(&settings);
     system->decks[200].description = "stale";
@@ -130,7 +130,7 @@ TEST(ReadWrite, ReadAccessBlockFollowsFirmwareThresholds)
     for (int n = 0; n < count; ++n)
         decks.push_back(DeckJson(n, versions[n], false, AccessJson()));
     decks.push_back(DeckJson(count, 1023, true, AccessJson()));
-    SimBus bus(Scenario(decks));
+    SimBus bus(Scenario(decks), {}, kFullTimeouts);
     CMemorySettings settings;
     auto system = NewSystem(&settings);
     RecordingHost host;
@@ -210,7 +210,8 @@ TEST(ReadWrite, ReadDoorsFollowTheirVersions)
         doors += std::string(d ? "," : "") + DoorJson(d, versions[d], d == 15);
     SimBus bus(Scenario(
         {DeckJson(0, 2064, false, "\"doorMask\":65535,\"readerMask\":32768,\"doors\":[" + doors + "]"),
-         DeckJson(1, 2064, true, "\"doorMask\":1,\"doors\":[" + DoorJson(0, 425, false) + "]")}));
+         DeckJson(1, 2064, true, "\"doorMask\":1,\"doors\":[" + DoorJson(0, 425, false) + "]")}),
+               {}, kFullTimeouts);
     CMemorySettings settings;
     auto system = NewSystem(&settings);
     RecordingHost host;
@@ -378,7 +379,7 @@ TEST(ReadWrite, ReadTagsOnlyFromDecksThatKeepThem)
     std::vector<std::string> decks;
     for (int n = 0; n < count; ++n)
         decks.push_back(DeckJson(n, cases[n].version, cases[n].expansion, flats));
-    SimBus bus(Scenario(decks));
+    SimBus bus(Scenario(decks), {}, kFullTimeouts);
     CMemorySettings settings;
     auto system = NewSystem(&settings);
     RecordingHost host;

@@ -353,7 +353,8 @@ TEST(ReadWrite, WriteSendsWhatEachFirmwareTakes)
   "doors":[{"number":0,"version":303},{"number":1,"version":406,"reader":true},
            {"number":2,"version":301,"reader":true}]},
  {"number":1,"version":1017},{"number":2,"version":2051},{"number":3,"version":2052},
- {"number":4,"version":1022,"expansion":true},{"number":5,"version":2022,"expansion":true}]})");
+ {"number":4,"version":1022,"expansion":true},{"number":5,"version":2022,"expansion":true}]})",
+               {}, kFullTimeouts);
     CMemorySettings settings;
     auto system = NewSystem(&settings);
     const int versions[] = {1036, 1017, 2051, 2052, 1022, 2022};
@@ -523,7 +524,7 @@ TEST(ReadWrite, WriteFollowsEveryFirmwareThresholdOnBothSides)
         scenario += (n ? "," : "") + std::string(R"({"number":)") + std::to_string(n) + R"(,"version":)" +
                     std::to_string(rows[n].version) + (rows[n].expansion ? R"(,"expansion":true})" : "}");
     scenario += "]}";
-    SimBus bus(scenario);
+    SimBus bus(scenario, {}, kFullTimeouts);
     CMemorySettings settings;
     auto system = NewSystem(&settings);
     for (int n = 0; n < count; ++n) {
@@ -564,7 +565,8 @@ TEST(ReadWrite, WriteTagsOnlyWhereTheLiveFirmwareKeepsThem)
 {
     // The model claims tags everywhere; the decks' own answers decide.
     SimBus bus(R"({"decks":[{"number":0,"version":1099},{"number":1,"version":1022,"expansion":true},
- {"number":2,"version":2022,"expansion":true}]})");
+ {"number":2,"version":2022,"expansion":true}]})",
+               {}, kFullTimeouts);
     CMemorySettings settings;
     auto system = NewSystem(&settings);
     for (int n = 0; n < 3; ++n)
