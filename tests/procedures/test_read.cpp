@@ -208,10 +208,11 @@ TEST(ReadWrite, ReadDoorsFollowTheirVersions)
     std::string doors;
     for (int d = 0; d < 16; ++d)
         doors += std::string(d ? "," : "") + DoorJson(d, versions[d], d == 15);
-    SimBus bus(Scenario(
-        {DeckJson(0, 2064, false, "\"doorMask\":65535,\"readerMask\":32768,\"doors\":[" + doors + "]"),
-         DeckJson(1, 2064, true, "\"doorMask\":1,\"doors\":[" + DoorJson(0, 425, false) + "]")}),
-               {}, kFullTimeouts);
+    SimBus bus(
+        Scenario(
+            {DeckJson(0, 2064, false, "\"doorMask\":65535,\"readerMask\":32768,\"doors\":[" + doors + "]"),
+             DeckJson(1, 2064, true, "\"doorMask\":1,\"doors\":[" + DoorJson(0, 425, false) + "]")}),
+        {}, kFullTimeouts);
     CMemorySettings settings;
     auto system = NewSystem(&settings);
     RecordingHost host;
