@@ -172,7 +172,7 @@ TEST_F(EventLogTest, DownloadOfThousandsKeepsIndexesOfItemsThatDidArrive)
 
 TEST_F(EventLogTest, CancelledDownloadKeepsWhatWasRead)
 {
-    SimBus bus(LogScenario(400));
+    SimBus bus(LogScenario(400), {}, kFullTimeouts);
     CEventLogReader reader(bus.link);
     ProgressRecorder progress;
     progress.cancelAt = 100;
