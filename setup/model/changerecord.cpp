@@ -57,6 +57,13 @@ void CChangeRecord::Forget()
     m_unconfirmed.clear();
 }
 
+void CChangeRecord::Swap(CChangeRecord& other)
+{
+    m_base.swap(other.m_base);
+    m_state.swap(other.m_state);
+    m_unconfirmed.swap(other.m_unconfirmed);
+}
+
 void CChangeRecord::SetBase(const COrvoSystem& state, int first, int last)
 {
     for (int n = std::max(first, 0); n <= std::min(last, kDeckCount - 1); ++n) {

@@ -18,8 +18,7 @@ std::string NoTrustworthyBaseText(const CChangeList& changes)
             text += "Deck(s) ";
         text += DeckListText(changes.stale) + " were changed by a write that did not finish";
     }
-    return text + ": what the installation holds is not known, so its changes cannot be told. Write the "
-                  "whole installation, or read it first.";
+    return text + ": what the installation holds there is not known, so the changes cannot be told.";
 }
 
 CWriteChanges::CWriteChanges(IBusLink* link, COrvoSystem* model, const CChangeList& changes,

@@ -16,11 +16,11 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QMenu>
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -303,4 +303,67 @@ TEST_F(ShellRestorePointTest, writeWithoutAReadAsksAndRestorePointsOpensAPointAs
     EXPECT_EQ(DeckLabels(), (QStringList{"Deck  0 (v2.064) - #0", "Deck  1 (v2.045) - #1"}));
     EXPECT_TRUE(app->Doc()->IsModified()) << "the point is not the document's file";
     EXPECT_TRUE(app->Doc()->PathName().isEmpty());
+}
+
+TEST_F(ShellRestorePointTest, writeChanges_refusedWithoutABaseThenSendsOnlyTheChangeAndChecksIt)
+{
+    QAction* writeChanges = app->Frame()->Action(ID_ORVO_WRITE_CHANGES);
+    ASSERT_NE(writeChanges, nullptr);
+    EXPECT_EQ(writeChanges->text(), QStringLiteral("Write C&hanges"));
+
+    // Nothing read since the document began: refused, with the way out offered.
+    const long before = simulator.stats().requests;
+    system->decks[1].description = "Deck 1";
+    system->decks[1].flats[0].address = "399";
+    view->Rebuild();
+    messages.shown.clear();
+    messages.answers = {QMessageBox::Cancel};
+    writeChanges->trigger();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(
+        QStringLiteral("Deck(s) 1 have not been read or written since the document was opened")))
+        << messages.shown[0].text.toStdString();
+    EXPECT_TRUE(messages.shown[0].text.endsWith(
+        QStringLiteral("Write the whole installation instead? No reads it first.")));
+    EXPECT_EQ(simulator.stats().requests, before) << "nothing sent";
+
+    AnswerSelection(true, [](COrvoReadWriteDlg* dlg) {
+        dlg->firstEdit()->setText(QStringLiteral("0"));
+        dlg->lastEdit()->setText(QStringLiteral("1"));
+    });
+    view->OnCommand(ID_ORVO_READ);
+    ASSERT_EQ(system->decks[1].flats[0].address, "301");
+
+    // Nothing changed since the read: nothing to write.
+    messages.shown.clear();
+    writeChanges->trigger();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("There are no changes to write")));
+
+    // One flat changed: only its address goes out, then it is read back.
+    system->decks[1].flats[0].address = "399";
+    messages.shown.clear();
+    const long beforeWrite = simulator.stats().requests;
+    writeChanges->trigger();
+    EXPECT_NE(simulator.dumpJson().find("\"399\""), std::string::npos);
+    // Enquiry, address, enquiry and address read back, nothing else.
+    EXPECT_EQ(simulator.stats().requests - beforeWrite, 4);
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Written 1 changed setting(s) on 1 deck(s)")))
+        << messages.shown[0].text.toStdString();
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Handset 1 - 301: address 301 -> 399")));
+    EXPECT_FALSE(app->Session().Created());
+
+    // Written and checked: nothing more to write.
+    messages.shown.clear();
+    writeChanges->trigger();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("There are no changes to write")));
+
+    // The deck's menu offers it for that deck.
+    view->setCurrentItem(view->topLevelItem(0)->child(1));
+    system->decks[1].flats[0].address = "398";
+    messages.shown.clear();
+    view->OnCommand(ID_WRITE_DECK_CHANGES);
+    EXPECT_NE(simulator.dumpJson().find("\"398\""), std::string::npos);
 }

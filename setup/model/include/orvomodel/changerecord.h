@@ -65,6 +65,9 @@ public:
 
     // Nothing is known of the installation (a new or opened document).
     void Forget();
+    // Exchanges what two records know, for a document that takes another's
+    // place over the same installation (a restore point opened).
+    void Swap(CChangeRecord& other);
     // The installation holds state's decks first..last: a read of them (a
     // deck the read did not finish has no base), or a document named as
     // the base.

@@ -16,7 +16,7 @@
 
 class IOrvoSettings;
 
-// Said when a write of the changes cannot be trusted, with the way out.
+// Said when a write of the changes cannot be trusted; the front end adds the way out.
 std::string NoTrustworthyBaseText(const CChangeList& changes);
 
 class CWriteChanges {
