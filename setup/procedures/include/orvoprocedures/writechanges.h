@@ -36,7 +36,8 @@ public:
     // The write of the changed pieces. Key tags go as the model holds them:
     // the erase option is a whole write's.
     CWriteProcedure& Write() { return *m_write; }
-    // The read of the same pieces on the decks the write reached; built after the write.
+    // The read of the same pieces on the decks the write reached: built at
+    // the first call, which must come after the write has run.
     CReadProcedure& ReadBack();
     // What the read-back found differing from the model in the pieces
     // written, the decks read in full only. False, with nothing compared,
