@@ -366,4 +366,16 @@ TEST_F(ShellRestorePointTest, writeChanges_refusedWithoutABaseThenSendsOnlyTheCh
     messages.shown.clear();
     view->OnCommand(ID_WRITE_DECK_CHANGES);
     EXPECT_NE(simulator.dumpJson().find("\"398\""), std::string::npos);
+
+    // A whole write of the deck leaves nothing for Write Changes either.
+    system->decks[1].flats[0].address = "397";
+    view->setCurrentItem(view->topLevelItem(0)->child(1));
+    AnswerSelection(true, [](COrvoReadWriteDlg* dlg) { dlg->flatAddressesBox()->setChecked(true); });
+    view->OnCommand(ID_WRITE_DECK);
+    EXPECT_NE(simulator.dumpJson().find("\"397\""), std::string::npos);
+    messages.shown.clear();
+    writeChanges->trigger();
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_TRUE(messages.shown.back().text.startsWith(QStringLiteral("There are no changes to write")))
+        << messages.shown.back().text.toStdString();
 }
