@@ -34,8 +34,10 @@ std::vector<std::string> CChangeList::WrittenSettings() const
     std::vector<std::string> lines;
     for (const SettingDifference& difference : settings) {
         const SettingPlace& p = difference.place;
-        const bool written = p.unit == SettingUnit::DoorMask ? units.HasDeck(p.deck)
-                                                             : units.Has(p.deck, p.unit, p.index, p.sub);
+        bool written = units.Has(p.deck, p.unit, p.index, p.sub);
+        if (p.unit == SettingUnit::DoorMask) // it goes with the doors added
+            for (int d = 0; d < kDoorsPerDeck && !written; ++d)
+                written = units.Has(p.deck, SettingUnit::Door, d);
         if (p.unit != SettingUnit::None && written)
             lines.push_back(difference.text);
     }

@@ -59,7 +59,8 @@ CReadProcedure& CWriteChanges::ReadBack()
         m_readParams.last = decks.empty() ? -1 : decks.back();
         m_installation = std::make_unique<COrvoSystem>(m_settings);
         m_installation->maxEmptySlots = 0;
-        m_installation->showResults = m_model->showResults;
+        // The front end reports what the read-back found; a shortfall is still shown.
+        m_installation->showResults = 0;
         m_read =
             std::make_unique<CReadProcedure>(m_link, m_readParams, m_installation.get(), m_host, m_cancel);
         m_read->SetUnits(&m_readUnits);

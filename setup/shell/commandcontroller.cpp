@@ -520,7 +520,10 @@ void CCommandController::OnWriteChanges(int deck)
     if (!job)
         return;
     job->Record(&record);
-    if (compared && !job->Differences().empty()) {
+    if (compared && job->Differences().empty() && job->Unchecked().empty()) {
+        ShellMessage(&m_tree, QStringLiteral("The changed settings read back as written."), QMessageBox::Ok,
+                     QMessageBox::Information);
+    } else if (compared && !job->Differences().empty()) {
         QStringList lines;
         for (const SettingDifference& difference : job->Differences())
             lines << TextFromModel(difference.text);

@@ -251,3 +251,23 @@ TEST(ChangeRecord, ReadBackDifferencesStayChangesUntilWritten)
     record.WrittenUnits(*system, {0}, units);
     EXPECT_TRUE(record.Changes(*system).settings.empty());
 }
+
+TEST(ChangeRecord, TheSettingsWrittenLeaveOutWhatStaysInTheDocument)
+{
+    TestSystem system;
+    system->Clear();
+    FillGoldenInstallation(*system);
+    CChangeRecord record;
+    record.SetBase(*system, 0, kDeckCount - 1);
+    std::vector<NumberRange> doors;
+    ASSERT_EQ(ParseNumberList("5", &doors), NumberListError::None);
+    ASSERT_TRUE(AddDoors(system->decks[0], doors));
+    system->decks[0].description = "Tower";
+    const CChangeList list = record.Changes(*system);
+    EXPECT_EQ(list.settings.size(), 3u);
+    // The added door's mask bit and version go with the door; the name is not written.
+    const std::vector<std::string> written = list.WrittenSettings();
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_NE(written[0].find("door mask"), std::string::npos) << written[0];
+    EXPECT_NE(written[1].find("door #5 version"), std::string::npos) << written[1];
+}

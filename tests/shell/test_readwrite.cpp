@@ -352,6 +352,7 @@ TEST_F(ShellRestorePointTest, writeChanges_refusedWithoutABaseThenSendsOnlyTheCh
     EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Written 1 changed setting(s) on 1 deck(s)")))
         << messages.shown[0].text.toStdString();
     EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Handset 1 - 301: address 301 -> 399")));
+    EXPECT_EQ(messages.shown.back().text, QStringLiteral("The changed settings read back as written."));
     EXPECT_FALSE(app->Session().Created());
 
     // Written and checked: nothing more to write.
