@@ -310,7 +310,7 @@ CChangeList CChangeRecord::Changes(const COrvoSystem& now, int first, int last) 
         if (place.deck < first || place.deck > last || m_state[place.deck] != Base::Known)
             continue;
         if (!list.units.Has(place.deck, place.unit, place.index, place.sub))
-            list.settings.push_back({place, text + " (not confirmed by the read-back)"});
+            list.settings.push_back({place, text + " (document -> installation as last read)"});
         list.units.Add(place);
     }
     return list;

@@ -30,6 +30,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -399,7 +400,11 @@ void CCommandController::OnCompare()
         if (installation.decks[n].InUse() && !installation.decks[n].readIncomplete)
             checked.push_back(n);
     m_doc.ChangeRecord().WrittenWhole(doc, checked, ReadScope(params), false);
-    m_doc.ChangeRecord().Unconfirmed(CompareSettings(doc, installation, ReadScope(params)));
+    std::vector<SettingDifference> differences;
+    for (SettingDifference& difference : CompareSettings(doc, installation, ReadScope(params)))
+        if (std::find(checked.begin(), checked.end(), difference.place.deck) != checked.end())
+            differences.push_back(std::move(difference));
+    m_doc.ChangeRecord().Unconfirmed(differences);
     QStringList lines;
     for (const std::string& line : comparison.Differences())
         lines << TextFromModel(line);

@@ -10,6 +10,7 @@
 #include "orvoshell/restorepointsdlg.h"
 #include "orvoshell/setupdoc.h"
 
+#include <orvomodel/changerecord.h>
 #include <orvomodel/orvosystem.h>
 #include <orvosim/simulator.h>
 #include <wendrel/orvoserialconnection.h>
@@ -145,18 +146,27 @@ TEST_F(ShellReadWriteCommandTest, writeDeck_sendsTheEditedFlatToTheInstallation)
 
 TEST_F(ShellReadWriteCommandTest, compareWithInstallation_listsDifferencesAndLeavesTheDocument)
 {
-    AnswerSelection(true, [](COrvoReadWriteDlg* dlg) {
+    // Every kind of setting, so that the compare tells all of deck 0.
+    const auto everything = [](COrvoReadWriteDlg* dlg) {
+        for (QCheckBox* box : {dlg->flatAddressesBox(), dlg->doorAccessBox(), dlg->rfidTagsBox(),
+                               dlg->doorSettingsBox(), dlg->relaysBox()})
+            box->setChecked(true);
+    };
+    AnswerSelection(true, [&](COrvoReadWriteDlg* dlg) {
         dlg->firstEdit()->setText(QStringLiteral("0"));
         dlg->lastEdit()->setText(QStringLiteral("0"));
+        everything(dlg);
     });
     view->OnCommand(ID_ORVO_READ);
     ASSERT_TRUE(system->decks[0].InUse());
     system->decks[0].doorCadence = 0x0505;
     system->decks[0].rangeMin[2] = 4321;
     const int items = view->topLevelItem(0)->childCount();
+    // As if the document had been opened: nothing known until the compare.
+    app->Doc()->ChangeRecord().Forget();
 
     QStringList shown;
-    AnswerSelection(true);
+    AnswerSelection(true, everything);
     std::function<void()> answerCompare = [&] {
         auto* dlg = qobject_cast<CCompareDlg*>(QApplication::activeModalWidget());
         if (!dlg) {
@@ -183,6 +193,15 @@ TEST_F(ShellReadWriteCommandTest, compareWithInstallation_listsDifferencesAndLea
         << shown[1].toStdString();
     EXPECT_EQ(system->decks[0].doorCadence, 0x0505) << "the document is untouched";
     EXPECT_EQ(view->topLevelItem(0)->childCount(), items) << "and so is the tree";
+
+    // The compare told what deck 0 holds: Write Changes sends what differs.
+    messages.shown.clear();
+    app->Frame()->Action(ID_ORVO_WRITE_CHANGES)->trigger();
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_TRUE(
+        messages.shown.front().text.contains(QStringLiteral("Written 2 changed setting(s) on 1 deck(s)")))
+        << messages.shown.front().text.toStdString();
+    EXPECT_EQ(messages.shown.back().text, QStringLiteral("The changed settings read back as written."));
 }
 
 // Texts are Windows-1252 bytes on the bus, in the settings' default deck name
