@@ -7,6 +7,7 @@
 // Used by `orvoctl diff`, `orvoctl verify` and Compare with Installation.
 #pragma once
 
+#include <compare>
 #include <string>
 #include <vector>
 
