@@ -21,6 +21,7 @@
 #include "orvomodel/orvosystem.h"
 #include "orvoprocedures/procedure.h"
 #include "orvoprocedures/restorepoints.h"
+#include "orvoprocedures/writechanges.h"
 
 namespace {
 
@@ -90,7 +91,11 @@ const char* const kWriteUsage =
     "  --read-first         read the decks first, so that the write has a restore\n"
     "                       point (see orvoctl restore-points)\n"
     "  --no-restore-point   write decks that have no restore point without asking\n"
-    "                       (asked on a terminal; required otherwise)\n";
+    "                       (asked on a terminal; required otherwise)\n"
+    "  --changes-from BASE  write only the settings in which DOC differs from\n"
+    "                       BASE.orvo (what the installation holds), then read\n"
+    "                       them back: exit 1 when any differ; with --decks, only\n"
+    "                       those decks; not with --what or --erase-tags\n";
 // clang-format on
 
 // "site.orvo" -> "site.partial.orvo"; other names get ".partial.orvo" added.
@@ -307,7 +312,11 @@ int RunWriteCommand(const QStringList& args)
     QCommandLineOption noRestorePoint(
         QStringLiteral("no-restore-point"),
         QStringLiteral("Write decks that have no restore point without asking."));
-    parser.addOptions({serial, eraseTags, verify, readFirst, noRestorePoint});
+    QCommandLineOption changesFrom(
+        QStringLiteral("changes-from"),
+        QStringLiteral("Write only the settings in which the document differs from this base document."),
+        QStringLiteral("BASE.orvo"));
+    parser.addOptions({serial, eraseTags, verify, readFirst, noRestorePoint, changesFrom});
     CBusSession bus(args.value(0));
     int status = kExitUsage;
     if (!bus.ParseArguments(parser, options, args, 1, kWriteUsage, &status))
@@ -317,10 +326,39 @@ int RunWriteCommand(const QStringList& args)
     if (!PrepareJob(parser, rwOptions, bus, &params, &quietRetries))
         return kExitUsage;
     params.writeSerialNumber = parser.isSet(serial) ? 1 : 0;
+    const bool changes = parser.isSet(changesFrom);
+    if (changes && (parser.isSet(rwOptions.what) || parser.isSet(eraseTags) || parser.isSet(serial))) {
+        bus.Usage("--changes-from writes the changed settings as they are: not with --what, --erase-tags or "
+                  "--serial");
+        return kExitUsage;
+    }
 
     auto system = std::make_unique<COrvoSystem>(&bus.Store());
     if (!LoadDocument(parser.positionalArguments().at(0), *system))
         return kExitUsage;
+    std::unique_ptr<CWriteChanges> changesJob;
+    CCommandLineHost changesHost(bus.Policy(), bus.Quiet());
+    CMemorySettings changesScratch;
+    if (changes) {
+        auto base = std::make_unique<COrvoSystem>(&changesScratch);
+        if (!LoadDocument(parser.value(changesFrom), *base))
+            return kExitUsage;
+        CChangeRecord record;
+        record.SetBase(*base, 0, kDeckCount - 1);
+        const bool ranged = parser.isSet(rwOptions.decks);
+        const CChangeList list = record.Changes(*system, ranged ? params.FirstDeck() : 0,
+                                                ranged ? params.LastDeck() : kDeckCount - 1);
+        if (list.units.Empty()) {
+            PrintError(args.value(0).toStdString() + ": no setting to write: the document holds what " +
+                       QFile::encodeName(parser.value(changesFrom)).toStdString() + " holds\n");
+            return kExitOk;
+        }
+        for (const std::string& line : list.WrittenSettings())
+            PrintError("orvoctl: to write: " + ModelTextToUtf8(line) + "\n");
+        changesJob = std::make_unique<CWriteChanges>(&bus.Link(), system.get(), list, &changesHost,
+                                                     &CancelFlag(), &changesScratch);
+        params = changesJob->Selection();
+    }
     // Two flats on one address or two keys with one number make an
     // installation misbehave: nothing is written while any are present.
     if (PrintDuplicates(*system, true) != 0) {
@@ -367,6 +405,30 @@ int RunWriteCommand(const QStringList& args)
         return kExitFailed;
     }
 
+    if (changesJob) {
+        changesJob->Write().SetQuietRetries(quietRetries);
+        const int exitStatus = RunBusJob(bus, changesJob->Write());
+        if (exitStatus != kExitOk)
+            return exitStatus;
+        JobOutcome outcome = JobOutcome::Lost;
+        const int readStatus = RunBusJob(bus, changesJob->ReadBack(), {}, &outcome);
+        if (readStatus == kExitNoPort || !changesJob->Compare(outcome))
+            return readStatus;
+        for (const SettingDifference& difference : changesJob->Differences())
+            PrintOut(ModelTextToUtf8(difference.text) + "\n");
+        if (!changesJob->Unchecked().empty())
+            PrintError("orvoctl: deck(s) " + DeckListText(changesJob->Unchecked()) +
+                       " could not be read back\n");
+        if (readStatus != kExitOk)
+            return readStatus;
+        if (!changesJob->Differences().empty()) {
+            PrintError("orvoctl: the installation differs from the document in " +
+                       std::to_string(changesJob->Differences().size()) + " changed setting(s)\n");
+            return kExitFailed;
+        }
+        PrintError("orvoctl: the changed settings read back as written\n");
+        return kExitOk;
+    }
     const bool erase = parser.isSet(eraseTags);
     CWriteProcedure job(bus.Connection(), params, system.get(), &host, &CancelFlag());
     job.SetQuietRetries(quietRetries);

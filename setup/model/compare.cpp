@@ -20,9 +20,21 @@ std::string Num(long value)
 // Collects the lines of one element under its path ("Deck 0 (v2.064) / Door 3").
 class CDiffWriter {
 public:
-    explicit CDiffWriter(std::vector<std::string>* out) : m_out(out) {}
+    explicit CDiffWriter(std::vector<SettingDifference>* out) : m_out(out) {}
 
-    void SetPath(std::string path) { m_path = std::move(path); }
+    void SetDeck(int deck) { m_deck = deck; }
+    void SetPath(std::string path, SettingUnit unit, int index = 0, int sub = 0)
+    {
+        m_path = std::move(path);
+        SetPlace(unit, index, sub);
+    }
+    const SettingPlace& Place() const { return m_place; }
+    void SetPlace(const SettingPlace& place) { m_place = place; }
+    // The same path, the lines that follow in another place.
+    void SetPlace(SettingUnit unit, int index = 0, int sub = 0)
+    {
+        m_place = SettingPlace{unit, unit == SettingUnit::None && m_deck < 0 ? -1 : m_deck, index, sub};
+    }
 
     void Text(const std::string& what, const std::string& a, const std::string& b)
     {
@@ -43,15 +55,17 @@ public:
     }
     void Add(const std::string& what, const std::string& change)
     {
-        m_out->push_back(m_path + ": " + what + " " + change);
+        m_out->push_back({m_place, m_path + ": " + what + " " + change});
     }
 
 private:
     // Empty texts are shown as "" so that "-> " never ends a line.
     static std::string Quote(const std::string& text) { return text.empty() ? "\"\"" : text; }
 
-    std::vector<std::string>* m_out;
+    std::vector<SettingDifference>* m_out;
     std::string m_path;
+    SettingPlace m_place;
+    int m_deck = -1;
 };
 
 std::string DeckPath(int n, const CDeck& deck)
@@ -106,8 +120,10 @@ std::string TagAsWritten(const RfidTag& tag)
 void CompareDeckSettings(CDiffWriter& w, const CDeck& a, const CDeck& b, const CompareScope& scope,
                          const DeckFirmware& g)
 {
+    w.SetPlace(SettingUnit::None);
     if (!scope.asRead)
         w.Text("description", a.description, b.description);
+    w.SetPlace(SettingUnit::Deck);
     w.Int("expansion", a.expansion, b.expansion);
     w.Text("version", DeckVersionText(a.version), DeckVersionText(b.version));
     if (!scope.asRead) {
@@ -116,6 +132,7 @@ void CompareDeckSettings(CDiffWriter& w, const CDeck& a, const CDeck& b, const C
         w.Int("version major", a.versionMajor, b.versionMajor);
         w.Int("version minor", a.versionMinor, b.versionMinor);
     }
+    w.SetPlace(SettingUnit::DeckTones);
     if (!scope.asRead || g.Has(DeckFeature::RingTones)) {
         w.Int("door cadence", a.doorCadence, b.doorCadence);
         w.Int("concierge cadence", a.conciergeCadence, b.conciergeCadence);
@@ -124,13 +141,16 @@ void CompareDeckSettings(CDiffWriter& w, const CDeck& a, const CDeck& b, const C
         w.Int("mask privacy", a.maskPrivacy, b.maskPrivacy);
     if (!scope.asRead || g.Has(DeckFeature::AckTones))
         w.Int("concierge ack/nak tones", a.conciergeAckNakTones, b.conciergeAckNakTones);
+    w.SetPlace(SettingUnit::DoorMask);
     if (!scope.asRead || !g.expansion)
         w.Int("door mask", a.doorMask, b.doorMask);
     if (!scope.asRead || g.Has(DeckFeature::DoorVersions))
         for (int d = 0; d < kDoorsPerDeck; ++d)
-            if (!scope.asRead || a.DoorPresent(d))
+            if (!scope.asRead || a.DoorPresent(d)) {
+                w.SetPlace(SettingUnit::Door, d);
                 w.Text("door #" + Num(d) + " version", UnitVersionText(a.doorVersions[d]),
                        UnitVersionText(b.doorVersions[d]));
+            }
 }
 
 void CompareFlats(CDiffWriter& w, const std::string& deckPath, const CDeck& a, const CDeck& b,
@@ -142,7 +162,7 @@ void CompareFlats(CDiffWriter& w, const std::string& deckPath, const CDeck& a, c
         const CFlat& fb = b.flats[f];
         const std::string flatPath = HandsetPath(deckPath, f, fa);
         if (scope.flats) {
-            w.SetPath(flatPath);
+            w.SetPath(flatPath, SettingUnit::Flat, f);
             w.Text("address", fa.address, fb.address);
             if (scope.asRead) {
                 // One byte carries both: alarm input x 2 + spare option.
@@ -156,7 +176,7 @@ void CompareFlats(CDiffWriter& w, const std::string& deckPath, const CDeck& a, c
         if (!tags)
             continue;
         for (int k = 0; k < kTagsPerFlat; ++k) {
-            w.SetPath(flatPath + " / Key " + Num(k + 1));
+            w.SetPath(flatPath + " / Key " + Num(k + 1), SettingUnit::Tag, f, k);
             const RfidTag& ta = fa.tags[k];
             const RfidTag& tb = fb.tags[k];
             if (scope.asRead) {
@@ -184,24 +204,25 @@ void CompareAccess(CDiffWriter& w, const std::string& deckPath, const CDeck& a, 
         groups = g.DoorGroupCount();
     }
     for (int i = 0; i < globals; ++i) {
-        w.SetPath(deckPath + " / Global exception " + Num(i + 1));
+        w.SetPath(deckPath + " / Global exception " + Num(i + 1), SettingUnit::GlobalFlat, i);
         const CFlat& fa = a.globalFlats[i];
         const CFlat& fb = b.globalFlats[i];
         w.Text("address", fa.address, fb.address);
         // Only the address goes to the deck; the document keeps the rest.
+        w.SetPlace(SettingUnit::None);
         if (!scope.asRead) {
             w.Int("spare option", fa.spareOption, fb.spareOption);
             w.Named("alarm input", fa.alarmInput, fb.alarmInput, AlarmValue);
         }
     }
     for (int r = 0; r < ranges; ++r) {
-        w.SetPath(deckPath + " / Area " + Num(r + 1));
+        w.SetPath(deckPath + " / Area " + Num(r + 1), SettingUnit::Range, r);
         w.Int("from", a.rangeMin[r], b.rangeMin[r]);
         w.Int("to", a.rangeMax[r], b.rangeMax[r]);
     }
     const int entries = !scope.asRead || g.minor >= 2 ? kDoorsPerDeck : 0;
     for (int e = 0; e < entries; ++e) {
-        w.SetPath(deckPath + " / Door #" + Num(e) + " access");
+        w.SetPath(deckPath + " / Door #" + Num(e) + " access", SettingUnit::DoorAccess, e);
         if (scope.asRead) {
             // The write sends 1 for any primary or global access value.
             w.Int("all areas", a.primary[e] != 0, b.primary[e]);
@@ -225,11 +246,11 @@ void CompareAccess(CDiffWriter& w, const std::string& deckPath, const CDeck& a, 
             for (int bit = 0; bit < 10; ++bit) {
                 if (!((changed >> bit) & 1))
                     continue;
-                w.SetPath(deckPath + " / Area " + Num(word * 10 + bit + 1));
+                w.SetPath(deckPath + " / Area " + Num(word * 10 + bit + 1), SettingUnit::AreaFlags);
                 w.Named(what, (fa[word] >> bit) & 1, (fb[word] >> bit) & 1, OnOff);
             }
             if (changed & ~0x3FF) {
-                w.SetPath(deckPath);
+                w.SetPath(deckPath, SettingUnit::AreaFlags);
                 w.Int(std::string(what) + " word " + Num(word + 1), fa[word], fb[word]);
             }
         }
@@ -247,7 +268,10 @@ void CompareDoor(CDiffWriter& w, const DoorRecord& a, const DoorRecord& b, const
                  const CompareScope& scope)
 {
     if (!scope.asRead) {
+        const SettingPlace door = w.Place();
+        w.SetPlace(SettingUnit::None); // the name stays in the document
         w.Text("description", a.description, b.description);
+        w.SetPlace(door);
         w.Int("reader", a.reader, b.reader);
         w.Int("reverse relay", a.reverseRelay, b.reverseRelay);
         w.Int("language", a.language, b.language);
@@ -318,7 +342,7 @@ void CompareDoor(CDiffWriter& w, const DoorRecord& a, const DoorRecord& b, const
 void CompareRelays(CDiffWriter& w, const std::string& deckPath, const CDeck& a, const CDeck& b,
                    const CompareScope& scope)
 {
-    w.SetPath(deckPath);
+    w.SetPath(deckPath, SettingUnit::None);
     w.Int("relay mask", a.relayMask, b.relayMask);
     for (int r = 0; r < kRelayPositions; ++r) {
         // A document keeps a version and a count for every position; a read
@@ -326,7 +350,7 @@ void CompareRelays(CDiffWriter& w, const std::string& deckPath, const CDeck& a, 
         const bool same = a.relayVersions[r] == b.relayVersions[r] && a.relayCounts[r] == b.relayCounts[r];
         if (!a.RelayPresent(r) && !b.RelayPresent(r) && (scope.asRead || same))
             continue;
-        w.SetPath(deckPath + " / Relay #" + Num(r));
+        w.SetPath(deckPath + " / Relay #" + Num(r), SettingUnit::None);
         w.Text("version", UnitVersionText(a.relayVersions[r]), UnitVersionText(b.relayVersions[r]));
         w.Int("channels", a.relayCounts[r], b.relayCounts[r]);
         if (!scope.asRead)
@@ -370,10 +394,19 @@ bool ParseCompareScope(const std::string& list, CompareScope* scope)
 std::vector<std::string> CompareSystems(const COrvoSystem& left, const COrvoSystem& right,
                                         const CompareScope& scope)
 {
-    std::vector<std::string> out;
+    std::vector<std::string> lines;
+    for (SettingDifference& difference : CompareSettings(left, right, scope))
+        lines.push_back(std::move(difference.text));
+    return lines;
+}
+
+std::vector<SettingDifference> CompareSettings(const COrvoSystem& left, const COrvoSystem& right,
+                                               const CompareScope& scope)
+{
+    std::vector<SettingDifference> out;
     CDiffWriter w(&out);
     if (!scope.asRead) {
-        w.SetPath("System");
+        w.SetPath("System", SettingUnit::None);
         w.Text("description", left.description, right.description);
         w.Text("valid keys", left.validKeys, right.validKeys);
     }
@@ -384,14 +417,15 @@ std::vector<std::string> CompareSystems(const COrvoSystem& left, const COrvoSyst
         if (!inA && !inB)
             continue;
         const std::string deckPath = DeckPath(n, inA ? a : b);
+        w.SetDeck(n);
         if (inA != inB) {
-            w.SetPath(deckPath);
+            w.SetPath(deckPath, SettingUnit::Deck);
             w.Add("deck", inA ? "present -> absent" : "absent -> present");
             continue;
         }
         // The gates a read applies, from the deck as the installation reported it.
         const DeckFirmware g = DeckFirmware::Of(b);
-        w.SetPath(deckPath);
+        w.SetPath(deckPath, SettingUnit::Deck);
         CompareDeckSettings(w, a, b, scope, g);
         if (scope.flats || scope.tags)
             CompareFlats(w, deckPath, a, b, scope, g);
@@ -405,7 +439,7 @@ std::vector<std::string> CompareSystems(const COrvoSystem& left, const COrvoSyst
                 // A missing door is reported by the door mask already.
                 if (!(da && db) && (scope.asRead || (!da && !db)))
                     continue;
-                w.SetPath(deckPath + " / Door #" + Num(d));
+                w.SetPath(deckPath + " / Door #" + Num(d), SettingUnit::Door, d);
                 CompareDoor(w, a.doors[d], b.doors[d], DoorFirmware(b.doorVersions[d]), scope);
             }
         }

@@ -62,6 +62,8 @@ int CReadProcedure::Run()
     m_host->SetRange(first * 24, (last + 1) * 24);
     PostText("Searching for flats...");
     for (int n = first; n <= last && !Cancelled(); ++n) {
+        if (m_units && !m_units->HasDeck(n))
+            continue;
         ReadDeck(n);
         // A stop inside this deck leaves it and the rest of the range short.
         if (Cancelled() || Lost())
@@ -103,7 +105,7 @@ void CReadProcedure::ReadDeck(int n)
         deck.relayCounts[i] = 0;
     }
     deck.relayMask = 0;
-    if (m_params.readRelays)
+    if (m_params.readRelays && Wants(n, SettingUnit::Deck))
         ReadRelays(n);
     const DeckFirmware firmware = DeckFirmware::Of(deck);
     ReadFlats(n, firmware.KeyTags());
@@ -119,14 +121,17 @@ void CReadProcedure::ReadDeckSettings(int n, bool main)
     DeckFirmware firmware = DeckFirmware::Of(deck);
     firmware.expansion = !main;
     _orvo_msg reply{};
-    if (firmware.Has(DeckFeature::SerialNumber)) {
+    bool doors = false;
+    for (int d = 0; d < 16; ++d)
+        doors = doors || Wants(n, SettingUnit::Door, d);
+    if (firmware.Has(DeckFeature::SerialNumber) && Wants(n, SettingUnit::Deck)) {
         PostText("Reading Serial Number");
         if (SendKnown(n, NODE_DECK, 0, MSG_GET_SERIAL_NUMBER, 0, nullptr, &reply))
             AssignText(deck.serialNumber, CharsToZero(reply, 0, 5));
         else
             Lose(n, "", "serial number");
     }
-    if (firmware.Has(DeckFeature::DoorVersions)) {
+    if (firmware.Has(DeckFeature::DoorVersions) && doors) {
         PostText("Reading Door Versions");
         for (int group = 0; group < 2; ++group) {
             if (!SendKnown(n, NODE_DECK, 0, MSG_DOOR_VERSION, {group}, &reply)) {
@@ -138,7 +143,7 @@ void CReadProcedure::ReadDeckSettings(int n, bool main)
                     deck.doorVersions[group * 8 + i] = static_cast<short>(200 + reply.param[i]);
         }
     }
-    if (firmware.Has(DeckFeature::RingTones)) {
+    if (firmware.Has(DeckFeature::RingTones) && Wants(n, SettingUnit::DeckTones)) {
         PostText("Reading Ringtone Cadences");
         if (SendKnown(n, NODE_DECK, 0, MSG_GET_DOOR_TONE, 0, nullptr, &reply))
             deck.doorCadence = reply.param[1] * 256 + reply.param[2];
@@ -149,7 +154,7 @@ void CReadProcedure::ReadDeckSettings(int n, bool main)
         else
             Lose(n, "", "concierge cadence");
     }
-    if (firmware.Has(DeckFeature::PrivacyMask)) {
+    if (firmware.Has(DeckFeature::PrivacyMask) && Wants(n, SettingUnit::DeckTones)) {
         PostText("Reading Deck Options");
         if (SendKnown(n, NODE_DECK, 0, MSG_GET_DECK_OPTIONS, 0, nullptr, &reply)) {
             deck.maskPrivacy = reply.param[0];
@@ -184,13 +189,14 @@ void CReadProcedure::ReadRelays(int n)
 void CReadProcedure::ReadFlats(int n, bool rfid)
 {
     CDeck& deck = m_system->decks[n];
-    const int limit = m_system->maxEmptySlots;
+    // Flats left out by the pieces asked for are no empty slots.
+    const int limit = m_units ? 0 : m_system->maxEmptySlots;
     int emptyFlats = 0;
     _orvo_msg reply{};
     for (int f = 0; f < 24 && !Cancelled(); ++f) {
         CFlat& flat = deck.flats[f];
         PostPos(n * 24 + f);
-        if (m_params.flatAddresses) {
+        if (m_params.flatAddresses && Wants(n, SettingUnit::Flat, f)) {
             PostText(Format("Reading flat %d on deck %d", f + 1, n));
             // A slot without a handset is silent by design: no quiet retries.
             if (SendProbePrompted(
@@ -215,6 +221,8 @@ void CReadProcedure::ReadFlats(int n, bool rfid)
         // the scan of the deck's flats.
         int emptyTags = 0;
         for (int k = 0; k < 10 && !Cancelled(); ++k) {
+            if (!Wants(n, SettingUnit::Tag, f, k))
+                continue;
             PostText(Format("Reading flat %d on deck %d (key %d)", f + 1, n, k + 1));
             if (SendPrompted(n, NODE_DECK, 0, MSG_GET_FLAT_RFIDKEY, {f, k}, &reply,
                              Format("Timeout waiting for reply from MSG_GET_FLAT_RFIDKEY\nDeck %d, Flat %d, "
@@ -242,6 +250,8 @@ void CReadProcedure::ReadAccess(int n)
     if (firmware.GlobalFlats()) {
         const int globals = firmware.GlobalFlatCount();
         for (int g = 0; g < globals && !Cancelled(); ++g) {
+            if (!Wants(n, SettingUnit::GlobalFlat, g))
+                continue;
             AssignText(deck.globalFlats[g].address, "");
             PostText(Format("Reading Global flat %d on deck %d", g + 1, n));
             if (SendPrompted(n, NODE_DECK, 0, MSG_GET_GLOBAL, {g}, &reply,
@@ -254,6 +264,8 @@ void CReadProcedure::ReadAccess(int n)
     if (firmware.Ranges()) {
         const int ranges = firmware.Has(DeckFeature::ReadsTwentyRanges) ? 20 : 10;
         for (int r = 0; r < ranges && !Cancelled(); ++r) {
+            if (!Wants(n, SettingUnit::Range, r))
+                continue;
             PostText(Format("Reading flat range addresses %d on deck %d", r + 1, n));
             if (SendPrompted(n, NODE_DECK, 0, MSG_GET_RANGE, {r}, &reply,
                              Format("Timeout waiting for reply from MSG_GET_RANGE\nDeck %d, Retry ?", n))) {
@@ -264,6 +276,8 @@ void CReadProcedure::ReadAccess(int n)
             }
         }
         for (int a = 0; a < 16 && !Cancelled(); ++a) {
+            if (!Wants(n, SettingUnit::DoorAccess, a))
+                continue;
             PostText(Format("Reading door access setup %d on deck %d", a + 1, n));
             if (!SendPrompted(
                     n, NODE_DECK, 0, MSG_GET_DOOR_ACCESS, {a}, &reply,
@@ -282,7 +296,8 @@ void CReadProcedure::ReadAccess(int n)
     // Odd/even and range access run even after a cancel in the ranges above.
     deck.rangeOddEven[0] = 0;
     deck.rangeOddEven[1] = 0;
-    if (firmware.OddEven()) {
+    const bool flags = Wants(n, SettingUnit::AreaFlags);
+    if (firmware.OddEven() && flags) {
         PostText(Format("Reading flat range odd/even addresses %d on deck %d", 1, n));
         if (SendPrompted(n, NODE_DECK, 0, MSG_GET_RANGE_OE, 0, nullptr, &reply,
                          Format("Timeout waiting for reply from MSG_GET_RANGE_OE\nDeck %d, Retry ?", n))) {
@@ -297,7 +312,7 @@ void CReadProcedure::ReadAccess(int n)
         deck.rangeAccessKeys[i] = 0;
         deck.rangeAccessCalls[i] = 0;
     }
-    if (firmware.Has(DeckFeature::PermitKeysAndCalls)) {
+    if (firmware.Has(DeckFeature::PermitKeysAndCalls) && flags) {
         PostText(Format("Reading flat range odd/even addresses %d on deck %d", 1, n));
         if (SendPrompted(
                 n, NODE_DECK, 0, MSG_GET_RANGE_ACCESS, 0, nullptr, &reply,
@@ -351,7 +366,7 @@ void CReadProcedure::ReadDoors(int n)
 {
     CDeck& deck = m_system->decks[n];
     for (int d = 0; d < 16 && !Cancelled(); ++d) {
-        if (!(deck.doorMask & (1u << d)))
+        if (!(deck.doorMask & (1u << d)) || !Wants(n, SettingUnit::Door, d))
             continue;
         DoorRecord door = deck.doors[d];
         PostText(Format("Reading Door %d on deck %d", d, n));

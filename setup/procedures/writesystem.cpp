@@ -9,6 +9,8 @@
 #include "orvomodel/doorcapabilities.h"
 #include "orvomodel/orvosystem.h"
 
+#include <algorithm>
+
 using orvoproc::AssignText;
 using orvoproc::Format;
 using orvoproc::TextOf;
@@ -35,8 +37,20 @@ int CWriteProcedure::Run()
     m_host->SetRange(first * 24, (last + 1) * 24);
     m_start = std::chrono::steady_clock::now();
     m_erased.clear();
-    for (int n = first; n <= last && !Cancelled(); ++n)
+    m_started.clear();
+    m_completed.clear();
+    for (int n = first; n <= last && !Cancelled(); ++n) {
+        if (m_units && !m_units->HasDeck(n))
+            continue;
+        const size_t lostBefore = LostSettings().size();
+        const size_t startedBefore = m_started.size();
         WriteDeck(n);
+        // A deck counts as done when it was reached and nothing of it was
+        // lost or cut short by a cancel.
+        if (m_started.size() > startedBefore && LostSettings().size() == lostBefore && !Cancelled() &&
+            !Lost())
+            m_completed.push_back(n);
+    }
     // Erasing key tags cannot be undone: the summary always says where it happened.
     if (!m_erased.empty()) {
         int total = 0;
@@ -47,7 +61,22 @@ int CWriteProcedure::Run()
         }
         AddSummaryLine(Format("Erased %d key tags: %s", total, decks.c_str()));
     }
+    if (m_units) {
+        const size_t shown = std::min<size_t>(m_unitSettings.size(), 10);
+        for (size_t i = 0; i < shown; ++i)
+            AddSummaryLine(m_unitSettings[i]);
+        if (m_unitSettings.size() > shown)
+            AddSummaryLine(Format("... and %d more", static_cast<int>(m_unitSettings.size() - shown)));
+        return Finish("%s\nWritten %d changed setting(s) on %d deck(s)\n%s", "written",
+                      static_cast<int>(m_unitSettings.size()), m_decks);
+    }
     return Finish("%s\nWritten %d flats on %d deck(s)\n%s", "written", m_flats, m_decks);
+}
+
+void CWriteProcedure::SetUnits(const CWriteUnits* units, std::vector<std::string> settings)
+{
+    m_units = units;
+    m_unitSettings = std::move(settings);
 }
 
 void CWriteProcedure::WriteDeck(int n)
@@ -60,8 +89,9 @@ void CWriteProcedure::WriteDeck(int n)
     // The deck's own answer decides what its firmware takes; the rest of the
     // decisions follow what the model recorded for it.
     const DeckFirmware live = DeckFirmware::FromEnquiry(reply.param);
+    m_started.push_back(n);
 
-    if (live.Has(DeckFeature::RingTones)) {
+    if (live.Has(DeckFeature::RingTones) && Wants(n, SettingUnit::DeckTones)) {
         PostText("Writing Ringtone Cadences");
         if (!SendKnown(n, NODE_DECK, 0, MSG_SET_DOOR_TONE,
                        {0, (deck.doorCadence >> 8) & 0xFF, deck.doorCadence & 0xFF, 0xAA, 0x55}, &reply))
@@ -71,14 +101,14 @@ void CWriteProcedure::WriteDeck(int n)
                        &reply))
             Lose(n, "", "concierge cadence");
     }
-    if (live.Has(DeckFeature::SerialNumber) && m_params.writeSerialNumber) {
+    if (live.Has(DeckFeature::SerialNumber) && m_params.writeSerialNumber && Wants(n, SettingUnit::Deck)) {
         PostText("Writing Serial Number");
         unsigned char serial[ORVO_MAX_PARAMS] = {};
         PutChars(serial, TextOf(deck.serialNumber), 0, 6);
         if (!SendKnown(n, NODE_DECK, 0, MSG_SET_SERIAL_NUMBER, 6, serial, &reply))
             Lose(n, "", "serial number");
     }
-    if (live.Has(DeckFeature::PrivacyMask)) {
+    if (live.Has(DeckFeature::PrivacyMask) && Wants(n, SettingUnit::DeckTones)) {
         PostText("Writing Deck Options");
         unsigned char options[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(deck.maskPrivacy),
                                                   static_cast<unsigned char>(deck.conciergeAckNakTones)};
@@ -106,7 +136,7 @@ void CWriteProcedure::WriteFlats(int n, bool rfid)
     for (int f = 0; f < 24 && !Cancelled(); ++f) {
         CFlat& flat = deck.flats[f];
         PostPos(n * 24 + f);
-        if (m_params.flatAddresses) {
+        if (m_params.flatAddresses && Wants(n, SettingUnit::Flat, f)) {
             PostText(Format("Writing flat %d on deck %d", f + 1, n));
             unsigned char params[ORVO_MAX_PARAMS] = {};
             PutChars(params, TextOf(flat.address), 0, 4);
@@ -124,6 +154,8 @@ void CWriteProcedure::WriteFlats(int n, bool rfid)
             continue;
         const bool erase = m_eraseTags ? m_eraseTags() : AccessExport::Instance().EraseKeysOnNextWrite();
         for (int k = 0; k < 10 && !Cancelled(); ++k) {
+            if (!Wants(n, SettingUnit::Tag, f, k))
+                continue;
             RfidTag& tag = flat.tags[k];
             if (!tag.IsValid()) {
                 tag.colour = 0;
@@ -161,6 +193,8 @@ void CWriteProcedure::WriteAccess(int n)
     if (firmware.GlobalFlats()) {
         const int globals = firmware.GlobalFlatCount();
         for (int g = 0; g < globals && !Cancelled(); ++g) {
+            if (!Wants(n, SettingUnit::GlobalFlat, g))
+                continue;
             PostText(Format("Writing Global flat %d on deck %d", g + 1, n));
             unsigned char params[ORVO_MAX_PARAMS] = {static_cast<unsigned char>(g)};
             PutChars(&params[1], TextOf(deck.globalFlats[g].address), 0, 4);
@@ -175,6 +209,8 @@ void CWriteProcedure::WriteAccess(int n)
         // installations in the field expect it.
         const int ranges = firmware.Has(DeckFeature::WritesTwentyRanges) ? 20 : 10;
         for (int r = 0; r < ranges && !Cancelled(); ++r) {
+            if (!Wants(n, SettingUnit::Range, r))
+                continue;
             PostText(Format("Writing flat range addresses %d on deck %d", r + 1, n));
             const int low = deck.rangeMin[r];
             const int high = deck.rangeMax[r];
@@ -184,6 +220,8 @@ void CWriteProcedure::WriteAccess(int n)
                 Lose(n, "", Format("range %d", r));
         }
         for (int a = 0; a < 16 && !Cancelled(); ++a) {
+            if (!Wants(n, SettingUnit::DoorAccess, a))
+                continue;
             PostText(Format("Writing door access setup %d on deck %d", a + 1, n));
             for (int j = 0; j < 8; ++j)
                 if (deck.doorGroups[a][j] > 20)
@@ -200,7 +238,7 @@ void CWriteProcedure::WriteAccess(int n)
                 Lose(n, "", Format("door access %d", a));
         }
     }
-    if (firmware.OddEven()) {
+    if (firmware.OddEven() && Wants(n, SettingUnit::AreaFlags)) {
         PostText(Format("Writing flat range odd/even addresses %d on deck %d", 1, n));
         const int first = deck.rangeOddEven[0];
         const int second = deck.rangeOddEven[1];
@@ -263,7 +301,7 @@ void CWriteProcedure::WriteDoors(int n)
     // Cancel (or a lost connection, which cancels too) ends the write between
     // two requests: nothing more goes to this door or the next.
     for (int d = 0; d < 16 && !Cancelled(); ++d) {
-        if (!(deck.doorMask & (1u << d)))
+        if (!(deck.doorMask & (1u << d)) || !Wants(n, SettingUnit::Door, d))
             continue;
         DoorRecord& door = deck.doors[d];
         const DoorFirmware firmware(deck.doorVersions[d]);

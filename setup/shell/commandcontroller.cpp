@@ -11,6 +11,7 @@
 #include "orvoshell/shellmessages.h"
 
 #include <orvomodel/accessexport.h>
+#include <orvomodel/changerecord.h>
 #include <orvomodel/deckcapabilities.h>
 #include <orvomodel/doorcapabilities.h>
 #include <orvomodel/duplicates.h>
@@ -19,13 +20,17 @@
 #include <orvomodel/orvosystem.h>
 #include <orvomodel/relaycapabilities.h>
 #include <orvoprocedures/installationjobs.h>
+#include <orvoprocedures/progressdlg.h>
 #include <orvoprocedures/readwritedialogs.h>
 #include <orvoprocedures/restorepoints.h>
+#include <orvoprocedures/writechanges.h>
+#include <wendrel/buslink.h>
 #include <wendrel/user.h>
 
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -144,6 +149,8 @@ bool CCommandController::IsEnabled(int id) const
     case ID_ORVO_COMPARE:
     case ID_READ_DECK:
     case ID_WRITE_DECK:
+    case ID_ORVO_WRITE_CHANGES:
+    case ID_WRITE_DECK_CHANGES:
     case ID_ORVO_CHECK_DUPLICATES:
     case ID_UPGRADE_OPTION:
     case ID_FILE_RESTORE_POINTS:
@@ -171,6 +178,12 @@ void CCommandController::Run(int id)
         return OnReadDeck();
     case ID_WRITE_DECK:
         return OnWriteDeck();
+    case ID_ORVO_WRITE_CHANGES:
+        return OnWriteChanges();
+    case ID_WRITE_DECK_CHANGES:
+        if (NodeInfo* node = COrvoTreeView::NodeOfKind(m_tree.currentItem(), NodeKindDeck))
+            OnWriteChanges(node->index);
+        return;
     case ID_ORVO_CHECK_DUPLICATES:
         return OnCheckDuplicates();
     case ID_FILE_RESTORE_POINTS:
@@ -322,7 +335,12 @@ void CCommandController::OnRestorePoints()
     // The point replaces the whole model.
     if (!m_doc.SaveModified(&m_tree))
         return;
+    // The installation stays what it was: Write Changes from the point
+    // takes it back setting by setting.
+    CChangeRecord known;
+    known.Swap(m_doc.ChangeRecord());
     m_doc.OnNewDocument();
+    m_doc.ChangeRecord().Swap(known);
     std::string error;
     if (!CRestorePointStore::Open(point, System(), &error))
         ShellMessage(&m_tree, QString::fromStdString(error), QMessageBox::Ok, QMessageBox::Warning);
@@ -353,6 +371,7 @@ void CCommandController::OnRead()
     m_tree.clear();
     RunReadDialog(m_window, &m_state.Session(), System(), params, true, m_state.Settings().quietRetries);
     KeepReadPoint(*System(), params);
+    m_doc.ChangeRecord().SetBase(*System(), params.FirstDeck(), params.LastDeck());
     m_doc.SetModified();
     m_tree.Rebuild();
 }
@@ -374,6 +393,18 @@ void CCommandController::OnCompare()
     // Cancelled or cut off: the summary said so, there is nothing whole to compare.
     if (!comparison.Compare(report.outcome))
         return;
+    // The decks read through are now known: what differs stays a change.
+    const COrvoSystem& installation = comparison.Installation();
+    std::vector<int> checked;
+    for (int n = params.FirstDeck(); n <= params.LastDeck(); ++n)
+        if (installation.decks[n].InUse() && !installation.decks[n].readIncomplete)
+            checked.push_back(n);
+    m_doc.ChangeRecord().WrittenWhole(doc, checked, ReadScope(params), false);
+    std::vector<SettingDifference> differences;
+    for (SettingDifference& difference : CompareSettings(doc, installation, ReadScope(params)))
+        if (std::find(checked.begin(), checked.end(), difference.place.deck) != checked.end())
+            differences.push_back(std::move(difference));
+    m_doc.ChangeRecord().Unconfirmed(differences);
     QStringList lines;
     for (const std::string& line : comparison.Differences())
         lines << TextFromModel(line);
@@ -403,7 +434,107 @@ void CCommandController::OnWrite(int deck)
         return;
     if (!KeepWritePoint(params))
         return;
-    RunWriteDialog(m_window, &m_state.Session(), System(), params, deck < 0, m_state.Settings().quietRetries);
+    const bool erase = AccessExport::Instance().EraseKeysOnNextWrite();
+    JobReport report;
+    RunWriteDialog(m_window, &m_state.Session(), System(), params, deck < 0, m_state.Settings().quietRetries,
+                   &report);
+    CReadWriteParameters covered = params;
+    if (deck >= 0)
+        covered.first = covered.last = deck;
+    RecordWrite(covered, report, erase);
+}
+
+void CCommandController::RecordWrite(const CReadWriteParameters& params, const JobReport& report,
+                                     bool tagsErased)
+{
+    CChangeRecord& record = m_doc.ChangeRecord();
+    CompareScope parts = ReadScope(params);
+    record.WrittenWhole(*System(), report.completedDecks, parts, tagsErased);
+    std::vector<int> stopped;
+    for (int n : report.startedDecks)
+        if (std::find(report.completedDecks.begin(), report.completedDecks.end(), n) ==
+            report.completedDecks.end())
+            stopped.push_back(n);
+    record.WriteStopped(stopped);
+}
+
+void CCommandController::OnWriteChanges(int deck)
+{
+    CChangeRecord& record = m_doc.ChangeRecord();
+    const CChangeList changes =
+        record.Changes(*System(), deck < 0 ? 0 : deck, deck < 0 ? kDeckCount - 1 : deck);
+    if (!changes.Trustworthy()) {
+        // Never written from a guess: the whole write, or a read first.
+        const QString way =
+            deck < 0 ? QStringLiteral("\nWrite the whole installation instead? No reads it first.")
+                     : QStringLiteral("\nWrite Deck %1 instead? No reads the deck first.").arg(deck);
+        const QMessageBox::StandardButton answer = ShellMessages().ShowWithDefault(
+            &m_tree, AppTitle(), TextFromModel(NoTrustworthyBaseText(changes)) + way,
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Warning,
+            QMessageBox::Cancel);
+        if (answer == QMessageBox::Yes)
+            OnWrite(deck);
+        else if (answer == QMessageBox::No)
+            deck < 0 ? OnRead() : OnReadDeck();
+        return;
+    }
+    if (changes.units.Empty()) {
+        ShellMessage(&m_tree,
+                     QStringLiteral("There are no changes to write: the installation holds what the "
+                                    "document holds, as far as the last read or write tells."),
+                     QMessageBox::Ok, QMessageBox::Information);
+        return;
+    }
+    SessionScope session(m_state, &m_tree);
+    if (!session.IsOpen())
+        return;
+    const CReadWriteParameters params = CWriteChanges::SelectionOf(changes);
+    if (deck < 0) {
+        DuplicateBoxes boxes(&m_tree);
+        if (!System()->CheckDuplicates(&boxes, m_state.Settings().showDuplicatesReport == 1)) {
+            ShellMessage(&m_tree, QString::fromLatin1(kNothingWrittenText), QMessageBox::Ok,
+                         QMessageBox::Warning);
+            return;
+        }
+    } else if (!ConfirmDeckConflicts(deck, params)) {
+        return;
+    }
+    if (!ConfirmWriteOver(params.FirstDeck(), params.LastDeck()))
+        return;
+    if (!KeepWritePoint(params))
+        return;
+
+    CSessionLink link(m_state.Session());
+    std::unique_ptr<CWriteChanges> job;
+    bool compared = false;
+    const int quietRetries = m_state.Settings().quietRetries;
+    CWorkDlg dialog(m_window, &m_state.Session(), QStringLiteral("Writing Orvo Changes"),
+                    [&](IProcedureHost& host, std::atomic<bool>& cancel) {
+                        job = std::make_unique<CWriteChanges>(&link, System(), changes, &host, &cancel,
+                                                              System()->Settings());
+                        job->Write().SetQuietRetries(quietRetries);
+                        const int wrote = job->Write().Run();
+                        // Read back only after a write that went through, as write --verify does.
+                        if (OutcomeOf(job->Write(), wrote) != JobOutcome::Done)
+                            return wrote;
+                        const int read = job->ReadBack().Run();
+                        compared = job->Compare(OutcomeOf(job->ReadBack(), read));
+                        return read;
+                    });
+    dialog.exec();
+    if (!job)
+        return;
+    job->Record(&record);
+    if (compared && job->Differences().empty() && job->Unchecked().empty()) {
+        ShellMessage(&m_tree, QStringLiteral("The changed settings read back as written."), QMessageBox::Ok,
+                     QMessageBox::Information);
+    } else if (compared && !job->Differences().empty()) {
+        QStringList lines;
+        for (const SettingDifference& difference : job->Differences())
+            lines << TextFromModel(difference.text);
+        CCompareDlg differences(m_window, lines);
+        differences.exec();
+    }
 }
 
 void CCommandController::OnReadDeck()
@@ -420,6 +551,7 @@ void CCommandController::OnReadDeck()
             RunReadDialog(m_window, &m_state.Session(), System(), params, false,
                           m_state.Settings().quietRetries);
             KeepReadPoint(*System(), params);
+            m_doc.ChangeRecord().SetBase(*System(), node->index, node->index);
             m_doc.SetModified();
         }
     }

@@ -78,6 +78,7 @@ CMainFrame::CMainFrame(CAppState& state, CSetupDoc* doc) : m_state(state), m_doc
     AddCommand(orvo, QStringLiteral("&Read"), ID_ORVO_READ);
     AddCommand(orvo, QStringLiteral("&Check for Duplicates"), ID_ORVO_CHECK_DUPLICATES);
     AddCommand(orvo, QStringLiteral("&Write"), ID_ORVO_WRITE);
+    AddCommand(orvo, QStringLiteral("Write C&hanges"), ID_ORVO_WRITE_CHANGES);
     AddCommand(orvo, QStringLiteral("Compare with &Installation..."), ID_ORVO_COMPARE);
     QMenu* configure = orvo->addMenu(QStringLiteral("Configure"));
     AddCommand(configure, QStringLiteral("KX7"), ID_CONFIGURE_KX7);

@@ -69,6 +69,7 @@ void COrvoTreeView::BuildContextMenus()
     m_menus[NodeKindDeck]->addSeparator();
     addAction(m_menus[NodeKindDeck], QStringLiteral("&Read Deck"), ID_READ_DECK);
     addAction(m_menus[NodeKindDeck], QStringLiteral("&Write Deck"), ID_WRITE_DECK);
+    addAction(m_menus[NodeKindDeck], QStringLiteral("Write &Changes"), ID_WRITE_DECK_CHANGES);
     addAction(m_menus[NodeKindDeck], QStringLiteral("Add &Flat(s)"), ID_ADD_FLATS);
     addAction(m_menus[NodeKindDeck], QStringLiteral("Add &Door(s)"), ID_ADD_DOORS);
 

@@ -3,6 +3,7 @@
 #include "orvoshell/shellmessages.h"
 
 #include <orvomodel/accessexport.h>
+#include <orvomodel/changerecord.h>
 #include <orvomodel/installationchange.h>
 #include <orvomodel/modeltext.h>
 #include <orvomodel/orvosystem.h>
@@ -154,7 +155,8 @@ bool CQtDocFileDialogs::ChooseDocumentSave(QWidget* parent, const QString& initi
 }
 
 CSetupDoc::CSetupDoc(IOrvoSettings* settings, QObject* parent)
-    : QObject(parent), m_system(std::make_unique<COrvoSystem>(settings)), m_undo(new QUndoStack(this))
+    : QObject(parent), m_system(std::make_unique<COrvoSystem>(settings)),
+      m_changeRecord(std::make_unique<CChangeRecord>()), m_undo(new QUndoStack(this))
 {
     m_undo->setUndoLimit(kUndoLimit);
     connect(m_undo, &QUndoStack::cleanChanged, this, &CSetupDoc::UpdateModified);
@@ -186,6 +188,7 @@ bool CSetupDoc::OnNewDocument()
     // Tags and alarm inputs go too, or the duplicate check would still find
     // the previous installation's keys in an empty one.
     m_system->ClearAll();
+    m_changeRecord->Forget();
     SetPathName(QString());
     ResetHistory();
     emit viewsNeedRebuild();
@@ -226,6 +229,7 @@ bool CSetupDoc::OnOpenDocument(const QString& path, QWidget* parent)
         return false;
     LoadOutcome outcome;
     m_system->ClearAll();
+    m_changeRecord->Forget();
     m_system->path = QFile::encodeName(path).toStdString();
     m_system->LoadText(text, false, &outcome);
     emit viewsNeedRebuild();
@@ -266,6 +270,8 @@ void CSetupDoc::OnFileOpen(QWidget* parent)
     }
     emit viewsNeedRebuild();
     if (!merge) {
+        // What the installation holds is no longer known of this document.
+        m_changeRecord->Forget();
         SetPathName(path);
         ResetHistory();
     }

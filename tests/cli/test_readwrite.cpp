@@ -11,6 +11,8 @@
 
 #include "orvoctlrun.h"
 #include "simbus.h"
+#include "wendrel/msgcodes.h"
+#include "wendrel/orvomsg.h"
 
 namespace {
 
@@ -346,3 +348,59 @@ TEST_F(OrvoctlReadWrite, WriteVerifyReadsBackWhatWasWritten)
 }
 
 } // namespace
+
+TEST_F(OrvoctlReadWrite, WriteChangesFromABaseSendsOnlyTheChangedSettings)
+{
+    SimBus bus(kScenario);
+    bus.conn.Close();
+    const std::string base = Path("base.orvo");
+    const std::string doc = Path("doc.orvo");
+    const std::string device = " --device " + bus.device;
+    OrvoctlRun run =
+        Orvoctl("read -o " + base + device + " --decks 0-1 --what flats,tags,access", FullTimeouts());
+    ASSERT_EQ(run.status, 0) << run.err;
+    {
+        CMemorySettings settings;
+        auto system = std::make_unique<COrvoSystem>(&settings);
+        ASSERT_TRUE(system->Load(base, false));
+        system->decks[0].flats[1].address = "122";
+        system->decks[0].description = "Tower"; // stays in the document
+        ASSERT_TRUE(system->Save(doc, 1));
+    }
+
+    run =
+        Orvoctl("write " + doc + " --changes-from " + base + device + " --no-restore-point", FullTimeouts());
+    ASSERT_EQ(run.status, 0) << run.err << run.out;
+    EXPECT_NE(run.err.find("orvoctl: to write: Deck 0 (v2.064) / Handset 2 - 102: address 102 -> 122\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(Count(run.err, "to write:"), 1) << run.err;
+    EXPECT_NE(run.out.find("Written 1 changed setting(s) on 1 deck(s)"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("the changed settings read back as written"), std::string::npos) << run.err;
+    // On the bus: one address written, to that flat, and nothing else set.
+    int assigned = 0, otherSets = 0;
+    for (const orvosim::SimRequest& r : bus.sim.recentRequests()) {
+        if (r.code == MSG_ASSIGN_ADDRESS) {
+            ++assigned;
+            EXPECT_EQ(r.dstNode, 1 * 8 + NODE_FLAT);
+        } else if (r.code == MSG_SET_FLAT_RFIDKEY || r.code == MSG_ASSIGN_GLOBAL ||
+                   r.code == MSG_ASSIGN_RANGE || r.code == MSG_ASSIGN_DOOR_ACCESS ||
+                   r.code == MSG_SET_DOOR_TONE) {
+            ++otherSets;
+        }
+    }
+    EXPECT_EQ(assigned, 1);
+    EXPECT_EQ(otherSets, 0);
+    Dump dump(bus.sim.dumpJson());
+    EXPECT_EQ(
+        Dump::Text(Dump::Find(cJSON_GetObjectItemCaseSensitive(dump.Deck(0), "flats"), "slot", 1), "address"),
+        "122");
+
+    // Nothing to write: done at once; options that would change what is sent are refused.
+    run =
+        Orvoctl("write " + base + " --changes-from " + base + device + " --no-restore-point", FullTimeouts());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("no setting to write"), std::string::npos) << run.err;
+    EXPECT_EQ(Orvoctl("write " + doc + " --changes-from " + base + device + " --erase-tags").status, 2);
+    EXPECT_EQ(Orvoctl("write " + doc + " --changes-from " + Path("missing.orvo") + device).status, 2);
+}

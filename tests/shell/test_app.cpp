@@ -127,6 +127,7 @@ TEST_F(ShellAppTest, menusAndToolBar_carryEveryCommand)
                                "&Orvo/&Read",
                                "&Orvo/&Check for Duplicates",
                                "&Orvo/&Write",
+                               "&Orvo/Write C&hanges",
                                "&Orvo/Compare with &Installation...",
                                "&Orvo/Configure",
                                "&Orvo/Configure/KX7",

@@ -10,17 +10,18 @@
 #include "orvoshell/restorepointsdlg.h"
 #include "orvoshell/setupdoc.h"
 
+#include <orvomodel/changerecord.h>
 #include <orvomodel/orvosystem.h>
 #include <orvosim/simulator.h>
 #include <wendrel/orvoserialconnection.h>
 
 #include <QAction>
 #include <QApplication>
-#include <QMenu>
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -145,18 +146,27 @@ TEST_F(ShellReadWriteCommandTest, writeDeck_sendsTheEditedFlatToTheInstallation)
 
 TEST_F(ShellReadWriteCommandTest, compareWithInstallation_listsDifferencesAndLeavesTheDocument)
 {
-    AnswerSelection(true, [](COrvoReadWriteDlg* dlg) {
+    // Every kind of setting, so that the compare tells all of deck 0.
+    const auto everything = [](COrvoReadWriteDlg* dlg) {
+        for (QCheckBox* box : {dlg->flatAddressesBox(), dlg->doorAccessBox(), dlg->rfidTagsBox(),
+                               dlg->doorSettingsBox(), dlg->relaysBox()})
+            box->setChecked(true);
+    };
+    AnswerSelection(true, [&](COrvoReadWriteDlg* dlg) {
         dlg->firstEdit()->setText(QStringLiteral("0"));
         dlg->lastEdit()->setText(QStringLiteral("0"));
+        everything(dlg);
     });
     view->OnCommand(ID_ORVO_READ);
     ASSERT_TRUE(system->decks[0].InUse());
     system->decks[0].doorCadence = 0x0505;
     system->decks[0].rangeMin[2] = 4321;
     const int items = view->topLevelItem(0)->childCount();
+    // As if the document had been opened: nothing known until the compare.
+    app->Doc()->ChangeRecord().Forget();
 
     QStringList shown;
-    AnswerSelection(true);
+    AnswerSelection(true, everything);
     std::function<void()> answerCompare = [&] {
         auto* dlg = qobject_cast<CCompareDlg*>(QApplication::activeModalWidget());
         if (!dlg) {
@@ -183,6 +193,15 @@ TEST_F(ShellReadWriteCommandTest, compareWithInstallation_listsDifferencesAndLea
         << shown[1].toStdString();
     EXPECT_EQ(system->decks[0].doorCadence, 0x0505) << "the document is untouched";
     EXPECT_EQ(view->topLevelItem(0)->childCount(), items) << "and so is the tree";
+
+    // The compare told what deck 0 holds: Write Changes sends what differs.
+    messages.shown.clear();
+    app->Frame()->Action(ID_ORVO_WRITE_CHANGES)->trigger();
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_TRUE(
+        messages.shown.front().text.contains(QStringLiteral("Written 2 changed setting(s) on 1 deck(s)")))
+        << messages.shown.front().text.toStdString();
+    EXPECT_EQ(messages.shown.back().text, QStringLiteral("The changed settings read back as written."));
 }
 
 // Texts are Windows-1252 bytes on the bus, in the settings' default deck name
@@ -303,4 +322,80 @@ TEST_F(ShellRestorePointTest, writeWithoutAReadAsksAndRestorePointsOpensAPointAs
     EXPECT_EQ(DeckLabels(), (QStringList{"Deck  0 (v2.064) - #0", "Deck  1 (v2.045) - #1"}));
     EXPECT_TRUE(app->Doc()->IsModified()) << "the point is not the document's file";
     EXPECT_TRUE(app->Doc()->PathName().isEmpty());
+}
+
+TEST_F(ShellRestorePointTest, writeChanges_refusedWithoutABaseThenSendsOnlyTheChangeAndChecksIt)
+{
+    QAction* writeChanges = app->Frame()->Action(ID_ORVO_WRITE_CHANGES);
+    ASSERT_NE(writeChanges, nullptr);
+    EXPECT_EQ(writeChanges->text(), QStringLiteral("Write C&hanges"));
+
+    // Nothing read since the document began: refused, with the way out offered.
+    const long before = simulator.stats().requests;
+    system->decks[1].description = "Deck 1";
+    system->decks[1].flats[0].address = "399";
+    view->Rebuild();
+    messages.shown.clear();
+    messages.answers = {QMessageBox::Cancel};
+    writeChanges->trigger();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(
+        QStringLiteral("Deck(s) 1 have not been read or written since the document was opened")))
+        << messages.shown[0].text.toStdString();
+    EXPECT_TRUE(messages.shown[0].text.endsWith(
+        QStringLiteral("Write the whole installation instead? No reads it first.")));
+    EXPECT_EQ(simulator.stats().requests, before) << "nothing sent";
+
+    AnswerSelection(true, [](COrvoReadWriteDlg* dlg) {
+        dlg->firstEdit()->setText(QStringLiteral("0"));
+        dlg->lastEdit()->setText(QStringLiteral("1"));
+    });
+    view->OnCommand(ID_ORVO_READ);
+    ASSERT_EQ(system->decks[1].flats[0].address, "301");
+
+    // Nothing changed since the read: nothing to write.
+    messages.shown.clear();
+    writeChanges->trigger();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("There are no changes to write")));
+
+    // One flat changed: only its address goes out, then it is read back.
+    system->decks[1].flats[0].address = "399";
+    messages.shown.clear();
+    const long beforeWrite = simulator.stats().requests;
+    writeChanges->trigger();
+    EXPECT_NE(simulator.dumpJson().find("\"399\""), std::string::npos);
+    // Enquiry, address, enquiry and address read back, nothing else.
+    EXPECT_EQ(simulator.stats().requests - beforeWrite, 4);
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Written 1 changed setting(s) on 1 deck(s)")))
+        << messages.shown[0].text.toStdString();
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("Handset 1 - 301: address 301 -> 399")));
+    EXPECT_EQ(messages.shown.back().text, QStringLiteral("The changed settings read back as written."));
+    EXPECT_FALSE(app->Session().Created());
+
+    // Written and checked: nothing more to write.
+    messages.shown.clear();
+    writeChanges->trigger();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("There are no changes to write")));
+
+    // The deck's menu offers it for that deck.
+    view->setCurrentItem(view->topLevelItem(0)->child(1));
+    system->decks[1].flats[0].address = "398";
+    messages.shown.clear();
+    view->OnCommand(ID_WRITE_DECK_CHANGES);
+    EXPECT_NE(simulator.dumpJson().find("\"398\""), std::string::npos);
+
+    // A whole write of the deck leaves nothing for Write Changes either.
+    system->decks[1].flats[0].address = "397";
+    view->setCurrentItem(view->topLevelItem(0)->child(1));
+    AnswerSelection(true, [](COrvoReadWriteDlg* dlg) { dlg->flatAddressesBox()->setChecked(true); });
+    view->OnCommand(ID_WRITE_DECK);
+    EXPECT_NE(simulator.dumpJson().find("\"397\""), std::string::npos);
+    messages.shown.clear();
+    writeChanges->trigger();
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_TRUE(messages.shown.back().text.startsWith(QStringLiteral("There are no changes to write")))
+        << messages.shown.back().text.toStdString();
 }

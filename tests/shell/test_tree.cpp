@@ -57,8 +57,8 @@ TEST_F(ShellTreeTest, contextMenus_followNodeKind_headsHaveNone)
     };
     EXPECT_TRUE(titles(0).isEmpty());
     EXPECT_EQ(titles(NodeKindSystem), (QStringList{"&Edit System", "&Add Deck(s)"}));
-    EXPECT_EQ(titles(NodeKindDeck),
-              (QStringList{"&Edit Deck", "-", "&Read Deck", "&Write Deck", "Add &Flat(s)", "Add &Door(s)"}));
+    EXPECT_EQ(titles(NodeKindDeck), (QStringList{"&Edit Deck", "-", "&Read Deck", "&Write Deck",
+                                                 "Write &Changes", "Add &Flat(s)", "Add &Door(s)"}));
     EXPECT_EQ(view->ContextMenuFor(NodeKindDoorHead), nullptr);
     EXPECT_EQ(view->ContextMenuFor(NodeKindRelayHead), nullptr);
     EXPECT_EQ(view->ContextMenuFor(NodeKindFlatHead), nullptr);

@@ -198,6 +198,16 @@ void COrvoWriteDlg::StartWork()
     StartJob<CWriteProcedure>();
 }
 
+CWorkDlg::CWorkDlg(QWidget* parent, COrvoSerialConnection* conn, const QString& title, Work work)
+    : CProgressDlg(parent, conn, title), m_work(std::move(work))
+{
+}
+
+void CWorkDlg::StartWork()
+{
+    StartThread([this] { PostEnd(m_work(m_host, m_cancel)); });
+}
+
 namespace {
 
 // Runs the job's dialog over the whole system or over the first deck only.
@@ -215,6 +225,8 @@ int RunJobDialog(QWidget* parent, COrvoSerialConnection* conn, COrvoSystem* syst
     if (report) {
         report->outcome = dialog.Outcome();
         report->lostSettings = dialog.LostSettings();
+        report->startedDecks = dialog.StartedDecks();
+        report->completedDecks = dialog.CompletedDecks();
     }
     return result;
 }

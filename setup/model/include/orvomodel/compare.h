@@ -7,6 +7,7 @@
 // Used by `orvoctl diff`, `orvoctl verify` and Compare with Installation.
 #pragma once
 
+#include <compare>
 #include <string>
 #include <vector>
 
@@ -38,3 +39,35 @@ bool ParseCompareScope(const std::string& list, CompareScope* scope);
 // Every difference from left to right, decks in number order.
 std::vector<std::string> CompareSystems(const COrvoSystem& left, const COrvoSystem& right,
                                         const CompareScope& scope);
+
+// The piece of a deck that one write sends on its own and a setting belongs to.
+enum class SettingUnit {
+    None,       // kept in the document only: names, valid keys, relay units
+    Deck,       // the deck as a whole: present or not, expansion, firmware
+    DoorMask,   // which doors the deck has
+    DeckTones,  // ring tone cadences and deck options
+    Flat,       // address, spare option and alarm input of flat slot index
+    Tag,        // key tag sub of flat slot index
+    GlobalFlat, // global exception index
+    Range,      // area index's bounds
+    DoorAccess, // door access entry index
+    AreaFlags,  // the odd/even, permit keys and permit calls words
+    Door,       // door index's settings
+};
+
+struct SettingPlace {
+    SettingUnit unit = SettingUnit::None;
+    int deck = -1;
+    int index = 0;
+    int sub = 0;
+    auto operator<=>(const SettingPlace&) const = default;
+};
+
+struct SettingDifference {
+    SettingPlace place;
+    std::string text; // the line CompareSystems gives
+};
+
+// CompareSystems with the place of each line.
+std::vector<SettingDifference> CompareSettings(const COrvoSystem& left, const COrvoSystem& right,
+                                               const CompareScope& scope);

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "orvomodel/changerecord.h"
 #include "orvoprocedures/readwriteparameters.h"
 #include "wendrel/buslink.h"
 
@@ -186,8 +187,17 @@ public:
     int Run() override;
     int FlatsFound() const { return m_flats; }
     int DecksFound() const { return m_decks; }
+    // Read only these pieces of the decks, after each deck's enquiry (null:
+    // everything the selection covers); decks without one are not visited.
+    // Must outlive the job.
+    void SetUnits(const CWriteUnits* units) { m_units = units; }
 
 private:
+    bool Wants(int n, SettingUnit unit, int index = 0, int sub = 0) const
+    {
+        return !m_units || m_units->Has(n, unit, index, sub);
+    }
+
     void ReadDeck(int n);
     void ReadDeckSettings(int n, bool main);
     void ReadRelays(int n);
@@ -201,6 +211,7 @@ private:
     std::string CollectText(int n, int door, int code, std::initializer_list<int> head, int firstChar,
                             bool* complete);
 
+    const CWriteUnits* m_units = nullptr;
     int m_flats = 0;
     int m_decks = 0;
 };
@@ -218,7 +229,20 @@ public:
     // (deck number, tags the deck acknowledged), in deck order.
     const std::vector<std::pair<int, int>>& ErasedTags() const { return m_erased; }
 
+    // Write only these pieces of the decks (null: everything the selection
+    // covers); decks without one are not visited. settings: the changed
+    // settings they carry, named in the summary. Must outlive the job.
+    void SetUnits(const CWriteUnits* units, std::vector<std::string> settings = {});
+    // Decks whose enquiry answered, and of those the ones the write went
+    // through to the end with every setting acknowledged.
+    const std::vector<int>& StartedDecks() const { return m_started; }
+    const std::vector<int>& CompletedDecks() const { return m_completed; }
+
 private:
+    bool Wants(int n, SettingUnit unit, int index = 0, int sub = 0) const
+    {
+        return !m_units || m_units->Has(n, unit, index, sub);
+    }
     void WriteDeck(int n);
     void WriteFlats(int n, bool rfid);
     void CountErased(int n);
@@ -229,6 +253,10 @@ private:
 
     std::function<bool()> m_eraseTags;
     std::vector<std::pair<int, int>> m_erased;
+    const CWriteUnits* m_units = nullptr;
+    std::vector<std::string> m_unitSettings;
+    std::vector<int> m_started;
+    std::vector<int> m_completed;
     int m_flats = 0;
     int m_decks = 0;
 };

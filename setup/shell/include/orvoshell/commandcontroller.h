@@ -16,6 +16,7 @@
 class CAppState;
 class CDeck;
 class CReadWriteParameters;
+struct JobReport;
 class CSetupDoc;
 class COrvoSystem;
 class COrvoTreeView;
@@ -74,6 +75,10 @@ private:
     void OnWrite(int deck = -1);
     void OnReadDeck();
     void OnWriteDeck();
+    // Write Changes over the installation (deck < 0) or one deck.
+    void OnWriteChanges(int deck = -1);
+    // A write of params ended as report says: the change record follows.
+    void RecordWrite(const CReadWriteParameters& params, const JobReport& report, bool tagsErased);
     void OnCheckDuplicates();
     void OnEditSystem();
     void OnEditDeck();

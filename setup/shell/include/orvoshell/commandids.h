@@ -43,9 +43,11 @@ enum CommandId : int {
     ID_TEST_EMC = 32810,
     ID_FILE_IMPORT_KEY_TAGS = 32950,
     ID_FILE_EXPORT_KEY_TAGS = 32951,
-    ID_FILE_REPORT = 32952,  // the commissioning report
+    ID_FILE_REPORT = 32952, // the commissioning report
     ID_FILE_RESTORE_POINTS = 32953,
     ID_ORVO_COMPARE = 32820, // Compare with Installation
+    ID_ORVO_WRITE_CHANGES = 32821,
+    ID_WRITE_DECK_CHANGES = 32822,
 };
 
 // Commands enabled only for full access (access level 0).
@@ -53,6 +55,8 @@ inline bool IsFullAccessCommand(int id)
 {
     switch (id) {
     case ID_ORVO_WRITE:
+    case ID_ORVO_WRITE_CHANGES:
+    case ID_WRITE_DECK_CHANGES:
     case ID_ORVO_COMPARE:
     case ID_ORVO_LOGGING:
     case ID_ORVO_OPTIONS:

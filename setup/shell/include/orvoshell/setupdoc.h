@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class CChangeRecord;
 class CInstallationChange;
 class COrvoSystem;
 class IOrvoSettings;
@@ -52,6 +53,9 @@ public:
     ~CSetupDoc() override;
 
     COrvoSystem* System() const { return m_system.get(); }
+    // What the installation held when last read or written in this run, for
+    // Write Changes; forgotten when another document takes this one's place.
+    CChangeRecord& ChangeRecord() const { return *m_changeRecord; }
 
     // The framework's New: empty installation (key tags and alarm inputs
     // too), untitled document, nothing to save.
@@ -132,6 +136,7 @@ private:
     IDocFileDialogs& Dialogs();
 
     std::unique_ptr<COrvoSystem> m_system;
+    std::unique_ptr<CChangeRecord> m_changeRecord;
     IDocFileDialogs* m_dialogs = nullptr;
     // Reads path for Open; false (with the box) when it is no document.
     bool ReadForOpen(const QString& path, QWidget* parent, std::string* text);

@@ -11,9 +11,11 @@
 #include <QString>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
+#include <type_traits>
 
 #include "orvoprocedures/installationjobs.h"
 #include "orvoprocedures/procedure.h"
@@ -119,6 +121,10 @@ protected:
             // Before the end is posted: the dialog may be gone right after.
             m_lostSettings = job.LostSettings();
             m_outcome = OutcomeOf(job, result);
+            if constexpr (std::is_same_v<Job, CWriteProcedure>) {
+                m_started = job.StartedDecks();
+                m_completed = job.CompletedDecks();
+            }
             PostEnd(result);
         });
     }
@@ -131,6 +137,9 @@ public:
     const std::vector<LostSetting>& LostSettings() const { return m_lostSettings; }
     // How the job ended (valid once it has ended).
     JobOutcome Outcome() const { return m_outcome; }
+    // A write's decks reached, and of those the ones written through (valid once it has ended).
+    const std::vector<int>& StartedDecks() const { return m_started; }
+    const std::vector<int>& CompletedDecks() const { return m_completed; }
 
 private:
     const CReadWriteParameters* m_params;
@@ -139,6 +148,25 @@ private:
     int m_quietRetries = kDefaultQuietRetries;
     std::vector<LostSetting> m_lostSettings;
     JobOutcome m_outcome = JobOutcome::Done;
+    std::vector<int> m_started;
+    std::vector<int> m_completed;
+};
+
+// The dialog of a piece of work made of bus jobs of its own: work runs on the
+// worker thread with the dialog's host and cancel flag and gives the result
+// that ends the dialog (kJobFinished, kJobCancelled).
+class CWorkDlg : public CProgressDlg {
+    Q_OBJECT
+public:
+    using Work = std::function<int(IProcedureHost& host, std::atomic<bool>& cancel)>;
+    CWorkDlg(QWidget* parent, COrvoSerialConnection* conn, const QString& title, Work work);
+
+protected:
+    void StartWork() override;
+
+private:
+    Work m_work;
+    CProgressDlgHost m_host{this};
 };
 
 class COrvoReadDlg : public CProcedureDlg {

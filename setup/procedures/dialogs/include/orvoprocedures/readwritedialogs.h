@@ -14,6 +14,9 @@ class CReadWriteParameters;
 struct JobReport {
     JobOutcome outcome = JobOutcome::Done;
     std::vector<LostSetting> lostSettings; // the settings that got no reply
+    // A write's decks: reached, and of those written through.
+    std::vector<int> startedDecks;
+    std::vector<int> completedDecks;
 };
 
 // Each runs its job on a worker thread behind a modal progress dialog owned by
